@@ -1,0 +1,121 @@
+#include "SpectralCompander_NEON2.h"
+
+SpectralCompander_NEON2::SpectralCompander_NEON2() : core_(selectCompanderCore()) {
+    init();
+}
+
+void SpectralCompander_NEON2::setThreshold(float t) {
+    for (auto& c : compander) c.setThreshold(VEC32(1.0f - t));
+}
+
+void SpectralCompander_NEON2::setAttack(float a) {
+    for (auto& c : compander) c.setAttack(VEC32(a));
+}
+
+void SpectralCompander_NEON2::setRelease(float r) {
+    for (auto& c : compander) c.setRelease(VEC32(r));
+}
+
+void SpectralCompander_NEON2::setGain(VEC32 v) {
+    for (auto& b : bandpass) b.setGain(v);
+}
+
+void SpectralCompander_NEON2::setResonance(VEC32 v) {
+    for (auto& b : bandpass) b.setResonance(v);
+}
+
+void SpectralCompander_NEON2::setMultiplier(VEC32 m) {
+    const VEC32 slope = VEC32(2.0f) * m - VEC32(1.0f);
+    for (auto& c : compander) c.setMultiplier(slope);
+}
+
+void SpectralCompander_NEON2::setSamplerate(float rate) {
+    for (auto& b : bandpass) b.setSamplerate(rate);
+    for (auto& c : compander) c.setSamplerate(rate);
+}
+
+void SpectralCompander_NEON2::reset() {
+    for (auto& b : bandpass) b.reset();
+    for (auto& c : compander) c.reset();
+}
+
+VEC32 SpectralCompander_NEON2::getBandpassPeaks() const {
+    return compander[0].getPeakOut() + compander[1].getPeakOut();
+}
+
+VEC32 SpectralCompander_NEON2::getFactor() const {
+    return (compander[0].getFactor() + compander[1].getFactor()) * VEC32(0.5f);
+}
+
+void SpectralCompander_NEON2::processSamples(float* left, float* right, int frameCount) {
+    for (int i = 0; i < frameCount; ++i) {
+        bandpass[0].processSampleBP(&left[i]);
+        bandpass[1].processSampleBP(&right[i]);
+        compander[0].processSample(&bandpass[0].value);
+        compander[1].processSample(&bandpass[1].value);
+        left[i] = compander[0].value.sum();
+        right[i] = compander[1].value.sum();
+    }
+}
+
+void SpectralCompander_NEON2::processBuffers(float* left, float* right, int frameCount) {
+    if (frameCount <= 0) return;
+    if (bandpass[0].stages > 1.0f || bandpass[1].stages > 1.0f) {
+        processSamples(left, right, frameCount);
+        return;
+    }
+    // Per-segment constants the loop would otherwise recompute every sample; each is the
+    // same single product or difference the per-sample form computes, so results agree.
+    struct Derived {
+        VEC32 holdReset, outHoldReset, postGain, oneMinusMix;
+    } derived[2];
+    CompanderCoreArgs args;
+    for (int c = 0; c < 2; ++c) {
+        Bandpass4Pole32_NEON1& b = bandpass[c];
+        Compander32_NEON1& k = compander[c];
+        Derived& d = derived[c];
+        d.holdReset = k.follower.decay * VEC32(k.follower.sampleRate);
+        d.outHoldReset = k.outFollower.decay * VEC32(k.outFollower.sampleRate);
+        d.postGain = k.post * k.gain2;
+        d.oneMinusMix = VEC32(1.0f) - k.mix;
+        args.channel[c] = CompanderLanes{b.low1.array(),
+                                         b.band1.array(),
+                                         b.high1.array(),
+                                         b.out.array(),
+                                         b.value.array(),
+                                         b.q.array(),
+                                         b.w2.array(),
+                                         b.att.array(),
+                                         b.stageGain.array(),
+                                         b.gain2.array(),
+                                         k.follower.peak.array(),
+                                         k.follower.hold.array(),
+                                         k.follower.attackStep.array(),
+                                         k.follower.releaseStep.array(),
+                                         d.holdReset.array(),
+                                         k.outFollower.peak.array(),
+                                         k.outFollower.hold.array(),
+                                         k.outFollower.attackStep.array(),
+                                         k.outFollower.releaseStep.array(),
+                                         d.outHoldReset.array(),
+                                         k.value.array(),
+                                         k.factor.array(),
+                                         k.pre.array(),
+                                         k.multiplier.array(),
+                                         d.postGain.array(),
+                                         k.mix.array(),
+                                         d.oneMinusMix.array(),
+                                         k.inverted > 0.5f};
+    }
+    args.left = left;
+    args.right = right;
+    args.frames = frameCount;
+    args.unitStageGain = true;
+    args.fullMix = true;
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 32; ++i) {
+            args.unitStageGain &= bandpass[c].stageGain[i] == 1.0f;
+            args.fullMix &= compander[c].mix[i] == 1.0f;
+        }
+    core_(args);
+}

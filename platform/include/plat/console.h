@@ -1,0 +1,73 @@
+#pragma once
+// Standard-output diagnostics.
+//
+// Whole lines go out through one locked writer, so lines from different threads never
+// interleave. The render thread may not lock, allocate or call into the kernel, so
+// anything raised there goes into a preallocated lock-free ring instead; a background
+// thread drains it in order. Non-real-time writers drain the ring first, so a line
+// raised on the render thread is never overtaken by one written after it.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+namespace plat {
+
+// Marks the calling thread as a real-time thread for the lifetime of the scope.
+// Code that may run on either kind of thread asks `isRealtimeThread()` to pick the ring.
+class RealtimeScope {
+public:
+    RealtimeScope();
+    ~RealtimeScope();
+    RealtimeScope(const RealtimeScope&) = delete;
+    RealtimeScope& operator=(const RealtimeScope&) = delete;
+
+private:
+    bool previous_;
+};
+
+bool isRealtimeThread();
+
+class Console {
+public:
+    static Console& shared();
+
+    // Writes text as it stands (callers include their own line breaks). Not for the render thread.
+    void write(std::string_view text);
+    // Writes text followed by one line break. Not for the render thread.
+    void writeLine(std::string_view text);
+
+    // Real-time safe: queues a record that is formatted later with `format`, which must
+    // be a string literal (or otherwise live for the program) taking one unsigned long
+    // long and, in the second form, one double. Never blocks; a full ring drops the record.
+    void postFormatted(const char* format, unsigned long long integer);
+    void postFormatted(const char* format, unsigned long long integer, double value);
+    // Real-time safe: queues a copy of text (truncated to the slot size).
+    void postText(std::string_view text);
+
+    // Writes `text` from any thread: through the ring on a real-time thread, directly otherwise.
+    void print(std::string_view text);
+
+    // Drains everything queued so far and flushes standard output. Not for the render thread.
+    void flush();
+
+    // Replaces where text goes (tests capture it; benchmarks discard it). Pass an empty
+    // function to return to standard output. Call while no other thread is writing.
+    void setSink(std::function<void(std::string_view)> sink);
+
+    // Records dropped because the ring was full.
+    std::uint64_t droppedCount() const;
+
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+private:
+    Console();
+    ~Console();
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace plat

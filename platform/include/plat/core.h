@@ -1,0 +1,30 @@
+#pragma once
+// Status codes and four-character codes shared by the audio-unit layer.
+
+#include <cstdint>
+#include <string>
+
+namespace plat {
+
+using OSStatus = std::int32_t;
+using NSInteger = long;
+
+inline constexpr OSStatus noErr = 0;
+inline constexpr OSStatus kAudioUnitErr_Uninitialized = -10867;
+inline constexpr OSStatus kAudioUnitErr_FormatNotSupported = -10868;
+inline constexpr OSStatus kAudioUnitErr_TooManyFramesToProcess = -10874;
+inline constexpr OSStatus kAudioUnitErr_NoConnection = -10876;
+inline constexpr OSStatus kAudioUnitErr_InvalidElement = -10877;
+inline constexpr OSStatus kAudioUnitErr_InvalidPropertyValue = -10851;
+inline constexpr OSStatus kAudioUnitErr_MissingPreset = -66742;
+
+// 'aumf' and friends: four bytes, first character in the most significant byte.
+constexpr std::uint32_t fourCC(const char (&code)[5]) {
+    return (std::uint32_t(std::uint8_t(code[0])) << 24) | (std::uint32_t(std::uint8_t(code[1])) << 16) |
+           (std::uint32_t(std::uint8_t(code[2])) << 8) | std::uint32_t(std::uint8_t(code[3]));
+}
+
+// The four bytes as text: Mac OS Roman bytes become UTF-8, NUL bytes are kept.
+std::string fourCCString(std::uint32_t code);
+
+} // namespace plat

@@ -1,0 +1,236 @@
+#include "plat/console.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <string>
+#include <thread>
+
+namespace plat {
+
+namespace {
+thread_local bool tRealtime = false;
+
+constexpr std::size_t kSlots = 4096; // a power of two
+constexpr std::size_t kTextBytes = 232;
+
+enum class Kind : std::uint8_t { Text, Integer, IntegerValue };
+
+// One slot of a bounded multi-producer queue (sequence-numbered cells): producers claim
+// a position with one compare-and-swap, fill the cell and publish it through its sequence.
+struct Cell {
+    std::atomic<std::size_t> sequence{0};
+    Kind kind = Kind::Text;
+    std::uint16_t length = 0;
+    const char* format = nullptr;
+    unsigned long long integer = 0;
+    double value = 0;
+    char text[kTextBytes];
+};
+} // namespace
+
+RealtimeScope::RealtimeScope() : previous_(tRealtime) {
+    tRealtime = true;
+}
+RealtimeScope::~RealtimeScope() {
+    tRealtime = previous_;
+}
+bool isRealtimeThread() {
+    return tRealtime;
+}
+
+struct Console::Impl {
+    std::unique_ptr<std::array<Cell, kSlots>> cells = std::make_unique<std::array<Cell, kSlots>>();
+    alignas(64) std::atomic<std::size_t> enqueuePos{0};
+    alignas(64) std::size_t dequeuePos = 0; // guarded by writeMutex
+    std::atomic<std::uint64_t> dropped{0};
+
+    std::mutex writeMutex;
+    std::function<void(std::string_view)> sink;
+
+    std::mutex wakeMutex;
+    std::condition_variable wake;
+    bool stopping = false;
+    std::thread drainer;
+
+    Impl() {
+        for (std::size_t i = 0; i < kSlots; ++i) (*cells)[i].sequence.store(i, std::memory_order_relaxed);
+    }
+
+    // Producer side: lock-free, allocation-free.
+    Cell* claim() {
+        std::size_t pos = enqueuePos.load(std::memory_order_relaxed);
+        for (;;) {
+            Cell& cell = (*cells)[pos & (kSlots - 1)];
+            const std::size_t seq = cell.sequence.load(std::memory_order_acquire);
+            const auto diff = static_cast<std::ptrdiff_t>(seq) - static_cast<std::ptrdiff_t>(pos);
+            if (diff == 0) {
+                if (enqueuePos.compare_exchange_weak(pos, pos + 1, std::memory_order_relaxed)) return &cell;
+            } else if (diff < 0) {
+                dropped.fetch_add(1, std::memory_order_relaxed);
+                return nullptr;
+            } else {
+                pos = enqueuePos.load(std::memory_order_relaxed);
+            }
+        }
+    }
+    void publish(Cell* cell) {
+        const std::size_t pos = cell->sequence.load(std::memory_order_relaxed);
+        cell->sequence.store(pos + 1, std::memory_order_release);
+    }
+
+    void emit(std::string_view text) {
+        if (sink) {
+            sink(text);
+        } else {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            std::fflush(stdout);
+        }
+    }
+
+    // Consumer side; call with writeMutex held.
+    void drainLocked() {
+        for (;;) {
+            Cell& cell = (*cells)[dequeuePos & (kSlots - 1)];
+            const std::size_t seq = cell.sequence.load(std::memory_order_acquire);
+            if (static_cast<std::ptrdiff_t>(seq) - static_cast<std::ptrdiff_t>(dequeuePos + 1) < 0) break;
+            char buffer[512];
+            std::string_view text;
+            switch (cell.kind) {
+            case Kind::Text:
+                text = std::string_view(cell.text, cell.length);
+                break;
+            case Kind::Integer: {
+                const int n = std::snprintf(buffer, sizeof buffer, cell.format, cell.integer);
+                text = std::string_view(buffer,
+                                        n < 0 ? 0 : std::min<std::size_t>(std::size_t(n), sizeof buffer - 1));
+                break;
+            }
+            case Kind::IntegerValue: {
+                const int n = std::snprintf(buffer, sizeof buffer, cell.format, cell.integer, cell.value);
+                text = std::string_view(buffer,
+                                        n < 0 ? 0 : std::min<std::size_t>(std::size_t(n), sizeof buffer - 1));
+                break;
+            }
+            }
+            emit(text);
+            cell.sequence.store(dequeuePos + kSlots, std::memory_order_release);
+            ++dequeuePos;
+        }
+    }
+
+    void run() {
+        std::unique_lock<std::mutex> lock(wakeMutex);
+        while (!stopping) {
+            // The render thread cannot signal (that would be a system call), so the ring is polled.
+            wake.wait_for(lock, std::chrono::milliseconds(2));
+            lock.unlock();
+            {
+                std::lock_guard<std::mutex> guard(writeMutex);
+                drainLocked();
+            }
+            lock.lock();
+        }
+    }
+};
+
+Console& Console::shared() {
+    static Console console;
+    return console;
+}
+
+Console::Console() : impl_(std::make_unique<Impl>()) {
+    impl_->drainer = std::thread([this] { impl_->run(); });
+}
+
+Console::~Console() {
+    {
+        std::lock_guard<std::mutex> lock(impl_->wakeMutex);
+        impl_->stopping = true;
+    }
+    impl_->wake.notify_all();
+    if (impl_->drainer.joinable()) impl_->drainer.join();
+    std::lock_guard<std::mutex> guard(impl_->writeMutex);
+    impl_->drainLocked();
+}
+
+void Console::write(std::string_view text) {
+    std::lock_guard<std::mutex> guard(impl_->writeMutex);
+    impl_->drainLocked();
+    impl_->emit(text);
+}
+
+void Console::writeLine(std::string_view text) {
+    std::lock_guard<std::mutex> guard(impl_->writeMutex);
+    impl_->drainLocked();
+    if (impl_->sink) {
+        std::string line;
+        line.reserve(text.size() + 1);
+        line.append(text).push_back('\n');
+        impl_->emit(line);
+    } else {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+}
+
+void Console::postFormatted(const char* format, unsigned long long integer) {
+    if (Cell* cell = impl_->claim()) {
+        cell->kind = Kind::Integer;
+        cell->format = format;
+        cell->integer = integer;
+        impl_->publish(cell);
+    }
+}
+
+void Console::postFormatted(const char* format, unsigned long long integer, double value) {
+    if (Cell* cell = impl_->claim()) {
+        cell->kind = Kind::IntegerValue;
+        cell->format = format;
+        cell->integer = integer;
+        cell->value = value;
+        impl_->publish(cell);
+    }
+}
+
+void Console::postText(std::string_view text) {
+    if (Cell* cell = impl_->claim()) {
+        cell->kind = Kind::Text;
+        const std::size_t n = text.size() < kTextBytes ? text.size() : kTextBytes;
+        std::memcpy(cell->text, text.data(), n);
+        cell->length = std::uint16_t(n);
+        impl_->publish(cell);
+    }
+}
+
+void Console::print(std::string_view text) {
+    if (isRealtimeThread()) {
+        postText(text);
+    } else {
+        write(text);
+    }
+}
+
+void Console::flush() {
+    std::lock_guard<std::mutex> guard(impl_->writeMutex);
+    impl_->drainLocked();
+    if (!impl_->sink) std::fflush(stdout);
+}
+
+void Console::setSink(std::function<void(std::string_view)> sink) {
+    std::lock_guard<std::mutex> guard(impl_->writeMutex);
+    impl_->drainLocked();
+    impl_->sink = std::move(sink);
+}
+
+std::uint64_t Console::droppedCount() const {
+    return impl_->dropped.load(std::memory_order_relaxed);
+}
+
+} // namespace plat

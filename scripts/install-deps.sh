@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the project builds, runs and tests with.
+# Idempotent: when everything is present it only checks and returns.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git python3
+  clang clang-format libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libplist-dev
+  libcairo2-dev libpango1.0-dev fontconfig fonts-urw-base35
+  libsndfile1-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  libasound2-dev libsdl2-dev libcurl4-openssl-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
