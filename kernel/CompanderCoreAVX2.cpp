@@ -26,6 +26,10 @@ struct AVX2 {
     static M cmple(V a, V b) { return _mm256_cmp_ps(a, b, _CMP_LE_OQ); }
     static M andMask(M a, M b) { return _mm256_and_ps(a, b); }
     static V blend(M mask, V a, V b) { return _mm256_blendv_ps(b, a, mask); } // mask ? a : b
+    // mask ? op(a, b) : src
+    static V maskAdd(V src, M m, V a, V b) { return blend(m, add(a, b), src); }
+    static V maskMax(V src, M m, V a, V b) { return blend(m, max(a, b), src); }
+    static V maskDiv(V src, M m, V a, V b) { return blend(m, div(a, b), src); }
     static bool any(M mask) { return _mm256_movemask_ps(mask) != 0; }
 };
 

@@ -32,6 +32,10 @@ struct AVX512 {
     static M cmple(V a, V b) { return _mm512_cmp_ps_mask(a, b, _CMP_LE_OQ); }
     static M andMask(M a, M b) { return M(a & b); }
     static V blend(M mask, V a, V b) { return _mm512_mask_blend_ps(mask, b, a); } // mask ? a : b
+    // mask ? op(a, b) : src, in one instruction
+    static V maskAdd(V src, M m, V a, V b) { return _mm512_mask_add_ps(src, m, a, b); }
+    static V maskMax(V src, M m, V a, V b) { return _mm512_mask_max_ps(src, m, a, b); }
+    static V maskDiv(V src, M m, V a, V b) { return _mm512_mask_div_ps(src, m, a, b); }
     static bool any(M mask) { return mask != 0; }
 };
 

@@ -62,11 +62,10 @@ inline void followerStep(typename S::V x, typename S::V& peak, typename S::V& ho
     const M above = S::cmpgt(a, peak);
     const M below = S::cmplt(a, peak);
     const V counted = S::sub(hold, S::set1(1.0f));
-    const M expired = S::cmple(counted, zero);
-    const V fallen = S::max(S::sub(peak, releaseStep), zero);
-    const V peakBelow = S::blend(S::andMask(below, expired), fallen, peak);
-    const V holdBelow = S::blend(below, S::max(counted, zero), hold);
-    peak = S::blend(above, S::add(peak, attackStep), peakBelow);
+    const M expired = S::andMask(below, S::cmple(counted, zero));
+    const V peakBelow = S::maskMax(peak, expired, S::sub(peak, releaseStep), zero);
+    const V holdBelow = S::maskMax(hold, below, counted, zero);
+    peak = S::maskAdd(peakBelow, above, peak, attackStep);
     hold = S::blend(above, holdReset, holdBelow);
 }
 
@@ -89,10 +88,13 @@ void runCompanderCoreFor(const CompanderCoreArgs& args) {
     for (int start = 0; start < args.frames; start += W) {
         const int count = args.frames - start < W ? args.frames - start : W;
         for (int s = 0; s < count; ++s) {
+            // Unrolled, so that the channel states can live in registers.
+#pragma GCC unroll 2
             for (int c = 0; c < 2; ++c) {
                 const CompanderLanes& l = args.channel[c];
                 CoreChannel<S>& st = ch[c];
                 const V x = S::set1(io[c][start + s]);
+#pragma GCC unroll 8
                 for (int g = 0; g < G; ++g) {
                     const int o = g * W;
                     // filter bank
@@ -111,10 +113,10 @@ void runCompanderCoreFor(const CompanderCoreArgs& args) {
                                     S::load(l.releaseStep + o), S::load(l.holdReset + o));
                     const V p = st.peak[g];
                     // Below full scale the peak is its own clamp: 1 - p is the inverted peak.
-                    const V boosted = S::add(one, S::mul(S::sub(one, p), S::load(l.multiplier + o)));
-                    V f = S::blend(S::cmplt(p, one), boosted, st.factor[g]);
+                    V f = S::maskAdd(st.factor[g], S::cmplt(p, one), one,
+                                     S::mul(S::sub(one, p), S::load(l.multiplier + o)));
                     const M over = S::cmpgt(p, one);
-                    if (S::any(over)) f = S::blend(over, S::div(one, p), f);
+                    if (S::any(over)) f = S::maskDiv(f, over, one, p);
                     st.factor[g] = f;
                     v = S::mul(v, f);
                     v = S::mul(v, S::load(l.postGain + o));

@@ -25,6 +25,10 @@ struct SSE {
     static M cmple(V a, V b) { return _mm_cmple_ps(a, b); }
     static M andMask(M a, M b) { return _mm_and_ps(a, b); }
     static V blend(M mask, V a, V b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); }
+    // mask ? op(a, b) : src
+    static V maskAdd(V src, M m, V a, V b) { return blend(m, add(a, b), src); }
+    static V maskMax(V src, M m, V a, V b) { return blend(m, max(a, b), src); }
+    static V maskDiv(V src, M m, V a, V b) { return blend(m, div(a, b), src); }
     static bool any(M mask) { return _mm_movemask_ps(mask) != 0; }
 };
 

@@ -1,5 +1,14 @@
 #include "SpectralCompander_NEON2.h"
 
+namespace {
+bool allOnes(const VEC32& v) {
+    const __m128 one = _mm_set1_ps(1.0f);
+    int equal = 0xF;
+    for (int g = 0; g < 8; ++g) equal &= _mm_movemask_ps(_mm_cmpeq_ps(_mm_load_ps(v.array() + 4 * g), one));
+    return equal == 0xF;
+}
+} // namespace
+
 SpectralCompander_NEON2::SpectralCompander_NEON2() : core_(selectCompanderCore()) {
     init();
 }
@@ -110,12 +119,7 @@ void SpectralCompander_NEON2::processBuffers(float* left, float* right, int fram
     args.left = left;
     args.right = right;
     args.frames = frameCount;
-    args.unitStageGain = true;
-    args.fullMix = true;
-    for (int c = 0; c < 2; ++c)
-        for (int i = 0; i < 32; ++i) {
-            args.unitStageGain &= bandpass[c].stageGain[i] == 1.0f;
-            args.fullMix &= compander[c].mix[i] == 1.0f;
-        }
+    args.unitStageGain = allOnes(bandpass[0].stageGain) && allOnes(bandpass[1].stageGain);
+    args.fullMix = allOnes(compander[0].mix) && allOnes(compander[1].mix);
     core_(args);
 }

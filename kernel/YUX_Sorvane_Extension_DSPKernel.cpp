@@ -72,36 +72,34 @@ void YUX_Sorvane_Extension_DSPKernel::setBuffers(plat::AudioBufferList* in, plat
     outputBus = bus;
 }
 
-void YUX_Sorvane_Extension_DSPKernel::storeParameter(plat::AUParameterAddress address, plat::AUValue value) {
+std::uint32_t YUX_Sorvane_Extension_DSPKernel::storeParameter(plat::AUParameterAddress address,
+                                                              plat::AUValue value) {
     if (address <= 3) {
         params[address].store(value, std::memory_order_relaxed);
         static constexpr std::uint32_t kGlobal[4] = {0, kThreshold, kAttack, kRelease};
-        if (kGlobal[address]) pending.fetch_or(kGlobal[address], std::memory_order_release);
-        return;
+        return kGlobal[address];
     }
     int band = 0;
     switch (bandKind(address, band)) {
     case 1:
         gainStore[band].store(value, std::memory_order_relaxed);
-        pending.fetch_or(kGains, std::memory_order_release);
-        break;
+        return kGains;
     case 2:
         resonanceStore[band].store(value, std::memory_order_relaxed);
-        pending.fetch_or(kResonances, std::memory_order_release);
-        break;
+        return kResonances;
     case 3:
         multiplierStore[band].store(value, std::memory_order_relaxed);
-        pending.fetch_or(kMultipliers, std::memory_order_release);
-        break;
+        return kMultipliers;
     default:
-        break; // not a parameter of this kernel
+        return 0; // not a parameter of this kernel
     }
 }
 
 void YUX_Sorvane_Extension_DSPKernel::setParameter(plat::AUParameterAddress address, plat::AUValue value) {
     plat::Console::shared().postFormatted(kReceivedLine, static_cast<unsigned long long>(address),
                                           double(value));
-    storeParameter(address, value);
+    if (const std::uint32_t kind = storeParameter(address, value))
+        pending.fetch_or(kind, std::memory_order_release);
 }
 
 plat::AUValue YUX_Sorvane_Extension_DSPKernel::getParameter(plat::AUParameterAddress address) {
@@ -147,8 +145,10 @@ void YUX_Sorvane_Extension_DSPKernel::apply(std::uint32_t what) {
 
 void YUX_Sorvane_Extension_DSPKernel::setParameterAutomated(plat::AUParameterAddress address,
                                                             plat::AUValue value, plat::AUEventSampleTime) {
-    setParameter(address, value);
-    applyPending(); // takes effect at the event's own sample
+    // The same line and store as setParameter, applied at once: at the event's own sample.
+    plat::Console::shared().postFormatted(kReceivedLine, static_cast<unsigned long long>(address),
+                                          double(value));
+    if (const std::uint32_t kind = storeParameter(address, value)) apply(kind);
 }
 
 void YUX_Sorvane_Extension_DSPKernel::handleMIDIEvent(const plat::AUMIDIEvent& event) {
