@@ -1,0 +1,4 @@
+# Drawing speed of the plug-in face (frames per second as items_per_second).
+if(TARGET sorvane_panel)
+  sorvane_add_bench(panel_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/panel_bench.cpp LIBS sorvane_panel)
+endif()

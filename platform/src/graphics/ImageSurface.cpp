@@ -1,0 +1,116 @@
+#include "plat/image.h"
+
+#include <cairo.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace plat {
+namespace {
+
+cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
+    auto* out = static_cast<std::vector<unsigned char>*>(closure);
+    out->insert(out->end(), data, data + length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+bool fail(std::string* error, const std::string& message) {
+    if (error != nullptr) *error = message;
+    return false;
+}
+
+bool writeAll(int fd, const unsigned char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+ImageSurface::ImageSurface(int width, int height)
+    : width_(std::max(width, 1)), height_(std::max(height, 1)),
+      surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_)) {}
+
+ImageSurface::~ImageSurface() {
+    context_.reset();
+    cairo_surface_destroy(surface_);
+}
+
+CGContext& ImageSurface::context() {
+    if (!context_) {
+        cairo_t* cr = cairo_create(surface_);
+        context_ = std::make_unique<CGContext>(cr);
+        cairo_destroy(cr);
+    }
+    return *context_;
+}
+
+void ImageSurface::fill(const UIColor& color) {
+    cairo_t* cr = cairo_create(surface_);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_rgba(cr, color.red, color.green, color.blue, color.alpha);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+}
+
+Pixel ImageSurface::pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return {};
+    cairo_surface_flush(surface_);
+    const unsigned char* row =
+        cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
+    std::uint32_t v;
+    std::memcpy(&v, row + 4 * x, 4);
+    const unsigned a = v >> 24, r = (v >> 16) & 0xff, g = (v >> 8) & 0xff, b = v & 0xff;
+    if (a == 0) return {};
+    auto un = [a](unsigned c) { return static_cast<std::uint8_t>(std::min(255u, (c * 255 + a / 2) / a)); };
+    return {un(r), un(g), un(b), static_cast<std::uint8_t>(a)};
+}
+
+bool ImageSurface::writePNG(const std::string& path, std::string* error) const {
+    cairo_surface_flush(surface_);
+    std::vector<unsigned char> bytes;
+    if (cairo_surface_write_to_png_stream(surface_, appendBytes, &bytes) != CAIRO_STATUS_SUCCESS)
+        return fail(error, "cannot encode PNG for " + path);
+
+    const std::filesystem::path target(path);
+    const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
+    std::string hidden(".");
+    hidden.append(target.filename().string()).append(".XXXXXX");
+    std::string temp = (dir / hidden).string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return fail(error, "cannot create a file in " + dir.string() + ": " + std::strerror(errno));
+    const bool written = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    const int savedErrno = errno;
+    ::close(fd);
+    if (!written) {
+        ::unlink(temp.c_str());
+        return fail(error, "cannot write " + path + ": " + std::strerror(savedErrno));
+    }
+    ::chmod(temp.c_str(), 0644);
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        const int e = errno;
+        ::unlink(temp.c_str());
+        return fail(error, "cannot replace " + path + ": " + std::strerror(e));
+    }
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+} // namespace plat

@@ -1,0 +1,95 @@
+#include "plat/image.h"
+#include "plat/text.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+using namespace plat;
+
+namespace {
+
+// Horizontal extent of the drawn ink, or {-1, -1} when nothing was drawn.
+std::pair<int, int> inkColumns(const ImageSurface& image) {
+    int first = -1, last = -1;
+    for (int x = 0; x < image.width(); ++x)
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixel(x, y).a > 64) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+    return {first, last};
+}
+
+} // namespace
+
+// First in this process: the configuration is found beside the library, whatever the current folder.
+TEST(Text, FontConfigurationIsFoundBesideTheLibraryNotTheCurrentFolder) {
+    const auto elsewhere = std::filesystem::temp_directory_path();
+    ASSERT_EQ(::chdir(elsewhere.c_str()), 0);
+    const std::filesystem::path file = fontConfigurationFile();
+    ASSERT_FALSE(file.empty());
+    EXPECT_TRUE(file.is_absolute());
+    EXPECT_EQ(file.filename(), "plat-fonts.conf");
+    EXPECT_TRUE(std::filesystem::is_regular_file(file));
+}
+
+TEST(Text, PlatformFaceNamesMapToTheInstalledUrwFaces) {
+    EXPECT_EQ(UIFont::withName("HelveticaNeue", 10).resolvedFaceName(), "Nimbus Sans");
+    EXPECT_EQ(UIFont::withName("HelveticaNeue-CondensedBold", 15.5).resolvedFaceName(),
+              "Nimbus Sans Narrow Bold");
+    EXPECT_EQ(UIFont::systemFont(9).resolvedFaceName(), "Nimbus Sans");
+}
+
+TEST(Text, AnUnknownFaceFallsBackAndStillDraws) {
+    const UIFont font = UIFont::withName("NoSuchFace-Anywhere", 12);
+    EXPECT_FALSE(font.resolvedFaceName().empty());
+    ImageSurface image(80, 20);
+    drawText(image.context(), "Hello", {0, 0, 80, 20}, {font, UIColor::black(), NSTextAlignment::left});
+    EXPECT_GE(inkColumns(image).first, 0);
+}
+
+TEST(Text, WrappedHeightGrowsWithTheLinesNeeded) {
+    const TextAttributes a{UIFont::withName("HelveticaNeue", 10), UIColor::black(), NSTextAlignment::center};
+    const CGFloat one = textHeight("RESONANCE", 200, a);
+    EXPECT_GT(one, 9);
+    EXPECT_LT(one, 16);
+    EXPECT_NEAR(textHeight("62\nhz", 200, a), 2 * one, 1);
+    // Too narrow for a word: broken between characters onto several lines.
+    EXPECT_GT(textHeight("RESONANCE", 12, a), 3 * one - 1);
+}
+
+TEST(Text, LayoutDoesNotChangeWithTheDrawingScale) {
+    const TextAttributes a{UIFont::withName("HelveticaNeue", 10), UIColor::black(), NSTextAlignment::left};
+    ImageSurface small(100, 20), large(400, 80);
+    drawText(small.context(), "COMPANSION", {0, 0, 100, 20}, a);
+    large.context().scaleBy(4, 4);
+    drawText(large.context(), "COMPANSION", {0, 0, 100, 20}, a);
+    const auto [s0, s1] = inkColumns(small);
+    const auto [l0, l1] = inkColumns(large);
+    EXPECT_NEAR(l1 - l0, 4 * (s1 - s0), 6);
+}
+
+TEST(Text, CentredTextIsCentredInItsRectangle) {
+    ImageSurface image(200, 20);
+    drawText(image.context(), "BYPASS", {20, 0, 100, 20},
+             {UIFont::withName("HelveticaNeue", 10), UIColor::black(), NSTextAlignment::center});
+    const auto [first, last] = inkColumns(image);
+    ASSERT_GE(first, 0);
+    EXPECT_NEAR((first + last + 1) / 2.0, 70, 1.5);
+}
+
+TEST(Text, ColourAndAlphaAreThoseGiven) {
+    ImageSurface image(60, 40);
+    drawText(image.context(), "I", {0, 0, 60, 40},
+             {UIFont::withName("HelveticaNeue", 36), UIColor{0, 0, 1, 0.5}, NSTextAlignment::center});
+    Pixel densest;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 60; ++x)
+            if (image.pixel(x, y).a > densest.a) densest = image.pixel(x, y);
+    EXPECT_NEAR(densest.a, 128, 2);
+    EXPECT_EQ(densest.b, 255);
+    EXPECT_EQ(densest.r, 0);
+}
