@@ -2,6 +2,7 @@
 // Audio stream formats, buffers, time stamps, render events and the host's callables.
 
 #include "plat/core.h"
+#include "plat/error.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -180,12 +181,6 @@ using AUInternalRenderBlock = std::function<AUAudioUnitStatus(
     const AURenderPullInputBlock* pullInputBlock)>;
 
 // ---- errors and buses ------------------------------------------------------------------
-
-struct Error {
-    std::string domain;
-    long code = 0;
-    std::string description;
-};
 
 inline constexpr const char* kOSStatusErrorDomain = "NSOSStatusErrorDomain";
 
