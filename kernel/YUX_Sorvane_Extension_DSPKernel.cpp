@@ -43,6 +43,7 @@ void YUX_Sorvane_Extension_DSPKernel::init(int count, double rate) {
 
 void YUX_Sorvane_Extension_DSPKernel::setSamplerate(float rate) {
     sampleRate.store(rate, std::memory_order_relaxed);
+    analyzer.setSamplerate(rate);
     for (auto& pair : followers)
         for (auto& f : pair) f.setSamplerate(rate);
     spectralCompander.setSamplerate(rate);

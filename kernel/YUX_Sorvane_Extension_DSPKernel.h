@@ -9,6 +9,7 @@
 // coefficients are only ever written on the thread that reads them. `init`, `reset`,
 // `setSamplerate` and `applyPending` are for times when no cycle is running.
 
+#include "Analyzer.h"
 #include "Follower.h"
 #include "Modulator.h"
 #include "SpectralCompander_NEON2.h"
@@ -78,7 +79,9 @@ public:
     VEC32 gains = 1.0f;
     VEC32 resonances = 0.1f;
     VEC32 multipliers = 0.0f;
-    Modulator modulator;
+    Modulator modulator; // before the compander: it fills the note table the banks read
+    // Follows the sample rate; nothing feeds it audio.
+    SPECTRO::Analyzer analyzer{4096, 2, 48000.0f};
     Follower followers[2][2];
     SpectralCompander_NEON2 spectralCompander;
     std::atomic<bool> bypassed{false};

@@ -156,6 +156,16 @@ TEST(Kernel, BypassByFlagByParameterAndForOtherChannelCounts) {
     EXPECT_NE(io.l[127], 0.5f);
 }
 
+TEST(Kernel, EveryPartFollowsTheSampleRate) {
+    YUX_Sorvane_Extension_DSPKernel k;
+    k.init(2, 96000.0);
+    EXPECT_EQ(k.getSamplerate(), 96000.0f);
+    EXPECT_EQ(k.analyzer.getSamplerate(), 96000.0f);
+    EXPECT_EQ(k.followers[1][0].sampleRate, 96000.0f);
+    EXPECT_EQ(k.spectralCompander.compander[1].outFollower.sampleRate, 96000.0f);
+    EXPECT_EQ(k.spectralCompander.bandpass[1].sampleRate, 96000.0f);
+}
+
 TEST(Kernel, MissingBuffersRenderNothing) {
     YUX_Sorvane_Extension_DSPKernel k;
     Stereo one(16, 0.5f);
