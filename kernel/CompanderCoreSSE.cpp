@@ -9,6 +9,7 @@ namespace {
 struct SSE {
     using V = __m128;
     using M = __m128;
+    static constexpr int P = 2; // groups per pass
     static constexpr int W = 4;
     static V load(const float* p) { return _mm_load_ps(p); }
     static void store(float* p, V v) { _mm_store_ps(p, v); }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 TEST(NoteTable, FilledByTheFirstModulator) {
     Modulator m;
@@ -179,4 +181,45 @@ TEST(Compander, FusedLoopLeavesTheBandObjectsAsTheSampleLoopDoes) {
         EXPECT_EQ(fused.compander[0].factor[i], comp.factor[i]);
     }
     EXPECT_EQ(l[36], comp.value.sum());
+}
+
+TEST(Compander, EveryLoopAgreesWithTheBandObjectsInEveryMode) {
+    // Inversion (both channels, or one), a partial mix: roads the effect itself never takes.
+    std::vector<CompanderCoreFn> cores{&companderCoreSSE};
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) cores.push_back(&companderCoreAVX2);
+    if (__builtin_cpu_supports("avx512f")) cores.push_back(&companderCoreAVX512);
+    for (int mode = 0; mode < 3; ++mode) {
+        for (CompanderCoreFn core : cores) {
+            SpectralCompander_NEON2 fused;
+            fused.setCore(core);
+            Bandpass4Pole32_NEON1 bank[2];
+            Compander32_NEON1 comp[2];
+            for (int c = 0; c < 2; ++c) {
+                const float inverted = (mode == 0 || (mode == 1 && c == 1)) ? 1.0f : 0.0f;
+                const VEC32 mix(mode == 2 ? 0.7f : 1.0f);
+                fused.compander[c].setInverted(inverted);
+                comp[c].setInverted(inverted);
+                fused.compander[c].mix = mix;
+                comp[c].mix = mix;
+            }
+            float l[300], r[300];
+            for (int i = 0; i < 300; ++i) {
+                l[i] = std::sin(0.05f * float(i)) * 0.8f;
+                r[i] = std::cos(0.11f * float(i)) * 0.6f;
+            }
+            float el[300], er[300];
+            for (int i = 0; i < 300; ++i) {
+                bank[0].processSampleBP(&l[i]);
+                bank[1].processSampleBP(&r[i]);
+                comp[0].processSample(&bank[0].value);
+                comp[1].processSample(&bank[1].value);
+                el[i] = comp[0].value.sum();
+                er[i] = comp[1].value.sum();
+            }
+            fused.processBuffers(l, r, 300);
+            EXPECT_EQ(std::memcmp(l, el, sizeof l), 0) << mode;
+            EXPECT_EQ(std::memcmp(r, er, sizeof r), 0) << mode;
+        }
+    }
 }
