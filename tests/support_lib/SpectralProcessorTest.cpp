@@ -280,9 +280,9 @@ TEST(SpectralProcessors, NoAllocationPerSample) {
     c.setChromatic(false);
     c.setMode(ChromaticPitch::kFilter);
     auto x = triad(8192);
-    const long before = gAllocations.load();
+    const long before = allocations::total();
     p.process(x.data(), 8192);
     s.process(x.data(), 8192);
     c.process(x.data(), 8192);
-    EXPECT_EQ(gAllocations.load(), before);
+    EXPECT_EQ(allocations::total(), before);
 }
