@@ -10,7 +10,7 @@ namespace {
 struct AVX2 {
     using V = __m256;
     using M = __m256;
-    static constexpr int P = 2; // groups per pass
+    static constexpr int P = 4; // groups per pass
     static constexpr int W = 8;
     static V load(const float* p) { return _mm256_load_ps(p); }
     static void store(float* p, V v) { _mm256_store_ps(p, v); }
