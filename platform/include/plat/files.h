@@ -1,0 +1,62 @@
+#pragma once
+// File manager, standard folders and bundles.
+
+#include "plat/error.h"
+#include "plat/plist.h"
+#include "plat/url.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+class FileManager {
+public:
+    static FileManager& defaultManager();
+
+    bool fileExists(const std::filesystem::path& path) const;
+    bool fileExists(const std::filesystem::path& path, bool& isDirectory) const;
+    // Errors are in kCocoaErrorDomain with the system's reason.
+    Result<void> createDirectory(const std::filesystem::path& path, bool withIntermediateDirectories) const;
+    // Entry names, sorted; hidden entries (leading '.') are left out.
+    Result<std::vector<std::string>> contentsOfDirectory(const std::filesystem::path& path) const;
+    Result<void> removeItem(const std::filesystem::path& path) const;
+
+    enum class SearchPathDirectory { documents, config };
+    // The user's folder of that kind (XDG_DOCUMENTS_DIR, XDG_CONFIG_HOME, or their defaults under
+    // $HOME). Empty when no home can be found.
+    std::vector<URL> urls(SearchPathDirectory directory) const;
+};
+
+// A folder holding an executable or library (in bin/ or lib/), an optional Info.plist and Resources/.
+class Bundle {
+public:
+    // The bundle of the running executable.
+    static const Bundle& main();
+    // The bundle of the module (executable or shared library) that contains `address`.
+    static std::optional<Bundle> containing(const void* address);
+    // The bundle whose executable or library is `binary`.
+    static Bundle forBinary(const std::filesystem::path& binary);
+
+    const URL& bundleURL() const { return bundleURL_; }
+    const URL& executableURL() const { return executableURL_; }
+    // Nothing when the bundle has no Resources folder.
+    std::optional<URL> resourceURL() const;
+    // CFBundleIdentifier from Info.plist, else the binary's name.
+    std::string bundleIdentifier() const;
+    const plist::Dictionary& infoDictionary() const { return info_; }
+
+private:
+    Bundle(URL bundle, URL executable)
+        : bundleURL_(std::move(bundle)), executableURL_(std::move(executable)) {}
+    URL bundleURL_;
+    URL executableURL_;
+    plist::Dictionary info_;
+};
+
+// A string unique across processes and time, e.g. for temporary names.
+std::string globallyUniqueString();
+
+} // namespace plat

@@ -1,0 +1,38 @@
+#pragma once
+// Decoded images (PNG), as image views show them.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace plat {
+
+class UIImage {
+public:
+    // Nothing when the bytes are not an image this platform can decode.
+    static std::shared_ptr<UIImage> fromData(std::span<const std::uint8_t> data);
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    // The decoded pixels for drawing; owned by the image.
+    cairo_surface_t* surface() const { return surface_; }
+
+    ~UIImage();
+    UIImage(const UIImage&) = delete;
+    UIImage& operator=(const UIImage&) = delete;
+
+private:
+    struct Private {};
+
+public:
+    UIImage(Private, cairo_surface_t* surface);
+
+private:
+    cairo_surface_t* surface_;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+} // namespace plat

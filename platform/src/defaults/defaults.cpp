@@ -1,0 +1,311 @@
+#include "plat/defaults.h"
+
+#include "plat/console.h"
+#include "plat/files.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <map>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace plat {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FileId {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = -1;
+    std::int64_t mtimeNs = 0;
+    friend bool operator==(const FileId&, const FileId&) = default;
+};
+
+FileId identify(const fs::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return {};
+    return {st.st_dev, st.st_ino, st.st_size,
+            std::int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+void report(const std::string& line) {
+    Console::shared().writeLine(line);
+}
+
+// Leading number of a string, as the stores read numbers from text ("12abc" is 12, "abc" is 0).
+double leadingNumber(const std::string& s) {
+    const char* p = s.c_str();
+    while (*p == ' ' || *p == '\t') ++p;
+    char* end = nullptr;
+    const double v = std::strtod(p, &end);
+    return end == p || !std::isfinite(v) ? 0.0 : v;
+}
+
+std::int64_t toInteger(double v) {
+    if (!std::isfinite(v)) return 0;
+    if (v >= 9.2233720368547758e18) return INT64_MAX;
+    if (v <= -9.2233720368547758e18) return INT64_MIN;
+    return std::int64_t(v);
+}
+
+std::string shortestText(double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+} // namespace
+
+struct UserDefaults::Domain {
+    std::string name;
+    fs::path file; // empty: kept in memory only
+    std::mutex m;
+    plist::Dictionary values;
+    FileId loadedId;
+    FileId reportedBadId;
+
+    // Re-reads the file when another writer replaced or changed it. Call with m held.
+    void refreshLocked() {
+        if (file.empty()) return;
+        const FileId id = identify(file);
+        if (id == loadedId) return;
+        if (id.size < 0) { // removed
+            values.clear();
+            loadedId = id;
+            return;
+        }
+        auto parsed = plist::readFile(file);
+        const plist::Dictionary* dict = parsed.ok() ? parsed->asDictionary() : nullptr;
+        if (!dict) {
+            // Keep what we had; say so once per broken file version.
+            if (!(id == reportedBadId)) {
+                reportedBadId = id;
+                report("UserDefaults: ignoring unreadable settings file " + file.string() + ": " +
+                       (parsed.ok() ? std::string("the top level is not a dictionary")
+                                    : parsed.error().description));
+            }
+            loadedId = id;
+            return;
+        }
+        values = *dict;
+        loadedId = id;
+    }
+
+    std::optional<plist::Value> get(std::string_view key) {
+        std::lock_guard<std::mutex> lock(m);
+        refreshLocked();
+        if (const auto* v = values.find(key)) return *v;
+        return std::nullopt;
+    }
+
+    plist::Dictionary snapshot() {
+        std::lock_guard<std::mutex> lock(m);
+        refreshLocked();
+        return values;
+    }
+
+    void mutate(const std::function<void(plist::Dictionary&)>& change) {
+        std::lock_guard<std::mutex> lock(m);
+        if (file.empty()) {
+            change(values);
+            return;
+        }
+        std::error_code ec;
+        fs::create_directories(file.parent_path(), ec);
+        // Another process may write the same domain: serialise read-modify-write across processes.
+        const std::string lockPath = file.string() + ".lock";
+        const int lockFd = ::open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+        if (lockFd >= 0) ::flock(lockFd, LOCK_EX);
+        refreshLocked();
+        change(values);
+        if (auto written = plist::writeFile(file, plist::Value(values)); !written.ok())
+            report("UserDefaults: could not save settings of domain " + name + ": " +
+                   written.error().description);
+        else
+            loadedId = identify(file);
+        if (lockFd >= 0) {
+            ::flock(lockFd, LOCK_UN);
+            ::close(lockFd);
+        }
+    }
+};
+
+namespace {
+
+std::mutex gDomainsMutex;
+std::map<std::string, std::shared_ptr<UserDefaults::Domain>, std::less<>>& domains() {
+    static auto* map = new std::map<std::string, std::shared_ptr<UserDefaults::Domain>, std::less<>>;
+    return *map;
+}
+
+std::shared_ptr<UserDefaults::Domain> openDomain(std::string_view name) {
+    std::lock_guard<std::mutex> lock(gDomainsMutex);
+    if (auto it = domains().find(name); it != domains().end()) return it->second;
+    auto domain = std::make_shared<UserDefaults::Domain>();
+    domain->name = std::string(name);
+    const auto config = FileManager::defaultManager().urls(FileManager::SearchPathDirectory::config);
+    if (config.empty())
+        report("UserDefaults: no configuration folder (HOME is not set); settings of domain " + domain->name +
+               " are kept in memory only");
+    else
+        domain->file = config.front().filePath() / (domain->name + ".plist");
+    domains().emplace(domain->name, domain);
+    return domain;
+}
+
+} // namespace
+
+bool UserDefaults::isValidDomainName(std::string_view name) {
+    if (name.empty() || name.size() > 200 || name[0] == '.') return false;
+    for (char c : name) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                        c == '.' || c == '_' || c == '-';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+UserDefaults::UserDefaults(std::string name, std::shared_ptr<Domain> domain)
+    : domain_(std::move(name)), own_(std::move(domain)) {}
+
+UserDefaults::~UserDefaults() = default;
+
+std::shared_ptr<UserDefaults> UserDefaults::standard() {
+    static const std::shared_ptr<UserDefaults> store = [] {
+        std::string id = Bundle::main().bundleIdentifier();
+        for (char& c : id)
+            if (!isValidDomainName(std::string_view(&c, 1)) && c != '.') c = '_';
+        while (!id.empty() && id[0] == '.') id.erase(0, 1);
+        if (id.empty()) id = "application";
+        return std::make_shared<UserDefaults>(id, openDomain(id));
+    }();
+    return store;
+}
+
+std::shared_ptr<UserDefaults> UserDefaults::suite(std::string_view name) {
+    if (!isValidDomainName(name)) return nullptr;
+    return std::make_shared<UserDefaults>(std::string(name), openDomain(name));
+}
+
+std::shared_ptr<UserDefaults> UserDefaults::inMemory(std::string name) {
+    auto domain = std::make_shared<Domain>();
+    domain->name = name;
+    return std::make_shared<UserDefaults>(std::move(name), std::move(domain));
+}
+
+void UserDefaults::addSuite(std::string_view name) {
+    if (!isValidDomainName(name) || name == domain_) return;
+    auto domain = openDomain(name);
+    std::lock_guard<std::mutex> lock(searchMutex_);
+    for (const auto& d : search_)
+        if (d == domain) return;
+    search_.push_back(std::move(domain));
+}
+
+void UserDefaults::addSuite(const UserDefaults& store) {
+    if (store.own_ == own_) return;
+    std::lock_guard<std::mutex> lock(searchMutex_);
+    for (const auto& d : search_)
+        if (d == store.own_) return;
+    search_.push_back(store.own_);
+}
+
+std::vector<std::shared_ptr<UserDefaults::Domain>> UserDefaults::searchList() const {
+    std::lock_guard<std::mutex> lock(searchMutex_);
+    return search_;
+}
+
+std::optional<plist::Value> UserDefaults::object(std::string_view key) const {
+    if (auto v = own_->get(key)) return v;
+    for (const auto& d : searchList())
+        if (auto v = d->get(key)) return v;
+    return std::nullopt;
+}
+
+std::optional<std::string> UserDefaults::string(std::string_view key) const {
+    const auto v = object(key);
+    if (!v) return std::nullopt;
+    if (const auto* s = v->asString()) return *s;
+    if (auto i = v->asInteger()) return std::to_string(*i);
+    if (auto r = v->asReal()) return shortestText(*r);
+    if (auto b = v->asBool()) return std::string(*b ? "1" : "0");
+    return std::nullopt;
+}
+
+double UserDefaults::doubleValue(std::string_view key) const {
+    const auto v = object(key);
+    if (!v) return 0;
+    if (auto n = v->asNumber()) return *n;
+    if (auto b = v->asBool()) return *b ? 1 : 0;
+    if (const auto* s = v->asString()) return leadingNumber(*s);
+    return 0;
+}
+
+std::int64_t UserDefaults::integer(std::string_view key) const {
+    const auto v = object(key);
+    if (!v) return 0;
+    if (auto i = v->asInteger()) return *i;
+    return toInteger(doubleValue(key));
+}
+
+bool UserDefaults::boolValue(std::string_view key) const {
+    const auto v = object(key);
+    if (!v) return false;
+    if (auto b = v->asBool()) return *b;
+    if (auto n = v->asNumber()) return *n != 0;
+    if (const auto* s = v->asString()) {
+        std::string lower;
+        for (char c : *s) lower.push_back(char(std::tolower(static_cast<unsigned char>(c))));
+        if (lower == "yes" || lower == "true") return true;
+        return toInteger(leadingNumber(*s)) != 0;
+    }
+    return false;
+}
+
+std::optional<URL> UserDefaults::url(std::string_view key) const {
+    const auto v = object(key);
+    if (!v) return std::nullopt;
+    const auto* s = v->asString();
+    if (!s || s->empty()) return std::nullopt;
+    if ((*s)[0] == '/') return URL::fileURL(*s);
+    if ((*s)[0] == '~') {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) return std::nullopt;
+        return URL::fileURL(std::string(home) + s->substr(1));
+    }
+    return URL::string(*s);
+}
+
+plist::Dictionary UserDefaults::dictionaryRepresentation() const {
+    plist::Dictionary out = own_->snapshot();
+    for (const auto& d : searchList())
+        for (const auto& [k, v] : d->snapshot())
+            if (!out.contains(k)) out.set(k, v);
+    return out;
+}
+
+void UserDefaults::set(std::string_view key, plist::Value value) {
+    own_->mutate([&](plist::Dictionary& values) { values.set(std::string(key), std::move(value)); });
+}
+
+void UserDefaults::setURL(std::string_view key, const std::optional<URL>& url) {
+    if (!url) {
+        removeObject(key);
+        return;
+    }
+    set(key, plist::Value(url->absoluteString()));
+}
+
+void UserDefaults::removeObject(std::string_view key) {
+    own_->mutate([&](plist::Dictionary& values) { values.erase(key); });
+}
+
+} // namespace plat

@@ -1,0 +1,43 @@
+#include "plat/uiimage.h"
+
+#include <cairo.h>
+#include <cstring>
+
+namespace plat {
+
+namespace {
+struct Reader {
+    std::span<const std::uint8_t> data;
+    std::size_t pos = 0;
+};
+
+cairo_status_t readChunk(void* closure, unsigned char* out, unsigned int length) {
+    auto* r = static_cast<Reader*>(closure);
+    if (r->data.size() - r->pos < length) return CAIRO_STATUS_READ_ERROR;
+    std::memcpy(out, r->data.data() + r->pos, length);
+    r->pos += length;
+    return CAIRO_STATUS_SUCCESS;
+}
+} // namespace
+
+std::shared_ptr<UIImage> UIImage::fromData(std::span<const std::uint8_t> data) {
+    static const std::uint8_t kPNGSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (data.size() < 8 || std::memcmp(data.data(), kPNGSignature, 8) != 0) return nullptr;
+    Reader reader{data};
+    cairo_surface_t* s = cairo_image_surface_create_from_png_stream(readChunk, &reader);
+    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(s);
+        return nullptr;
+    }
+    return std::make_shared<UIImage>(Private{}, s);
+}
+
+UIImage::UIImage(Private, cairo_surface_t* surface)
+    : surface_(surface), width_(cairo_image_surface_get_width(surface)),
+      height_(cairo_image_surface_get_height(surface)) {}
+
+UIImage::~UIImage() {
+    cairo_surface_destroy(surface_);
+}
+
+} // namespace plat

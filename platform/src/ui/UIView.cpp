@@ -1,0 +1,175 @@
+#include "plat/ui.h"
+
+#include "plat/console.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace plat {
+
+namespace {
+bool vertical(NSLayoutAttribute a) {
+    return a == NSLayoutAttribute::top || a == NSLayoutAttribute::bottom;
+}
+
+void detach(std::vector<std::shared_ptr<NSLayoutConstraint>>& list, const NSLayoutConstraint* c) {
+    std::erase_if(list, [c](const auto& p) { return p.get() == c; });
+}
+} // namespace
+
+std::shared_ptr<NSLayoutConstraint> NSLayoutAnchor::constraint(const NSLayoutAnchor& other,
+                                                               CGFloat constant) const {
+    return std::make_shared<NSLayoutConstraint>(*this, other, constant);
+}
+
+std::shared_ptr<UIView> NSLayoutConstraint::placedView() const {
+    return reversed_ ? second_.view() : first_.view();
+}
+
+void NSLayoutConstraint::setConstant(CGFloat c) {
+    constant_ = c;
+    if (auto v = placedView())
+        if (auto s = v->superview()) s->setNeedsLayout();
+}
+
+void NSLayoutConstraint::setActive(bool active) {
+    if (active == active_) return;
+    auto a = first_.view(), b = second_.view();
+    if (!active) {
+        if (auto v = placedView()) {
+            detach(v->constraints_, this);
+            if (auto s = v->superview()) s->setNeedsLayout();
+        }
+        active_ = false;
+        return;
+    }
+    if (!a || !b || a == b || vertical(first_.attribute()) != vertical(second_.attribute())) {
+        Console::shared().writeLine("NSLayoutConstraint: cannot activate a constraint between these anchors");
+        return;
+    }
+    const auto aSuper = a->superview(), bSuper = b->superview();
+    if (aSuper && (aSuper == b || aSuper == bSuper)) {
+        reversed_ = false;
+    } else if (bSuper == a) {
+        reversed_ = true;
+    } else {
+        Console::shared().writeLine(
+            "NSLayoutConstraint: cannot activate a constraint between views that are not "
+            "superview and subview or siblings");
+        return;
+    }
+    auto placed = placedView();
+    placed->constraints_.push_back(shared_from_this());
+    if (auto s = placed->superview()) s->setNeedsLayout();
+    active_ = true;
+}
+
+void NSLayoutConstraint::activate(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
+    for (const auto& c : constraints)
+        if (c) c->setActive(true);
+}
+
+void NSLayoutConstraint::deactivate(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
+    for (const auto& c : constraints)
+        if (c) c->setActive(false);
+}
+
+UIView::UIView(CGRect frame) : frame_(frame.standardized()) {}
+
+UIView::~UIView() = default;
+
+void UIView::setFrame(CGRect frame) {
+    frame = frame.standardized();
+    if (frame.size != frame_.size) needsLayout_ = true;
+    frame_ = frame;
+}
+
+void UIView::addSubview(const std::shared_ptr<UIView>& view) {
+    if (!view || view.get() == this || isDescendant(*view)) return; // no cycles in the tree
+    auto keep = view;
+    view->removeFromSuperview();
+    view->superview_ = weak_from_this();
+    subviews_.push_back(std::move(keep));
+    needsLayout_ = true;
+}
+
+void UIView::removeFromSuperview() {
+    auto parent = superview_.lock();
+    if (!parent) return;
+    // Constraints that tie this view to its old superview or siblings no longer apply.
+    for (auto c : std::vector(constraints_)) c->setActive(false);
+    for (auto& sibling : parent->subviews_)
+        for (auto c : std::vector(sibling->constraints_)) {
+            const auto other = c->reversed_ ? c->first_.view() : c->second_.view();
+            if (other.get() == this) c->setActive(false);
+        }
+    superview_.reset();
+    parent->needsLayout_ = true;
+    std::erase_if(parent->subviews_, [this](const auto& v) { return v.get() == this; });
+}
+
+bool UIView::isDescendant(const UIView& ancestor) const {
+    for (auto v = superview_.lock(); v; v = v->superview_.lock())
+        if (v.get() == &ancestor) return true;
+    return &ancestor == this;
+}
+
+void UIView::layoutIfNeeded() {
+    if (needsLayout_) {
+        needsLayout_ = false;
+        layoutSubviews();
+    }
+    for (const auto& v : std::vector(subviews_)) v->layoutIfNeeded();
+}
+
+void UIView::layoutSubviews() {
+    for (const auto& sub : subviews_) {
+        std::optional<CGFloat> edge[4]; // top, leading, bottom, trailing
+        for (const auto& c : sub->constraints_) {
+            const NSLayoutAnchor& own = c->reversed_ ? c->second_ : c->first_;
+            const NSLayoutAnchor& ref = c->reversed_ ? c->first_ : c->second_;
+            const auto refView = ref.view();
+            if (!refView) continue;
+            CGRect r;
+            if (refView.get() == this)
+                r = bounds();
+            else if (refView->superview().get() == this)
+                r = refView->frame();
+            else
+                continue;
+            CGFloat value = 0;
+            switch (ref.attribute()) {
+            case NSLayoutAttribute::top:
+                value = r.minY();
+                break;
+            case NSLayoutAttribute::leading:
+                value = r.minX();
+                break;
+            case NSLayoutAttribute::bottom:
+                value = r.maxY();
+                break;
+            case NSLayoutAttribute::trailing:
+                value = r.maxX();
+                break;
+            }
+            edge[int(own.attribute())] = c->reversed_ ? value - c->constant() : value + c->constant();
+        }
+        CGRect f = sub->frame();
+        auto place = [](std::optional<CGFloat> lo, std::optional<CGFloat> hi, CGFloat& origin,
+                        CGFloat& size) {
+            if (lo && hi) {
+                origin = *lo;
+                size = std::max<CGFloat>(0, *hi - *lo);
+            } else if (lo) {
+                origin = *lo;
+            } else if (hi) {
+                origin = *hi - size;
+            }
+        };
+        place(edge[0], edge[2], f.origin.y, f.size.height);
+        place(edge[1], edge[3], f.origin.x, f.size.width);
+        sub->setFrame(f);
+    }
+}
+
+} // namespace plat

@@ -1,0 +1,92 @@
+#include "Helpers.h"
+#include "TestSupport.h"
+
+#include <set>
+#include <thread>
+
+TEST(Safeprint, WritesLinesInCallOrderOnlyWhenTheMainQueueRuns) {
+    ConsoleCapture out;
+    plat::RunLoop::main().drain();
+    safeprint("first line");
+    debugprint("second line");
+    EXPECT_EQ(out.text(), "");
+    plat::RunLoop::main().drain();
+    EXPECT_EQ(out.text(), "first line\nsecond line\n");
+}
+
+TEST(Safeprint, LinesFromAnotherThreadKeepTheirOrder) {
+    ConsoleCapture out;
+    std::thread worker([] {
+        for (int i = 0; i < 50; ++i) safeprint("worker " + std::to_string(i));
+    });
+    worker.join();
+    plat::RunLoop::main().drain();
+    std::string expected;
+    for (int i = 0; i < 50; ++i) expected += "worker " + std::to_string(i) + "\n";
+    EXPECT_EQ(out.text(), expected);
+}
+
+TEST(Safeprint, ARealtimeThreadUsesTheConsoleRing) {
+    ConsoleCapture out;
+    std::thread render([] {
+        plat::RealtimeScope realtime;
+        safeprint("from the render thread");
+        safeprint(std::string(400, 'x'));
+    });
+    render.join();
+    EXPECT_EQ(plat::RunLoop::main().drain(), 0u); // nothing went through the main queue
+    const std::string text = out.text();
+    EXPECT_EQ(text.substr(0, 23), "from the render thread\n");
+    EXPECT_EQ(text.back(), '\n');
+    EXPECT_LT(text.size(), 23u + 400u);
+}
+
+TEST(StringValue, FourBytesAsMacRomanText) {
+    EXPECT_EQ(stringValue(0x61756D66), "aumf");
+    EXPECT_EQ(stringValue(0x20202020), "    ");
+    EXPECT_EQ(stringValue(0), std::string(4, '\0'));
+    EXPECT_EQ(stringValue(0x4B574F42), "KWOB");
+    EXPECT_EQ(stringValue(0xA5000000u | 0x414243u), "\u2022ABC");
+}
+
+TEST(PinToSuperviewEdges, FollowsTheSuperviewsBounds) {
+    auto parent = std::make_shared<plat::UIView>(plat::CGRect(0, 0, 300, 200));
+    auto child = std::make_shared<plat::UIView>(plat::CGRect(5, 5, 10, 10));
+    parent->addSubview(child);
+    pinToSuperviewEdges(*child);
+    EXPECT_FALSE(child->translatesAutoresizingMaskIntoConstraints());
+    EXPECT_EQ(child->constraints().size(), 4u);
+    parent->layoutIfNeeded();
+    EXPECT_EQ(child->frame(), plat::CGRect(0, 0, 300, 200));
+    parent->setFrame(plat::CGRect(10, 10, 640, 480));
+    parent->layoutIfNeeded();
+    EXPECT_EQ(child->frame(), plat::CGRect(0, 0, 640, 480));
+}
+
+TEST(PinToSuperviewEdges, AViewWithoutSuperviewIsLeftAlone) {
+    auto lone = std::make_shared<plat::UIView>(plat::CGRect(1, 2, 3, 4));
+    pinToSuperviewEdges(*lone);
+    EXPECT_TRUE(lone->translatesAutoresizingMaskIntoConstraints());
+    EXPECT_TRUE(lone->constraints().empty());
+    EXPECT_EQ(lone->frame(), plat::CGRect(1, 2, 3, 4));
+}
+
+TEST(UniqueName, PrefixedAndUnique) {
+    const std::string a = uniqueName("take"), b = uniqueName("take");
+    EXPECT_EQ(a.rfind("take-", 0), 0u);
+    EXPECT_NE(a, b);
+    const std::string plain = uniqueName(std::nullopt);
+    EXPECT_NE(plain.rfind("take", 0), 0u);
+    EXPECT_EQ(uniqueName("").rfind("-", 0), 0u);
+    std::set<std::string> many;
+    for (int i = 0; i < 1000; ++i) many.insert(uniqueName(std::nullopt));
+    EXPECT_EQ(many.size(), 1000u);
+}
+
+TEST(ColourComponents, ReadTheColoursComponents) {
+    const plat::UIColor c(0.1, 0.2, 0.3, 0.4);
+    EXPECT_DOUBLE_EQ(redValue(c), 0.1);
+    EXPECT_DOUBLE_EQ(greenValue(c), 0.2);
+    EXPECT_DOUBLE_EQ(blueValue(c), 0.3);
+    EXPECT_DOUBLE_EQ(alphaValue(c.withAlphaComponent(0.9)), 0.9);
+}

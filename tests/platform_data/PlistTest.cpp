@@ -1,0 +1,164 @@
+#include "plat/plist.h"
+
+#include <gtest/gtest.h>
+#include <plist/plist.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using plat::plist::Array;
+using plat::plist::Data;
+using plat::plist::Date;
+using plat::plist::Dictionary;
+using plat::plist::Value;
+
+namespace {
+
+Value sample() {
+    return Value(Dictionary{
+        {"zeta", true},
+        {"alpha", -1234567890123LL},
+        {"mid", 0.5},
+        {"name", "Grüße <&>"},
+        {"blob", Data{0, 1, 2, 255}},
+        {"when", Date{1700000000}}, // XML dates carry whole seconds
+        {"list", Array{1, "two", Array{}, Dictionary{}}},
+    });
+}
+
+// A binary property list of the given value, through libplist itself.
+Data toBinary(const std::string& xml) {
+    plist_t node = nullptr;
+    plist_from_xml(xml.data(), uint32_t(xml.size()), &node);
+    char* bin = nullptr;
+    uint32_t len = 0;
+    plist_to_bin(node, &bin, &len);
+    Data out(bin, bin + len);
+    plist_to_bin_free(bin);
+    plist_free(node);
+    return out;
+}
+
+std::string nestedArrays(int depth) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\">";
+    for (int i = 0; i < depth; ++i) xml += "<array>";
+    xml += "<integer>1</integer>";
+    for (int i = 0; i < depth; ++i) xml += "</array>";
+    return xml + "</plist>";
+}
+
+} // namespace
+
+TEST(Plist, XMLRoundTripKeepsTypesValuesAndKeyOrder) {
+    const Value original = sample();
+    const auto parsed = plat::plist::parse(plat::plist::toXML(original));
+    ASSERT_TRUE(parsed.ok()) << parsed.error().description;
+    EXPECT_EQ(*parsed, original);
+    EXPECT_EQ(parsed->asDictionary()->keys(),
+              (std::vector<std::string>{"zeta", "alpha", "mid", "name", "blob", "when", "list"}));
+}
+
+TEST(Plist, BinaryInputParsesToTheSameValue) {
+    const Data bin = toBinary(plat::plist::toXML(sample()));
+    ASSERT_GT(bin.size(), 8u);
+    const auto parsed = plat::plist::parse(std::span<const std::uint8_t>(bin));
+    ASSERT_TRUE(parsed.ok()) << parsed.error().description;
+    EXPECT_EQ(*parsed->asDictionary()->find("alpha")->asInteger(), -1234567890123LL);
+    EXPECT_EQ(*parsed->asDictionary()->find("name")->asString(), "Grüße <&>");
+    EXPECT_EQ(*parsed->asDictionary()->find("blob")->asData(), (Data{0, 1, 2, 255}));
+}
+
+TEST(Plist, TypedAccessorsAnswerOnlyForTheirOwnType) {
+    const Value b(true), i(3), r(2.5), s("x");
+    EXPECT_FALSE(b.asInteger().has_value());
+    EXPECT_FALSE(i.asBool().has_value());
+    EXPECT_FALSE(i.asReal().has_value());
+    EXPECT_EQ(i.asNumber(), 3.0);
+    EXPECT_EQ(r.asNumber(), 2.5);
+    EXPECT_FALSE(b.asNumber().has_value());
+    EXPECT_EQ(s.asDictionary(), nullptr);
+    EXPECT_EQ(i.asString(), nullptr);
+    EXPECT_FALSE(s.asDate().has_value());
+}
+
+TEST(Plist, DictionaryKeepsInsertionOrderAndReplacesInPlace) {
+    Dictionary d;
+    d.set("b", 1);
+    d.set("a", 2);
+    d.set("b", 3);
+    EXPECT_EQ(d.keys(), (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(*d.find("b")->asInteger(), 3);
+    EXPECT_TRUE(d.erase("b"));
+    EXPECT_FALSE(d.erase("b"));
+    EXPECT_EQ(d.size(), 1u);
+}
+
+TEST(Plist, MalformedEmptyAndOversizedInputIsRefused) {
+    EXPECT_FALSE(plat::plist::parse(std::string_view("")).ok());
+    EXPECT_FALSE(plat::plist::parse(std::string_view("<plist><dict><key>a</key>")).ok());
+    EXPECT_FALSE(plat::plist::parse(std::string_view("bplist00 garbage that is not binary")).ok());
+    const std::string xml = plat::plist::toXML(sample());
+    const auto tooBig = plat::plist::parse(xml, plat::plist::Limits{xml.size() - 1, 64});
+    ASSERT_FALSE(tooBig.ok());
+    EXPECT_EQ(tooBig.error().domain, plat::kCocoaErrorDomain);
+}
+
+TEST(Plist, NestingBeyondTheDepthLimitIsRefused) {
+    EXPECT_TRUE(plat::plist::parse(nestedArrays(10), plat::plist::Limits{1 << 20, 16}).ok());
+    EXPECT_FALSE(plat::plist::parse(nestedArrays(17), plat::plist::Limits{1 << 20, 16}).ok());
+    EXPECT_FALSE(plat::plist::parse(nestedArrays(100000)).ok());
+    const Data deepBinary = toBinary(nestedArrays(40));
+    EXPECT_TRUE(plat::plist::parse(std::span<const std::uint8_t>(deepBinary)).ok());
+    EXPECT_FALSE(
+        plat::plist::parse(std::span<const std::uint8_t>(deepBinary), plat::plist::Limits{1 << 20, 16}).ok());
+}
+
+TEST(Plist, BinaryWithAReferenceCycleIsRefused) {
+    Data bin = toBinary(nestedArrays(2)); // outer array -> inner array -> integer
+    // Point the inner array's only reference back at the outer array.
+    const std::uint8_t* trailer = bin.data() + bin.size() - 32;
+    const unsigned offsetSize = trailer[6];
+    std::uint64_t top = 0, table = 0;
+    for (int i = 0; i < 8; ++i) {
+        top = (top << 8) | trailer[16 + i];
+        table = (table << 8) | trailer[24 + i];
+    }
+    auto offsetOf = [&](std::uint64_t index) {
+        std::uint64_t v = 0;
+        for (unsigned i = 0; i < offsetSize; ++i) v = (v << 8) | bin[table + index * offsetSize + i];
+        return v;
+    };
+    const std::uint64_t outer = offsetOf(top);
+    const std::uint8_t innerIndex = bin[outer + 1];
+    bin[offsetOf(innerIndex) + 1] = std::uint8_t(top);
+    EXPECT_FALSE(plat::plist::parse(std::span<const std::uint8_t>(bin)).ok());
+}
+
+TEST(Plist, FilesAreWrittenAtomicallyAndReadBack) {
+    const fs::path dir = fs::temp_directory_path() / ("plist-test-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path file = dir / "state.plist";
+    ASSERT_TRUE(plat::plist::writeFile(file, Value(Dictionary{{"v", 1}})).ok());
+    ASSERT_TRUE(plat::plist::writeFile(file, sample()).ok());
+    const auto back = plat::plist::readFile(file);
+    ASSERT_TRUE(back.ok());
+    EXPECT_EQ(*back, sample());
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++entries;
+    EXPECT_EQ(entries, 1u); // no temporary file left behind
+
+    const auto failed = plat::plist::writeFile(dir / "missing-folder" / "x.plist", sample());
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error().domain, plat::kPOSIXErrorDomain);
+    EXPECT_FALSE(plat::plist::readFile(dir / "nothing.plist").ok());
+    fs::remove_all(dir);
+}
+
+TEST(Plist, DescriptionsAreReadable) {
+    EXPECT_EQ(Value(12).description(), "12");
+    EXPECT_EQ(Value(true).description(), "1");
+    EXPECT_EQ(Value("text").description(), "text");
+    EXPECT_EQ(Value(Array{1, 2}).description(), "(\n    1,\n    2\n)");
+}

@@ -1,0 +1,241 @@
+#include "plat/dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class ManualTimers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        plat::setClock(clock);
+        plat::RunLoop::current().drain();
+    }
+    void TearDown() override {
+        plat::RunLoop::current().drain();
+        plat::setClock(nullptr);
+    }
+    void advance(double seconds) {
+        clock->advance(seconds);
+        plat::RunLoop::current().drain();
+    }
+    std::shared_ptr<plat::ManualClock> clock = std::make_shared<plat::ManualClock>();
+};
+
+// Counts its own destruction, to see when a timer lets go of its block.
+struct Token {
+    explicit Token(std::atomic<int>& gone) : gone_(gone) {}
+    ~Token() { ++gone_; }
+    std::atomic<int>& gone_;
+};
+
+} // namespace
+
+TEST(MainQueue, RunsWorkInOrderAndNeverInline) {
+    std::vector<int> order;
+    plat::MainQueue::async([&] { order.push_back(1); });
+    plat::MainQueue::async([&] {
+        order.push_back(2);
+        plat::MainQueue::async([&] { order.push_back(4); });
+    });
+    plat::MainQueue::async([&] { order.push_back(3); });
+    EXPECT_TRUE(order.empty());
+    plat::RunLoop::main().drain();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+}
+
+TEST(MainQueue, WorkFromOtherThreadsKeepsEachThreadsOrder) {
+    std::mutex m;
+    std::vector<std::pair<int, int>> seen;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 200; ++i)
+                plat::MainQueue::async([&, t, i] {
+                    std::lock_guard<std::mutex> lock(m);
+                    seen.emplace_back(t, i);
+                });
+        });
+    for (auto& th : threads) th.join();
+    plat::RunLoop::main().drain();
+    ASSERT_EQ(seen.size(), 800u);
+    int next[4] = {0, 0, 0, 0};
+    for (auto [t, i] : seen) EXPECT_EQ(i, next[t]++);
+}
+
+TEST(MainQueue, RunUntilWaitsForWorkFromAnotherThread) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        std::this_thread::sleep_for(20ms);
+        plat::MainQueue::async([&] { done = true; });
+    });
+    EXPECT_TRUE(plat::RunLoop::main().runUntil([&] { return done.load(); }, 5s));
+    worker.join();
+    EXPECT_FALSE(plat::RunLoop::main().runUntil([] { return false; }, 10ms));
+}
+
+TEST(MainQueue, RunReturnsAfterStop) {
+    plat::MainQueue::async([] { plat::RunLoop::main().stop(); });
+    plat::RunLoop::main().run();
+    SUCCEED();
+}
+
+TEST(SerialQueue, RunsOneItemAtATimeInOrder) {
+    plat::SerialQueue queue("test.serial");
+    EXPECT_EQ(queue.label(), "test.serial");
+    std::vector<int> order;
+    std::atomic<int> inside{0};
+    bool overlapped = false;
+    for (int i = 0; i < 100; ++i)
+        queue.async([&, i] {
+            if (++inside > 1) overlapped = true;
+            order.push_back(i);
+            --inside;
+        });
+    queue.sync([] {});
+    EXPECT_FALSE(overlapped);
+    ASSERT_EQ(order.size(), 100u);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(order[std::size_t(i)], i);
+}
+
+TEST(SerialQueue, SyncWaitsAndMayBeNestedInItsOwnWork) {
+    plat::SerialQueue queue("test.nested");
+    int value = 0;
+    queue.sync([&] {
+        value = 1;
+        queue.sync([&] { value = 2; }); // runs at once instead of deadlocking
+    });
+    EXPECT_EQ(value, 2);
+}
+
+TEST(SerialQueue, DestructionFinishesQueuedWork) {
+    std::atomic<int> ran{0};
+    {
+        plat::SerialQueue queue("test.drain");
+        for (int i = 0; i < 20; ++i) queue.async([&] { ++ran; });
+    }
+    EXPECT_EQ(ran.load(), 20);
+}
+
+TEST(GlobalQueue, RunsWorkOffTheMainThread) {
+    std::atomic<int> onMain{0}, ran{0};
+    for (int i = 0; i < 16; ++i)
+        plat::GlobalQueue::async([&] {
+            if (plat::isMainThread()) ++onMain;
+            ++ran;
+        });
+    EXPECT_TRUE(plat::RunLoop::main().runUntil([&] { return ran == 16; }, 5s));
+    EXPECT_EQ(onMain.load(), 0);
+    EXPECT_TRUE(plat::isMainThread());
+}
+
+TEST_F(ManualTimers, FirstFireComesOneIntervalAfterScheduling) {
+    int fires = 0;
+    auto timer = plat::Timer::scheduled(0.1, true, [&](plat::Timer&) { ++fires; });
+    advance(0.099);
+    EXPECT_EQ(fires, 0);
+    advance(0.001);
+    EXPECT_EQ(fires, 1);
+    advance(0.1);
+    EXPECT_EQ(fires, 2);
+    timer->invalidate();
+    advance(1);
+    EXPECT_EQ(fires, 2);
+}
+
+TEST_F(ManualTimers, MissedFiresCollapseOntoTheOriginalGrid) {
+    std::vector<std::int64_t> at;
+    auto timer = plat::Timer::scheduled(0.1, true, [&](plat::Timer&) { at.push_back(clock->now().count()); });
+    advance(0.35); // three fires missed: one call
+    EXPECT_EQ(at.size(), 1u);
+    advance(0.04); // 0.39: the grid point 0.4 is not reached yet
+    EXPECT_EQ(at.size(), 1u);
+    advance(0.01);
+    EXPECT_EQ(at.size(), 2u);
+    timer->invalidate();
+}
+
+TEST_F(ManualTimers, NonRepeatingTimerFiresOnceAndLetsGo) {
+    std::atomic<int> gone{0};
+    int fires = 0;
+    auto token = std::make_shared<Token>(gone);
+    auto timer = plat::Timer::scheduled(0.01, false, [&, token](plat::Timer&) { ++fires; });
+    token.reset();
+    advance(0.05);
+    EXPECT_EQ(fires, 1);
+    EXPECT_FALSE(timer->isValid());
+    EXPECT_EQ(gone.load(), 1);
+    EXPECT_EQ(plat::RunLoop::current().scheduledTimerCount(), 0u);
+}
+
+TEST_F(ManualTimers, InvalidatingFromInsideTheBlockKeepsItAliveUntilItReturns) {
+    std::atomic<int> gone{0};
+    int fires = 0;
+    bool aliveAfterInvalidate = false;
+    auto token = std::make_shared<Token>(gone);
+    std::weak_ptr<Token> watch = token;
+    std::shared_ptr<plat::Timer> timer;
+    timer = plat::Timer::scheduled(0.01, true, [&, token](plat::Timer& t) {
+        ++fires;
+        t.invalidate();
+        aliveAfterInvalidate = !watch.expired() && token->gone_.load() == 0;
+    });
+    token.reset();
+    advance(0.01);
+    advance(0.05);
+    EXPECT_EQ(fires, 1);
+    EXPECT_TRUE(aliveAfterInvalidate);
+    EXPECT_EQ(gone.load(), 1); // released once the block returned
+}
+
+TEST_F(ManualTimers, TheLoopKeepsAScheduledTimerAlive) {
+    int fires = 0;
+    std::weak_ptr<plat::Timer> watch = plat::Timer::scheduled(0.01, true, [&](plat::Timer& t) {
+        if (++fires == 3) t.invalidate();
+    });
+    EXPECT_FALSE(watch.expired());
+    advance(0.01);
+    advance(0.01);
+    advance(0.01);
+    advance(0.01);
+    EXPECT_EQ(fires, 3);
+    EXPECT_TRUE(watch.expired());
+}
+
+TEST_F(ManualTimers, NonPositiveIntervalsBecomeATenthOfAMillisecond) {
+    int fires = 0;
+    auto timer = plat::Timer::scheduled(0, true, [&](plat::Timer&) { ++fires; });
+    EXPECT_DOUBLE_EQ(timer->timeInterval(), 0.0001);
+    advance(0.00005);
+    EXPECT_EQ(fires, 0);
+    advance(0.00005);
+    EXPECT_EQ(fires, 1);
+    timer->invalidate();
+    EXPECT_DOUBLE_EQ(plat::Timer::scheduled(-3, false, [](plat::Timer&) {})->timeInterval(), 0.0001);
+}
+
+TEST_F(ManualTimers, TimersFireOnTheLoopOfTheThreadThatScheduledThem) {
+    std::atomic<int> fires{0};
+    std::atomic<bool> scheduled{false}, quit{false};
+    std::thread worker([&] {
+        auto timer = plat::Timer::scheduled(0.5, true, [&](plat::Timer&) { ++fires; });
+        scheduled = true;
+        plat::RunLoop::current().runUntil([&] { return quit.load(); }, 10s);
+        timer->invalidate();
+    });
+    while (!scheduled) std::this_thread::yield();
+    advance(0.5); // wakes the worker's loop
+    for (int i = 0; i < 500 && fires == 0; ++i) std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(fires.load(), 1);
+    EXPECT_EQ(plat::RunLoop::current().scheduledTimerCount(), 0u); // not on the main loop
+    quit = true;
+    clock->advance(0.0);
+    worker.join();
+}
