@@ -1,11 +1,11 @@
 #include "plat/net.h"
 
 #include "plat/dispatch.h"
+#include "plat/plist.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <fstream>
 #include <memory>
 #include <mutex>
 
@@ -35,25 +35,13 @@ size_t writeBody(char* ptr, size_t size, size_t nmemb, void* userdata) {
 }
 
 Result<URLResponse> loadFile(const URLRequest& request) {
-    const auto path = request.url.filePath();
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Error{kCocoaErrorDomain, 260,
-                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be opened."};
-    in.seekg(0, std::ios::end);
-    const auto size = in.tellg();
-    if (size < 0)
-        return Error{kCocoaErrorDomain, 256,
-                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be read."};
-    if (std::size_t(size) > request.maximumBytes)
-        return Error{kURLErrorDomain, kTooLarge, "The resource exceeds the maximum size."};
-    in.seekg(0);
-    URLResponse response{request.url, 0, {}, std::vector<std::uint8_t>(std::size_t(size))};
-    in.read(reinterpret_cast<char*>(response.data.data()), size);
-    if (!in)
-        return Error{kCocoaErrorDomain, 256,
-                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be read."};
-    return response;
+    auto bytes = readFileContents(request.url.filePath(), request.maximumBytes);
+    if (!bytes) {
+        if (bytes.error().code == kFileTooLargeError)
+            return Error{kURLErrorDomain, kTooLarge, "The resource exceeds the maximum size."};
+        return bytes.error();
+    }
+    return URLResponse{request.url, 0, {}, std::move(bytes.value())};
 }
 
 Result<URLResponse> loadHTTP(const URLRequest& request) {

@@ -378,25 +378,14 @@ Result<Value> parse(std::string_view text, const Limits& limits) {
 }
 
 Result<Value> readFile(const std::filesystem::path& path, const Limits& limits) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Error{kCocoaErrorDomain, 260,
-                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be opened."};
-    in.seekg(0, std::ios::end);
-    const auto size = in.tellg();
-    if (size < 0)
-        return Error{kCocoaErrorDomain, 256,
-                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be read."};
-    if (std::size_t(size) > limits.maxBytes)
-        return parseError("The file \u201c" + path.string() + "\u201d is larger than " +
-                          std::to_string(limits.maxBytes) + " bytes.");
-    in.seekg(0);
-    Data bytes(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), size);
-    if (!in)
-        return Error{kCocoaErrorDomain, 256,
-                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be read."};
-    return parse(std::span<const std::uint8_t>(bytes), limits);
+    auto bytes = readFileContents(path, limits.maxBytes);
+    if (!bytes) {
+        if (bytes.error().code == kFileTooLargeError)
+            return parseError("The file \u201c" + path.string() + "\u201d is larger than " +
+                              std::to_string(limits.maxBytes) + " bytes.");
+        return bytes.error();
+    }
+    return parse(std::span<const std::uint8_t>(bytes.value()), limits);
 }
 
 std::string toXML(const Value& value) {
@@ -475,6 +464,28 @@ Result<void> writeFileAtomically(const std::filesystem::path& path, std::span<co
 Result<void> writeFileAtomically(const std::filesystem::path& path, std::string_view text) {
     return writeFileAtomically(path,
                                std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+Result<std::vector<std::uint8_t>> readFileContents(const std::filesystem::path& path, std::size_t maxBytes) {
+    const auto unreadable = [&] {
+        return Error{kCocoaErrorDomain, 256,
+                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be read."};
+    };
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return Error{kCocoaErrorDomain, 260,
+                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be opened."};
+    in.seekg(0, std::ios::end);
+    const auto size = in.tellg();
+    if (size < 0) return unreadable();
+    if (std::size_t(size) > maxBytes)
+        return Error{kCocoaErrorDomain, kFileTooLargeError,
+                     "The file \u201c" + path.string() + "\u201d is too large."};
+    in.seekg(0);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), size);
+    if (!in) return unreadable();
+    return bytes;
 }
 
 } // namespace plat
