@@ -1,4 +1,5 @@
 // The effect kernel on its own: parameter store and routing, meters, bypass, MIDI, lines.
+#include "ConsoleCapture.h"
 #include "YUX_Sorvane_Extension_DSPKernel.h"
 
 #include "plat/console.h"
@@ -28,27 +29,6 @@ void cycle(YUX_Sorvane_Extension_DSPKernel& k, Stereo& io, std::uint32_t frames,
     k.setBuffers(&io.list, &io.list, 0);
     k.renderCycle(&ts, frames, events, nullptr);
 }
-
-class CapturedConsole {
-public:
-    CapturedConsole() {
-        plat::Console::shared().flush();
-        plat::Console::shared().setSink([this](std::string_view s) {
-            std::lock_guard<std::mutex> g(m_);
-            text_.append(s);
-        });
-    }
-    ~CapturedConsole() { plat::Console::shared().setSink({}); }
-    std::string text() {
-        plat::Console::shared().flush();
-        std::lock_guard<std::mutex> g(m_);
-        return text_;
-    }
-
-private:
-    std::mutex m_;
-    std::string text_;
-};
 
 TEST(Kernel, StoresAndReportsParametersByAddress) {
     YUX_Sorvane_Extension_DSPKernel k;
@@ -207,7 +187,7 @@ TEST(Kernel, RealtimeMidiIsFilteredAndNothingLeavesWithoutThru) {
 }
 
 TEST(Kernel, EveryParameterSetAndReadPrintsItsLineInOrder) {
-    CapturedConsole console;
+    ConsoleCapture console;
     YUX_Sorvane_Extension_DSPKernel k;
     k.setParameter(1005, 0.25f);
     (void)k.getParameter(3);

@@ -1,3 +1,5 @@
+#include "SteppedClockTest.h"
+
 #include "plat/dispatch.h"
 
 #include <gtest/gtest.h>
@@ -11,23 +13,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-class ManualTimers : public ::testing::Test {
-protected:
-    void SetUp() override {
-        plat::setClock(clock);
-        plat::RunLoop::current().drain();
-    }
-    void TearDown() override {
-        plat::RunLoop::current().drain();
-        plat::setClock(nullptr);
-    }
-    void advance(double seconds) {
-        clock->advance(seconds);
-        plat::RunLoop::current().drain();
-    }
-    std::shared_ptr<plat::ManualClock> clock = std::make_shared<plat::ManualClock>();
-};
 
 // Counts its own destruction, to see when a timer lets go of its block.
 struct Token {
@@ -136,46 +121,46 @@ TEST(GlobalQueue, RunsWorkOffTheMainThread) {
     EXPECT_TRUE(plat::isMainThread());
 }
 
-TEST_F(ManualTimers, FirstFireComesOneIntervalAfterScheduling) {
+TEST_F(SteppedClockTest, FirstFireComesOneIntervalAfterScheduling) {
     int fires = 0;
     auto timer = plat::Timer::scheduled(0.1, true, [&](plat::Timer&) { ++fires; });
-    advance(0.099);
+    tick(0.099);
     EXPECT_EQ(fires, 0);
-    advance(0.001);
+    tick(0.001);
     EXPECT_EQ(fires, 1);
-    advance(0.1);
+    tick(0.1);
     EXPECT_EQ(fires, 2);
     timer->invalidate();
-    advance(1);
+    tick(1);
     EXPECT_EQ(fires, 2);
 }
 
-TEST_F(ManualTimers, MissedFiresCollapseOntoTheOriginalGrid) {
+TEST_F(SteppedClockTest, MissedFiresCollapseOntoTheOriginalGrid) {
     std::vector<std::int64_t> at;
     auto timer = plat::Timer::scheduled(0.1, true, [&](plat::Timer&) { at.push_back(clock->now().count()); });
-    advance(0.35); // three fires missed: one call
+    tick(0.35); // three fires missed: one call
     EXPECT_EQ(at.size(), 1u);
-    advance(0.04); // 0.39: the grid point 0.4 is not reached yet
+    tick(0.04); // 0.39: the grid point 0.4 is not reached yet
     EXPECT_EQ(at.size(), 1u);
-    advance(0.01);
+    tick(0.01);
     EXPECT_EQ(at.size(), 2u);
     timer->invalidate();
 }
 
-TEST_F(ManualTimers, NonRepeatingTimerFiresOnceAndLetsGo) {
+TEST_F(SteppedClockTest, NonRepeatingTimerFiresOnceAndLetsGo) {
     std::atomic<int> gone{0};
     int fires = 0;
     auto token = std::make_shared<Token>(gone);
     auto timer = plat::Timer::scheduled(0.01, false, [&, token](plat::Timer&) { ++fires; });
     token.reset();
-    advance(0.05);
+    tick(0.05);
     EXPECT_EQ(fires, 1);
     EXPECT_FALSE(timer->isValid());
     EXPECT_EQ(gone.load(), 1);
     EXPECT_EQ(plat::RunLoop::current().scheduledTimerCount(), 0u);
 }
 
-TEST_F(ManualTimers, InvalidatingFromInsideTheBlockKeepsItAliveUntilItReturns) {
+TEST_F(SteppedClockTest, InvalidatingFromInsideTheBlockKeepsItAliveUntilItReturns) {
     std::atomic<int> gone{0};
     int fires = 0;
     bool aliveAfterInvalidate = false;
@@ -188,40 +173,40 @@ TEST_F(ManualTimers, InvalidatingFromInsideTheBlockKeepsItAliveUntilItReturns) {
         aliveAfterInvalidate = !watch.expired() && token->gone_.load() == 0;
     });
     token.reset();
-    advance(0.01);
-    advance(0.05);
+    tick(0.01);
+    tick(0.05);
     EXPECT_EQ(fires, 1);
     EXPECT_TRUE(aliveAfterInvalidate);
     EXPECT_EQ(gone.load(), 1); // released once the block returned
 }
 
-TEST_F(ManualTimers, TheLoopKeepsAScheduledTimerAlive) {
+TEST_F(SteppedClockTest, TheLoopKeepsAScheduledTimerAlive) {
     int fires = 0;
     std::weak_ptr<plat::Timer> watch = plat::Timer::scheduled(0.01, true, [&](plat::Timer& t) {
         if (++fires == 3) t.invalidate();
     });
     EXPECT_FALSE(watch.expired());
-    advance(0.01);
-    advance(0.01);
-    advance(0.01);
-    advance(0.01);
+    tick(0.01);
+    tick(0.01);
+    tick(0.01);
+    tick(0.01);
     EXPECT_EQ(fires, 3);
     EXPECT_TRUE(watch.expired());
 }
 
-TEST_F(ManualTimers, NonPositiveIntervalsBecomeATenthOfAMillisecond) {
+TEST_F(SteppedClockTest, NonPositiveIntervalsBecomeATenthOfAMillisecond) {
     int fires = 0;
     auto timer = plat::Timer::scheduled(0, true, [&](plat::Timer&) { ++fires; });
     EXPECT_DOUBLE_EQ(timer->timeInterval(), 0.0001);
-    advance(0.00005);
+    tick(0.00005);
     EXPECT_EQ(fires, 0);
-    advance(0.00005);
+    tick(0.00005);
     EXPECT_EQ(fires, 1);
     timer->invalidate();
     EXPECT_DOUBLE_EQ(plat::Timer::scheduled(-3, false, [](plat::Timer&) {})->timeInterval(), 0.0001);
 }
 
-TEST_F(ManualTimers, TimersFireOnTheLoopOfTheThreadThatScheduledThem) {
+TEST_F(SteppedClockTest, TimersFireOnTheLoopOfTheThreadThatScheduledThem) {
     std::atomic<int> fires{0};
     std::atomic<bool> scheduled{false}, quit{false};
     std::thread worker([&] {
@@ -231,7 +216,7 @@ TEST_F(ManualTimers, TimersFireOnTheLoopOfTheThreadThatScheduledThem) {
         timer->invalidate();
     });
     while (!scheduled) std::this_thread::yield();
-    advance(0.5); // wakes the worker's loop
+    tick(0.5); // wakes the worker's loop
     for (int i = 0; i < 500 && fires == 0; ++i) std::this_thread::sleep_for(1ms);
     EXPECT_EQ(fires.load(), 1);
     EXPECT_EQ(plat::RunLoop::current().scheduledTimerCount(), 0u); // not on the main loop

@@ -1,0 +1,37 @@
+#pragma once
+// Captures what the console prints, for tests of diagnostic lines.
+
+#include "plat/console.h"
+
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+// Collects everything the console writes while it lives.
+class ConsoleCapture {
+public:
+    ConsoleCapture() {
+        plat::Console::shared().setSink([this](std::string_view t) {
+            std::lock_guard<std::mutex> lock(m_);
+            text_.append(t);
+        });
+    }
+    ~ConsoleCapture() { plat::Console::shared().setSink({}); }
+    std::string text() {
+        plat::Console::shared().flush();
+        std::lock_guard<std::mutex> lock(m_);
+        return text_;
+    }
+    std::size_t count(std::string_view needle) {
+        const std::string t = text();
+        std::size_t n = 0;
+        for (auto pos = t.find(needle); pos != std::string::npos; pos = t.find(needle, pos + needle.size()))
+            ++n;
+        return n;
+    }
+
+private:
+    std::mutex m_;
+    std::string text_;
+};
