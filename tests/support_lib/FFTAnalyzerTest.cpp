@@ -55,9 +55,9 @@ TEST(Analyzer, KernelConfiguration) {
 TEST(Analyzer, SampleRateSetterFollowsTheRateWithoutAllocating) {
     Analyzer a(4096, 2, 48000.0f);
     a.setUpdateRate(4);
-    const long before = allocations::total();
+    const long before = allocations::onThisThread();
     a.setSamplerate(96000.0f);
-    EXPECT_EQ(allocations::total(), before);
+    EXPECT_EQ(allocations::onThisThread(), before);
     EXPECT_FLOAT_EQ(a.binWidth, 96000.0f / 4096.0f);
     EXPECT_EQ(a.updateInterval, static_cast<int>(std::ceil(96000.0 / 4096.0 * 2.0 / 4.0)));
 }
@@ -211,8 +211,8 @@ TEST(Analyzer, FeedingDoesNotAllocate) {
     Analyzer a(1024, 4, 48000.0f);
     a.setUpdateRate(0);
     auto x = sine(440.0, 48000.0, 16384);
-    const long before = allocations::total();
+    const long before = allocations::onThisThread();
     a.process(x.data(), static_cast<int>(x.size()));
     a.process(x.data(), x.data(), static_cast<int>(x.size()));
-    EXPECT_EQ(allocations::total(), before);
+    EXPECT_EQ(allocations::onThisThread(), before);
 }

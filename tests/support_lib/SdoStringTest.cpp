@@ -76,6 +76,23 @@ TEST(CData, XmlFormsIndentByDepth) {
     EXPECT_STREQ(CString().XML(1), "<CData>\n\tundefined</CData>");
 }
 
+// When the last object goes the shared results are released; a later object must start afresh
+// rather than release them a second time.
+TEST(CData, SharedResultsOutliveTheLastObjectSafely) {
+    const int live = CData::count;
+    CData::count = 0; // as if no other object were alive
+    {
+        CString a("ab");
+        EXPECT_STREQ(a.Hex2(), "6162");
+        EXPECT_NE(a.Unicode(), nullptr);
+    }
+    CString b("cd");
+    EXPECT_STREQ(b.Hex2(), "6364");
+    EXPECT_NE(b.Unicode(), nullptr);
+    EXPECT_STREQ(b.XML(0), "<CString encoding='UTF8'>\n\tcd\n</CString>\n");
+    CData::count = live + 1; // `b` is still alive
+}
+
 TEST(CString, EmptyStringShowsTheMarkerButComparesAsEmptyText) {
     CString e;
     EXPECT_STREQ(e.c_str(), "(null*)");
@@ -404,6 +421,21 @@ TEST(CStringFile, LoadingSomethingUnreadableIsAFailure) {
     EXPECT_NE(testing::internal::GetCapturedStdout().find("ERROR"), std::string::npos);
     EXPECT_TRUE(s.Empty());
     fs::remove_all(dir);
+}
+
+// Kernel attribute files announce a size of a whole page but hold a few bytes.
+TEST(CStringFile, AShortReadIsAFailureNotAPaddedText) {
+    const char* path = "/sys/devices/system/cpu/online";
+    std::ifstream probe(path, std::ios::binary | std::ios::ate);
+    const std::streamoff announced = probe ? static_cast<std::streamoff>(probe.tellg()) : 0;
+    probe.close();
+    if (announced <= static_cast<std::streamoff>(readFile(path).size()))
+        GTEST_SKIP() << "no file here whose read falls short of its size";
+    CString s("old");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(s << path, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nERROR: While reading file.");
+    EXPECT_TRUE(s.Empty());
 }
 
 TEST(CStringFile, LoadingAnEmptyFileGivesAnEmptyString) {

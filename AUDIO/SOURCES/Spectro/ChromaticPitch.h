@@ -4,7 +4,10 @@
 
 namespace SPECTRO {
 
-// Per-semitone pitch or magnitude shifting on top of the chromatic filter.
+// Per-semitone pitch or magnitude shifting on top of the chromatic filter. The pitch modes keep a
+// running phase per bin: after a factor jumps instead of gliding, the bins that take over a partial
+// keep the phase pattern they had, which can put its energy at the frame edges, where the window
+// mutes it.
 class ChromaticPitch : public ChromaticFilter {
 public:
     enum Mode { kShiftPitches = 0, kShiftMagnitudes = 1, kFilterPhases = 2, kFilter = 3, kUnchanged = 4 };

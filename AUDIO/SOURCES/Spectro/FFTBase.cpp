@@ -270,15 +270,22 @@ void FFTBase::frequencies2complex(float* mag, float* freq, float* phaseSum, floa
     }
 }
 
-void FFTBase::complex2buffer(float* c, float* out) {
+bool FFTBase::overlapAdd(float* c) {
     if (!c) c = complexBuffer.getBuffer();
     const float* w = window.getBuffer();
     float* acc = resynthesis.getBuffer();
-    if (!c || !w || !acc) return;
+    if (!c || !w || !acc) return false;
     onComplex(c);
     fft(+1, c);
+    // The window is applied on analysis and again here; with an overlap of 3 or more the squared
+    // Hann windows sum to 3/8 x overlap, so an unchanged spectrum comes back at 1.5 times its level.
     const float scale = static_cast<float>(halfSize * osamp);
     for (int i = 0; i < fftSize; ++i) acc[i] += 2.0f * w[i] * c[2 * i] / scale;
+    return true;
+}
+
+void FFTBase::complex2buffer(float* c, float* out) {
+    if (!overlapAdd(c)) return;
     doOutput(out);
     shiftResyn();
 }

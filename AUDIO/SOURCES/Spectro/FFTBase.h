@@ -86,8 +86,12 @@ protected:
     // True when every buffer a frame step touches exists at the current size.
     bool buffersReady() const;
     // Feeds samples into the sliding frame; with `out` the caller's samples are replaced by the
-    // resynthesised output `keepLength` samples late.
+    // resynthesised output. A sample leaves the accumulator only once every frame covering it has
+    // been added, so the output lags the input by a whole frame (fftSize samples).
     void feed(const float* in, float* out, int n);
+    // Inverse transform of `c` (default complexBuffer) added into the overlap-add accumulator;
+    // false when a buffer is missing.
+    bool overlapAdd(float* c);
 
 private:
     void baseInit();

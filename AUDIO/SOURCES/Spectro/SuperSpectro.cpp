@@ -40,14 +40,7 @@ void SuperSpectro::doOutput(float* out) {
 }
 
 void SuperSpectro::complex2buffer2(float* c, float) {
-    if (!c) c = complexBuffer.getBuffer();
-    const float* w = window.getBuffer();
-    float* acc = resynthesis.getBuffer();
-    if (!c || !w || !acc) return;
-    onComplex(c);
-    fft(+1, c);
-    const float scale = static_cast<float>(halfSize * osamp);
-    for (int i = 0; i < fftSize; ++i) acc[i] += 2.0f * w[i] * c[2 * i] / scale;
+    overlapAdd(c);
 }
 
 void SuperSpectro::onBufferReady() {

@@ -32,11 +32,6 @@ CData::CData() {
     ++count;
 }
 
-CData::CData(const CData& other) : className(other.className) {
-    ++count;
-    Set(other.data, other.length);
-}
-
 CData::~CData() {
     Clear();
     if (--count <= 0) {

@@ -18,7 +18,7 @@ public:
     static constexpr std::size_t kMaxLength = 0x7FFFFFF0u;
 
     CData();
-    CData(const CData& other);
+    CData(const CData&) = delete;
     CData& operator=(const CData&) = delete;
     virtual ~CData();
 
