@@ -12,8 +12,9 @@ constexpr plat::AudioUnitParameterOptions kFlags =
 std::shared_ptr<plat::AUParameter> makeParameter(std::string identifier, std::string name,
                                                  plat::AUParameterAddress address,
                                                  plat::AudioUnitParameterUnit unit, plat::AUValue initial) {
-    auto parameter = plat::AUParameterTree::createParameter(std::move(identifier), std::move(name), address, 0.0f,
-                                                            1.0f, unit, std::nullopt, kFlags, std::nullopt, {});
+    auto parameter =
+        plat::AUParameterTree::createParameter(std::move(identifier), std::move(name), address, 0.0f, 1.0f,
+                                               unit, std::nullopt, kFlags, std::nullopt, {});
     parameter->setValue(initial);
     return parameter;
 }

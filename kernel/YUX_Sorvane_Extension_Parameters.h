@@ -12,7 +12,8 @@ class YUX_Sorvane_Extension_Parameters {
 public:
     // Builds the tree, pushes every default into the kernel, then wires the tree's callbacks to
     // the adapter: every value set on the tree reaches the kernel, every read comes from it.
-    explicit YUX_Sorvane_Extension_Parameters(std::shared_ptr<YUX_Sorvane_ExtensionDSPKernelAdapter> kernelAdapter);
+    explicit YUX_Sorvane_Extension_Parameters(
+        std::shared_ptr<YUX_Sorvane_ExtensionDSPKernelAdapter> kernelAdapter);
 
     const std::shared_ptr<plat::AUParameterTree>& parameterTree() const { return parameterTree_; }
     const std::vector<std::shared_ptr<plat::AUParameterGroup>>& groups() const { return groups_; }

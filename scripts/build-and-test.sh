@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test suite: the release tree
-# (benchmarks compile there too), the address and undefined-behaviour sanitizer tree, and
-# the threading tests under the thread sanitizer.
+# (benchmarks compile there too), the address and undefined-behaviour sanitizer tree, the
+# threading tests under the thread sanitizer, and a bounded fuzzing run of the preset reader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,3 +14,6 @@ for preset in release asan tsan; do
   cmake --build --preset "${preset}"
   ctest --preset "${preset}" -j "${jobs}"
 done
+
+echo "== fuzz"
+bash scripts/run-fuzz.sh "${SORVANE_FUZZ_SECONDS:-60}"

@@ -1,0 +1,43 @@
+// The unit's render path allocates nothing and prints nothing while it runs, even when it logs.
+#include "AllocationCounter.h"
+#include "UnitTestSupport.h"
+
+namespace {
+
+TEST(UnitRealtime, RenderingThroughTheRenderBlockAllocatesNothing) {
+    std::mutex m;
+    std::string captured;
+    bool printedDuringRender = false;
+    plat::Console::shared().setSink([&](std::string_view s) {
+        std::lock_guard<std::mutex> g(m);
+        captured.append(s);
+        printedDuringRender |= plat::isRealtimeThread();
+    });
+    auto unit = makeUnit();
+    unit->setMIDIOutputEventBlock([](auto...) { return plat::noErr; });
+    ASSERT_TRUE(unit->allocateRenderResources().ok());
+    UnitHost render(unit->renderBlock());
+    UnitHost internal(unit->internalRenderBlock());
+    const std::vector<UnitHost::Change> changes = {{0, 1, 0.7f}, {100, 1003, 0.2f}, {200, 0, 0.0f}};
+
+    long during = 0;
+    for (int c = 0; c < 50; ++c) {
+        const long before = allocations::onThisThread();
+        ASSERT_EQ(render.cycle(512, 1000.0, 0.5f, changes), plat::noErr);
+        // Logging paths of the render block: another bus, and a kernel error.
+        ASSERT_EQ(internal.cycle(64, 1000.0, 0.5f, {}, 1), plat::noErr);
+        ASSERT_EQ(internal.cycle(8192), plat::kAudioUnitErr_TooManyFramesToProcess);
+        during += allocations::onThisThread() - before;
+    }
+    EXPECT_EQ(during, 0);
+
+    plat::Console::shared().flush();
+    std::lock_guard<std::mutex> g(m);
+    EXPECT_FALSE(printedDuringRender);
+    EXPECT_NE(captured.find("AUExtension:: We have a got a bus number != 0 : 1\n"), std::string::npos);
+    EXPECT_NE(captured.find("AUExtension::ERROR: We have a problem with the kernel! -10874\n"),
+              std::string::npos);
+    plat::Console::shared().setSink({});
+}
+
+} // namespace

@@ -1,0 +1,385 @@
+#include "PresetPatch.h"
+
+#include "plat/console.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <fstream>
+#include <limits>
+
+namespace {
+
+namespace plist = plat::plist;
+
+// Cocoa's "property list is corrupt" and "no such file" codes.
+constexpr long kCorruptDocument = 3840;
+constexpr long kNoSuchFile = 260;
+constexpr long kFileReadUnknown = 256;
+// The formats a reader reports: XML 1.0 and binary.
+constexpr int kXMLFormat = 100;
+constexpr int kBinaryFormat = 200;
+
+void printLine(const std::string& line) {
+    plat::Console::shared().writeLine(line);
+}
+
+const char* typeName(plist::Type type) {
+    switch (type) {
+    case plist::Type::Boolean:
+        return "a boolean";
+    case plist::Type::Integer:
+        return "an integer";
+    case plist::Type::Real:
+        return "a real";
+    case plist::Type::String:
+        return "a string";
+    case plist::Type::Data:
+        return "data";
+    case plist::Type::Date:
+        return "a date";
+    case plist::Type::Array:
+        return "an array";
+    case plist::Type::Dictionary:
+        return "a dictionary";
+    }
+    return "a value";
+}
+
+std::string quoted(const std::string& where, const std::string& key) {
+    return where.empty() ? "\"" + key + "\"" : where + " / \"" + key + "\"";
+}
+
+// A four-character code: any 32-bit unsigned value.
+bool readCode(const plist::Value& value, std::int64_t& out) {
+    const auto integer = value.asInteger();
+    if (!integer || *integer < 0 || *integer > std::int64_t(UINT32_MAX)) return false;
+    out = *integer;
+    return true;
+}
+
+std::uint64_t bigEndian(const std::uint8_t* p, std::size_t n) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < n; ++i) v = (v << 8) | p[i];
+    return v;
+}
+
+// Text with a NUL character trips an assertion inside libplist (it aborts the process), so such
+// documents are refused before they reach the parser. No preset's text holds a NUL.
+bool holdsNulCharacter(std::span<const std::uint8_t> bytes, bool binary) {
+    if (!binary) return std::find(bytes.begin(), bytes.end(), std::uint8_t(0)) != bytes.end();
+    const std::size_t size = bytes.size();
+    if (size < 8 + 32) return false; // the parser refuses it
+    const std::uint8_t* trailer = bytes.data() + size - 32;
+    const std::size_t offsetSize = trailer[6];
+    const std::uint64_t objects = bigEndian(trailer + 8, 8);
+    const std::uint64_t table = bigEndian(trailer + 24, 8);
+    const std::size_t end = size - 32;
+    if (offsetSize < 1 || offsetSize > 8 || table >= end || objects > (end - table) / offsetSize)
+        return false;
+    for (std::uint64_t i = 0; i < objects; ++i) {
+        const std::uint64_t offset = bigEndian(bytes.data() + table + i * offsetSize, offsetSize);
+        if (offset >= end) continue;
+        const std::uint8_t marker = bytes[offset];
+        const int kind = marker >> 4; // 5: ASCII string, 6: UTF-16 string
+        if (kind != 5 && kind != 6) continue;
+        std::uint64_t length = marker & 0xF;
+        std::uint64_t pos = offset + 1;
+        if (length == 0xF) {
+            if (pos >= end || (bytes[pos] >> 4) != 1) continue;
+            const std::size_t n = std::size_t(1) << (bytes[pos] & 0xF);
+            if (n > 8 || pos + 1 + n > end) continue;
+            length = bigEndian(bytes.data() + pos + 1, n);
+            pos += 1 + n;
+        }
+        const std::uint64_t unit = kind == 6 ? 2 : 1;
+        if (length > (end - pos) / unit) continue;
+        for (std::uint64_t k = 0; k < length; ++k) {
+            const std::uint8_t* c = bytes.data() + pos + k * unit;
+            if (c[0] == 0 && (unit == 1 || c[1] == 0)) return true;
+        }
+    }
+    return false;
+}
+
+plat::Error corrupt(std::string description) {
+    return plat::Error{plat::kCocoaErrorDomain, kCorruptDocument, std::move(description)};
+}
+
+} // namespace
+
+// ---- parameter -----------------------------------------------------------------------------
+
+plist::Dictionary PresetParam::toDictionary() const {
+    plist::Dictionary dict;
+    dict.set("address", plist::Value(static_cast<long long>(address)));
+    dict.set("identifier", identifier);
+    dict.set("value", value);
+    return dict;
+}
+
+bool PresetParam::fromDictionary(const plist::Dictionary& dict, const std::string& where,
+                                 std::vector<std::string>& problems) {
+    bool hasAddress = false, hasValue = false, usable = true;
+    for (const auto& [key, entry] : dict) {
+        if (key == "identifier") {
+            if (const auto* text = entry.asString()) {
+                identifier = *text;
+            } else {
+                problems.push_back(quoted(where, key) + " is " + typeName(entry.type()) + ", not a string.");
+                usable = false;
+            }
+        } else if (key == "address") {
+            const auto integer = entry.asInteger();
+            if (!integer) {
+                problems.push_back(quoted(where, key) + " is " + typeName(entry.type()) +
+                                   ", not an integer.");
+                usable = false;
+            } else if (*integer < 0) {
+                problems.push_back(quoted(where, key) + " is negative (" + std::to_string(*integer) + ").");
+                usable = false;
+            } else {
+                address = plat::AUParameterAddress(*integer);
+                hasAddress = true;
+            }
+        } else if (key == "value") {
+            const auto number = entry.asNumber();
+            if (!number) {
+                problems.push_back(quoted(where, key) + " is " + typeName(entry.type()) + ", not a number.");
+                usable = false;
+            } else if (!std::isfinite(*number)) {
+                problems.push_back(quoted(where, key) + " is not a finite number.");
+                usable = false;
+            } else {
+                // Beyond the float range the value would become infinite; ranges clamp it anyway.
+                value = plat::AUValue(std::clamp(*number, -double(FLT_MAX), double(FLT_MAX)));
+                hasValue = true;
+            }
+        }
+    }
+    if (!hasAddress && usable) problems.push_back(where + " has no \"address\"; the entry is skipped.");
+    if (!hasValue && usable) problems.push_back(where + " has no \"value\"; the entry is skipped.");
+    return usable && hasAddress && hasValue;
+}
+
+// ---- group ---------------------------------------------------------------------------------
+
+plist::Dictionary PresetGroup::toDictionary() const {
+    plist::Dictionary dict;
+    dict.set("identifier", identifier);
+    dict.set("count", plist::Value(static_cast<long long>(params.size())));
+    for (std::size_t k = 0; k < params.size(); ++k)
+        dict.set("param " + std::to_string(k), params[k].toDictionary());
+    return dict;
+}
+
+void PresetGroup::fromDictionary(const plist::Dictionary& dict, const std::string& where,
+                                 std::vector<std::string>& problems) {
+    params.clear();
+    for (const auto& [key, entry] : dict) {
+        if (key == "identifier") {
+            if (const auto* text = entry.asString()) {
+                identifier = *text;
+                findGroupNumber();
+            } else {
+                problems.push_back(quoted(where, key) + " is " + typeName(entry.type()) + ", not a string.");
+            }
+        } else if (key.find("param") != std::string::npos) {
+            const std::string here = where + " / \"" + key + "\"";
+            const auto* paramDict = entry.asDictionary();
+            if (!paramDict) {
+                problems.push_back(here + " is " + typeName(entry.type()) + ", not a dictionary.");
+                continue;
+            }
+            PresetParam param;
+            param.group = this;
+            if (param.fromDictionary(*paramDict, here, problems)) params.push_back(std::move(param));
+        }
+    }
+}
+
+void PresetGroup::findGroupNumber() {
+    const auto space = identifier.rfind(' ');
+    const std::string last = space == std::string::npos ? identifier : identifier.substr(space + 1);
+    id = 0;
+    std::size_t i = 0;
+    if (i < last.size() && (last[i] == '+' || last[i] == '-')) ++i;
+    if (i == last.size() || last.size() - i > 18) return;
+    for (std::size_t j = i; j < last.size(); ++j)
+        if (last[j] < '0' || last[j] > '9') return;
+    id = std::stol(last);
+}
+
+// ---- patch ---------------------------------------------------------------------------------
+
+plist::Dictionary PresetPatch::toDictionary() const {
+    plist::Dictionary dict;
+    dict.set("version", plist::Value(static_cast<long long>(version)));
+    dict.set("type", plist::Value(static_cast<long long>(type)));
+    dict.set("manufacturer", plist::Value(static_cast<long long>(manufacturer)));
+    dict.set("subtype", plist::Value(static_cast<long long>(subtype)));
+    dict.set("number", plist::Value(static_cast<long long>(number)));
+    dict.set("name", name);
+    dict.set("count", plist::Value(static_cast<long long>(groups.size())));
+    for (std::size_t k = 0; k < groups.size(); ++k)
+        dict.set("group " + std::to_string(k), groups[k]->toDictionary());
+    return dict;
+}
+
+plat::Result<void> PresetPatch::fromDictionary(const plist::Dictionary& dict) {
+    std::vector<std::string> problems;
+    auto readInteger = [&](const std::string& key, const plist::Value& entry, long& out) {
+        if (const auto integer = entry.asInteger(); integer && *integer >= std::numeric_limits<long>::min() &&
+                                                    *integer <= std::numeric_limits<long>::max())
+            out = long(*integer);
+        else
+            problems.push_back(quoted("", key) + " is " + typeName(entry.type()) + ", not an integer.");
+    };
+    auto readCodeEntry = [&](const std::string& key, const plist::Value& entry, std::int64_t& out) {
+        if (!readCode(entry, out))
+            problems.push_back(quoted("", key) + " is not an integer from 0 to 4294967295.");
+    };
+
+    long newVersion = version, newNumber = number;
+    std::int64_t newType = type, newManufacturer = manufacturer, newSubtype = subtype;
+    std::string newName = name;
+    std::vector<std::unique_ptr<PresetGroup>> newGroups;
+    std::size_t parameters = 0;
+
+    for (const auto& [key, entry] : dict) {
+        if (key == "version") {
+            readInteger(key, entry, newVersion);
+        } else if (key == "type") {
+            readCodeEntry(key, entry, newType);
+        } else if (key == "manufacturer") {
+            readCodeEntry(key, entry, newManufacturer);
+        } else if (key == "subtype") {
+            readCodeEntry(key, entry, newSubtype);
+        } else if (key == "number") {
+            readInteger(key, entry, newNumber);
+        } else if (key == "name") {
+            if (const auto* text = entry.asString())
+                newName = *text;
+            else
+                problems.push_back("\"name\" is " + std::string(typeName(entry.type())) + ", not a string.");
+        } else if (key.find("group") != std::string::npos) {
+            const std::string where = "\"" + key + "\"";
+            const auto* groupDict = entry.asDictionary();
+            if (!groupDict) {
+                problems.push_back(where + " is " + typeName(entry.type()) + ", not a dictionary.");
+                continue;
+            }
+            auto group = std::make_unique<PresetGroup>();
+            group->fromDictionary(*groupDict, where, problems);
+            parameters += group->params.size();
+            newGroups.push_back(std::move(group));
+        }
+        if (parameters > kMaxParameters) {
+            problems.push_back("The document holds more than " + std::to_string(kMaxParameters) +
+                               " parameters.");
+            break;
+        }
+    }
+
+    if (!problems.empty()) {
+        for (const auto& problem : problems) printLine("PresetPatch::ERROR: " + problem);
+        std::string description = "The preset document is malformed: " + problems.front();
+        if (problems.size() > 1)
+            description += " (and " + std::to_string(problems.size() - 1) + " more problems)";
+        return corrupt(std::move(description));
+    }
+    version = newVersion;
+    type = std::uint32_t(newType);
+    manufacturer = newManufacturer;
+    subtype = newSubtype;
+    number = newNumber;
+    name = std::move(newName);
+    groups = std::move(newGroups);
+    return {};
+}
+
+plat::Result<void> PresetPatch::fromValue(const plist::Value& value) {
+    const auto* dict = value.asDictionary();
+    if (!dict) {
+        const std::string problem =
+            std::string("The document is ") + typeName(value.type()) + ", not a dictionary.";
+        printLine("PresetPatch::ERROR: " + problem);
+        return corrupt("The preset document is malformed: " + problem);
+    }
+    return fromDictionary(*dict);
+}
+
+plat::Result<void> PresetPatch::fromData(std::span<const std::uint8_t> bytes) {
+    static constexpr char kBinaryMagic[] = "bplist";
+    const bool binary =
+        bytes.size() >= 6 && std::equal(kBinaryMagic, kBinaryMagic + 6, bytes.begin(),
+                                        [](char a, std::uint8_t b) { return std::uint8_t(a) == b; });
+    if (holdsNulCharacter(bytes, binary)) {
+        const std::string why = "The document holds a NUL character.";
+        printLine("AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: " + why +
+                  ", Format: " + std::to_string(binary ? kBinaryFormat : kXMLFormat));
+        return corrupt("The preset document is not a property list: " + why);
+    }
+    plat::plist::Limits limits;
+    limits.maxBytes = kMaxFileBytes;
+    limits.maxDepth = 8; // patch, group, parameter: anything deeper is not ours
+    auto parsed = plist::parse(bytes, limits);
+    if (!parsed.ok()) {
+        printLine(
+            "AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: " + parsed.error().description +
+            ", Format: " + std::to_string(binary ? kBinaryFormat : kXMLFormat));
+        return corrupt("The preset document is not a property list: " + parsed.error().description);
+    }
+    return fromValue(parsed.value());
+}
+
+plat::Result<void> PresetPatch::saveToFile(const std::filesystem::path& path) const {
+    const std::string xml = plist::toXML(plist::Value(toDictionary()));
+    if (xml.empty()) {
+        printLine("PresetPatch::FEHLER: Die Daten konnten nicht serialisiert werden.");
+        return corrupt("The preset could not be serialised.");
+    }
+    auto written = plat::writeFileAtomically(path, xml);
+    if (!written.ok()) {
+        printLine("PresetPatch::FEHLER: Die Daten konnten nicht gespeichert werden. (" +
+                  written.error().description + ")");
+        return written.error();
+    }
+    return {};
+}
+
+plat::Result<void> PresetPatch::loadFromFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status)) {
+        const std::string line = "AUPresetFile::ERROR: The path " + path.string() + " does not exist.";
+        printLine(line);
+        return plat::Error{plat::kCocoaErrorDomain, kNoSuchFile, line};
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        const std::string line = "AUPresetFile::ERROR: The path " + path.string() + " is not a file.";
+        printLine(line);
+        return plat::Error{plat::kCocoaErrorDomain, kFileReadUnknown, line};
+    }
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxFileBytes) {
+        const std::string why = "The file is larger than " + std::to_string(kMaxFileBytes) + " bytes.";
+        printLine("AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: " + why +
+                  ", Format: " + std::to_string(kXMLFormat));
+        return corrupt(why);
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes;
+    if (in) {
+        // Reads at most one byte past the limit, in case the file grew since it was measured.
+        bytes.resize(kMaxFileBytes + 1);
+        in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+        bytes.resize(std::size_t(in.gcount()));
+    }
+    if (!in && !in.eof()) {
+        const std::string line = "AUPresetFile::ERROR: The path " + path.string() + " could not be read.";
+        printLine(line);
+        return plat::Error{plat::kCocoaErrorDomain, kFileReadUnknown, line};
+    }
+    return fromData(bytes);
+}
