@@ -150,10 +150,6 @@ public:
     using Curve = float (Animator::*)(std::int64_t, float, float, std::int64_t) const;
     static Curve curveFor(EnumEasing type);
 
-    // For the containers that place animators on a timeline.
-    std::int64_t startFrame() const { return _startFrame; }
-    std::int64_t frames() const { return _frames; }
-
 private:
     friend class AnimationSequencer;
     virtual void reset();

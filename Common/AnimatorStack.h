@@ -22,7 +22,7 @@ public:
     Callback onFinished;        // once, on the first tick that finds nothing running
     ItemCallback onRemovedItem; // after a finished item left the list
 
-    // Appends; duplicates, finished and running items are all accepted; nothing is ignored.
+    // Appends; duplicates, finished and running items are all accepted, an empty pointer is ignored.
     virtual void add(std::shared_ptr<Animator> item);
     virtual std::int64_t getCount() const { return std::int64_t(_animators.size()); }
     virtual std::vector<std::shared_ptr<Animator>> getItems() const { return _animators; }

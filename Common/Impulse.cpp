@@ -20,6 +20,8 @@ void Impulse::setup(std::int64_t frames, float amount, float interval, float int
     _frames = frames;
     _step = 0;
     if (_frames < 0) _frames = 0;
+    // An endless push would never die away either.
+    if (!std::isfinite(amount)) amount = 0;
     _source = amount;
     _amount = amount;
     if (std::isnan(intensity)) intensity = 0.75f;

@@ -22,7 +22,8 @@ public:
     Callback onCollision; // when a step reached a bound and was taken back
 
     // Arms the impulse; only the sign of frames matters. An intensity of magnitude 1 or more (or
-    // not a number) would never let the push die away: it is held just below 1.
+    // not a number) would never let the push die away: it is held just below 1. A push that is
+    // not finite counts as none.
     virtual void setup(std::int64_t frames, float amount, float interval = 0.009f, float intensity = 0.75f);
     virtual void setMinMax(bool enabled, float min, float max);
     // Replaces a timer started earlier.

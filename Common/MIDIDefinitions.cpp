@@ -3,9 +3,6 @@
 #include <cstring>
 #include <new>
 
-static_assert(sizeof(plat::MIDIMetaEvent) == 12, "the record head is 12 bytes");
-static_assert(offsetof(plat::MIDIMetaEvent, data) + 4 == sizeof(plat::MIDIMetaEvent),
-              "the data continue 8 bytes into the record");
 static_assert(alignof(plat::MIDIMetaEvent) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__,
               "a plain byte allocation is aligned for the record");
 

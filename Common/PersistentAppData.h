@@ -39,11 +39,11 @@ public:
     virtual float getFloat(std::string_view key, Storage from = Storage::defaults) const;
     virtual void setBool(std::string_view key, bool value, Storage for_ = Storage::defaults);
     virtual bool getBool(std::string_view key, Storage from = Storage::defaults) const;
-    // Nothing removes the key.
+    // An absent value removes the key.
     virtual void setURL(std::string_view key, const std::optional<plat::URL>& value,
                         Storage for_ = Storage::defaults);
     virtual std::optional<plat::URL> getUrl(std::string_view key, Storage from = Storage::defaults) const;
-    // Nothing removes the key.
+    // An absent value removes the key.
     virtual void setObject(std::string_view key, const std::optional<plat::plist::Value>& value,
                            Storage for_ = Storage::defaults);
     virtual std::optional<plat::plist::Value> getObject(std::string_view key,

@@ -44,17 +44,6 @@ TEST(AnimatorChain, PlaysItemsOneAfterAnotherForwards) {
     for (const auto& a : c.items) EXPECT_TRUE(a->isFinished());
 }
 
-TEST(AnimatorChain, ASecondRunOverFinishedItemsTakesOneTickPerItem) {
-    Chain c(3);
-    c.ticks(9);
-    c.visited.clear();
-    c.finishedAt = 0;
-    c.tickNo = 0;
-    c.ticks(3);
-    EXPECT_EQ(c.visited, (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(c.finishedAt, 3);
-}
-
 TEST(AnimatorChain, BackwardsFromRestPlaysItemZeroAndFinishes) {
     Chain c(3);
     c.chain->setBackwards(true);

@@ -70,12 +70,6 @@ TEST(Easing, OutBounceTakesItsBranchesAndLandsOnTheDestination) {
     EXPECT_NEAR(a.easeOutBounce(4, 10, 2, 4), 12.0f, 1e-6f);
 }
 
-TEST(Easing, LinearCurveIsProportional) {
-    const Animator a;
-    EXPECT_FLOAT_EQ(a.easeNone(1, 0, 1, 4), 0.25f);
-    EXPECT_FLOAT_EQ(a.easeNone(3, 10, -4, 4), 7.0f);
-}
-
 TEST(Easing, OutInMeetsInTheMiddleForEvenFrameCounts) {
     const Animator a;
     EXPECT_EQ(a.easeOutInQuad(5, 1.0f, 4.0f, 10), 3.0f);

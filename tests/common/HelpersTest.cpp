@@ -14,18 +14,6 @@ TEST(Safeprint, WritesLinesInCallOrderOnlyWhenTheMainQueueRuns) {
     EXPECT_EQ(out.text(), "first line\nsecond line\n");
 }
 
-TEST(Safeprint, LinesFromAnotherThreadKeepTheirOrder) {
-    ConsoleCapture out;
-    std::thread worker([] {
-        for (int i = 0; i < 50; ++i) safeprint("worker " + std::to_string(i));
-    });
-    worker.join();
-    plat::RunLoop::main().drain();
-    std::string expected;
-    for (int i = 0; i < 50; ++i) expected += "worker " + std::to_string(i) + "\n";
-    EXPECT_EQ(out.text(), expected);
-}
-
 TEST(Safeprint, ARealtimeThreadUsesTheConsoleRing) {
     ConsoleCapture out;
     std::thread render([] {
@@ -81,12 +69,4 @@ TEST(UniqueName, PrefixedAndUnique) {
     std::set<std::string> many;
     for (int i = 0; i < 1000; ++i) many.insert(uniqueName(std::nullopt));
     EXPECT_EQ(many.size(), 1000u);
-}
-
-TEST(ColourComponents, ReadTheColoursComponents) {
-    const plat::UIColor c(0.1, 0.2, 0.3, 0.4);
-    EXPECT_DOUBLE_EQ(redValue(c), 0.1);
-    EXPECT_DOUBLE_EQ(greenValue(c), 0.2);
-    EXPECT_DOUBLE_EQ(blueValue(c), 0.3);
-    EXPECT_DOUBLE_EQ(alphaValue(c.withAlphaComponent(0.9)), 0.9);
 }

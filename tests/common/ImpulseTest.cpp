@@ -82,7 +82,7 @@ TEST_F(ImpulseRun, FinishesWithoutAStepWhenThePushIsTooSmall) {
     EXPECT_EQ(events, (std::vector<char>{'f', 'f'}));
 }
 
-TEST_F(ImpulseRun, AnIntensityOfOneOrMoreStillDiesAway) {
+TEST_F(ImpulseRun, AnIntensityOfOneOrMoreOrAnEndlessPushStillDiesAway) {
     for (float intensity : {1.0f, 1.5f, -3.0f}) {
         auto i = make();
         i->setup(0, 1, 0.009f, intensity);
@@ -91,7 +91,11 @@ TEST_F(ImpulseRun, AnIntensityOfOneOrMoreStillDiesAway) {
         tick(0.009, 2000);
         EXPECT_TRUE(i->isFinished()) << intensity;
     }
-    EXPECT_EQ(finishedValues.size(), 3u);
+    auto endless = make();
+    endless->setup(0, INFINITY);
+    endless->animate();
+    EXPECT_TRUE(endless->isFinished());
+    EXPECT_EQ(finishedValues.size(), 4u);
 }
 
 TEST_F(ImpulseRun, SecondStartReplacesTheTimerAndTheRunReleasesIt) {

@@ -108,20 +108,6 @@ TEST_F(Defaults, SuiteNamesMustBeFileNames) {
     EXPECT_NE(plat::UserDefaults::suite("group.KWOB.YUX-Sorvane_2"), nullptr);
 }
 
-TEST_F(Defaults, SearchListReadsAfterTheOwnDomainButWritesStayOwn) {
-    auto group = plat::UserDefaults::suite(domain + ".group");
-    auto app = plat::UserDefaults::suite(domain + ".app");
-    auto combined = plat::UserDefaults::suite(domain + ".app");
-    combined->addSuite(*group);
-    group->set("k", "group");
-    EXPECT_EQ(combined->string("k"), "group");
-    EXPECT_FALSE(app->string("k").has_value());
-    combined->set("k", "app");
-    EXPECT_EQ(app->string("k"), "app");
-    EXPECT_EQ(group->string("k"), "group");
-    EXPECT_EQ(combined->dictionaryRepresentation().size(), 1u);
-}
-
 TEST_F(Defaults, InMemoryStoresWriteNoFile) {
     auto memory = plat::UserDefaults::inMemory("scratch");
     memory->set("a", 1);

@@ -83,18 +83,6 @@ TEST(Plist, TypedAccessorsAnswerOnlyForTheirOwnType) {
     EXPECT_FALSE(s.asDate().has_value());
 }
 
-TEST(Plist, DictionaryKeepsInsertionOrderAndReplacesInPlace) {
-    Dictionary d;
-    d.set("b", 1);
-    d.set("a", 2);
-    d.set("b", 3);
-    EXPECT_EQ(d.keys(), (std::vector<std::string>{"b", "a"}));
-    EXPECT_EQ(*d.find("b")->asInteger(), 3);
-    EXPECT_TRUE(d.erase("b"));
-    EXPECT_FALSE(d.erase("b"));
-    EXPECT_EQ(d.size(), 1u);
-}
-
 TEST(Plist, MalformedEmptyAndOversizedInputIsRefused) {
     EXPECT_FALSE(plat::plist::parse(std::string_view("")).ok());
     EXPECT_FALSE(plat::plist::parse(std::string_view("<plist><dict><key>a</key>")).ok());
@@ -154,11 +142,4 @@ TEST(Plist, FilesAreWrittenAtomicallyAndReadBack) {
     EXPECT_EQ(failed.error().domain, plat::kPOSIXErrorDomain);
     EXPECT_FALSE(plat::plist::readFile(dir / "nothing.plist").ok());
     fs::remove_all(dir);
-}
-
-TEST(Plist, DescriptionsAreReadable) {
-    EXPECT_EQ(Value(12).description(), "12");
-    EXPECT_EQ(Value(true).description(), "1");
-    EXPECT_EQ(Value("text").description(), "text");
-    EXPECT_EQ(Value(Array{1, 2}).description(), "(\n    1,\n    2\n)");
 }

@@ -56,6 +56,9 @@ TEST(NSLayoutConstraint, UnrelatedViewsOrMismatchedEdgesAreNotActivated) {
     auto mixed = a->topAnchor().constraint(root->leadingAnchor());
     mixed->setActive(true);
     EXPECT_FALSE(mixed->isActive());
+    plat::NSLayoutConstraint unowned(a->topAnchor(), root->topAnchor(), 0);
+    unowned.setActive(true);
+    EXPECT_FALSE(unowned.isActive());
 }
 
 TEST(NSLayoutConstraint, RemovingAViewDropsItsConstraints) {
@@ -69,9 +72,11 @@ TEST(NSLayoutConstraint, RemovingAViewDropsItsConstraints) {
     EXPECT_TRUE(child->constraints().empty());
 }
 
-TEST(UIImageView, HoldsItsImage) {
-    plat::UIImageView view;
-    EXPECT_EQ(view.image(), nullptr);
-    const std::uint8_t notPNG[] = {1, 2, 3};
-    EXPECT_EQ(plat::UIImage::fromData(notPNG), nullptr);
+TEST(NSLayoutConstraint, DeactivatingAConstraintOnlyItsViewHoldsIsSafe) {
+    auto root = std::make_shared<UIView>(CGRect(0, 0, 100, 100));
+    auto child = std::make_shared<UIView>();
+    root->addSubview(child);
+    child->topAnchor().constraint(root->topAnchor())->setActive(true);
+    child->constraints().front()->setActive(false);
+    EXPECT_TRUE(child->constraints().empty());
 }

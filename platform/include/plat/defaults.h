@@ -50,7 +50,7 @@ public:
     plist::Dictionary dictionaryRepresentation() const;
 
     void set(std::string_view key, plist::Value value);
-    // Nothing removes the key.
+    // An absent value removes the key.
     void setURL(std::string_view key, const std::optional<URL>& url);
     void removeObject(std::string_view key);
 

@@ -120,10 +120,14 @@ struct UserDefaults::Domain {
         }
         std::error_code ec;
         fs::create_directories(file.parent_path(), ec);
-        // Another process may write the same domain: serialise read-modify-write across processes.
+        // Another process may write the same domain: without a lock, two read-modify-writes that
+        // overlap lose one change. The lock lives in a file of its own because the settings file is
+        // replaced on every write; the kernel drops it when its holder exits, so none goes stale.
         const std::string lockPath = file.string() + ".lock";
         const int lockFd = ::open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
-        if (lockFd >= 0) ::flock(lockFd, LOCK_EX);
+        if (lockFd >= 0)
+            while (::flock(lockFd, LOCK_EX) != 0 && errno == EINTR) {
+            }
         refreshLocked();
         change(values);
         if (auto written = plist::writeFile(file, plist::Value(values)); !written.ok())

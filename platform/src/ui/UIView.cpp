@@ -34,6 +34,9 @@ void NSLayoutConstraint::setConstant(CGFloat c) {
 
 void NSLayoutConstraint::setActive(bool active) {
     if (active == active_) return;
+    // The placed view holds its constraints by shared pointer: it may hold the only one, which
+    // deactivating drops. Only a constraint owned that way can be active at all.
+    const auto self = weak_from_this().lock();
     auto a = first_.view(), b = second_.view();
     if (!active) {
         if (auto v = placedView()) {
@@ -43,7 +46,7 @@ void NSLayoutConstraint::setActive(bool active) {
         active_ = false;
         return;
     }
-    if (!a || !b || a == b || vertical(first_.attribute()) != vertical(second_.attribute())) {
+    if (!self || !a || !b || a == b || vertical(first_.attribute()) != vertical(second_.attribute())) {
         Console::shared().writeLine("NSLayoutConstraint: cannot activate a constraint between these anchors");
         return;
     }
@@ -59,7 +62,7 @@ void NSLayoutConstraint::setActive(bool active) {
         return;
     }
     auto placed = placedView();
-    placed->constraints_.push_back(shared_from_this());
+    placed->constraints_.push_back(self);
     if (auto s = placed->superview()) s->setNeedsLayout();
     active_ = true;
 }
