@@ -1,4 +1,4 @@
-// Frame rate of the plug-in face: frame plate, meter underlay and panel at 512 x 512, one core.
+// Frame rate of the plug-in face: meter underlay and panel at 512 x 512, one core.
 // The panel refreshes 25 times a second; items_per_second is frames per second.
 #include "PanelDrawing.h"
 #include "PluginFrameBaseEx.h"

@@ -37,6 +37,17 @@ void drawCentredText(plat::CGContext& ctx, std::string_view text, const CGRect& 
     plat::drawText(ctx, text, {box.minX(), box.minY() + (box.height() - h) / 2, box.width(), h}, attributes);
 }
 
+void placeSymbol(plat::CGContext& ctx, CGPoint at, CGFloat s, const CGRect& box,
+                 const std::function<void()>& draw) {
+    GState outer(ctx);
+    ctx.translateBy(at.x, at.y);
+    ctx.scaleBy(s, s);
+    GState inner(ctx);
+    ctx.clip(box);
+    ctx.translateBy(box.minX(), box.minY());
+    draw();
+}
+
 void strokeRound(plat::CGContext& ctx, UIBezierPath path, const plat::UIColor& color, CGFloat lineWidth) {
     path.lineWidth = lineWidth;
     path.lineCapStyle = UIBezierPath::LineCap::round;

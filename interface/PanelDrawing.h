@@ -4,6 +4,7 @@
 #include "plat/graphics.h"
 #include "plat/text.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,11 @@ void enterCanvas(plat::CGContext& ctx, const plat::CGRect& fitted, CGFloat canva
 // Centred horizontally by the paragraph, vertically by the measured wrapped height, clipped to the box.
 void drawCentredText(plat::CGContext& ctx, std::string_view text, const plat::CGRect& box,
                      const plat::UIFont& font, const plat::UIColor& color);
+
+// Places a symbol whose canvas box is (-a, -b, W, H) at `at`, scaled by `s` and clipped to its box;
+// `draw` then draws it with the box's corner as origin.
+void placeSymbol(plat::CGContext& ctx, plat::CGPoint at, CGFloat s, const plat::CGRect& box,
+                 const std::function<void()>& draw);
 
 void strokeRound(plat::CGContext& ctx, plat::UIBezierPath path, const plat::UIColor& color,
                  CGFloat lineWidth);

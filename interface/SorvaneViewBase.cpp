@@ -2,8 +2,6 @@
 
 #include "PanelDrawing.h"
 
-#include <functional>
-
 using panel::GState;
 using panel::radians;
 using plat::CGContext;
@@ -18,22 +16,6 @@ SorvaneViewBase::SorvaneViewBase() {
 }
 
 SorvaneViewBase::~SorvaneViewBase() = default;
-
-namespace {
-
-// Places a symbol of canvas box (-a, -b, W, H) at `at`, scaled by `s` and clipped to its box.
-void placeSymbol(CGContext& ctx, CGPoint at, plat::CGFloat s, const plat::CGRect& box,
-                 const std::function<void()>& draw) {
-    GState outer(ctx);
-    ctx.translateBy(at.x, at.y);
-    ctx.scaleBy(s, s);
-    GState inner(ctx);
-    ctx.clip(box);
-    ctx.translateBy(box.minX(), box.minY());
-    draw();
-}
-
-} // namespace
 
 void SorvaneViewBase::drawInView(const CGRect& bounds, bool isHidden) {
     if (isHidden) return;
@@ -68,7 +50,7 @@ void SorvaneViewBase::drawMain(CGRect frame, ResizingBehavior0 resizing) {
         panel::drawCentredText(*ctx, valueFrequency[i], {-32, -226, 64, 18}, labelFont, colorContrast);
     }
 
-    placeSymbol(*ctx, {256, 256}, isKnobActive ? 1.5 : 1.1, {-55, -60, 110, 110}, [&] {
+    panel::placeSymbol(*ctx, {256, 256}, isKnobActive ? 1.5 : 1.1, {-55, -60, 110, 110}, [&] {
         drawSymbolKnobBiDi({0, 0, 110, 110}, ResizingBehavior::stretch, valueKnob, "comp./exp.",
                            isKnobActive);
     });
@@ -100,7 +82,7 @@ void SorvaneViewBase::drawMain(CGRect frame, ResizingBehavior0 resizing) {
         {{93.1, 461.25}, isButtonBypassActive, isBypass, "BYPASS"},
     };
     for (const Button& b : buttons) {
-        placeSymbol(*ctx, b.centre, b.grown ? 1.5 : 1.1, {-51, -12.5, 102, 25}, [&] {
+        panel::placeSymbol(*ctx, b.centre, b.grown ? 1.5 : 1.1, {-51, -12.5, 102, 25}, [&] {
             drawSymbolButton({0, 0, 102, 25}, ResizingBehavior::stretch, b.active, b.label);
         });
     }

@@ -74,14 +74,10 @@ void SorvaneViewBase::drawPage(PageKind kind, CGRect frame, ResizingBehavior0 re
         const Knob knobs[] = {{{216, 102}, isAttackActive, valueAttack, "ATTACK"},
                               {{295, 102}, isReleaseActive, valueRelease, "RELEASE"}};
         for (const Knob& k : knobs) {
-            const CGFloat s = k.active ? 1.5 : 1.1;
-            GState outer(*ctx);
-            ctx->translateBy(k.centre.x, k.centre.y);
-            ctx->scaleBy(s, s);
-            GState inner(*ctx);
-            ctx->clip({-30, -30, 60, 60});
-            ctx->translateBy(-30, -30);
-            drawSymbolKnobUni({0, 0, 60, 60}, ResizingBehavior::stretch, k.label, k.active, k.value, true);
+            panel::placeSymbol(*ctx, k.centre, k.active ? 1.5 : 1.1, {-30, -30, 60, 60}, [&] {
+                drawSymbolKnobUni({0, 0, 60, 60}, ResizingBehavior::stretch, k.label, k.active, k.value,
+                                  true);
+            });
         }
     }
 

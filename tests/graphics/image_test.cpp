@@ -54,3 +54,14 @@ TEST(ImageSurface, WritingIntoAMissingFolderFailsWithAMessage) {
     EXPECT_FALSE(image.writePNG("/nonexistent-folder-for-plat/x.png", &error));
     EXPECT_NE(error.find("/nonexistent-folder-for-plat"), std::string::npos);
 }
+
+TEST(ImageSurface, AnImageTooLargeToMakeReadsTransparentAndRefusesToWrite) {
+    ImageSurface image(40000, 10); // beyond the widest image the drawing library makes
+    image.fill(UIColor::black());
+    image.context().fill(UIBezierPath::withRect({0, 0, 10, 10}), UIColor::black());
+    EXPECT_EQ(image.pixel(1, 1), Pixel{});
+    std::string error;
+    EXPECT_FALSE(
+        image.writePNG((std::filesystem::temp_directory_path() / "plat_too_large.png").string(), &error));
+    EXPECT_NE(error.find("40000 x 10"), std::string::npos) << error;
+}

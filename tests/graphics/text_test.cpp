@@ -1,6 +1,7 @@
 #include "plat/image.h"
 #include "plat/text.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -92,4 +93,26 @@ TEST(Text, ColourAndAlphaAreThoseGiven) {
     EXPECT_NEAR(densest.a, 128, 2);
     EXPECT_EQ(densest.b, 255);
     EXPECT_EQ(densest.r, 0);
+}
+
+TEST(Text, MalformedUtf8IsDrawnWithReplacementMarksWithoutWarnings) {
+    // pango logs through the structured writer, which a process can replace only once.
+    static int warnings = 0;
+    g_log_set_writer_func(
+        [](GLogLevelFlags level, const GLogField* fields, gsize n, gpointer) {
+            if (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL)) ++warnings;
+            return g_log_writer_default(level, fields, n, nullptr);
+        },
+        nullptr, nullptr);
+    const TextAttributes a{UIFont::withName("HelveticaNeue", 10), UIColor::black(), NSTextAlignment::left};
+    std::string bad = "62";
+    bad.insert(bad.begin(), '\xff');
+    bad.push_back('\0');
+    bad += "\x80hz";
+    const CGFloat oneLine = textHeight("62hz", 200, a);
+    EXPECT_LT(textHeight(bad, 200, a), 1.5 * oneLine);
+    ImageSurface image(100, 20);
+    drawText(image.context(), bad, {0, 0, 100, 20}, a);
+    EXPECT_GE(inkColumns(image).first, 0);
+    EXPECT_EQ(warnings, 0);
 }

@@ -97,3 +97,83 @@ TEST(Hotspots, FollowThePageDrawnLast) {
     const plat::CGRect sliders = panel.hotspotSlidersPath.bounds();
     EXPECT_EQ(sliders, plat::CGRect(49, 191, 414, 128));
 }
+
+TEST(MainFace, ButtonsSitAtTheirCentresAndGrowWhilePressed) {
+    // A button's outline runs 1 unit inside its 102 x 25 canvas, which is centred on the button's
+    // point and scaled by 1.1 (1.5 while pressed): its edges lie at centre.y -/+ 11.5 s, and a
+    // horizontal edge carries half-opaque ink 1.5 s units deep.
+    auto top = [](double centreY, double s) { return centreY - 11.5 * s; };
+    auto bottom = [](double centreY, double s) { return centreY + 11.5 * s; };
+    auto inkAcross = [](const plat::ImageSurface& image, double x, double y) {
+        double ink = 0;
+        for (int row = int(y) - 2; row <= int(y) + 2; ++row) ink += at(image, x, row).a / 255.0;
+        return ink;
+    };
+    auto edge = [](double s) { return 0.5 * 1.5 * s; };
+    struct Button {
+        double x, y;
+    };
+    const Button levels{93.1, 49.25}, resonance{422.1, 49.25}, compansion{422.1, 452.25},
+        bypass{93.1, 461.25};
+
+    SorvaneViewBase panel;
+    plat::ImageSurface idle(512, 512);
+    render(idle, [&] { panel.drawMain({0, 0, 512, 512}, ResizingBehavior::aspectFit); });
+    for (const Button& b : {levels, resonance, compansion, bypass}) {
+        SCOPED_TRACE(b.y);
+        EXPECT_NEAR(inkAcross(idle, b.x, top(b.y, 1.1)), edge(1.1), 0.1);
+        EXPECT_NEAR(inkAcross(idle, b.x, bottom(b.y, 1.1)), edge(1.1), 0.1);
+    }
+    // The two lower buttons are not level: COMPANSION sits 9 units higher than BYPASS.
+    EXPECT_EQ(inkAcross(idle, compansion.x, bottom(bypass.y, 1.1)), 0);
+
+    // Pressing BYPASS grows it; its caption shows the bypass state, not the press.
+    auto accentIn = [&](const plat::ImageSurface& image, const Button& b) {
+        for (int y = int(b.y) - 8; y <= int(b.y) + 8; ++y)
+            for (int x = int(b.x) - 45; x <= int(b.x) + 45; ++x)
+                if (sameColour(image.pixel(x, y), panel.colorLevel, 2)) return true;
+        return false;
+    };
+    EXPECT_EQ(inkAcross(idle, bypass.x, top(bypass.y, 1.5)), 0);
+    EXPECT_FALSE(accentIn(idle, bypass));
+    panel.isButtonBypassActive = true;
+    plat::ImageSurface pressed(512, 512);
+    render(pressed, [&] { panel.drawMain({0, 0, 512, 512}, ResizingBehavior::aspectFit); });
+    EXPECT_NEAR(inkAcross(pressed, bypass.x, top(bypass.y, 1.5)), edge(1.5), 0.1);
+    EXPECT_FALSE(accentIn(pressed, bypass));
+
+    panel.isButtonBypassActive = false;
+    panel.isBypass = true;
+    plat::ImageSurface bypassed(512, 512);
+    render(bypassed, [&] { panel.drawMain({0, 0, 512, 512}, ResizingBehavior::aspectFit); });
+    EXPECT_NEAR(inkAcross(bypassed, bypass.x, top(bypass.y, 1.1)), edge(1.1), 0.1);
+    EXPECT_TRUE(accentIn(bypassed, bypass));
+}
+
+TEST(MainFace, AnActiveKnobGrowsFrom1_1To1_5AboutItsCentre) {
+    // At 0.5 a knob's pointer dot sits straight above its pivot (55, 60) of the 110-unit knob
+    // canvas, 18.7 units away. The centre knob's canvas is placed with its pivot on the panel centre
+    // at full size; the ATTACK knob's is squeezed into a 60-unit box centred on its point, so its
+    // pivot lies 5 knob units below that point. Both are scaled by 1.1, or 1.5 while active.
+    struct Knob {
+        double x, y, units, pivotBelow;
+        bool SorvaneViewBase::*active;
+        double mode;
+    };
+    const Knob knobs[] = {{256, 256, 1.0, 0, &SorvaneViewBase::isKnobActive, 0},
+                          {216, 102, 60.0 / 110, 5, &SorvaneViewBase::isAttackActive, 3}};
+    for (const Knob& k : knobs) {
+        SCOPED_TRACE(k.x);
+        auto dotY = [&](double s) { return k.y + s * k.units * (k.pivotBelow - 18.7); };
+        for (bool active : {false, true}) {
+            SorvaneViewBase panel;
+            panel.panelMode = k.mode;
+            panel.*k.active = active;
+            // Twice the canvas size, so the small knob's dot covers whole pixels.
+            plat::ImageSurface image(1024, 1024);
+            render(image, [&] { panel.drawMain({0, 0, 1024, 1024}, ResizingBehavior::aspectFit); });
+            EXPECT_EQ(sameColour(at(image, 2 * k.x, 2 * dotY(1.5)), panel.colorLevel), active);
+            EXPECT_EQ(sameColour(at(image, 2 * k.x, 2 * dotY(1.1)), panel.colorLevel), !active);
+        }
+    }
+}

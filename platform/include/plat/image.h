@@ -18,7 +18,8 @@ struct Pixel {
 
 class ImageSurface {
 public:
-    // A transparent image; sizes below 1 become 1.
+    // A transparent image; sizes below 1 become 1. An image too large to make draws nothing, reads
+    // as transparent and fails to write, with a message.
     ImageSurface(int width, int height);
     ~ImageSurface();
     ImageSurface(const ImageSurface&) = delete;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -69,8 +70,10 @@ void ImageSurface::fill(const UIColor& color) {
 Pixel ImageSurface::pixel(int x, int y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return {};
     cairo_surface_flush(surface_);
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    if (data == nullptr) return {}; // the image could not be made (too large, out of memory)
     const unsigned char* row =
-        cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
+        data + static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(surface_);
     std::uint32_t v;
     std::memcpy(&v, row + 4 * x, 4);
     const unsigned a = v >> 24, r = (v >> 16) & 0xff, g = (v >> 8) & 0xff, b = v & 0xff;
@@ -80,6 +83,9 @@ Pixel ImageSurface::pixel(int x, int y) const {
 }
 
 bool ImageSurface::writePNG(const std::string& path, std::string* error) const {
+    if (const cairo_status_t status = cairo_surface_status(surface_); status != CAIRO_STATUS_SUCCESS)
+        return fail(error, "cannot make a " + std::to_string(width_) + " x " + std::to_string(height_) +
+                               " image for " + path + ": " + cairo_status_to_string(status));
     cairo_surface_flush(surface_);
     std::vector<unsigned char> bytes;
     if (cairo_surface_write_to_png_stream(surface_, appendBytes, &bytes) != CAIRO_STATUS_SUCCESS)

@@ -113,7 +113,14 @@ void configure(PangoLayout* layout, std::string_view text, CGFloat width, const 
         pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
         break;
     }
-    pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    // pango takes only well-formed UTF-8 (and warns otherwise); malformed bytes show as replacement marks.
+    if (g_utf8_validate_len(text.data(), text.size(), nullptr)) {
+        pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    } else {
+        gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+        pango_layout_set_text(layout, valid, -1);
+        g_free(valid);
+    }
 }
 
 } // namespace
