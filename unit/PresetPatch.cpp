@@ -58,50 +58,6 @@ bool readCode(const plist::Value& value, std::int64_t& out) {
     return true;
 }
 
-std::uint64_t bigEndian(const std::uint8_t* p, std::size_t n) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < n; ++i) v = (v << 8) | p[i];
-    return v;
-}
-
-// Text with a NUL character trips an assertion inside libplist (it aborts the process), so such
-// documents are refused before they reach the parser. No preset's text holds a NUL.
-bool holdsNulCharacter(std::span<const std::uint8_t> bytes, bool binary) {
-    if (!binary) return std::find(bytes.begin(), bytes.end(), std::uint8_t(0)) != bytes.end();
-    const std::size_t size = bytes.size();
-    if (size < 8 + 32) return false; // the parser refuses it
-    const std::uint8_t* trailer = bytes.data() + size - 32;
-    const std::size_t offsetSize = trailer[6];
-    const std::uint64_t objects = bigEndian(trailer + 8, 8);
-    const std::uint64_t table = bigEndian(trailer + 24, 8);
-    const std::size_t end = size - 32;
-    if (offsetSize < 1 || offsetSize > 8 || table >= end || objects > (end - table) / offsetSize)
-        return false;
-    for (std::uint64_t i = 0; i < objects; ++i) {
-        const std::uint64_t offset = bigEndian(bytes.data() + table + i * offsetSize, offsetSize);
-        if (offset >= end) continue;
-        const std::uint8_t marker = bytes[offset];
-        const int kind = marker >> 4; // 5: ASCII string, 6: UTF-16 string
-        if (kind != 5 && kind != 6) continue;
-        std::uint64_t length = marker & 0xF;
-        std::uint64_t pos = offset + 1;
-        if (length == 0xF) {
-            if (pos >= end || (bytes[pos] >> 4) != 1) continue;
-            const std::size_t n = std::size_t(1) << (bytes[pos] & 0xF);
-            if (n > 8 || pos + 1 + n > end) continue;
-            length = bigEndian(bytes.data() + pos + 1, n);
-            pos += 1 + n;
-        }
-        const std::uint64_t unit = kind == 6 ? 2 : 1;
-        if (length > (end - pos) / unit) continue;
-        for (std::uint64_t k = 0; k < length; ++k) {
-            const std::uint8_t* c = bytes.data() + pos + k * unit;
-            if (c[0] == 0 && (unit == 1 || c[1] == 0)) return true;
-        }
-    }
-    return false;
-}
-
 plat::Error corrupt(std::string description) {
     return plat::Error{plat::kCocoaErrorDomain, kCorruptDocument, std::move(description)};
 }
@@ -314,12 +270,6 @@ plat::Result<void> PresetPatch::fromData(std::span<const std::uint8_t> bytes) {
     const bool binary =
         bytes.size() >= 6 && std::equal(kBinaryMagic, kBinaryMagic + 6, bytes.begin(),
                                         [](char a, std::uint8_t b) { return std::uint8_t(a) == b; });
-    if (holdsNulCharacter(bytes, binary)) {
-        const std::string why = "The document holds a NUL character.";
-        printLine("AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: " + why +
-                  ", Format: " + std::to_string(binary ? kBinaryFormat : kXMLFormat));
-        return corrupt("The preset document is not a property list: " + why);
-    }
     plat::plist::Limits limits;
     limits.maxBytes = kMaxFileBytes;
     limits.maxDepth = 8; // patch, group, parameter: anything deeper is not ours

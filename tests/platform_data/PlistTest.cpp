@@ -93,6 +93,24 @@ TEST(Plist, MalformedEmptyAndOversizedInputIsRefused) {
     EXPECT_EQ(tooBig.error().domain, plat::kCocoaErrorDomain);
 }
 
+TEST(Plist, TextWithANulCharacter) {
+    // XML admits no NUL; a binary list may carry one inside a string, and reading it must not
+    // abort (the parser library asserts in its copying getter).
+    const std::string xml = "<?xml version=\"1.0\"?><plist version=\"1.0\"><string>a" + std::string(1, '\0') +
+                            "b</string></plist>";
+    EXPECT_FALSE(plat::plist::parse(std::string_view(xml)).ok());
+    const std::vector<std::uint8_t> binary = {
+        0x62, 0x70, 0x6c, 0x69, 0x73, 0x74, 0x30, 0x30, 0xd1, 0x01, 0x02, 0x51, 0x6b,
+        0x53, 0x61, 0x00, 0x62, 0x08, 0x0b, 0x0d, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x11};
+    const auto parsed = plat::plist::parse(std::span<const std::uint8_t>(binary));
+    ASSERT_TRUE(parsed.ok());
+    const auto* text = parsed.value().asDictionary()->find("k")->asString();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->substr(0, 1), "a");
+}
+
 TEST(Plist, NestingBeyondTheDepthLimitIsRefused) {
     EXPECT_TRUE(plat::plist::parse(nestedArrays(10), plat::plist::Limits{1 << 20, 16}).ok());
     EXPECT_FALSE(plat::plist::parse(nestedArrays(17), plat::plist::Limits{1 << 20, 16}).ok());

@@ -251,11 +251,10 @@ std::optional<Value> fromNode(plist_t node, int depth, int maxDepth) {
         return Value(r);
     }
     case PLIST_STRING: {
-        char* s = nullptr;
-        plist_get_string_val(node, &s);
-        Value v(std::string(s ? s : ""));
-        std::free(s);
-        return v;
+        // By pointer and length: the copying getter asserts (and aborts) on an embedded NUL.
+        uint64_t len = 0;
+        const char* s = plist_get_string_ptr(node, &len);
+        return Value(std::string(s ? s : "", s ? len : 0));
     }
     case PLIST_DATA: {
         char* d = nullptr;
@@ -357,6 +356,9 @@ Result<Value> parse(std::span<const std::uint8_t> bytes, const Limits& limits) {
         return parseError("The property list is larger than " + std::to_string(limits.maxBytes) + " bytes.");
     const auto* chars = reinterpret_cast<const char*>(bytes.data());
     const bool binary = bytes.size() >= 8 && std::memcmp(chars, "bplist00", 8) == 0;
+    // XML admits no NUL character anywhere; the XML reader would cut text short at one.
+    if (!binary && std::memchr(chars, 0, bytes.size()))
+        return parseError("The data is not a valid property list: it holds a NUL character.");
     if (binary ? !binaryNestingWithin(bytes, limits.maxDepth)
                : !xmlNestingWithin(std::string_view(chars, bytes.size()), limits.maxDepth))
         return parseError("The property list is malformed or nested deeper than " +
