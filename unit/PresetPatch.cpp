@@ -75,25 +75,26 @@ plist::Dictionary PresetParam::toDictionary() const {
 }
 
 bool PresetParam::fromDictionary(const plist::Dictionary& dict, const std::string& where,
-                                 std::vector<std::string>& problems) {
-    bool hasAddress = false, hasValue = false, usable = true;
+                                 PresetReadLog& log) {
+    const std::size_t problemsBefore = log.problems.size();
+    bool hasAddress = false, hasValue = false, finite = true;
+    auto wrongType = [&](const std::string& key, const plist::Value& entry, const char* wanted) {
+        log.problems.push_back(quoted(where, key) + " is " + typeName(entry.type()) + ", not " + wanted +
+                               ".");
+    };
     for (const auto& [key, entry] : dict) {
         if (key == "identifier") {
-            if (const auto* text = entry.asString()) {
+            if (const auto* text = entry.asString())
                 identifier = *text;
-            } else {
-                problems.push_back(quoted(where, key) + " is " + typeName(entry.type()) + ", not a string.");
-                usable = false;
-            }
+            else
+                wrongType(key, entry, "a string");
         } else if (key == "address") {
             const auto integer = entry.asInteger();
             if (!integer) {
-                problems.push_back(quoted(where, key) + " is " + typeName(entry.type()) +
-                                   ", not an integer.");
-                usable = false;
+                wrongType(key, entry, "an integer");
             } else if (*integer < 0) {
-                problems.push_back(quoted(where, key) + " is negative (" + std::to_string(*integer) + ").");
-                usable = false;
+                log.problems.push_back(quoted(where, key) + " is negative (" + std::to_string(*integer) +
+                                       ").");
             } else {
                 address = plat::AUParameterAddress(*integer);
                 hasAddress = true;
@@ -101,11 +102,9 @@ bool PresetParam::fromDictionary(const plist::Dictionary& dict, const std::strin
         } else if (key == "value") {
             const auto number = entry.asNumber();
             if (!number) {
-                problems.push_back(quoted(where, key) + " is " + typeName(entry.type()) + ", not a number.");
-                usable = false;
+                wrongType(key, entry, "a number");
             } else if (!std::isfinite(*number)) {
-                problems.push_back(quoted(where, key) + " is not a finite number.");
-                usable = false;
+                finite = false;
             } else {
                 // Beyond the float range the value would become infinite; ranges clamp it anyway.
                 value = plat::AUValue(std::clamp(*number, -double(FLT_MAX), double(FLT_MAX)));
@@ -113,9 +112,17 @@ bool PresetParam::fromDictionary(const plist::Dictionary& dict, const std::strin
             }
         }
     }
-    if (!hasAddress && usable) problems.push_back(where + " has no \"address\"; the entry is skipped.");
-    if (!hasValue && usable) problems.push_back(where + " has no \"value\"; the entry is skipped.");
-    return usable && hasAddress && hasValue;
+    if (log.problems.size() != problemsBefore) return false;
+    if (!finite) {
+        log.skipped.push_back(where + " has a value that is not a finite number; the entry is skipped.");
+        return false;
+    }
+    if (!hasAddress || !hasValue) {
+        log.skipped.push_back(where + " has no \"" + (hasAddress ? "value" : "address") +
+                              "\"; the entry is skipped.");
+        return false;
+    }
+    return true;
 }
 
 // ---- group ---------------------------------------------------------------------------------
@@ -130,7 +137,7 @@ plist::Dictionary PresetGroup::toDictionary() const {
 }
 
 void PresetGroup::fromDictionary(const plist::Dictionary& dict, const std::string& where,
-                                 std::vector<std::string>& problems) {
+                                 PresetReadLog& log) {
     params.clear();
     for (const auto& [key, entry] : dict) {
         if (key == "identifier") {
@@ -138,18 +145,19 @@ void PresetGroup::fromDictionary(const plist::Dictionary& dict, const std::strin
                 identifier = *text;
                 findGroupNumber();
             } else {
-                problems.push_back(quoted(where, key) + " is " + typeName(entry.type()) + ", not a string.");
+                log.problems.push_back(quoted(where, key) + " is " + typeName(entry.type()) +
+                                       ", not a string.");
             }
         } else if (key.find("param") != std::string::npos) {
             const std::string here = where + " / \"" + key + "\"";
             const auto* paramDict = entry.asDictionary();
             if (!paramDict) {
-                problems.push_back(here + " is " + typeName(entry.type()) + ", not a dictionary.");
+                log.problems.push_back(here + " is " + typeName(entry.type()) + ", not a dictionary.");
                 continue;
             }
             PresetParam param;
             param.group = this;
-            if (param.fromDictionary(*paramDict, here, problems)) params.push_back(std::move(param));
+            if (param.fromDictionary(*paramDict, here, log)) params.push_back(std::move(param));
         }
     }
 }
@@ -183,7 +191,8 @@ plist::Dictionary PresetPatch::toDictionary() const {
 }
 
 plat::Result<void> PresetPatch::fromDictionary(const plist::Dictionary& dict) {
-    std::vector<std::string> problems;
+    PresetReadLog log;
+    auto& problems = log.problems;
     auto readInteger = [&](const std::string& key, const plist::Value& entry, long& out) {
         if (const auto integer = entry.asInteger(); integer && *integer >= std::numeric_limits<long>::min() &&
                                                     *integer <= std::numeric_limits<long>::max())
@@ -200,7 +209,7 @@ plat::Result<void> PresetPatch::fromDictionary(const plist::Dictionary& dict) {
     std::int64_t newType = type, newManufacturer = manufacturer, newSubtype = subtype;
     std::string newName = name;
     std::vector<std::unique_ptr<PresetGroup>> newGroups;
-    std::size_t parameters = 0;
+    std::size_t entries = 0;
 
     for (const auto& [key, entry] : dict) {
         if (key == "version") {
@@ -226,11 +235,12 @@ plat::Result<void> PresetPatch::fromDictionary(const plist::Dictionary& dict) {
                 continue;
             }
             auto group = std::make_unique<PresetGroup>();
-            group->fromDictionary(*groupDict, where, problems);
-            parameters += group->params.size();
+            group->fromDictionary(*groupDict, where, log);
+            entries += group->params.size();
             newGroups.push_back(std::move(group));
         }
-        if (parameters > kMaxParameters) {
+        // Skipped entries count too: each costs a message.
+        if (entries + log.skipped.size() > kMaxParameters) {
             problems.push_back("The document holds more than " + std::to_string(kMaxParameters) +
                                " parameters.");
             break;
@@ -244,6 +254,7 @@ plat::Result<void> PresetPatch::fromDictionary(const plist::Dictionary& dict) {
             description += " (and " + std::to_string(problems.size() - 1) + " more problems)";
         return corrupt(std::move(description));
     }
+    for (const auto& skipped : log.skipped) printLine("PresetPatch::ERROR: " + skipped);
     version = newVersion;
     type = std::uint32_t(newType);
     manufacturer = newManufacturer;

@@ -2,8 +2,10 @@
 // The preset document: a property-list dictionary of parameter values, group by group. The same
 // document is the unit's full state and the content of a preset file.
 //
-// Reading is checked in full before anything is kept: a malformed document is refused whole with
-// a message per problem, and the patch stays as it was.
+// Reading is checked in full before anything is kept. A document that is not shaped like a preset
+// (wrong types, codes out of range, too big) is refused whole with a message per problem, and the
+// patch stays as it was. A parameter entry without an address or a value, or with a value that is
+// not finite, is only skipped, with a message: the rest of the document still applies.
 
 #include "plat/audio.h"
 #include "plat/error.h"
@@ -18,6 +20,12 @@
 
 class PresetGroup;
 
+// What reading a document found wrong: problems refuse the document, skipped entries do not.
+struct PresetReadLog {
+    std::vector<std::string> problems;
+    std::vector<std::string> skipped;
+};
+
 class PresetParam {
 public:
     const PresetGroup* group = nullptr; // set when read from a document
@@ -26,9 +34,8 @@ public:
     plat::AUValue value = 0;
 
     plat::plist::Dictionary toDictionary() const;
-    // Appends one line per problem; false when the entry cannot be used.
-    bool fromDictionary(const plat::plist::Dictionary& dict, const std::string& where,
-                        std::vector<std::string>& problems);
+    // False when the entry cannot be used; the log says why.
+    bool fromDictionary(const plat::plist::Dictionary& dict, const std::string& where, PresetReadLog& log);
 };
 
 class PresetGroup {
@@ -44,8 +51,7 @@ public:
     PresetGroup& operator=(const PresetGroup&) = delete;
 
     plat::plist::Dictionary toDictionary() const;
-    void fromDictionary(const plat::plist::Dictionary& dict, const std::string& where,
-                        std::vector<std::string>& problems);
+    void fromDictionary(const plat::plist::Dictionary& dict, const std::string& where, PresetReadLog& log);
     void findGroupNumber();
 };
 

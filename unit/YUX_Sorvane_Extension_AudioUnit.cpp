@@ -217,8 +217,9 @@ plat::Result<void> YUX_Sorvane_Extension_AudioUnit::allocateRenderResources() {
 
 void YUX_Sorvane_Extension_AudioUnit::deallocateRenderResources() {
     debugprint("AUExtension::deallocateRenderResources()");
-    kernelAdapter_->deallocateRenderResources();
+    // The render entry refuses new calls before the kernel lets its buffers go.
     AUAudioUnit::deallocateRenderResources();
+    kernelAdapter_->deallocateRenderResources();
 }
 
 void YUX_Sorvane_Extension_AudioUnit::reset() {
@@ -426,8 +427,7 @@ YUX_Sorvane_Extension_AudioUnit::setCurrentPreset(std::optional<plat::AUAudioUni
     const fs::path file = listedPresets_[index].file;
     std::error_code ec;
     if (!fs::is_regular_file(file, ec)) {
-        const std::string line =
-            "AUExtension::ERROR: The preset file '" + file.filename().string() + "' does not exist.";
+        const std::string line = "AUExtension::ERROR: The preset file '" + name + ".plist' does not exist.";
         debugprint(line);
         return missingPreset(line);
     }

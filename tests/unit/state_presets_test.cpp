@@ -1,73 +1,78 @@
 // Full state, factory presets, the current preset and preset look-ups.
 #include "UnitTestSupport.h"
 
+#include <algorithm>
+
 namespace {
 
 namespace plist = plat::plist;
 using Unit = YUX_Sorvane_Extension_AudioUnit;
+using Preset = plat::AUAudioUnitPreset;
 
-// A preset file as the unit writes it: a snapshot of a unit whose values were made distinct.
-void writePreset(const fs::path& file, float offset) {
+// The full state of a unit whose values were made distinct with `offset`.
+plist::Dictionary distinctState(float offset) {
     auto source = makeUnit();
     setDistinctValues(*source, offset);
-    ASSERT_TRUE(plist::writeFile(file, plist::Value(*source->fullState())).ok());
+    return *source->fullState();
 }
 
-float valueAt(Unit& unit, plat::AUParameterAddress address) {
-    return unit.parameterTree()->parameterWithAddress(address)->value();
+Values distinctValues(float offset) {
+    auto reference = makeUnit();
+    setDistinctValues(*reference, offset);
+    return allValues(*reference);
+}
+
+void writePreset(const fs::path& file, const plist::Dictionary& document) {
+    ASSERT_TRUE(plist::writeFile(file, plist::Value(document)).ok());
+}
+
+// `document` with one more parameter entry in its last group.
+plist::Dictionary withEntry(plist::Dictionary document, plist::Dictionary param) {
+    auto group = *document.find("group 3")->asDictionary();
+    group.set("param 99", std::move(param));
+    document.set("group 3", std::move(group));
+    return document;
 }
 
 TEST(FullState, RoundTripsAllHundredValues) {
-    auto source = makeUnit();
-    setDistinctValues(*source);
-    const auto state = source->fullState();
-    ASSERT_TRUE(state.has_value());
-
     auto target = makeUnit();
-    ASSERT_NE(allValues(*target), allValues(*source));
-    ASSERT_TRUE(target->setFullState(state).ok());
-    EXPECT_EQ(allValues(*target), allValues(*source));
-    for (const auto& [address, value] : allValues(*source))
+    ASSERT_NE(allValues(*target), distinctValues(0.0f));
+    ASSERT_TRUE(target->setFullState(distinctState(0.0f)).ok());
+    EXPECT_EQ(allValues(*target), distinctValues(0.0f));
+    for (const auto& [address, value] : distinctValues(0.0f))
         EXPECT_EQ(target->kernelAdapter().valueForParameter(address), value);
+
+    ASSERT_TRUE(target->setFullState(std::nullopt).ok());
+    EXPECT_EQ(allValues(*target), distinctValues(0.0f));
 }
 
-TEST(FullState, SettingNothingStoresNothingAndChangesNoParameter) {
+TEST(FullState, ValuesAreClampedToTheRangeAndUnusableEntriesSkipped) {
     auto unit = makeUnit();
-    setDistinctValues(*unit);
-    const auto before = allValues(*unit);
-    ASSERT_TRUE(unit->setFullState(std::nullopt).ok());
-    EXPECT_EQ(allValues(*unit), before);
-}
-
-TEST(FullState, ValuesOutsideTheRangeAreClampedAndUnknownAddressesIgnored) {
-    auto unit = makeUnit();
-    auto state = *unit->fullState();
-    plist::Dictionary group{{"identifier", "kLevel"},
-                            {"param 0", plist::Dictionary{{"address", 1000}, {"value", 7.5}}},
-                            {"param 1", plist::Dictionary{{"address", 1001}, {"value", -2.0}}},
-                            {"param 2", plist::Dictionary{{"address", 4}, {"value", 0.5}}}};
-    state.set("group 1", group);
-    ASSERT_TRUE(unit->setFullState(state).ok());
-    EXPECT_EQ(valueAt(*unit, 1000), 1.0f);
-    EXPECT_EQ(valueAt(*unit, 1001), 0.0f);
-}
-
-TEST(FullState, ABadStateIsRefusedAndChangesNothing) {
-    auto unit = makeUnit();
-    setDistinctValues(*unit);
-    const auto before = allValues(*unit);
-    auto state = *unit->fullState();
-    // Valid entries first, one bad entry last: none of it may be applied.
-    auto group = *state.find("group 3")->asDictionary();
-    group.set("param 31", plist::Dictionary{{"address", 3031}, {"value", std::nan("")}});
-    state.set("group 3", group);
-    auto changed = state;
-    auto level = *changed.find("group 1")->asDictionary();
-    level.set("param 0", plist::Dictionary{{"address", 1000}, {"value", 0.99}});
-    changed.set("group 1", level);
+    auto state = withEntry(*unit->fullState(), {{"address", 1000}, {"value", 7.5}});
+    auto level = *state.find("group 1")->asDictionary();
+    level.set("param 1", plist::Dictionary{{"address", 1001}, {"value", -2.0}});
+    level.set("param 2", plist::Dictionary{{"address", 4}, {"value", 0.5}});
+    level.set("param 3", plist::Dictionary{{"value", 1.0}});                          // would be bypass
+    level.set("param 4", plist::Dictionary{{"address", 3}, {"value", std::nan("")}}); // not a number
+    state.set("group 1", level);
     CapturedConsole console;
-    auto result = unit->setFullState(changed);
-    ASSERT_FALSE(result.ok());
+    ASSERT_TRUE(unit->setFullState(state).ok());
+    EXPECT_EQ(unit->getParameter(1000), 1.0f);
+    EXPECT_EQ(unit->getParameter(1001), 0.0f);
+    EXPECT_EQ(unit->getParameter(0), 0.0f);
+    EXPECT_EQ(unit->getParameter(3), 0.4f);
+    EXPECT_TRUE(console.contains("\"group 1\" / \"param 3\" has no \"address\"; the entry is skipped."));
+    EXPECT_TRUE(console.contains("\"group 1\" / \"param 4\" has a value that is not a finite number"));
+}
+
+TEST(FullState, AMalformedStateIsRefusedAndChangesNothing) {
+    auto unit = makeUnit();
+    setDistinctValues(*unit);
+    const auto before = allValues(*unit);
+    // Good entries with new values, then one of the wrong type: none of it may apply.
+    auto state = withEntry(distinctState(0.05f), {{"address", 3031}, {"value", "loud"}});
+    CapturedConsole console;
+    ASSERT_FALSE(unit->setFullState(state).ok());
     EXPECT_EQ(allValues(*unit), before);
     EXPECT_TRUE(console.contains("AUExtension::ERROR: The state could not be restored: "));
 }
@@ -80,51 +85,49 @@ protected:
     std::shared_ptr<Unit> unit = makeUnit();
 };
 
-TEST_F(FactoryPresets, AnEmptyFolderListsNothingAndRefusesEveryNumber) {
-    EXPECT_TRUE(unit->factoryPresets().empty());
-    CapturedConsole console;
-    EXPECT_FALSE(unit->setCurrentPreset(plat::AUAudioUnitPreset{0, "Any"}).ok());
-    EXPECT_TRUE(console.contains("AUExtension::ERROR: The preset number 0 is invalid.\n"));
-    EXPECT_FALSE(unit->currentPreset().has_value());
+TEST_F(FactoryPresets, NumbersAreRefusedBeforeListingAndBeyondTheList) {
+    writePreset(factory.folder() / "Soft.plist", distinctState(0.0f));
+    const auto before = allValues(*unit);
+    for (int listings = 0; listings < 2; ++listings) {
+        CapturedConsole console;
+        EXPECT_FALSE(unit->setCurrentPreset(Preset{listings, "Soft"}).ok());
+        EXPECT_TRUE(console.contains("AUExtension::ERROR: The preset number " + std::to_string(listings) +
+                                     " is invalid.\n"));
+        EXPECT_EQ(allValues(*unit), before);
+        EXPECT_FALSE(unit->currentPreset());
+        unit->factoryPresets();
+    }
 }
 
 TEST_F(FactoryPresets, ListsOnlyPresetFilesInNameOrderNumberedFromZero) {
-    writePreset(factory.folder() / "soft.plist", 0.0f);
-    writePreset(factory.folder() / "Hard.PLIST", 0.01f);
-    writePreset(factory.folder() / "Bright.plist", 0.02f);
+    writePreset(factory.folder() / "soft.plist", distinctState(0.0f));
+    writePreset(factory.folder() / "Hard.PLIST", distinctState(0.01f));
+    writePreset(factory.folder() / "Bright.plist", distinctState(0.02f));
     writeText(factory.folder() / "notes.txt", "not a preset");
     fs::create_directories(factory.folder() / "Folder.plist");
     const auto presets = unit->factoryPresets();
-    EXPECT_EQ(presets, (std::vector<plat::AUAudioUnitPreset>{{0, "Bright"}, {1, "Hard"}, {2, "soft"}}));
+    EXPECT_EQ(presets, (std::vector<Preset>{{0, "Bright"}, {1, "Hard"}, {2, "soft"}}));
     EXPECT_EQ(unit->factoryPresets(), presets);
 }
 
-TEST_F(FactoryPresets, ChoosingAPresetAppliesItAndRemembersIt) {
-    writePreset(factory.folder() / "Hard.PLIST", 0.03f);
-    auto reference = makeUnit();
-    setDistinctValues(*reference, 0.03f);
+TEST_F(FactoryPresets, ChoosingAPresetAppliesItAndClearingItKeepsTheValues) {
+    writePreset(factory.folder() / "Hard.PLIST", distinctState(0.03f));
     const auto presets = unit->factoryPresets();
     ASSERT_EQ(presets.size(), 1u);
     ASSERT_TRUE(unit->setCurrentPreset(presets[0]).ok());
     EXPECT_EQ(unit->currentPreset(), presets[0]);
-    EXPECT_EQ(allValues(*unit), allValues(*reference));
-}
+    EXPECT_EQ(allValues(*unit), distinctValues(0.03f));
 
-TEST_F(FactoryPresets, ChoosingBeforeListingIsRefused) {
-    writePreset(factory.folder() / "Soft.plist", 0.0f);
-    const auto before = allValues(*unit);
-    CapturedConsole console;
-    EXPECT_FALSE(unit->setCurrentPreset(plat::AUAudioUnitPreset{0, "Soft"}).ok());
-    EXPECT_TRUE(console.contains("AUExtension::ERROR: The preset number 0 is invalid.\n"));
-    EXPECT_EQ(allValues(*unit), before);
+    ASSERT_TRUE(unit->setCurrentPreset(std::nullopt).ok());
+    EXPECT_FALSE(unit->currentPreset());
+    EXPECT_EQ(allValues(*unit), distinctValues(0.03f));
 }
 
 TEST_F(FactoryPresets, ARemovedFileIsReportedAndTheCurrentPresetStays) {
-    writePreset(factory.folder() / "A.plist", 0.0f);
-    writePreset(factory.folder() / "B.plist", 0.02f);
+    writePreset(factory.folder() / "A.plist", distinctState(0.0f));
+    writePreset(factory.folder() / "B.plist", distinctState(0.02f));
     const auto presets = unit->factoryPresets();
     ASSERT_TRUE(unit->setCurrentPreset(presets[0]).ok());
-    const auto before = allValues(*unit);
     fs::remove(factory.folder() / "B.plist");
     CapturedConsole console;
     auto chosen = unit->setCurrentPreset(presets[1]);
@@ -132,167 +135,161 @@ TEST_F(FactoryPresets, ARemovedFileIsReportedAndTheCurrentPresetStays) {
     EXPECT_EQ(chosen.error().code, plat::kAudioUnitErr_MissingPreset);
     EXPECT_TRUE(console.contains("AUExtension::ERROR: The preset file 'B.plist' does not exist.\n"));
     EXPECT_EQ(unit->currentPreset(), presets[0]);
-    EXPECT_EQ(allValues(*unit), before);
+    EXPECT_EQ(allValues(*unit), distinctValues(0.0f));
 }
 
-TEST_F(FactoryPresets, ClearingTheCurrentPresetLeavesTheParameters) {
-    writePreset(factory.folder() / "A.plist", 0.0f);
-    ASSERT_TRUE(unit->setCurrentPreset(unit->factoryPresets()[0]).ok());
-    const auto before = allValues(*unit);
-    ASSERT_TRUE(unit->setCurrentPreset(std::nullopt).ok());
-    EXPECT_FALSE(unit->currentPreset().has_value());
-    EXPECT_EQ(allValues(*unit), before);
-}
+TEST_F(FactoryPresets, AUserPresetIsLookedUpByName) {
+    writePreset(factory.folder() / "Mine.plist", distinctState(0.04f));
+    ASSERT_TRUE(unit->setCurrentPreset(Preset{-1, "Mine"}).ok());
+    EXPECT_EQ(unit->currentPreset(), (Preset{-1, "Mine"}));
+    EXPECT_EQ(allValues(*unit), distinctValues(0.04f));
 
-TEST_F(FactoryPresets, ANameThatDoesNotMatchItsNumberIsRefused) {
-    writePreset(factory.folder() / "A.plist", 0.0f);
-    unit->factoryPresets();
     CapturedConsole console;
-    EXPECT_FALSE(unit->setCurrentPreset(plat::AUAudioUnitPreset{0, "B"}).ok());
-    EXPECT_FALSE(unit->currentPreset().has_value());
-}
-
-TEST_F(FactoryPresets, AUserPresetIsLookedUpByNameAndApplied) {
-    writePreset(factory.folder() / "Mine.plist", 0.04f);
-    auto reference = makeUnit();
-    setDistinctValues(*reference, 0.04f);
-    ASSERT_TRUE(unit->setCurrentPreset(plat::AUAudioUnitPreset{-1, "Mine"}).ok());
-    EXPECT_EQ(unit->currentPreset(), (plat::AUAudioUnitPreset{-1, "Mine"}));
-    EXPECT_EQ(allValues(*unit), allValues(*reference));
-}
-
-TEST_F(FactoryPresets, AMissingUserPresetIsReportedTwiceAndChangesNothing) {
-    CapturedConsole console;
-    EXPECT_FALSE(unit->setCurrentPreset(plat::AUAudioUnitPreset{-1, "Nowhere"}).ok());
-    const std::string text = console.text();
-    const auto missing = text.find("AUExtension::ERROR: The preset file 'Nowhere.plist' does not exist.\n");
-    const auto unable = text.find("AUExtension::ERROR: Unable to restore set for preset Nowhere\n");
-    ASSERT_NE(missing, std::string::npos);
-    ASSERT_NE(unable, std::string::npos);
-    EXPECT_LT(missing, unable);
-    EXPECT_FALSE(unit->currentPreset().has_value());
+    EXPECT_FALSE(unit->setCurrentPreset(Preset{-2, "Nowhere"}).ok());
+    EXPECT_NE(console.printed().find("AUExtension::ERROR: The preset file 'Nowhere.plist' does not exist.\n"
+                                     "AUExtension::ERROR: Unable to restore set for preset Nowhere\n"),
+              std::string::npos);
+    EXPECT_EQ(unit->currentPreset(), (Preset{-1, "Mine"}));
 }
 
 TEST_F(FactoryPresets, PresetStateIsAPureReadOfTheListedFile) {
-    writePreset(factory.folder() / "Hard.PLIST", 0.05f);
+    writePreset(factory.folder() / "Hard.PLIST", distinctState(0.05f));
+    writePreset(factory.folder() / "Other.plist", distinctState(0.0f));
+    // The other unit loaded a preset last: under one process-wide delegate it would hear the look-up.
     auto other = makeUnit();
-    // The other unit loaded something last; under one process-wide delegate it would receive the values.
-    writePreset(factory.folder() / "Other.plist", 0.0f);
     ASSERT_TRUE(other->setCurrentPreset(other->factoryPresets()[1]).ok());
-    const auto otherBefore = allValues(*other);
     const auto before = allValues(*unit);
 
-    auto state = unit->presetState(plat::AUAudioUnitPreset{0, "Hard"});
+    auto state = unit->presetState(Preset{0, "Hard"});
     ASSERT_TRUE(state.ok());
-    auto reference = makeUnit();
-    setDistinctValues(*reference, 0.05f);
-    EXPECT_EQ(state.value(), *reference->fullState());
+    EXPECT_EQ(state.value(), distinctState(0.05f));
     EXPECT_EQ(allValues(*unit), before);
-    EXPECT_EQ(allValues(*other), otherBefore);
-}
+    EXPECT_EQ(allValues(*other), distinctValues(0.0f));
 
-TEST_F(FactoryPresets, PresetStateOfAMissingPresetIsTheMissingPresetError) {
     CapturedConsole console;
-    auto state = unit->presetState(plat::AUAudioUnitPreset{3, "Gone"});
-    ASSERT_FALSE(state.ok());
-    EXPECT_EQ(state.error().domain, plat::kOSStatusErrorDomain);
-    EXPECT_EQ(state.error().code, -66742);
+    auto missing = unit->presetState(Preset{3, "Gone"});
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error().domain, plat::kOSStatusErrorDomain);
+    EXPECT_EQ(missing.error().code, -66742);
     EXPECT_TRUE(console.contains("AUExtension::ERROR: The preset file 'Gone.plist' does not exist.\n"));
 }
 
-TEST_F(FactoryPresets, NamesThatCouldLeaveTheFolderAreRefused) {
-    writePreset(factory.resources() / "Outside.plist", 0.0f);
-    writePreset(factory.folder() / "Inside.plist", 0.0f);
+TEST_F(FactoryPresets, NamesThatCouldLeaveTheFolderOrDoNotMatchTheirNumberAreRefused) {
+    writePreset(factory.resources() / "Outside.plist", distinctState(0.0f));
+    writePreset(factory.folder() / "Inside.plist", distinctState(0.0f));
     unit->factoryPresets();
-    for (const char* name : {"../../../Outside", "..", ".", "a/b", ""}) {
+    for (const char* name : {"../../../Outside", "..", ".", "a/b", "", "Other"}) {
         SCOPED_TRACE(name);
-        CapturedConsole console;
-        auto state = unit->presetState(plat::AUAudioUnitPreset{-1, name});
+        auto state = unit->presetState(Preset{-1, name});
         ASSERT_FALSE(state.ok());
         EXPECT_EQ(state.error().code, -66742);
-        EXPECT_FALSE(unit->setCurrentPreset(plat::AUAudioUnitPreset{-1, name}).ok());
-        EXPECT_FALSE(unit->setCurrentPreset(plat::AUAudioUnitPreset{0, name}).ok());
-        EXPECT_FALSE(unit->currentPreset().has_value());
+        EXPECT_FALSE(unit->setCurrentPreset(Preset{-1, name}).ok());
+        EXPECT_FALSE(unit->setCurrentPreset(Preset{0, name}).ok());
+        EXPECT_FALSE(unit->currentPreset());
     }
 }
 
-// Every kind of bad preset file: a clear message, an error for the caller, nothing changed.
+// Every kind of bad preset file is refused whole: a message that says why, an error for the caller,
+// and neither the parameters nor the current preset change.
 TEST_F(FactoryPresets, BadPresetFilesChangeNeitherParametersNorTheCurrentPreset) {
-    writePreset(factory.folder() / "0 Good.plist", 0.0f);
-    const auto good = *plist::readFile(factory.folder() / "0 Good.plist")->asDictionary();
-    auto withParam = [&](plist::Dictionary param) {
-        // The good document with one more parameter entry, last in its last group.
-        auto doc = good;
-        auto group = *doc.find("group 3")->asDictionary();
-        group.set("param 99", std::move(param));
-        doc.set("group 3", group);
-        return plist::toXML(plist::Value(doc));
+    const auto good = distinctState(0.0f);
+    writePreset(factory.folder() / "0 Good.plist", good);
+    auto xml = [](plist::Dictionary document) { return plist::toXML(plist::Value(std::move(document))); };
+    auto xmlWith = [&](plist::Dictionary param) { return xml(withEntry(good, std::move(param))); };
+    const std::tuple<std::string, std::string, std::string> files[] = {
+        {"Not A Plist", "definitely not a property list",
+         "AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: "},
+        {"Empty", "", "AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: "},
+        {"Array", plist::toXML(plist::Value(plist::Array{1, 2})),
+         "The document is an array, not a dictionary."},
+        {"Group Is A String", xml({{"group 0", "x"}}), "\"group 0\" is a string, not a dictionary."},
+        {"Parameter Is A Number", xml({{"group 0", plist::Dictionary{{"param 0", 1}}}}),
+         "\"group 0\" / \"param 0\" is an integer, not a dictionary."},
+        {"Value Is Text", xmlWith({{"address", 1000}, {"value", "a"}}),
+         "\"value\" is a string, not a number."},
+        {"Value Is A Boolean", xmlWith({{"address", 1000}, {"value", true}}),
+         "\"value\" is a boolean, not a number."},
+        {"Address Is Text", xmlWith({{"address", "1000"}, {"value", 0.5}}),
+         "\"address\" is a string, not an integer."},
+        {"Address Is Negative", xmlWith({{"address", -5}, {"value", 0.5}}), "\"address\" is negative (-5)."},
+        {"Identifier Is A Number", xmlWith({{"address", 1}, {"value", 0.5}, {"identifier", 4}}),
+         "not a string."},
+        {"Type Out Of Range", xml({{"type", 4294967296ll}}),
+         "\"type\" is not an integer from 0 to 4294967295."},
+        {"Subtype Negative", xml({{"subtype", -1}}), "\"subtype\" is not an integer from 0 to 4294967295."},
+        {"Version Is A Real", xml({{"version", 1.5}}), "\"version\" is a real, not an integer."},
+        {"Name Is Data", xml({{"name", plist::Data{1, 2}}}), "\"name\" is data, not a string."},
+        {"Huge", std::string(2 << 20, '\n'), "The file is larger than 1048576 bytes."},
     };
-    const std::vector<std::pair<std::string, std::string>> files = {
-        {"Not A Plist", "definitely not a property list"},
-        {"Empty", ""},
-        {"Array", plist::toXML(plist::Value(plist::Array{1, 2, 3}))},
-        {"Group Is A String", plist::toXML(plist::Value(plist::Dictionary{{"group 0", "x"}}))},
-        {"No Address", withParam({{"value", 0.5}})},
-        {"No Value", withParam({{"address", 1000}})},
-        {"Value Is Text", withParam({{"address", 1000}, {"value", "a"}})},
-        {"Address Out Of Range", withParam({{"address", -5}, {"value", 0.5}})},
-        {"NaN Value", withParam({{"address", 1000}, {"value", std::nan("")}})},
-        {"Infinite Value", withParam({{"address", 1000}, {"value", -INFINITY}})},
-        {"Huge", std::string(2 << 20, '\n')},
-    };
-    for (const auto& [name, content] : files) writeText(factory.folder() / (name + ".plist"), content);
+    for (const auto& [name, content, message] : files)
+        writeText(factory.folder() / (name + ".plist"), content);
+    // A folder named like a preset is not one: it is neither listed nor found.
     fs::create_directories(factory.folder() / "Directory.plist");
-
+    EXPECT_FALSE(unit->presetState(Preset{-1, "Directory"}).ok());
     const auto presets = unit->factoryPresets();
-    ASSERT_EQ(presets.size(), files.size() + 1);
-    ASSERT_EQ(presets[0].name, "0 Good");
+    ASSERT_EQ(presets.size(), std::size(files) + 1);
     ASSERT_TRUE(unit->setCurrentPreset(presets[0]).ok());
     const auto before = allValues(*unit);
-    for (const auto& preset : presets) {
-        if (preset.number == 0) continue;
-        SCOPED_TRACE(preset.name);
+    for (const auto& [name, content, message] : files) {
+        SCOPED_TRACE(name);
+        const auto preset =
+            *std::find_if(presets.begin(), presets.end(), [&](auto& p) { return p.name == name; });
         CapturedConsole console;
-        auto chosen = unit->setCurrentPreset(preset);
-        EXPECT_FALSE(chosen.ok());
+        EXPECT_FALSE(unit->setCurrentPreset(preset).ok());
         EXPECT_FALSE(unit->presetState(preset).ok());
-        EXPECT_TRUE(
-            console.contains("AUExtension::ERROR: The preset '" + preset.name + "' could not be loaded: "));
+        const std::string text = console.printed();
+        EXPECT_NE(text.find(message), std::string::npos) << text;
+        EXPECT_NE(text.find("AUExtension::ERROR: The preset '" + name + "' could not be loaded: "),
+                  std::string::npos);
         EXPECT_EQ(unit->currentPreset(), presets[0]);
         EXPECT_EQ(allValues(*unit), before);
     }
 }
 
+// Entries a preset cannot use are skipped: the preset still loads and becomes the current one.
+TEST_F(FactoryPresets, APresetWithUnusableEntriesAppliesTheRest) {
+    const auto good = distinctState(0.06f);
+    writePreset(factory.folder() / "No Address.plist", withEntry(good, {{"value", 1.0}}));
+    writePreset(factory.folder() / "No Value.plist", withEntry(good, {{"address", 1000}}));
+    writePreset(factory.folder() / "Not Finite.plist",
+                withEntry(good, {{"address", 0}, {"value", INFINITY}}));
+    for (const auto& preset : unit->factoryPresets()) {
+        SCOPED_TRACE(preset.name);
+        unit->setParameter(0, 0.0f);
+        unit->setParameter(1000, 0.5f);
+        CapturedConsole console;
+        ASSERT_TRUE(unit->setCurrentPreset(preset).ok());
+        EXPECT_TRUE(console.contains("\"param 99\""));
+        EXPECT_EQ(unit->currentPreset(), preset);
+        EXPECT_EQ(allValues(*unit), distinctValues(0.06f));
+    }
+}
+
 // ---- the shipped factory presets ---------------------------------------------------------------
 
-TEST(ShippedPresets, TheBuildPutsThemWhereTheBundleLogicFindsThem) {
+TEST(ShippedPresets, AreFoundBesideTheBinaryAndEachLoadsDistinctValues) {
     // No override: the folder comes from the binary's own bundle, where the build copied the presets.
-    YUX_Sorvane_Extension_AudioUnit::setResourceDirectoryForTesting(std::nullopt);
-    const auto resources = Unit::resourceDirectory();
-    ASSERT_TRUE(resources.has_value());
+    Unit::setResourceDirectoryForTesting(std::nullopt);
     auto unit = makeUnit();
     const auto presets = unit->factoryPresets();
     ASSERT_GE(presets.size(), 8u);
-    for (std::size_t i = 0; i < presets.size(); ++i) EXPECT_EQ(presets[i].number, plat::NSInteger(i));
-}
-
-TEST(ShippedPresets, EachLoadsAndTheyAreAllDistinct) {
-    YUX_Sorvane_Extension_AudioUnit::setResourceDirectoryForTesting(std::nullopt);
-    auto unit = makeUnit();
-    const auto presets = unit->factoryPresets();
-    std::vector<std::vector<std::pair<plat::AUParameterAddress, float>>> seen;
-    for (const auto& preset : presets) {
-        SCOPED_TRACE(preset.name);
-        ASSERT_TRUE(unit->setCurrentPreset(preset).ok());
+    std::vector<Values> seen;
+    for (std::size_t i = 0; i < presets.size(); ++i) {
+        SCOPED_TRACE(presets[i].name);
+        EXPECT_EQ(presets[i].number, plat::NSInteger(i));
+        CapturedConsole console;
+        ASSERT_TRUE(unit->setCurrentPreset(presets[i]).ok());
+        EXPECT_EQ(console.printed().find("ERROR"), std::string::npos);
         const auto values = allValues(*unit);
-        EXPECT_EQ(valueAt(*unit, 0), 0.0f) << "a factory preset never bypasses";
+        EXPECT_EQ(unit->getParameter(0), 0.0f) << "a factory preset never bypasses";
         EXPECT_EQ(std::count(seen.begin(), seen.end(), values), 0);
         seen.push_back(values);
-        // Each is a full document as the unit writes it: all 100 parameters in four groups.
-        const auto state = unit->presetState(preset);
+        const auto state = unit->presetState(presets[i]);
         ASSERT_TRUE(state.ok());
-        EXPECT_EQ(state->find("count")->asInteger(), 4);
-        EXPECT_EQ(*state->find("name")->asString(), preset.name);
+        auto written = *unit->fullState();
+        written.set("number", *state->find("number"));
+        written.set("name", presets[i].name);
+        EXPECT_EQ(state.value(), written) << "a full document as the unit writes it";
     }
 }
 

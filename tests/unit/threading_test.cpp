@@ -1,4 +1,5 @@
-// One thread renders while others automate parameters, apply states and read meters.
+// One thread renders while others automate parameters, apply states, set the MIDI output block
+// and read meters.
 #include "UnitTestSupport.h"
 
 #include <thread>
@@ -19,7 +20,7 @@ TEST(UnitThreading, RenderingWhileOthersSetParametersApplyStatesAndReadMeters) {
         UnitHost host(unit->renderBlock());
         for (int c = 0; c < 2000; ++c) {
             std::vector<UnitHost::Change> changes = {{10, 1000 + plat::AUParameterAddress(c % 32), 0.3f}};
-            ASSERT_EQ(host.cycle(256, 440.0 * (1 + c % 5), 0.5f, changes), plat::noErr);
+            ASSERT_EQ(host.cycle(256, 0.5f, changes), plat::noErr);
         }
         stop = true;
     });
@@ -29,6 +30,11 @@ TEST(UnitThreading, RenderingWhileOthersSetParametersApplyStatesAndReadMeters) {
     });
     std::thread panel([&] {
         for (int i = 0; !stop; ++i) unit->kernelAdapter().setParameter(2000 + i % 32, float(i % 10) / 10.0f);
+    });
+    // The host replaces its MIDI output block while the render thread reads the published one.
+    std::thread midi([&] {
+        for (int i = 0; !stop && i < 200; ++i)
+            unit->setMIDIOutputEventBlock([](auto...) { return plat::noErr; });
     });
     std::thread meters([&] {
         float sum = 0;
@@ -46,6 +52,7 @@ TEST(UnitThreading, RenderingWhileOthersSetParametersApplyStatesAndReadMeters) {
     render.join();
     automation.join();
     panel.join();
+    midi.join();
     meters.join();
     EXPECT_GT(heard.load(), 0);
     tree->removeParameterObserver(token);

@@ -154,7 +154,7 @@ public:
     }
 
     // ---- state and presets -------------------------------------------------------------------
-    // A document the unit cannot apply is refused whole: the error says why, nothing changes.
+    // A malformed document is refused whole: the error says why, nothing changes.
     virtual std::optional<plist::Dictionary> fullState() { return fullState_; }
     virtual Result<void> setFullState(std::optional<plist::Dictionary> state);
     virtual bool supportsUserPresets() const { return false; }
