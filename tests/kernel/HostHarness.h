@@ -2,16 +2,11 @@
 // Drives the kernel adapter the way a host does: stereo buffers, a pull block that copies
 // a source signal, and an event list built per cycle.
 
+#include "ParameterEvents.h"
 #include "YUX_Sorvane_ExtensionDSPKernelAdapter.h"
 
 #include <cstring>
 #include <vector>
-
-struct ParameterChange {
-    std::int64_t offset; // frames into the cycle
-    plat::AUParameterAddress address;
-    float value;
-};
 
 class HostHarness {
 public:
@@ -24,7 +19,6 @@ public:
                 std::memcpy(list->mBuffers[c].mData, source_[c] + sourcePos_, frames * sizeof(float));
             return plat::noErr;
         };
-        events_.reserve(1024);
     }
 
     // Renders `frames` frames of the two source channels starting at `pos`, with the given
@@ -35,15 +29,7 @@ public:
         source_[0] = srcL;
         source_[1] = srcR;
         sourcePos_ = pos;
-        events_.assign(changes.size(), plat::AURenderEvent{});
-        for (std::size_t i = 0; i < changes.size(); ++i) {
-            auto& e = events_[i].parameter;
-            e.next = i + 1 < changes.size() ? &events_[i + 1] : nullptr;
-            e.eventSampleTime = sampleTime_ + changes[i].offset;
-            e.eventType = plat::AURenderEventType::Parameter;
-            e.parameterAddress = changes[i].address;
-            e.value = changes[i].value;
-        }
+        const plat::AURenderEvent* events = events_.build(sampleTime_, changes);
         plat::AudioBufferList out;
         out.mNumberBuffers = 2;
         out.mBuffers[0] = {1, frames * 4u, outL_.data()};
@@ -51,8 +37,7 @@ public:
         plat::AudioTimeStamp ts;
         ts.mSampleTime = double(sampleTime_);
         plat::AudioUnitRenderActionFlags flags = 0;
-        const auto status =
-            adapter_.render(&flags, &ts, frames, 0, &out, events_.empty() ? nullptr : &events_[0], &pull_);
+        const auto status = adapter_.render(&flags, &ts, frames, 0, &out, events, &pull_);
         sampleTime_ += frames;
         if (status == plat::noErr) {
             std::memcpy(dstL + pos, outL_.data(), frames * sizeof(float));
@@ -67,7 +52,7 @@ public:
 private:
     YUX_Sorvane_ExtensionDSPKernelAdapter& adapter_;
     std::vector<float> outL_, outR_;
-    std::vector<plat::AURenderEvent> events_;
+    ParameterEvents events_;
     plat::AURenderPullInputBlock pull_;
     const float* source_[2] = {nullptr, nullptr};
     std::size_t sourcePos_ = 0;

@@ -15,6 +15,7 @@ public:
         plat::Console::shared().setSink([this](std::string_view t) {
             std::lock_guard<std::mutex> lock(m_);
             text_.append(t);
+            printedOnRealtimeThread_ |= plat::isRealtimeThread();
         });
     }
     ~ConsoleCapture() { plat::Console::shared().setSink({}); }
@@ -22,6 +23,13 @@ public:
         plat::Console::shared().flush();
         std::lock_guard<std::mutex> lock(m_);
         return text_;
+    }
+    // Whether anything was printed while the printing thread was marked real-time (it never
+    // should be: such lines belong in the ring).
+    bool printedOnRealtimeThread() {
+        plat::Console::shared().flush();
+        std::lock_guard<std::mutex> lock(m_);
+        return printedOnRealtimeThread_;
     }
     std::size_t count(std::string_view needle) {
         const std::string t = text();
@@ -34,4 +42,5 @@ public:
 private:
     std::mutex m_;
     std::string text_;
+    bool printedOnRealtimeThread_ = false;
 };

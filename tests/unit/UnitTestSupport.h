@@ -3,6 +3,7 @@
 // folder the unit is pointed at, and a host that renders through the unit's render block.
 
 #include "ConsoleCapture.h"
+#include "ParameterEvents.h"
 #include "YUX_Sorvane_Extension_AudioUnit.h"
 
 #include "plat/dispatch.h"
@@ -115,14 +116,9 @@ public:
                 std::copy(in_.data(), in_.data() + frames, static_cast<float*>(list->mBuffers[c].mData));
             return plat::noErr;
         };
-        events_.reserve(64);
     }
 
-    struct Change {
-        std::int64_t offset;
-        plat::AUParameterAddress address;
-        float value;
-    };
+    using Change = ParameterChange;
 
     plat::AUAudioUnitStatus cycle(std::uint32_t frames, float amplitude = 0.5f,
                                   const std::vector<Change>& changes = {}, plat::NSInteger bus = 0) {
@@ -130,15 +126,7 @@ public:
             in_[i] = amplitude * float(std::sin(phase_));
             phase_ += 2.0 * 3.14159265358979 * 1000.0 / 48000.0;
         }
-        events_.assign(changes.size(), plat::AURenderEvent{});
-        for (std::size_t i = 0; i < changes.size(); ++i) {
-            auto& e = events_[i].parameter;
-            e.next = i + 1 < changes.size() ? &events_[i + 1] : nullptr;
-            e.eventSampleTime = sampleTime_ + changes[i].offset;
-            e.eventType = plat::AURenderEventType::Parameter;
-            e.parameterAddress = changes[i].address;
-            e.value = changes[i].value;
-        }
+        const plat::AURenderEvent* events = events_.build(sampleTime_, changes);
         plat::AudioBufferList out;
         out.mNumberBuffers = 2;
         out.mBuffers[0] = {1, std::uint32_t(outL_.size() * 4), outL_.data()};
@@ -147,8 +135,7 @@ public:
         ts.mSampleTime = double(sampleTime_);
         ts.mFlags = plat::kAudioTimeStampSampleTimeValid;
         plat::AudioUnitRenderActionFlags flags = 0;
-        const auto status =
-            block_(&flags, &ts, frames, bus, &out, events_.empty() ? nullptr : &events_[0], &pull_);
+        const auto status = block_(&flags, &ts, frames, bus, &out, events, &pull_);
         sampleTime_ += frames;
         return status;
     }
@@ -159,7 +146,7 @@ public:
 private:
     plat::AURenderBlock block_;
     std::vector<float> outL_, outR_, in_;
-    std::vector<plat::AURenderEvent> events_;
+    ParameterEvents events_;
     plat::AURenderPullInputBlock pull_;
     double phase_ = 0;
     std::int64_t sampleTime_ = 0;

@@ -5,14 +5,7 @@
 namespace {
 
 TEST(UnitRealtime, RenderingThroughTheRenderBlockAllocatesNothing) {
-    std::mutex m;
-    std::string captured;
-    bool printedDuringRender = false;
-    plat::Console::shared().setSink([&](std::string_view s) {
-        std::lock_guard<std::mutex> g(m);
-        captured.append(s);
-        printedDuringRender |= plat::isRealtimeThread();
-    });
+    ConsoleCapture console;
     auto unit = makeUnit();
     unit->setMIDIOutputEventBlock([](auto...) { return plat::noErr; });
     ASSERT_TRUE(unit->allocateRenderResources().ok());
@@ -31,13 +24,11 @@ TEST(UnitRealtime, RenderingThroughTheRenderBlockAllocatesNothing) {
     }
     EXPECT_EQ(during, 0);
 
-    plat::Console::shared().flush();
-    std::lock_guard<std::mutex> g(m);
-    EXPECT_FALSE(printedDuringRender);
+    EXPECT_FALSE(console.printedOnRealtimeThread());
+    const std::string captured = console.text();
     EXPECT_NE(captured.find("AUExtension:: We have a got a bus number != 0 : 1\n"), std::string::npos);
     EXPECT_NE(captured.find("AUExtension::ERROR: We have a problem with the kernel! -10874\n"),
               std::string::npos);
-    plat::Console::shared().setSink({});
 }
 
 } // namespace
