@@ -10,6 +10,12 @@
 // Included only by the per-instruction-set translation units, inside an unnamed namespace,
 // after the definition of `S` and of `Sum`, the block transpose used for the band sums.
 
+// Marks the last sample of a pass (no standard header here: these units share no inline code).
+template <bool B>
+struct LastSample {
+    static constexpr bool value = B;
+};
+
 // One follower step on one group: rise by a step when above the peak; otherwise count the
 // hold down, then fall by a step, never below 0. Equal (or NaN) input leaves both alone.
 template <class S>
@@ -29,24 +35,23 @@ inline void followerStep(typename S::V x, typename S::V& peak, typename S::V& ho
     hold = S::blend(above, holdReset, holdBelow);
 }
 
-// The state of P groups of one channel, held in registers for a pass over a chunk.
+// The state that one sample hands to the next, for P groups of one channel, held in registers
+// for a pass over a chunk. The bank's last input and output and the compander's last samples
+// are not carried: the pass writes them out at its last sample.
 template <class S, int P>
 struct GroupState {
     using V = typename S::V;
-    V low1[P], band1[P], high1[P], out[P], peak[P], hold[P], outPeak[P], outHold[P], value[P], factor[P];
+    V low1[P], band1[P], peak[P], hold[P], outPeak[P], outHold[P], factor[P];
 
     void load(const CompanderLanes& l, int first) {
         for (int p = 0; p < P; ++p) {
             const int o = (first + p) * S::W;
             low1[p] = S::load(l.low1 + o);
             band1[p] = S::load(l.band1 + o);
-            high1[p] = S::load(l.high1 + o);
-            out[p] = S::load(l.out + o);
             peak[p] = S::load(l.peak + o);
             hold[p] = S::load(l.hold + o);
             outPeak[p] = S::load(l.outPeak + o);
             outHold[p] = S::load(l.outHold + o);
-            value[p] = S::load(l.value + o);
             factor[p] = S::load(l.factor + o);
         }
     }
@@ -55,14 +60,10 @@ struct GroupState {
             const int o = (first + p) * S::W;
             S::store(l.low1 + o, low1[p]);
             S::store(l.band1 + o, band1[p]);
-            S::store(l.high1 + o, high1[p]);
-            S::store(l.out + o, out[p]);
             S::store(l.peak + o, peak[p]);
             S::store(l.hold + o, hold[p]);
             S::store(l.outPeak + o, outPeak[p]);
             S::store(l.outHold + o, outHold[p]);
-            S::store(l.value + o, value[p]);
-            S::store(l.bankValue + o, value[p]); // the bank's band samples are the companded ones
             S::store(l.factor + o, factor[p]);
         }
     }
@@ -94,20 +95,19 @@ void runCompanderCoreFor(const CompanderCoreArgs& args) {
             for (int first = 0; first < G; first += P) {
                 GroupState<S, P> st;
                 st.load(l, first);
-                for (int s = 0; s < count; ++s) {
+                // One sample of the pass; `last` also writes out the samples the band objects keep.
+                const auto step = [&](int s, auto last) {
                     const V x = S::set1(in[s]);
 #pragma GCC unroll 4
                     for (int p = 0; p < P; ++p) {
                         const int o = (first + p) * W;
                         // filter bank
                         const V high = S::sub(S::sub(x, S::mul(S::load(l.q + o), st.band1[p])), st.low1[p]);
-                        st.high1[p] = high;
                         st.band1[p] = S::add(st.band1[p], S::mul(high, S::load(l.w2 + o)));
                         st.low1[p] = S::add(st.low1[p], st.band1[p]);
                         V y = S::mul(high, S::load(l.att + o));
                         if constexpr (!kUnitStageGain) y = S::mul(y, S::load(l.stageGain + o));
                         y = S::mul(y, S::load(l.bankGain2 + o));
-                        st.out[p] = y;
 
                         // compander
                         V v = S::mul(y, S::load(l.pre + o));
@@ -130,12 +130,19 @@ void runCompanderCoreFor(const CompanderCoreArgs& args) {
                         } else {
                             v = S::add(S::mul(v, S::load(l.mix + o)), S::mul(y, S::load(l.oneMinusMix + o)));
                         }
-                        st.value[p] = v;
                         followerStep<S>(v, st.outPeak[p], st.outHold[p], S::load(l.outAttackStep + o),
                                         S::load(l.outReleaseStep + o), S::load(l.outHoldReset + o));
                         S::store(&bands[c][s][o], v);
+                        if constexpr (decltype(last)::value) {
+                            S::store(l.high1 + o, high);
+                            S::store(l.out + o, y);
+                            S::store(l.value + o, v);
+                            S::store(l.bankValue + o, v); // the bank's band samples are the companded ones
+                        }
                     }
-                }
+                };
+                for (int s = 0; s + 1 < count; ++s) step(s, LastSample<false>{});
+                step(count - 1, LastSample<true>{});
                 st.store(l, first);
             }
         }
