@@ -187,8 +187,8 @@ TEST(Kernel, RealtimeMidiIsFilteredAndNothingLeavesWithoutThru) {
 }
 
 TEST(Kernel, EveryParameterSetAndReadPrintsItsLineInOrder) {
-    ConsoleCapture console;
     YUX_Sorvane_Extension_DSPKernel k;
+    ConsoleCapture console;
     k.setParameter(1005, 0.25f);
     (void)k.getParameter(3);
     k.setParameter(4, 0.7f);

@@ -8,6 +8,7 @@
 
 #include "AllocationCounter.h"
 #include "Analyzer.h"
+#include "ConsoleCapture.h"
 #include "SpectroTestSignals.h"
 
 using SPECTRO::Analyzer;
@@ -36,9 +37,9 @@ int peakBin(const float* mag, int half) {
 } // namespace
 
 TEST(Analyzer, KernelConfiguration) {
-    testing::internal::CaptureStdout();
+    ConsoleCapture console;
     Analyzer a(4096, 2, 48000.0f);
-    const std::string line = testing::internal::GetCapturedStdout();
+    const std::string line = console.text();
     EXPECT_EQ(line.rfind("DIAGNOSTICS: FFT Analyzer loaded. [ ", 0), 0u);
     EXPECT_EQ(line.back(), '\n');
     EXPECT_EQ(a.getSize(), 4096);

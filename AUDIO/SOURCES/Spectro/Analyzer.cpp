@@ -1,5 +1,7 @@
 #include "Analyzer.h"
 
+#include "plat/console.h"
+
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -10,7 +12,9 @@ namespace SPECTRO {
 Analyzer::Analyzer(int size, int overlap, float samplerate) : FFTBase(size, overlap, samplerate) {
     setChromatic(false);
     setUpdateRate(128);
-    std::printf("DIAGNOSTICS: FFT Analyzer loaded. [ %p ]\n", static_cast<void*>(this));
+    char line[64];
+    std::snprintf(line, sizeof line, "DIAGNOSTICS: FFT Analyzer loaded. [ %p ]\n", static_cast<void*>(this));
+    plat::Console::shared().print(line);
 }
 
 void Analyzer::setSamplerate(float rate) {
