@@ -14,7 +14,7 @@ namespace {
 struct AVX512 {
     using V = __m512;
     using M = __mmask16;
-    static constexpr int P = 2; // groups per pass
+    static constexpr int P = 4; // groups per pass
     static constexpr int W = 16;
     static V load(const float* p) { return _mm512_load_ps(p); }
     static void store(float* p, V v) { _mm512_store_ps(p, v); }

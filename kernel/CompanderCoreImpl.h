@@ -43,9 +43,11 @@ struct GroupState {
     using V = typename S::V;
     V low1[P], band1[P], peak[P], hold[P], outPeak[P], outHold[P], factor[P];
 
-    void load(const CompanderLanes& l, int first) {
+    // Group p of the pass is group `first + p` counted over both channels, left first.
+    void load(const CompanderCoreArgs& args, int first) {
         for (int p = 0; p < P; ++p) {
-            const int o = (first + p) * S::W;
+            const CompanderLanes& l = args.channel[(first + p) / (32 / S::W)];
+            const int o = (first + p) % (32 / S::W) * S::W;
             low1[p] = S::load(l.low1 + o);
             band1[p] = S::load(l.band1 + o);
             peak[p] = S::load(l.peak + o);
@@ -55,9 +57,10 @@ struct GroupState {
             factor[p] = S::load(l.factor + o);
         }
     }
-    void store(const CompanderLanes& l, int first) const {
+    void store(const CompanderCoreArgs& args, int first) const {
         for (int p = 0; p < P; ++p) {
-            const int o = (first + p) * S::W;
+            const CompanderLanes& l = args.channel[(first + p) / (32 / S::W)];
+            const int o = (first + p) % (32 / S::W) * S::W;
             S::store(l.low1 + o, low1[p]);
             S::store(l.band1 + o, band1[p]);
             S::store(l.peak + o, peak[p]);
@@ -77,9 +80,10 @@ void runCompanderCoreFor(const CompanderCoreArgs& args) {
     constexpr int W = S::W;
     constexpr int G = 32 / W; // groups per channel
     constexpr int P = S::P;   // groups per pass: enough to overlap the filter's recursion, few
-                              // enough for their state to stay in registers
+                              // enough for their state to stay in registers; a pass lies within
+                              // one channel or takes in both
     constexpr int kChunk = 64;
-    static_assert(G % P == 0 && kChunk % Sum::W == 0);
+    static_assert((G % P == 0 || P == 2 * G) && kChunk % Sum::W == 0);
 
     // Band outputs of one chunk, sample-major; summed with samples in lanes once every group
     // of the chunk is done (the inputs are read before any output is written).
@@ -89,62 +93,60 @@ void runCompanderCoreFor(const CompanderCoreArgs& args) {
 
     for (int start = 0; start < args.frames; start += kChunk) {
         const int count = args.frames - start < kChunk ? args.frames - start : kChunk;
-        for (int c = 0; c < 2; ++c) {
-            const CompanderLanes& l = args.channel[c];
-            const float* in = io[c] + start;
-            for (int first = 0; first < G; first += P) {
-                GroupState<S, P> st;
-                st.load(l, first);
-                // One sample of the pass; `last` also writes out the samples the band objects keep.
-                const auto step = [&](int s, auto last) {
-                    const V x = S::set1(in[s]);
+        for (int first = 0; first < 2 * G; first += P) {
+            GroupState<S, P> st;
+            st.load(args, first);
+            // One sample of the pass; `last` also writes out the samples the band objects keep.
+            const auto step = [&](int s, auto last) {
 #pragma GCC unroll 4
-                    for (int p = 0; p < P; ++p) {
-                        const int o = (first + p) * W;
-                        // filter bank
-                        const V high = S::sub(S::sub(x, S::mul(S::load(l.q + o), st.band1[p])), st.low1[p]);
-                        st.band1[p] = S::add(st.band1[p], S::mul(high, S::load(l.w2 + o)));
-                        st.low1[p] = S::add(st.low1[p], st.band1[p]);
-                        V y = S::mul(high, S::load(l.att + o));
-                        if constexpr (!kUnitStageGain) y = S::mul(y, S::load(l.stageGain + o));
-                        y = S::mul(y, S::load(l.bankGain2 + o));
+                for (int p = 0; p < P; ++p) {
+                    const int c = (first + p) / G;
+                    const CompanderLanes& l = args.channel[c];
+                    const int o = (first + p) % G * W;
+                    const V x = S::set1(io[c][start + s]);
+                    // filter bank
+                    const V high = S::sub(S::sub(x, S::mul(S::load(l.q + o), st.band1[p])), st.low1[p]);
+                    st.band1[p] = S::add(st.band1[p], S::mul(high, S::load(l.w2 + o)));
+                    st.low1[p] = S::add(st.low1[p], st.band1[p]);
+                    V y = S::mul(high, S::load(l.att + o));
+                    if constexpr (!kUnitStageGain) y = S::mul(y, S::load(l.stageGain + o));
+                    y = S::mul(y, S::load(l.bankGain2 + o));
 
-                        // compander
-                        V v = S::mul(y, S::load(l.pre + o));
-                        followerStep<S>(v, st.peak[p], st.hold[p], S::load(l.attackStep + o),
-                                        S::load(l.releaseStep + o), S::load(l.holdReset + o));
-                        const V pk = st.peak[p];
-                        // Below full scale the peak is its own clamp: 1 - p is the inverted peak.
-                        V f = S::maskAdd(st.factor[p], S::cmplt(pk, one), one,
-                                         S::mul(S::sub(one, pk), S::load(l.multiplier + o)));
-                        const M over = S::cmpgt(pk, one);
-                        if (S::any(over)) f = S::maskDiv(f, over, one, pk);
-                        st.factor[p] = f;
-                        v = S::mul(v, f);
-                        v = S::mul(v, S::load(l.postGain + o));
-                        if constexpr (kInvert == 1) v = S::sub(y, v);
-                        if constexpr (kInvert == 2)
-                            if (l.inverted) v = S::sub(y, v);
-                        if constexpr (kFullMix) {
-                            v = S::add(v, S::mul(y, S::load(l.oneMinusMix + o)));
-                        } else {
-                            v = S::add(S::mul(v, S::load(l.mix + o)), S::mul(y, S::load(l.oneMinusMix + o)));
-                        }
-                        followerStep<S>(v, st.outPeak[p], st.outHold[p], S::load(l.outAttackStep + o),
-                                        S::load(l.outReleaseStep + o), S::load(l.outHoldReset + o));
-                        S::store(&bands[c][s][o], v);
-                        if constexpr (decltype(last)::value) {
-                            S::store(l.high1 + o, high);
-                            S::store(l.out + o, y);
-                            S::store(l.value + o, v);
-                            S::store(l.bankValue + o, v); // the bank's band samples are the companded ones
-                        }
+                    // compander
+                    V v = S::mul(y, S::load(l.pre + o));
+                    followerStep<S>(v, st.peak[p], st.hold[p], S::load(l.attackStep + o),
+                                    S::load(l.releaseStep + o), S::load(l.holdReset + o));
+                    const V pk = st.peak[p];
+                    // Below full scale the peak is its own clamp: 1 - p is the inverted peak.
+                    V f = S::maskAdd(st.factor[p], S::cmplt(pk, one), one,
+                                     S::mul(S::sub(one, pk), S::load(l.multiplier + o)));
+                    const M over = S::cmpgt(pk, one);
+                    if (S::any(over)) f = S::maskDiv(f, over, one, pk);
+                    st.factor[p] = f;
+                    v = S::mul(v, f);
+                    v = S::mul(v, S::load(l.postGain + o));
+                    if constexpr (kInvert == 1) v = S::sub(y, v);
+                    if constexpr (kInvert == 2)
+                        if (l.inverted) v = S::sub(y, v);
+                    if constexpr (kFullMix) {
+                        v = S::add(v, S::mul(y, S::load(l.oneMinusMix + o)));
+                    } else {
+                        v = S::add(S::mul(v, S::load(l.mix + o)), S::mul(y, S::load(l.oneMinusMix + o)));
                     }
-                };
-                for (int s = 0; s + 1 < count; ++s) step(s, LastSample<false>{});
-                step(count - 1, LastSample<true>{});
-                st.store(l, first);
-            }
+                    followerStep<S>(v, st.outPeak[p], st.outHold[p], S::load(l.outAttackStep + o),
+                                    S::load(l.outReleaseStep + o), S::load(l.outHoldReset + o));
+                    S::store(&bands[c][s][o], v);
+                    if constexpr (decltype(last)::value) {
+                        S::store(l.high1 + o, high);
+                        S::store(l.out + o, y);
+                        S::store(l.value + o, v);
+                        S::store(l.bankValue + o, v); // the bank's band samples are the companded ones
+                    }
+                }
+            };
+            for (int s = 0; s + 1 < count; ++s) step(s, LastSample<false>{});
+            step(count - 1, LastSample<true>{});
+            st.store(args, first);
         }
         // Sum the 32 bands of each sample, lane 0 first: transposed blocks put the samples in
         // the lanes, and the bands are added one after another.
