@@ -73,8 +73,10 @@ void YUX_Sorvane_Extension_DSPKernel::setBuffers(plat::AudioBufferList* in, plat
     outputBus = bus;
 }
 
-std::uint32_t YUX_Sorvane_Extension_DSPKernel::storeParameter(plat::AUParameterAddress address,
-                                                              plat::AUValue value) {
+std::uint32_t YUX_Sorvane_Extension_DSPKernel::receive(plat::AUParameterAddress address,
+                                                       plat::AUValue value) {
+    plat::Console::shared().postFormatted(kReceivedLine, static_cast<unsigned long long>(address),
+                                          double(value));
     if (address <= 3) {
         params[address].store(value, std::memory_order_relaxed);
         static constexpr std::uint32_t kGlobal[4] = {0, kThreshold, kAttack, kRelease};
@@ -97,10 +99,7 @@ std::uint32_t YUX_Sorvane_Extension_DSPKernel::storeParameter(plat::AUParameterA
 }
 
 void YUX_Sorvane_Extension_DSPKernel::setParameter(plat::AUParameterAddress address, plat::AUValue value) {
-    plat::Console::shared().postFormatted(kReceivedLine, static_cast<unsigned long long>(address),
-                                          double(value));
-    if (const std::uint32_t kind = storeParameter(address, value))
-        pending.fetch_or(kind, std::memory_order_release);
+    if (const std::uint32_t kind = receive(address, value)) pending.fetch_or(kind, std::memory_order_release);
 }
 
 plat::AUValue YUX_Sorvane_Extension_DSPKernel::getParameter(plat::AUParameterAddress address) {
@@ -146,10 +145,8 @@ void YUX_Sorvane_Extension_DSPKernel::apply(std::uint32_t what) {
 
 void YUX_Sorvane_Extension_DSPKernel::setParameterAutomated(plat::AUParameterAddress address,
                                                             plat::AUValue value, plat::AUEventSampleTime) {
-    // The same line and store as setParameter, applied at once: at the event's own sample.
-    plat::Console::shared().postFormatted(kReceivedLine, static_cast<unsigned long long>(address),
-                                          double(value));
-    if (const std::uint32_t kind = storeParameter(address, value)) apply(kind);
+    // As setParameter, but applied at once: at the event's own sample.
+    if (const std::uint32_t kind = receive(address, value)) apply(kind);
 }
 
 void YUX_Sorvane_Extension_DSPKernel::handleMIDIEvent(const plat::AUMIDIEvent& event) {

@@ -97,8 +97,9 @@ private:
         kResonances = 1u << 4,
         kMultipliers = 1u << 5,
     };
-    // Stores the value; answers which vector or setting it belongs to (0: none).
-    std::uint32_t storeParameter(plat::AUParameterAddress address, plat::AUValue value);
+    // Prints the parameter's line and stores the value; answers which vector or setting it
+    // belongs to (0: none).
+    std::uint32_t receive(plat::AUParameterAddress address, plat::AUValue value);
     void apply(std::uint32_t what);
     void publishMeters();
     void publishFrequencies();

@@ -46,7 +46,6 @@ public:
         return status;
     }
 
-    plat::AURenderPullInputBlock& pull() { return pull_; }
     std::int64_t sampleTime() const { return sampleTime_; }
 
 private:

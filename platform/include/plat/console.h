@@ -57,9 +57,6 @@ public:
     // function to return to standard output. Call while no other thread is writing.
     void setSink(std::function<void(std::string_view)> sink);
 
-    // Records dropped because the ring was full.
-    std::uint64_t droppedCount() const;
-
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
 

@@ -48,7 +48,6 @@ struct Console::Impl {
     std::unique_ptr<std::array<Cell, kSlots>> cells = std::make_unique<std::array<Cell, kSlots>>();
     alignas(64) std::atomic<std::size_t> enqueuePos{0};
     alignas(64) std::size_t dequeuePos = 0; // guarded by writeMutex
-    std::atomic<std::uint64_t> dropped{0};
 
     std::mutex writeMutex;
     std::function<void(std::string_view)> sink;
@@ -72,8 +71,7 @@ struct Console::Impl {
             if (diff == 0) {
                 if (enqueuePos.compare_exchange_weak(pos, pos + 1, std::memory_order_relaxed)) return &cell;
             } else if (diff < 0) {
-                dropped.fetch_add(1, std::memory_order_relaxed);
-                return nullptr;
+                return nullptr; // full: the record is dropped rather than wait
             } else {
                 pos = enqueuePos.load(std::memory_order_relaxed);
             }
@@ -227,10 +225,6 @@ void Console::setSink(std::function<void(std::string_view)> sink) {
     std::lock_guard<std::mutex> guard(impl_->writeMutex);
     impl_->drainLocked();
     impl_->sink = std::move(sink);
-}
-
-std::uint64_t Console::droppedCount() const {
-    return impl_->dropped.load(std::memory_order_relaxed);
 }
 
 } // namespace plat
