@@ -1,0 +1,111 @@
+// The demonstration clips as the application will find them: 80 stereo 48 kHz clips that
+// loop on whole encoder frames at one loudness, all different, and made again byte for byte.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kClips = 80;
+
+struct Clip {
+    int rate = 0, channels = 0;
+    std::vector<float> samples; // interleaved
+};
+
+Clip decode(const fs::path& path) {
+    Clip clip;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return clip;
+    const AVCodec* codec = nullptr;
+    const int stream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    AVCodecContext* context = avcodec_alloc_context3(codec);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    if (stream >= 0 && avcodec_parameters_to_context(context, format->streams[stream]->codecpar) >= 0 &&
+        avcodec_open2(context, codec, nullptr) >= 0 && context->sample_fmt == AV_SAMPLE_FMT_FLTP) {
+        clip.rate = context->sample_rate;
+        clip.channels = context->ch_layout.nb_channels;
+        auto drain = [&] {
+            while (avcodec_receive_frame(context, frame) >= 0)
+                for (int i = 0; i < frame->nb_samples; ++i)
+                    for (int c = 0; c < clip.channels; ++c)
+                        clip.samples.push_back(reinterpret_cast<const float*>(frame->data[c])[i]);
+        };
+        while (av_read_frame(format, packet) >= 0) {
+            if (packet->stream_index == stream && avcodec_send_packet(context, packet) >= 0) drain();
+            av_packet_unref(packet);
+        }
+        avcodec_send_packet(context, nullptr);
+        drain();
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&context);
+    avformat_close_input(&format);
+    return clip;
+}
+
+std::string bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+fs::path clipPath(const fs::path& folder, int number) {
+    return folder / (std::to_string(number) + ".m4a");
+}
+
+TEST(DemoClips, GeneratorWritesTheSameBytesEveryRun) {
+    const fs::path again = fs::temp_directory_path() / ("democlips-" + std::to_string(::getpid()));
+    fs::remove_all(again);
+    ASSERT_EQ(std::system((std::string(DEMOCLIPS_GENERATOR) + " '" + again.string() + "'").c_str()), 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(again), {}), kClips);
+    for (int n = 1; n <= kClips; ++n)
+        EXPECT_TRUE(bytes(clipPath(again, n)) == bytes(clipPath(DEMOCLIPS_FOLDER, n))) << "clip " << n;
+    fs::remove_all(again);
+}
+
+TEST(DemoClips, DistinctStereoLoopsAtOneLoudness) {
+    std::set<size_t> fingerprints;
+    for (int n = 1; n <= kClips; ++n) {
+        SCOPED_TRACE("clip " + std::to_string(n));
+        const Clip clip = decode(clipPath(DEMOCLIPS_FOLDER, n));
+        ASSERT_EQ(clip.channels, 2);
+        ASSERT_EQ(clip.rate, 48000);
+        const size_t frames = clip.samples.size() / 2;
+        EXPECT_EQ(frames % 1024, 0u) << "decodes with padding, so the loop would stumble";
+        EXPECT_GE(frames, 3u * 48000);
+        EXPECT_LE(frames, 9u * 48000);
+        double sum = 0;
+        float peak = 0;
+        for (float s : clip.samples) {
+            sum += double(s) * s;
+            peak = std::max(peak, std::fabs(s));
+        }
+        const double rmsDb = 10.0 * std::log10(sum / double(clip.samples.size()));
+        EXPECT_LE(20.0 * std::log10(peak), -1.0);
+        EXPECT_GE(20.0 * std::log10(peak), -7.5);
+        EXPECT_GE(rmsDb, -21.5);
+        EXPECT_LE(rmsDb, -14.5);
+        fingerprints.insert(std::hash<std::string_view>{}(std::string_view(
+            reinterpret_cast<const char*>(clip.samples.data()), clip.samples.size() * sizeof(float))));
+    }
+    EXPECT_EQ(fingerprints.size(), size_t(kClips));
+}
+
+} // namespace
