@@ -67,7 +67,7 @@ struct Decay {
 };
 
 void kick(const Voice& v, const Note& n, Rng& rng, Out& out) {
-    const float end = 42.0f + 25.0f * v.tone, ring = 0.35f + 0.8f * v.decay;
+    const float end = 42.0f + 25.0f * v.tone, ring = 0.25f + 0.5f * v.decay;
     const size_t len = out.limit(seconds(ring));
     Decay body(ring), sweep(0.08f), click(0.006f);
     OnePole hp;
