@@ -256,7 +256,7 @@ const std::vector<Clip> kClips = {
                 ". . 0+2+4+6! . . 0+2+4+6? . . . . 3+5+7+9 . _1 . 0+2+4+6 . | . 0+2+4+6? . . 3+5+7+9! . . . . . 1+3+5+7 _3 . .");
      }},
 
-    // ---- plucked strings ----
+    // ---- plucked and struck ----
     // 30 fingerpicked guitar arpeggio
     {{100, 2, C, M::Major, 4, 4, 0, 0.45f}, [](Score& s) {
          s.play(pluck().bright(0.55f).ring(0.6f).env(0, 1.2f).pan(0, 0.3f),
