@@ -4,6 +4,7 @@
 
 #include "ConsoleCapture.h"
 #include "ParameterEvents.h"
+#include "ScratchFolder.h"
 #include "YUX_Sorvane_Extension_AudioUnit.h"
 
 #include "plat/dispatch.h"
@@ -40,31 +41,6 @@ public:
     }
     bool contains(std::string_view needle) { return printed().find(needle) != std::string::npos; }
 };
-
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        static std::atomic<int> counter{0};
-        path_ = fs::temp_directory_path() /
-                ("sorvane-unit-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-inline void writeText(const fs::path& path, std::string_view text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 // A resource folder of the test's own, with an empty factory folder the unit is pointed at.
 class FactoryFolder {

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +32,16 @@ struct AudioComponentDescription {
     std::uint32_t componentFlags = 0;
     std::uint32_t componentFlagsMask = 0;
     bool operator==(const AudioComponentDescription&) const = default;
+
+    // This description as a search pattern: a zero type, subtype or manufacturer matches any,
+    // and only the flags under this mask are compared.
+    bool matches(const AudioComponentDescription& component) const {
+        const auto field = [](OSType wanted, OSType given) { return wanted == 0 || wanted == given; };
+        return field(componentType, component.componentType) &&
+               field(componentSubType, component.componentSubType) &&
+               field(componentManufacturer, component.componentManufacturer) &&
+               (component.componentFlags & componentFlagsMask) == (componentFlags & componentFlagsMask);
+    }
 };
 
 using AudioComponentInstantiationOptions = std::uint32_t;
@@ -51,6 +62,8 @@ struct AUAudioUnitViewConfiguration {
 enum class AUAudioUnitBusType { input = 1, output = 2 };
 
 class AUAudioUnit;
+class AUAudioUnitFactory;
+class UIViewController;
 
 class AUAudioUnitBusArray {
 public:
@@ -87,6 +100,18 @@ public:
     AUAudioUnit& operator=(const AUAudioUnit&) = delete;
 
     const AudioComponentDescription& componentDescription() const { return description_; }
+
+    // Makes a unit of the first installed component that matches `description` (the registry of
+    // components.h). The completion runs on the registry's own thread, never within this call, with
+    // the unit or with the reason there is none. Plug-ins always load into this process, so the
+    // options change nothing.
+    using InstantiationCompletion = std::function<void(Result<std::shared_ptr<AUAudioUnit>>)>;
+    static void instantiate(const AudioComponentDescription& description,
+                            AudioComponentInstantiationOptions options, InstantiationCompletion completion);
+
+    // Hands the view controller of the plug-in that made this unit to the completion, on the main
+    // queue. None when the plug-in shows none or the unit was not made through the registry.
+    void requestViewController(std::function<void(std::shared_ptr<UIViewController>)> completion);
 
     // ---- buses and render resources -------------------------------------------------------
     virtual AUAudioUnitBusArray& inputBusses() { return noInputBusses_; }
@@ -170,6 +195,11 @@ protected:
                                               AudioComponentInstantiationOptions options);
 
 private:
+    friend class AVAudioUnitComponentManager;
+    // Weak: the factory (the plug-in's view controller) may hold its unit; the host's handle
+    // holds both.
+    std::weak_ptr<AUAudioUnitFactory> factory_;
+
     // What the render block needs, shared with it so it never reaches into a unit that is gone.
     struct RenderState {
         std::atomic<bool> allocated{false};

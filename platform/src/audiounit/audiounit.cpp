@@ -1,10 +1,21 @@
 #include "plat/audiounit.h"
 
+#include "plat/aufactory.h"
+#include "plat/dispatch.h"
+
 namespace plat {
 
 AUAudioUnit::AUAudioUnit() : render_(std::make_shared<RenderState>()) {}
 
 AUAudioUnit::~AUAudioUnit() = default;
+
+void AUAudioUnit::requestViewController(std::function<void(std::shared_ptr<UIViewController>)> completion) {
+    if (!completion) return;
+    // The factory is held from the request on, so a controller asked for is delivered.
+    MainQueue::async([factory = factory_.lock(), completion = std::move(completion)] {
+        completion(factory ? factory->viewController() : nullptr);
+    });
+}
 
 Result<void> AUAudioUnit::initWithComponentDescription(const AudioComponentDescription& description,
                                                        AudioComponentInstantiationOptions) {
