@@ -1,6 +1,5 @@
 // A tiny plug-in for the registry's tests. Its factory keeps the unit it made, as a plug-in's view
-// controller does, and refuses subtype 'fail' with an error of its own. Besides the good entry it
-// exports entries that are wrong in one way each.
+// controller does, and refuses subtype 'fail'. A second entry claims another plug-in interface.
 
 #include "plat/components.h"
 #include "plat/console.h"
@@ -10,14 +9,10 @@ namespace {
 
 class FixtureUnit final : public plat::AUAudioUnit {
 public:
-    static plat::Result<std::shared_ptr<plat::AUAudioUnit>> make(const plat::AudioComponentDescription& d) {
-        std::shared_ptr<FixtureUnit> unit(new FixtureUnit);
-        if (auto ok = unit->initWithComponentDescription(d, 0); !ok) return ok.error();
-        return std::shared_ptr<plat::AUAudioUnit>(unit);
-    }
     plat::AUInternalRenderBlock internalRenderBlock() override {
-        return [](auto...) -> plat::AUAudioUnitStatus { return plat::noErr; };
+        return [](auto...) { return plat::noErr; };
     }
+    using AUAudioUnit::initWithComponentDescription;
 };
 
 class FixtureFactory final : public plat::AUAudioUnitFactory {
@@ -26,19 +21,18 @@ public:
     createAudioUnit(const plat::AudioComponentDescription& description) override {
         if (description.componentSubType == plat::fourCC("fail"))
             return plat::Error{"FixtureDomain", 42, "the fixture refuses"};
-        auto made = FixtureUnit::make(description);
-        if (made) unit_ = made.value();
-        return made;
+        unit_ = std::make_shared<FixtureUnit>();
+        if (auto made = unit_->initWithComponentDescription(description, 0); !made) return made.error();
+        return std::shared_ptr<plat::AUAudioUnit>(unit_);
     }
     std::shared_ptr<plat::UIViewController> viewController() override {
-        plat::Console::shared().writeLine(plat::isMainThread()
-                                              ? "fixture: view controller asked on the main thread"
-                                              : "fixture: view controller asked off the main thread");
+        if (plat::isMainThread())
+            plat::Console::shared().writeLine("fixture: view controller asked on the main thread");
         return nullptr;
     }
 
 private:
-    std::shared_ptr<plat::AUAudioUnit> unit_;
+    std::shared_ptr<FixtureUnit> unit_;
 };
 
 std::shared_ptr<plat::AUAudioUnitFactory> createFactory() {
@@ -57,8 +51,4 @@ PLAT_PLUGIN_ENTRY const plat::AudioComponentPlugInInterface* FixtureEntryOtherAB
     static constexpr plat::AudioComponentPlugInInterface plugIn{plat::kAudioComponentPlugInABIVersion + 1,
                                                                 &createFactory};
     return &plugIn;
-}
-
-PLAT_PLUGIN_ENTRY const plat::AudioComponentPlugInInterface* FixtureEntryNothing() {
-    return nullptr;
 }

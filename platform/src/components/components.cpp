@@ -135,10 +135,18 @@ struct Instance {
     std::shared_ptr<AUAudioUnitFactory> factory;
 };
 
+// "type 'aumf', subtype any, manufacturer 'KWOB'": a zero code in a pattern matches any.
 std::string codes(const AudioComponentDescription& d) {
     std::string text;
-    for (const OSType code : {d.componentType, d.componentSubType, d.componentManufacturer})
-        text.append(text.empty() ? "'" : " '").append(fourCCString(code)).append("'");
+    const char* names[] = {"type ", ", subtype ", ", manufacturer "};
+    const OSType values[] = {d.componentType, d.componentSubType, d.componentManufacturer};
+    for (int i = 0; i < 3; ++i) {
+        text.append(names[i]);
+        if (values[i])
+            text.append(1, '\'').append(fourCCString(values[i])).append(1, '\'');
+        else
+            text.append("any");
+    }
     return text;
 }
 
