@@ -26,7 +26,7 @@ public:
     SorvaneUnderlayBase(const SorvaneUnderlayBase&) = delete;
     SorvaneUnderlayBase& operator=(const SorvaneUnderlayBase&) = delete;
 
-    std::shared_ptr<AudioUnitViewController> viewController;
+    std::weak_ptr<AudioUnitViewController> viewController; // does not keep the controller alive
     UIColor colorContrast{0, 0, 0, 1};
     UIColor colorContrastInverted{1, 1, 1, 1};
     UIColor colorLevel{0.753, 0.17, 0.402, 1};

@@ -22,7 +22,7 @@ TEST(PanelState, FreshPanelHoldsTheNeutralFace) {
         EXPECT_EQ(p.valueFrequency[i], "hz");
     }
     EXPECT_EQ(p.panelMode, 0);
-    EXPECT_EQ(p.viewController, nullptr);
+    EXPECT_TRUE(p.viewController.expired());
     EXPECT_EQ(p.viewScale, plat::CGSize(1, 1));
     EXPECT_EQ(p.getScalingFactor(), 1.0f);
 }

@@ -47,6 +47,20 @@ bool isMainThread();
 
 class Timer;
 
+// Another event loop that a run loop turns while it waits (a toolkit's main loop). With one
+// installed, the run loop serves its own work and timers and lets the host dispatch its events in
+// between, so both make one loop on one thread.
+class RunLoopHost {
+public:
+    virtual ~RunLoopHost() = default;
+    // Any thread: work was queued or the clock moved; a waiting host stops waiting.
+    virtual void wake() = 0;
+    // The loop's thread: dispatch what is ready without waiting.
+    virtual void poll() = 0;
+    // The loop's thread: wait for events until `until` (or a wake) and dispatch them.
+    virtual void wait(std::chrono::steady_clock::time_point until) = 0;
+};
+
 class RunLoop {
 public:
     // The calling thread's loop.
@@ -72,6 +86,10 @@ public:
     void stop();
 
     std::size_t scheduledTimerCount() const;
+
+    // Installs the host for good (it is never removed: other threads may be waking it). Call on
+    // the loop's own thread.
+    void setHost(std::shared_ptr<RunLoopHost> host);
 
     RunLoop(const RunLoop&) = delete;
     RunLoop& operator=(const RunLoop&) = delete;

@@ -32,6 +32,9 @@ public:
     CGContext& context();
     void fill(const UIColor& color);
 
+    // The pixels for compositing; owned by the image.
+    cairo_surface_t* cairoSurface() const { return surface_; }
+
     // Out-of-range coordinates read as transparent.
     Pixel pixel(int x, int y) const;
 

@@ -1,17 +1,59 @@
 #pragma once
-// Views: a tree of rectangles with edge constraints and layout passes, and an image view.
+// Views: a tree of rectangles with edge constraints and layout passes, drawn through a cached
+// picture per view that is redrawn only when marked dirty; touches and hit testing; an image view.
 // All view work happens on the main thread.
 
 #include "plat/geometry.h"
+#include "plat/graphics.h"
 #include "plat/uiimage.h"
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace plat {
 
 class UIView;
+class UIWindow;
+class UIViewController;
+class UIGestureRecognizer;
+class ImageSurface;
 class NSLayoutConstraint;
+
+// One finger (here: the pointer with its left button down) from touch-down to lift-off.
+class UITouch {
+public:
+    enum class Phase { began, moved, stationary, ended, cancelled };
+
+    Phase phase() const { return phase_; }
+    // Presses in quick succession at about the same place: 2 for the second click of a double click.
+    int tapCount() const { return tapCount_; }
+    std::chrono::nanoseconds timestamp() const { return timestamp_; }
+    std::shared_ptr<UIView> view() const { return view_.lock(); }
+    std::shared_ptr<UIWindow> window() const;
+    // In the given view's coordinates (the window's when `view` is null).
+    CGPoint location(const UIView* view) const;
+    CGPoint previousLocation(const UIView* view) const;
+
+private:
+    friend class UIWindow;
+    Phase phase_ = Phase::began;
+    int tapCount_ = 1;
+    std::chrono::nanoseconds timestamp_{0};
+    CGPoint windowPoint_;
+    CGPoint previousWindowPoint_;
+    std::weak_ptr<UIView> view_;
+    std::weak_ptr<UIWindow> window_;
+};
+
+// The touches of one event; the first is the one single-touch handlers use.
+using UITouchSet = std::vector<std::shared_ptr<UITouch>>;
+
+struct UIEvent {
+    std::chrono::nanoseconds timestamp{0};
+};
 
 enum class NSLayoutAttribute { top, leading, bottom, trailing };
 
@@ -64,13 +106,63 @@ public:
     UIView(const UIView&) = delete;
     UIView& operator=(const UIView&) = delete;
 
+    // The frame before the transform: the transform acts about the frame's centre.
     CGRect frame() const { return frame_; }
+    // A new size marks the view for layout and, when it draws, for display.
     void setFrame(CGRect frame);
     // The view's own coordinate space: origin zero, the frame's size.
     CGRect bounds() const { return {0, 0, frame_.width(), frame_.height()}; }
 
     bool isHidden() const { return hidden_; }
-    void setHidden(bool hidden) { hidden_ = hidden; }
+    void setHidden(bool hidden);
+    // Applies to the view and everything inside it, as one layer; clamped to 0...1.
+    CGFloat alpha() const { return alpha_; }
+    void setAlpha(CGFloat alpha);
+    CGAffineTransform transform() const { return transform_; }
+    void setTransform(const CGAffineTransform& t);
+    std::optional<UIColor> backgroundColor() const { return background_; }
+    void setBackgroundColor(std::optional<UIColor> color);
+    bool isUserInteractionEnabled() const { return interactive_; }
+    void setUserInteractionEnabled(bool enabled) { interactive_ = enabled; }
+
+    // ---- drawing -----------------------------------------------------------------------------
+    // Marks the view's picture stale; it is redrawn (draw() is called) at the next render.
+    void setNeedsDisplay();
+    bool needsDisplay() const { return needsDisplay_; }
+    // How often the picture was redrawn so far.
+    std::uint64_t displayCount() const { return displayCount_; }
+    // Draws the view's content into the current graphics context, in its own coordinates. Views
+    // with content call setDrawsContent(true) once, usually in their constructor.
+    virtual void draw(const CGRect& rect);
+    // Draws the view and its visible subviews into `ctx`, whose user space is the superview's
+    // coordinate space (the view's own for the root of the walk when `asRoot`). Redraws the stale
+    // pictures first. `pixelScale` is device pixels per point.
+    void render(CGContext& ctx, CGFloat pixelScale = 1, bool asRoot = false);
+
+    // ---- geometry ----------------------------------------------------------------------------
+    // Maps a point of this view to the superview's space, through frame and transform.
+    CGAffineTransform transformToSuperview() const;
+    // To and from another view of the same window or tree; null means the tree's root.
+    CGPoint convert(CGPoint point, const UIView* to) const;
+    CGPoint convertFrom(CGPoint point, const UIView* from) const;
+    CGRect convert(const CGRect& rect, const UIView* to) const;
+    virtual bool pointInside(CGPoint point, const UIEvent* event) const;
+    // The deepest visible, interactive view that holds the point (in this view's coordinates).
+    virtual std::shared_ptr<UIView> hitTest(CGPoint point, const UIEvent* event);
+
+    // The window at the top of the tree, when there is one.
+    std::shared_ptr<UIWindow> window() const;
+
+    // ---- touches and gestures ----------------------------------------------------------------
+    virtual void touchesBegan(const UITouchSet& touches, const UIEvent* event);
+    virtual void touchesMoved(const UITouchSet& touches, const UIEvent* event);
+    virtual void touchesEnded(const UITouchSet& touches, const UIEvent* event);
+    virtual void touchesCancelled(const UITouchSet& touches, const UIEvent* event);
+    void addGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer);
+    void removeGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer);
+    const std::vector<std::shared_ptr<UIGestureRecognizer>>& gestureRecognizers() const {
+        return recognizers_;
+    }
 
     std::shared_ptr<UIView> superview() const { return superview_.lock(); }
     const std::vector<std::shared_ptr<UIView>>& subviews() const { return subviews_; }
@@ -89,33 +181,59 @@ public:
     // Active constraints that place this view.
     const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints() const { return constraints_; }
 
-    void setNeedsLayout() { needsLayout_ = true; }
+    void setNeedsLayout();
     bool needsLayout() const { return needsLayout_; }
     // Lays out this view's subviews, then theirs, where a pass is due.
     void layoutIfNeeded();
 
 protected:
     // Places the subviews by their constraints. Subclasses that override it call the base first.
+    // The root view of a view controller tells the controller before and after.
     virtual void layoutSubviews();
+    void setDrawsContent(bool draws) { drawsContent_ = draws; }
+    // Asks the window (when there is one) for a layout and display pass on the main loop.
+    void requestUpdate() const;
 
 private:
     friend class NSLayoutConstraint;
+    friend class UIViewController;
     CGRect frame_;
     bool hidden_ = false;
+    CGFloat alpha_ = 1;
+    CGAffineTransform transform_;
+    std::optional<UIColor> background_;
+    bool interactive_ = true;
     bool translatesMask_ = true;
     bool needsLayout_ = true;
+    bool drawsContent_ = false;
+    bool needsDisplay_ = true;
+    std::uint64_t displayCount_ = 0;
+    std::unique_ptr<ImageSurface> picture_;
+    CGFloat pictureScale_ = 0;
     std::weak_ptr<UIView> superview_;
     std::vector<std::shared_ptr<UIView>> subviews_;
     std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
+    std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
+    std::weak_ptr<UIViewController> owner_; // set on a controller's root view
+
+    void display(CGFloat pixelScale);
 };
 
 class UIImageView : public UIView {
 public:
     explicit UIImageView(CGRect frame = {}) : UIView(frame) {}
-    explicit UIImageView(std::shared_ptr<UIImage> image) : image_(std::move(image)) {}
+    explicit UIImageView(std::shared_ptr<UIImage> image) : image_(std::move(image)) {
+        setDrawsContent(image_ != nullptr);
+    }
 
     const std::shared_ptr<UIImage>& image() const { return image_; }
-    void setImage(std::shared_ptr<UIImage> image) { image_ = std::move(image); }
+    void setImage(std::shared_ptr<UIImage> image) {
+        image_ = std::move(image);
+        setDrawsContent(image_ != nullptr);
+        setNeedsDisplay();
+    }
+    // Scaled to fill the bounds.
+    void draw(const CGRect& rect) override;
 
 private:
     std::shared_ptr<UIImage> image_;

@@ -29,8 +29,8 @@ std::atomic<Clock*>& clockPointer() {
 
 // Run loops that ManualClock::advance must wake.
 std::mutex gLoopsMutex;
-std::vector<std::condition_variable*>& loopWakers() {
-    static auto* wakers = new std::vector<std::condition_variable*>;
+std::vector<std::function<void()>*>& loopWakers() {
+    static auto* wakers = new std::vector<std::function<void()>*>;
     return *wakers;
 }
 
@@ -160,23 +160,39 @@ struct RunLoop::Impl {
     std::deque<std::function<void()>> work;
     std::vector<std::shared_ptr<Timer>> timers;
     std::atomic<bool> stopRequested{false};
+    std::atomic<RunLoopHost*> host{nullptr};
+    std::shared_ptr<RunLoopHost> hostOwner;
+    std::function<void()> waker;
+
+    void notify() {
+        cv.notify_all();
+        if (auto* h = host.load(std::memory_order_acquire)) h->wake();
+    }
 };
 
 namespace {
 void wakeAllLoops() {
     std::lock_guard<std::mutex> lock(gLoopsMutex);
-    for (auto* cv : loopWakers()) cv->notify_all();
+    for (auto* w : loopWakers()) (*w)();
 }
 } // namespace
 
 RunLoop::RunLoop() : impl_(std::make_unique<Impl>()) {
+    impl_->waker = [impl = impl_.get()] { impl->notify(); };
     std::lock_guard<std::mutex> lock(gLoopsMutex);
-    loopWakers().push_back(&impl_->cv);
+    loopWakers().push_back(&impl_->waker);
 }
 
 RunLoop::~RunLoop() {
     std::lock_guard<std::mutex> lock(gLoopsMutex);
-    std::erase(loopWakers(), &impl_->cv);
+    std::erase(loopWakers(), &impl_->waker);
+}
+
+void RunLoop::setHost(std::shared_ptr<RunLoopHost> host) {
+    if (!host || impl_->host.load()) return;
+    std::lock_guard<std::mutex> lock(impl_->m);
+    impl_->hostOwner = host;
+    impl_->host.store(host.get(), std::memory_order_release);
 }
 
 RunLoop& RunLoop::main() {
@@ -197,7 +213,7 @@ void RunLoop::perform(std::function<void()> fn) {
         std::lock_guard<std::mutex> lock(impl_->m);
         impl_->work.push_back(std::move(fn));
     }
-    impl_->cv.notify_all();
+    impl_->notify();
 }
 
 void RunLoop::add(std::shared_ptr<Timer> timer) {
@@ -205,7 +221,7 @@ void RunLoop::add(std::shared_ptr<Timer> timer) {
         std::lock_guard<std::mutex> lock(impl_->m);
         impl_->timers.push_back(std::move(timer));
     }
-    impl_->cv.notify_all();
+    impl_->notify();
 }
 
 std::size_t RunLoop::scheduledTimerCount() const {
@@ -215,6 +231,8 @@ std::size_t RunLoop::scheduledTimerCount() const {
 }
 
 bool RunLoop::serveOnce(bool wait, SteadyTime deadline) {
+    RunLoopHost* host = impl_->host.load(std::memory_order_acquire);
+    if (host != nullptr) host->poll();
     std::unique_lock<std::mutex> lock(impl_->m);
     if (!impl_->work.empty()) {
         auto fn = std::move(impl_->work.front());
@@ -244,6 +262,11 @@ bool RunLoop::serveOnce(bool wait, SteadyTime deadline) {
     if (due) {
         const auto untilTimer = nanoseconds(earliest - now);
         wakeAt = std::min(wakeAt, std::chrono::steady_clock::now() + untilTimer);
+    }
+    if (host != nullptr) {
+        lock.unlock();
+        host->wait(wakeAt);
+        return false;
     }
     impl_->cv.wait_until(lock, wakeAt);
     return false;
@@ -284,7 +307,7 @@ void RunLoop::stop() {
         std::lock_guard<std::mutex> lock(impl_->m);
         impl_->stopRequested = true;
     }
-    impl_->cv.notify_all();
+    impl_->notify();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,8 +1,13 @@
 #include "plat/ui.h"
 
 #include "plat/console.h"
+#include "plat/image.h"
+#include "plat/uigesture.h"
+#include "plat/uiviewcontroller.h"
+#include "plat/uiwindow.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace plat {
@@ -83,8 +88,70 @@ UIView::~UIView() = default;
 
 void UIView::setFrame(CGRect frame) {
     frame = frame.standardized();
-    if (frame.size != frame_.size) needsLayout_ = true;
+    if (frame == frame_) return;
+    if (frame.size != frame_.size) {
+        needsLayout_ = true;
+        needsDisplay_ = true; // content is drawn for a size: a new size draws anew
+    }
     frame_ = frame;
+    requestUpdate();
+}
+
+void UIView::setHidden(bool hidden) {
+    if (hidden == hidden_) return;
+    hidden_ = hidden;
+    requestUpdate();
+}
+
+void UIView::setAlpha(CGFloat alpha) {
+    if (!std::isfinite(alpha)) return;
+    alpha_ = std::clamp<CGFloat>(alpha, 0, 1);
+    requestUpdate();
+}
+
+void UIView::setTransform(const CGAffineTransform& t) {
+    transform_ = t;
+    requestUpdate();
+}
+
+void UIView::setBackgroundColor(std::optional<UIColor> color) {
+    background_ = color;
+    setNeedsDisplay();
+}
+
+void UIView::setNeedsDisplay() {
+    needsDisplay_ = true;
+    requestUpdate();
+}
+
+void UIView::setNeedsLayout() {
+    needsLayout_ = true;
+    requestUpdate();
+}
+
+std::shared_ptr<UIWindow> UIView::window() const {
+    const UIView* top = this;
+    for (auto s = superview_.lock(); s; s = s->superview_.lock()) top = s.get();
+    auto* w = dynamic_cast<const UIWindow*>(top);
+    if (w == nullptr) return nullptr;
+    return std::static_pointer_cast<UIWindow>(const_cast<UIWindow*>(w)->shared_from_this());
+}
+
+void UIView::requestUpdate() const {
+    if (auto w = window()) w->scheduleUpdate();
+}
+
+void UIView::addGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer) {
+    if (!recognizer) return;
+    if (auto old = recognizer->view()) old->removeGestureRecognizer(recognizer);
+    recognizer->view_ = weak_from_this();
+    recognizers_.push_back(recognizer);
+}
+
+void UIView::removeGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer) {
+    if (!recognizer || recognizer->view().get() != this) return;
+    recognizer->view_.reset();
+    std::erase(recognizers_, recognizer);
 }
 
 void UIView::addSubview(const std::shared_ptr<UIView>& view) {
@@ -93,7 +160,7 @@ void UIView::addSubview(const std::shared_ptr<UIView>& view) {
     view->removeFromSuperview();
     view->superview_ = weak_from_this();
     subviews_.push_back(std::move(keep));
-    needsLayout_ = true;
+    setNeedsLayout();
 }
 
 void UIView::removeFromSuperview() {
@@ -107,8 +174,8 @@ void UIView::removeFromSuperview() {
             if (other.get() == this) c->setActive(false);
         }
     superview_.reset();
-    parent->needsLayout_ = true;
     std::erase_if(parent->subviews_, [this](const auto& v) { return v.get() == this; });
+    parent->setNeedsLayout();
 }
 
 bool UIView::isDescendant(const UIView& ancestor) const {
@@ -120,7 +187,10 @@ bool UIView::isDescendant(const UIView& ancestor) const {
 void UIView::layoutIfNeeded() {
     if (needsLayout_) {
         needsLayout_ = false;
+        const auto owner = owner_.lock();
+        if (owner) owner->viewWillLayoutSubviews();
         layoutSubviews();
+        if (owner) owner->viewDidLayoutSubviews();
     }
     for (const auto& v : std::vector(subviews_)) v->layoutIfNeeded();
 }

@@ -1,0 +1,140 @@
+#include "plat/uiviewcontroller.h"
+
+#include "plat/console.h"
+#include "plat/dispatch.h"
+#include "plat/uiwindow.h"
+
+namespace plat {
+
+UIViewController::UIViewController() = default;
+UIViewController::~UIViewController() = default;
+
+std::shared_ptr<UIView> UIViewController::view() {
+    if (view_ || loading_) return view_;
+    if (!isMainThread()) {
+        Console::shared().print("UIViewController: WARNING: a view is loaded on the main thread only.");
+        return nullptr;
+    }
+    loading_ = true;
+    loadView();
+    if (!view_) setView(std::make_shared<UIView>());
+    loading_ = false;
+    viewDidLoad();
+    return view_;
+}
+
+void UIViewController::setView(std::shared_ptr<UIView> view) {
+    if (view_) view_->owner_.reset();
+    view_ = std::move(view);
+    if (view_) {
+        view_->owner_ = weak_from_this();
+        view_->setNeedsLayout();
+    }
+}
+
+void UIViewController::loadView() {
+    setView(std::make_shared<UIView>());
+}
+
+void UIViewController::addChild(const std::shared_ptr<UIViewController>& child) {
+    if (!child || child.get() == this) return;
+    if (child->parent().get() == this) return;
+    child->willMove(shared_from_this());
+    if (auto old = child->parent()) std::erase(old->children_, child);
+    child->parent_ = weak_from_this();
+    children_.push_back(child);
+}
+
+void UIViewController::removeFromParent() {
+    auto parent = parent_.lock();
+    if (!parent) return;
+    const auto keep = shared_from_this();
+    std::erase(parent->children_, keep);
+    parent_.reset();
+    didMove(nullptr);
+}
+
+void UIViewController::present(const std::shared_ptr<UIViewController>& controller, bool,
+                               std::function<void()> completion) {
+    if (!controller) return;
+    if (presented_) {
+        Console::shared().print("UIViewController: WARNING: already presenting a view controller.");
+        return;
+    }
+    const auto v = view();
+    const auto window = v ? v->window() : nullptr;
+    if (!window) {
+        Console::shared().print(
+            "UIViewController: WARNING: cannot present from a view that is not in a window.");
+        return;
+    }
+    presented_ = controller;
+    controller->presenting_ = weak_from_this();
+    controller->presentedIn_ = window;
+    window->presentModal(controller);
+    if (completion) MainQueue::async(std::move(completion));
+}
+
+void UIViewController::dismiss(bool animated, std::function<void()> completion) {
+    if (!presented_) {
+        if (auto presenter = presenting_.lock()) presenter->dismiss(animated, std::move(completion));
+        return;
+    }
+    const auto gone = std::move(presented_);
+    presented_.reset();
+    gone->presenting_.reset();
+    if (auto window = gone->presentedIn_.lock()) window->dismissModal(gone);
+    gone->presentedIn_.reset();
+    if (completion) MainQueue::async(std::move(completion));
+}
+
+void UIViewController::registerSegue(const std::string& identifier, SegueDestination destination) {
+    segues_[identifier] = std::move(destination);
+}
+
+void UIViewController::performSegue(const std::string& identifier, std::any sender) {
+    const auto it = segues_.find(identifier);
+    auto destination = it == segues_.end() || !it->second ? nullptr : it->second();
+    if (!destination) {
+        Console::shared().print("UIViewController: ERROR: no segue with the identifier '" + identifier +
+                                "'.");
+        return;
+    }
+    UIStoryboardSegue segue(identifier, shared_from_this(), destination);
+    prepare(segue, sender);
+    present(destination, true);
+}
+
+void UIViewController::prepare(UIStoryboardSegue&, const std::any&) {}
+
+// ---- alerts ------------------------------------------------------------------------------------
+
+void UIAlertController::addTextField(const std::function<void(UITextField&)>& configure) {
+    auto field = std::make_shared<UITextField>();
+    if (configure) configure(*field);
+    fields_.push_back(std::move(field));
+}
+
+void UIAlertController::performAction(std::size_t index) {
+    if (index >= actions_.size()) return;
+    const auto keep = std::static_pointer_cast<UIAlertController>(shared_from_this());
+    const auto action = actions_[index];
+    dismiss(true);
+    if (action->handler_) action->handler_(*action);
+}
+
+// ---- document picker ---------------------------------------------------------------------------
+
+void UIDocumentPickerViewController::pick(const std::vector<URL>& urls) {
+    const auto keep = shared_from_this();
+    dismiss(true);
+    if (auto d = delegate.lock()) d->documentPicker(*this, urls);
+}
+
+void UIDocumentPickerViewController::cancel() {
+    const auto keep = shared_from_this();
+    dismiss(true);
+    if (auto d = delegate.lock()) d->documentPickerWasCancelled(*this);
+}
+
+} // namespace plat

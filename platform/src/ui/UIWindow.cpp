@@ -1,0 +1,233 @@
+#include "plat/uiwindow.h"
+
+#include "WindowBackend.h"
+#include "plat/console.h"
+#include "plat/dispatch.h"
+
+#include <cmath>
+
+namespace plat {
+
+UIWindow::UIWindow(CGSize size)
+    : UIView({0, 0, size.width, size.height}), backend_(std::make_unique<Backend>()) {
+    setBackgroundColor(UIColor{0.1, 0.1, 0.1, 1});
+}
+
+UIWindow::~UIWindow() {
+    backend_.reset();
+}
+
+std::shared_ptr<UIWindow> UIWindow::makeHeadless(CGSize size) {
+    return std::shared_ptr<UIWindow>(new UIWindow(size));
+}
+
+Result<std::shared_ptr<UIWindow>> UIWindow::makeOnScreen(CGSize size, const std::string& title) {
+    if (!isMainThread()) return Error{"UIWindow", 1, "A window is opened on the main thread only."};
+    std::shared_ptr<UIWindow> window(new UIWindow(size));
+    std::string why;
+    auto backend = makeGtkBackend(*window, size, title, why);
+    if (!backend) return Error{"UIWindow", 2, why};
+    window->backend_ = std::move(backend);
+    return window;
+}
+
+bool UIWindow::isOnScreen() const {
+    return backend_->onScreen();
+}
+
+void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controller) {
+    if (root_ && root_->isViewLoaded()) root_->viewIfLoaded()->removeFromSuperview();
+    root_ = std::move(controller);
+    if (!root_) return;
+    if (auto v = root_->view()) {
+        v->setFrame(bounds());
+        addSubview(v);
+    }
+}
+
+void UIWindow::makeKeyAndVisible() {
+    layoutIfNeeded();
+    backend_->show();
+}
+
+void UIWindow::setSize(CGSize size) {
+    setFrame({0, 0, size.width, size.height});
+    backend_->resize(size);
+    layoutIfNeeded();
+}
+
+void UIWindow::close() {
+    backend_->close();
+}
+
+void UIWindow::layoutSubviews() {
+    UIView::layoutSubviews();
+    for (const auto& v : subviews()) v->setFrame(bounds()); // the root view and modal views fill it
+    backend_->layoutNative();
+}
+
+void UIWindow::scheduleUpdate() {
+    if (updateScheduled_) return;
+    updateScheduled_ = true;
+    std::weak_ptr<UIView> weak = weak_from_this();
+    MainQueue::async([weak] {
+        auto self = std::static_pointer_cast<UIWindow>(weak.lock());
+        if (!self) return;
+        self->updateScheduled_ = false;
+        self->layoutIfNeeded();
+        self->backend_->setNeedsDraw();
+    });
+}
+
+void UIWindow::renderInto(CGContext& ctx, CGFloat pixelScale) {
+    layoutIfNeeded();
+    render(ctx, pixelScale, true);
+    ++renders_;
+}
+
+std::unique_ptr<ImageSurface> UIWindow::snapshot() {
+    auto image =
+        std::make_unique<ImageSurface>(int(std::ceil(bounds().width())), int(std::ceil(bounds().height())));
+    renderInto(image->context());
+    return image;
+}
+
+bool UIWindow::writePNG(const std::string& path, std::string* error) {
+    return snapshot()->writePNG(path, error);
+}
+
+bool UIWindow::writeScreenshot(const std::string& path, std::string* error) {
+    if (backend_->onScreen()) return backend_->screenshot(path, error);
+    return writePNG(path, error);
+}
+
+void UIWindow::presentModal(const std::shared_ptr<UIViewController>& controller) {
+    const bool dialog = dynamic_cast<UIAlertController*>(controller.get()) != nullptr ||
+                        dynamic_cast<UIDocumentPickerViewController*>(controller.get()) != nullptr;
+    if (dialog) {
+        backend_->presentDialog(controller); // headless: stays presented until answered
+        return;
+    }
+    if (auto v = controller->view()) {
+        v->setFrame(bounds());
+        addSubview(v);
+    }
+}
+
+void UIWindow::dismissModal(const std::shared_ptr<UIViewController>& controller) {
+    backend_->dismissDialog(controller.get());
+    if (auto v = controller->viewIfLoaded(); v && v->superview().get() == this) v->removeFromSuperview();
+}
+
+bool UIWindow::placeNativeWidget(void* widget, const std::shared_ptr<UIView>& host) {
+    return widget != nullptr && host && backend_->placeNativeWidget(widget, host);
+}
+
+void* UIWindow::nativeWindow() const {
+    return backend_->nativeWindow();
+}
+
+unsigned long UIWindow::nativeWindowId() const {
+    return backend_->nativeWindowId();
+}
+
+// ---- input -------------------------------------------------------------------------------------
+
+void UIWindow::deliver(UITouch::Phase phase, const UITouchSet& touches, const UIEvent& event) {
+    using Phase = UITouch::Phase;
+    for (const auto& weak : std::vector(touchRecognizers_)) {
+        auto r = weak.lock();
+        if (!r || !r->isEnabled()) continue;
+        switch (phase) {
+        case Phase::began:
+            r->touchesBegan(touches, &event);
+            break;
+        case Phase::moved:
+        case Phase::stationary:
+            r->touchesMoved(touches, &event);
+            break;
+        case Phase::ended:
+            r->touchesEnded(touches, &event);
+            break;
+        case Phase::cancelled:
+            r->touchesCancelled(touches, &event);
+            break;
+        }
+    }
+    auto view = touches.front()->view();
+    if (!view) return;
+    switch (phase) {
+    case Phase::began:
+        view->touchesBegan(touches, &event);
+        break;
+    case Phase::moved:
+    case Phase::stationary:
+        view->touchesMoved(touches, &event);
+        break;
+    case Phase::ended:
+        view->touchesEnded(touches, &event);
+        break;
+    case Phase::cancelled:
+        view->touchesCancelled(touches, &event);
+        break;
+    }
+}
+
+void UIWindow::sendTouch(UITouch::Phase phase, CGPoint point) {
+    if (!std::isfinite(point.x) || !std::isfinite(point.y)) return;
+    layoutIfNeeded();
+    const auto keep = shared_from_this();
+    const UIEvent event{currentClock().now()};
+    if (phase == UITouch::Phase::began) {
+        if (touch_) sendTouch(UITouch::Phase::cancelled, touch_->windowPoint_);
+        const auto hit = hitTest(point, &event);
+        if (!hit) return;
+        const bool repeat =
+            event.timestamp - lastTapTime_ <= doubleClickTime &&
+            std::hypot(point.x - lastTapPoint_.x, point.y - lastTapPoint_.y) <= doubleClickDistance;
+        lastTapCount_ = repeat ? lastTapCount_ + 1 : 1;
+        lastTapTime_ = event.timestamp;
+        lastTapPoint_ = point;
+        touch_ = std::make_shared<UITouch>();
+        touch_->tapCount_ = lastTapCount_;
+        touch_->windowPoint_ = touch_->previousWindowPoint_ = point;
+        touch_->view_ = hit;
+        touch_->window_ = std::static_pointer_cast<UIWindow>(keep);
+        touchRecognizers_.clear();
+        for (std::shared_ptr<UIView> v = hit; v; v = v->superview())
+            for (const auto& r : v->gestureRecognizers()) touchRecognizers_.push_back(r);
+    } else {
+        if (!touch_) return;
+        touch_->previousWindowPoint_ = touch_->windowPoint_;
+        touch_->windowPoint_ = point;
+    }
+    touch_->phase_ = phase;
+    touch_->timestamp_ = event.timestamp;
+    const UITouchSet touches{touch_};
+    if (phase == UITouch::Phase::ended || phase == UITouch::Phase::cancelled) {
+        touch_.reset();
+        deliver(phase, touches, event);
+        touchRecognizers_.clear();
+    } else {
+        deliver(phase, touches, event);
+    }
+}
+
+void UIWindow::sendPinch(UIGestureRecognizer::State phase, CGPoint point, CGFloat scale) {
+    using State = UIGestureRecognizer::State;
+    layoutIfNeeded();
+    const auto keep = shared_from_this();
+    if (phase == State::began) {
+        pinchRecognizers_.clear();
+        const auto hit = hitTest(point, nullptr);
+        for (std::shared_ptr<UIView> v = hit; v; v = v->superview())
+            for (const auto& r : v->gestureRecognizers())
+                if (std::dynamic_pointer_cast<UIPinchGestureRecognizer>(r)) pinchRecognizers_.push_back(r);
+    }
+    for (const auto& weak : std::vector(pinchRecognizers_))
+        if (auto r = std::static_pointer_cast<UIPinchGestureRecognizer>(weak.lock()))
+            r->pinch(phase, point, scale);
+    if (phase == State::ended || phase == State::cancelled) pinchRecognizers_.clear();
+}
+
+} // namespace plat

@@ -1,0 +1,32 @@
+// What a window needs from the toolkit that shows it (or from nothing, headless).
+#pragma once
+
+#include "plat/uiwindow.h"
+
+#include <memory>
+#include <string>
+
+namespace plat {
+
+struct UIWindow::Backend {
+    virtual ~Backend() = default;
+    virtual bool onScreen() const { return false; }
+    virtual void show() {}
+    virtual void resize(CGSize) {}
+    virtual void setNeedsDraw() {}
+    virtual void close() {}
+    // Alerts and document pickers; true when the toolkit shows them.
+    virtual bool presentDialog(const std::shared_ptr<UIViewController>&) { return false; }
+    virtual void dismissDialog(const UIViewController*) {}
+    virtual bool placeNativeWidget(void*, const std::shared_ptr<UIView>&) { return false; }
+    virtual void layoutNative() {}
+    virtual bool screenshot(const std::string&, std::string*) { return false; }
+    virtual void* nativeWindow() const { return nullptr; }
+    virtual unsigned long nativeWindowId() const { return 0; }
+};
+
+// Null with a reason when no display can be opened.
+std::unique_ptr<UIWindow::Backend> makeGtkBackend(UIWindow& window, CGSize size, const std::string& title,
+                                                  std::string& error);
+
+} // namespace plat
