@@ -98,7 +98,7 @@ void AudioUnitViewController::loadView() {
     }
     brightnessSlider = std::make_shared<plat::UISlider>(CGRect{130, 12, 220, 32});
     brightnessSlider->setRange(0, 1);
-    brightnessSlider->setValue(0.15f);
+    brightnessSlider->setValue(0.2f);
     brightnessSlider->setHidden(true);
     root->addSubview(brightnessSlider);
 

@@ -1,5 +1,7 @@
 #include "SorvaneUnderlay.h"
 
+#include "Contrast.h"
+
 #include <cmath>
 
 SorvaneUnderlay::SorvaneUnderlay(plat::CGRect frame)
@@ -14,10 +16,7 @@ void SorvaneUnderlay::setViewController(const std::shared_ptr<AudioUnitViewContr
 }
 
 void SorvaneUnderlay::setContrast(plat::CGFloat c) {
-    if (!std::isfinite(c)) return;
-    baseClass_->colorContrast = {1 - c, 1 - c, 1 - c, 1};
-    baseClass_->colorContrastInverted = {c, c, c, 1};
-    setNeedsDisplay();
+    if (panel::applyContrast(*baseClass_, c)) setNeedsDisplay();
 }
 
 void SorvaneUnderlay::setLevels(const float* levels) {

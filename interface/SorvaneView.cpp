@@ -1,5 +1,7 @@
 #include "SorvaneView.h"
 
+#include "Contrast.h"
+
 #include "AudioUnitViewController.h"
 #include "PanelDrawing.h"
 #include "ValueText.h"
@@ -37,10 +39,7 @@ void SorvaneView::setFocus(bool) {
 }
 
 void SorvaneView::setContrast(CGFloat c) {
-    if (!std::isfinite(c)) return;
-    baseClass_->colorContrast = {1 - c, 1 - c, 1 - c, 1};
-    baseClass_->colorContrastInverted = {c, c, c, 1};
-    setNeedsDisplay();
+    if (panel::applyContrast(*baseClass_, c)) setNeedsDisplay();
 }
 
 void SorvaneView::setFrequencies(const float* frequencies) {

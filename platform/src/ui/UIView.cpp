@@ -134,7 +134,7 @@ std::shared_ptr<UIWindow> UIView::window() const {
     for (auto s = superview_.lock(); s; s = s->superview_.lock()) top = s.get();
     auto* w = dynamic_cast<const UIWindow*>(top);
     if (w == nullptr) return nullptr;
-    return std::static_pointer_cast<UIWindow>(const_cast<UIWindow*>(w)->shared_from_this());
+    return std::static_pointer_cast<UIWindow>(const_cast<UIWindow*>(w)->weak_from_this().lock());
 }
 
 void UIView::requestUpdate() const {

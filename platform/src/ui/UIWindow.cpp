@@ -133,44 +133,32 @@ unsigned long UIWindow::nativeWindowId() const {
 
 // ---- input -------------------------------------------------------------------------------------
 
-void UIWindow::deliver(UITouch::Phase phase, const UITouchSet& touches, const UIEvent& event) {
-    using Phase = UITouch::Phase;
-    for (const auto& weak : std::vector(touchRecognizers_)) {
-        auto r = weak.lock();
-        if (!r || !r->isEnabled()) continue;
-        switch (phase) {
-        case Phase::began:
-            r->touchesBegan(touches, &event);
-            break;
-        case Phase::moved:
-        case Phase::stationary:
-            r->touchesMoved(touches, &event);
-            break;
-        case Phase::ended:
-            r->touchesEnded(touches, &event);
-            break;
-        case Phase::cancelled:
-            r->touchesCancelled(touches, &event);
-            break;
-        }
-    }
-    auto view = touches.front()->view();
-    if (!view) return;
+namespace {
+// Views and recognisers take touches through the same four callbacks.
+template <class Receiver>
+void hand(Receiver& r, UITouch::Phase phase, const UITouchSet& touches, const UIEvent& event) {
     switch (phase) {
-    case Phase::began:
-        view->touchesBegan(touches, &event);
+    case UITouch::Phase::began:
+        r.touchesBegan(touches, &event);
         break;
-    case Phase::moved:
-    case Phase::stationary:
-        view->touchesMoved(touches, &event);
+    case UITouch::Phase::moved:
+    case UITouch::Phase::stationary:
+        r.touchesMoved(touches, &event);
         break;
-    case Phase::ended:
-        view->touchesEnded(touches, &event);
+    case UITouch::Phase::ended:
+        r.touchesEnded(touches, &event);
         break;
-    case Phase::cancelled:
-        view->touchesCancelled(touches, &event);
+    case UITouch::Phase::cancelled:
+        r.touchesCancelled(touches, &event);
         break;
     }
+}
+} // namespace
+
+void UIWindow::deliver(UITouch::Phase phase, const UITouchSet& touches, const UIEvent& event) {
+    for (const auto& weak : std::vector(touchRecognizers_))
+        if (auto r = weak.lock(); r && r->isEnabled()) hand(*r, phase, touches, event);
+    if (auto view = touches.front()->view()) hand(*view, phase, touches, event);
 }
 
 void UIWindow::sendTouch(UITouch::Phase phase, CGPoint point) {

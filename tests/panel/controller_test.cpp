@@ -1,0 +1,183 @@
+// End to end: the real audio unit, factory and controller in a headless window.
+#include "PanelRig.h"
+
+#include <functional>
+
+using plat::UITouch;
+
+namespace {
+constexpr const char* kConnected = "AU Diagnostics: Connected parameters to the plugins interface.";
+}
+
+TEST(Controller, EveryOrderOfUnitAndViewEndsConnected) {
+    // name, steps: 'f' factory call, 'l' view loads, 'd' main queue runs
+    const std::pair<const char*, const char*> orders[] = {
+        {"unit first, its hand-over before the view", "fdl"},
+        {"view first", "lfd"},
+        {"unit first, view before the hand-over", "fld"},
+    };
+    for (const auto& [name, steps] : orders) {
+        SCOPED_TRACE(name);
+        CapturedConsole console;
+        PanelRig rig;
+        for (const char* s = steps; *s; ++s) {
+            if (*s == 'f') rig.factory();
+            if (*s == 'l') rig.loadView();
+            if (*s == 'd') rig.drain();
+        }
+        rig.drain();
+        EXPECT_EQ(console.count(kConnected), 1u);
+        rig.parameter(1005).setValue(0.25f);
+        rig.drain();
+        EXPECT_EQ(rig.panel().valueLevel[5], 0.25);
+    }
+}
+
+TEST(Controller, ConnectionPrintsItsLinesInOrder) {
+    CapturedConsole console;
+    PanelRig rig;
+    rig.loadView();
+    rig.factory();
+    rig.drain();
+    const std::string text = console.printed();
+    const char* inOrder[] = {
+        "AudioUnitViewController: WARNING: The audio unit plugin is nil (yet?).\n",
+        "AU Diagnostics: AUAudioUnit::didSet()\n",
+        "AU Diagnostics: We are about to connect the audio unit to its view controller.\n",
+        "Audio Unit's resources path is: ",
+        "AU Diagnostics: Retriving parameters from the audio unit: \n",
+        "ExtensionViewController: Extracting at the parameter tree: \n",
+        "\n\n\tExtensionViewController: Folllowing AU parameter was found... \n\t- address:  0\n",
+        kConnected,
+        "editor received parameter : address: 0, value: 0.0\n",
+        "editor received parameter : address: 3031, value: ",
+    };
+    std::size_t at = 0;
+    for (const char* line : inOrder) {
+        const auto found = text.find(line, at);
+        ASSERT_NE(found, std::string::npos) << line;
+        at = found;
+    }
+    EXPECT_EQ(console.count("ExtensionViewController: Folllowing AU parameter was found... "), 100u);
+    EXPECT_EQ(console.count("editor received parameter : "), 100u);
+    EXPECT_NE(rig.panel().valueFrequency[0], "hz"); // band labels from the unit's frequencies
+}
+
+TEST(Controller, HostWriteReachesPanelAndDrawnBarOnceTheMainQueueRuns) {
+    PanelRig rig;
+    rig.open();
+    rig.tap(kLevels);
+    auto before = rig.window->snapshot();
+    rig.parameter(1005).setValue(1.0f);
+    EXPECT_EQ(rig.panel().valueLevel[5], 0.5); // not yet: the change hops to the main queue
+    rig.drain();
+    EXPECT_EQ(rig.panel().valueLevel[5], 1.0);
+    auto after = rig.window->snapshot();
+    const int x = int(band(5.5).x);
+    int changed = 0;
+    for (int y = 191; y < 319; ++y) changed += !(before->pixel(x, y) == after->pixel(x, y));
+    EXPECT_GT(changed, 10);
+}
+
+TEST(Controller, KnobDragSetsParameterOneThroughTheTree) {
+    PanelRig rig;
+    rig.open();
+    rig.parameter(1).setValue(0.3f);
+    rig.drain();
+    rig.drag({kKnob, {kKnob.x + 10, kKnob.y - 30}, {kKnob.x + 20, kKnob.y - 40}}); // up 40, right 20: +0.3
+    EXPECT_FLOAT_EQ(rig.parameter(1).value(), 0.6f);
+    EXPECT_FLOAT_EQ(rig.vc->audioUnit()->kernelAdapter().getParameterEx(1), 0.6f);
+    EXPECT_FALSE(rig.panel().isKnobActive);
+    EXPECT_FALSE(rig.vc->touchesLocked);
+}
+
+TEST(Controller, DragAcrossLevelsSetsOnlyTheBandsUnderThePointer) {
+    PanelRig rig;
+    rig.open();
+    rig.tap(kLevels);
+    ASSERT_EQ(rig.panel().panelMode, 1);
+    rig.drag({band(3.2), band(4.2), band(7.2)}); // one jump over bands 5 and 6
+    for (int i = 0; i < 32; ++i)
+        EXPECT_FLOAT_EQ(rig.parameter(1000 + i).value(), i >= 3 && i <= 7 ? 0.75f : 0.5f) << "band " << i;
+}
+
+TEST(Controller, BypassButtonTogglesParameterZeroAndGrowsWhilePressed) {
+    PanelRig rig;
+    rig.open();
+    for (const float expected : {1.0f, 0.0f}) {
+        rig.touch(UITouch::Phase::began, kBypass);
+        EXPECT_TRUE(rig.panel().isButtonBypassActive);
+        rig.touch(UITouch::Phase::ended, kBypass);
+        rig.drain();
+        EXPECT_FALSE(rig.panel().isButtonBypassActive);
+        EXPECT_EQ(rig.parameter(0).value(), expected);
+        EXPECT_EQ(rig.panel().isBypass, expected != 0);
+    }
+    rig.parameter(0).setValue(1.0f); // the host's bypass shows on the button too
+    rig.drain();
+    EXPECT_TRUE(rig.panel().isBypass);
+}
+
+TEST(Controller, PageButtonsSwitchPages) {
+    PanelRig rig;
+    rig.open();
+    const std::pair<plat::CGPoint, double> presses[] = {{kLevels, 1}, {kLevels, 0}, {kResonance, 2},
+                                                        {kCompansion, 0}, {kCompansion, 3}, {kLevels, 0}};
+    for (const auto& [button, page] : presses) {
+        rig.tap(button);
+        EXPECT_EQ(rig.panel().panelMode, page);
+    }
+}
+
+TEST(Controller, AttackAndReleaseKnobsOnTheCompansionPage) {
+    PanelRig rig;
+    rig.open();
+    rig.tap(kCompansion);
+    const float attack = rig.parameter(2).value(), release = rig.parameter(3).value();
+    rig.drag({kAttack, {kAttack.x, kAttack.y - 20}});
+    rig.drag({kRelease, {kRelease.x, kRelease.y + 20}});
+    EXPECT_FLOAT_EQ(rig.parameter(2).value(), std::min(attack + 0.1f, 1.0f));
+    EXPECT_FLOAT_EQ(rig.parameter(3).value(), std::max(release - 0.1f, 0.0f));
+}
+
+TEST(Controller, ASecondUnitReplacesTheFirstsObserver) {
+    PanelRig rig;
+    rig.open();
+    auto first = rig.vc->audioUnit();
+    rig.factory();
+    rig.drain();
+    ASSERT_NE(rig.vc->audioUnit(), first);
+    first->parameterTree()->parameterWithAddress(1003)->setValue(0.9f);
+    rig.drain();
+    EXPECT_EQ(rig.panel().valueLevel[3], 0.5); // the old tree no longer feeds the panel
+}
+
+TEST(Controller, GoingAwayStopsTimerAndObserver) {
+    CapturedConsole console;
+    const auto timersBefore = plat::RunLoop::main().scheduledTimerCount();
+    std::shared_ptr<YUX_Sorvane_Extension_AudioUnit> unit;
+    std::weak_ptr<AudioUnitViewController> gone;
+    {
+        PanelRig rig;
+        rig.open();
+        unit = rig.vc->audioUnit();
+        gone = rig.vc;
+        rig.window->setRootViewController(nullptr);
+    }
+    PanelRig::drain();
+    EXPECT_TRUE(gone.expired());
+    EXPECT_EQ(plat::RunLoop::main().scheduledTimerCount(), timersBefore);
+    unit->parameterTree()->parameterWithAddress(1)->setValue(0.7f);
+    EXPECT_EQ(console.count("The strong self shit is nil."), 0u);
+}
+
+TEST(Controller, FailedFactoryCallChangesNothing) {
+    CapturedConsole console;
+    PanelRig rig;
+    rig.loadView();
+    const auto made = rig.vc->createAudioUnit({});
+    rig.drain();
+    EXPECT_FALSE(made.ok());
+    EXPECT_EQ(rig.vc->audioUnit(), nullptr);
+    EXPECT_EQ(console.count("AU Diagnostics"), 0u);
+}
