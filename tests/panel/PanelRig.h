@@ -45,7 +45,8 @@ public:
     CGPoint at(CGPoint canvas) const {
         const plat::CGRect b = vc->mainView->bounds();
         const plat::CGFloat s = std::min(b.width(), b.height()) / 512;
-        const CGPoint local{(b.width() - 512 * s) / 2 + canvas.x * s, (b.height() - 512 * s) / 2 + canvas.y * s};
+        const CGPoint local{(b.width() - 512 * s) / 2 + canvas.x * s,
+                            (b.height() - 512 * s) / 2 + canvas.y * s};
         return vc->mainView->convert(local, nullptr);
     }
     void touch(plat::UITouch::Phase phase, CGPoint canvas) { window->sendTouch(phase, at(canvas)); }

@@ -121,7 +121,7 @@ TEST(Controller, BypassButtonTogglesParameterZeroAndGrowsWhilePressed) {
 TEST(Controller, PageButtonsSwitchPages) {
     PanelRig rig;
     rig.open();
-    const std::pair<plat::CGPoint, double> presses[] = {{kLevels, 1}, {kLevels, 0}, {kResonance, 2},
+    const std::pair<plat::CGPoint, double> presses[] = {{kLevels, 1},     {kLevels, 0},     {kResonance, 2},
                                                         {kCompansion, 0}, {kCompansion, 3}, {kLevels, 0}};
     for (const auto& [button, page] : presses) {
         rig.tap(button);

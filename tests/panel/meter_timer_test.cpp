@@ -1,0 +1,96 @@
+// The meter timer on a stepped clock, and what a hidden view draws.
+#include "PanelRig.h"
+#include "SteppedClockTest.h"
+
+#include "PanelTestSupport.h"
+
+#include <functional>
+
+namespace {
+
+class MeterTimer : public SteppedClockTest {
+protected:
+    void openWithSignal() {
+        rig.open();
+        // Some audio through the unit, so its meters hold values worth copying.
+        auto& unit = *rig.vc->audioUnit();
+        ASSERT_TRUE(unit.allocateRenderResources().ok());
+        UnitHost host(unit.renderBlock());
+        for (int i = 0; i < 8; ++i) host.cycle(512);
+    }
+    void ticks(int n) { tick(0.04, n); }
+    PanelRig rig;
+};
+
+} // namespace
+
+TEST_F(MeterTimer, FeedsTheUnderlayTwentyFiveTimesASecond) {
+    openWithSignal();
+    const auto start = rig.vc->counter;
+    const auto draws = rig.vc->underlay->displayCount();
+    tick(1.0 / 25, 25);
+    EXPECT_EQ(rig.vc->counter - start, 25);
+    const float* levels = rig.vc->audioUnit()->getLevels();
+    const float* factors = rig.vc->audioUnit()->getFactors();
+    for (int i = 0; i < 32; ++i) {
+        EXPECT_EQ(rig.vc->underlay->baseClass().valueLevel[i], double(levels[i]));
+        EXPECT_EQ(rig.vc->underlay->baseClass().valueReduct[i], double(factors[i]));
+    }
+    rig.render();
+    EXPECT_EQ(rig.vc->underlay->displayCount(), draws + 1); // redrawn once for all the ticks since
+}
+
+TEST_F(MeterTimer, StopsWhileBypassedOrOutOfSight) {
+    using Setup = std::function<void(AudioUnitViewController&)>;
+    const std::pair<const char*, Setup> cases[] = {
+        {"bypassed", [](auto& vc) { vc.audioUnit()->setShouldBypassEffect(true); }},
+        {"panel hidden", [](auto& vc) { vc.mainView->setHidden(true); }},
+        {"hidden ancestor", [](auto& vc) { vc.pluginView->setHidden(true); }},
+        {"underlay hidden", [](auto& vc) { vc.underlay->setHidden(true); }},
+        {"container outside its parent",
+         [](auto& vc) {
+             vc.pluginView->setFrame({5000, 0, 512, 512});
+         }},
+        {"not in a window", [](auto& vc) { vc.view()->removeFromSuperview(); }},
+    };
+    for (const auto& [name, setup] : cases) {
+        SCOPED_TRACE(name);
+        PanelRig other;
+        std::swap(rig.window, other.window);
+        std::swap(rig.vc, other.vc);
+        openWithSignal();
+        setup(*rig.vc);
+        rig.vc->underlay->setLevels(std::array<float, 32>{}.data());
+        ticks(5);
+        EXPECT_EQ(rig.vc->counter, 0);
+        EXPECT_EQ(rig.vc->underlay->baseClass().valueLevel[10], 0.0);
+    }
+}
+
+TEST_F(MeterTimer, PartlyOutsideItsParentStillCounts) {
+    openWithSignal();
+    rig.vc->pluginView->setFrame({400, 0, 512, 512});
+    ticks(3);
+    EXPECT_EQ(rig.vc->counter, 3);
+}
+
+TEST_F(MeterTimer, WarnsOnceUntilAUnitArrives) {
+    CapturedConsole console;
+    rig.loadView();
+    ticks(10);
+    EXPECT_EQ(console.count("WARNING: The Audio unit is not initialized."), 1u);
+    EXPECT_EQ(rig.vc->counter, 0);
+}
+
+TEST(HiddenView, DrawsNothing) {
+    const auto panel = std::make_shared<SorvaneView>(plat::CGRect{0, 0, 300, 200});
+    const auto underlay = std::make_shared<SorvaneUnderlay>(plat::CGRect{0, 0, 300, 200});
+    underlay->baseClass().valueLevel.fill(1);
+    for (const std::shared_ptr<plat::UIView>& view :
+         {std::shared_ptr<plat::UIView>(panel), std::shared_ptr<plat::UIView>(underlay)}) {
+        view->setHidden(true);
+        plat::ImageSurface image(300, 200);
+        paneltest::render(image, [&] { view->draw(view->bounds()); });
+        EXPECT_TRUE(paneltest::blank(image));
+    }
+}
