@@ -1,0 +1,155 @@
+// Banner, alerts, document picker, parameters by address and the segue hook.
+#include "PanelRig.h"
+#include "SteppedClockTest.h"
+
+#include <cstdlib>
+
+namespace {
+
+class Dialogs : public SteppedClockTest {
+protected:
+    void SetUp() override {
+        SteppedClockTest::SetUp();
+        ::setenv("XDG_DOCUMENTS_DIR", documents.path().c_str(), 1);
+        rig.open();
+    }
+    void TearDown() override {
+        ::unsetenv("XDG_DOCUMENTS_DIR");
+        SteppedClockTest::TearDown();
+    }
+    template <class T>
+    std::shared_ptr<T> presented() {
+        return std::dynamic_pointer_cast<T>(rig.vc->presentedViewController());
+    }
+    ScratchFolder documents;
+    PanelRig rig;
+};
+
+} // namespace
+
+TEST_F(Dialogs, BannerRunsOneTweenAtATimeAndEndsHiddenAndEmpty) {
+    rig.vc->showInfo("first");
+    tick(0.009, 100);
+    rig.vc->showInfo("second");
+    EXPECT_EQ(Animator::classCount(), 1);
+    tick(0.009, 460);
+    EXPECT_TRUE(rig.vc->infoView->isHidden());
+    EXPECT_EQ(rig.vc->infoMessage->text(), "");
+    EXPECT_EQ(Animator::classCount(), 0);
+}
+
+TEST_F(Dialogs, FileNameAlertRefusesNamesOutsideItsFolderAndAsksAgainForExistingOnes) {
+    writeText(documents.path() / "taken.plist", "x");
+    const std::pair<std::string, bool> cases[] = {
+        {"../escape", false}, {"a/b", false}, {"..", false}, {"new.plist", false}, {"taken.plist", true}};
+    for (const auto& [name, asksAgain] : cases) {
+        CapturedConsole console;
+        rig.vc->alertFileName("save", "default.plist");
+        auto alert = presented<plat::UIAlertController>();
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->message(), "Please enter the file name for the current file: ");
+        alert->textFields().front()->text = name;
+        alert->performAction(0);
+        const bool refused = name.find('/') != std::string::npos || name == "..";
+        EXPECT_EQ(console.count("is not allowed."), refused ? 1u : 0u) << name;
+        auto again = presented<plat::UIAlertController>();
+        EXPECT_EQ(bool(again), asksAgain) << name;
+        if (again) {
+            EXPECT_EQ(again->message(), "The file already exists. Please type in another file name: ");
+            EXPECT_EQ(again->textFields().front()->text, name);
+            again->performAction(1);
+            EXPECT_EQ(console.count("Save action was canceled.\n"), 1u);
+        }
+    }
+}
+
+TEST_F(Dialogs, AlertsPrintTheirLinesAndRunTheCompletionOnceShown) {
+    CapturedConsole console;
+    bool shown = false;
+    rig.vc->alert("Title", "Body", [&] { shown = true; });
+    EXPECT_FALSE(shown);
+    PanelRig::drain();
+    EXPECT_TRUE(shown);
+    presented<plat::UIAlertController>()->performAction(0);
+    rig.vc->alertQuestion("Q", "Sure?");
+    presented<plat::UIAlertController>()->performAction(1);
+    EXPECT_EQ(console.printed(),
+              "Alert: Title : Body\nAlert was accepted.\nAlert: Q : Sure?\nAnswer was NO.\n");
+}
+
+TEST_F(Dialogs, DocumentPickerReportsWhatWasPicked) {
+    CapturedConsole console;
+    rig.vc->openFilePicker();
+    auto picker = presented<plat::UIDocumentPickerViewController>();
+    ASSERT_TRUE(picker);
+    EXPECT_EQ(picker->documentTypes(), std::vector<std::string>{"public.data"});
+    EXPECT_TRUE(picker->allowsMultipleSelection);
+    picker->pick({plat::URL::fileURL("/tmp/a.wav"), plat::URL::fileURL("/tmp/b.wav")});
+    EXPECT_FALSE(rig.vc->presentedViewController());
+    rig.vc->documentPicker(*picker, plat::URL::fileURL("/tmp/c.wav"));
+    picker->cancel();
+    EXPECT_EQ(console.printed(), "documentPicker: [file:///tmp/a.wav, file:///tmp/b.wav]\n"
+                                 "documentPicker: file:///tmp/c.wav\n"
+                                 "documentPicker: [file:///tmp/c.wav]\n"
+                                 "The document picker was canceled.\n");
+}
+
+TEST(ParameterAccess, ByAddressBeforeAndAfterTheConnection) {
+    PanelRig rig;
+    rig.loadView();
+    CapturedConsole console;
+    EXPECT_EQ(rig.vc->getParameter(1005), 0.0f);
+    EXPECT_EQ(console.printed(), "");
+    rig.factory();
+    PanelRig::drain();
+    rig.parameter(1005).setValue(0.25f);
+    EXPECT_EQ(rig.vc->getParameter(1005), 0.25f);
+    CapturedConsole lines;
+    for (const std::int64_t address : {4000, -1}) EXPECT_EQ(rig.vc->getParameter(address), 0.0f);
+    rig.vc->setParameter(-7, 0.5f);
+    EXPECT_EQ(lines.printed(),
+              "AudioUnitViewController: ERROR: The parameter address 4000 is not available.\n"
+              "AudioUnitViewController: ERROR: The parameter address -1 is not available.\n"
+              "AudioUnitViewController: ERROR: The parameter address -7 is not available.\n");
+    rig.vc->setParameter(2, 0.5f);
+    PanelRig::drain();
+    EXPECT_EQ(rig.panel().valueAttack, 0.5);
+}
+
+TEST(ParameterAccess, PanelSendsOnlyAddressesTheUnitCanTake) {
+    PanelRig rig;
+    rig.open();
+    const float before = rig.parameter(1).value();
+    rig.vc->onSorvaneViewParameter(std::int64_t(1) << 32 | 1, 0.9f); // would wrap to address 1
+    rig.vc->onSorvaneViewParameter(-1, 0.9f);
+    EXPECT_EQ(rig.parameter(1).value(), before);
+}
+
+TEST(SegueHook, PrintsTheIdentifierOnly) {
+    PanelRig rig;
+    CapturedConsole console;
+    plat::UIStoryboardSegue named("ShowInfo", rig.vc, nullptr), unnamed(std::nullopt, rig.vc, nullptr);
+    rig.vc->prepare(named, {});
+    rig.vc->prepare(unnamed, {});
+    EXPECT_EQ(console.text(), "ShowInfo\n");
+}
+
+TEST(ParameterDump, BlockOfOneParameter) {
+    auto p = plat::AUParameterTree::createParameter("attack", "Attack", 2, 0, 1, 4, std::nullopt,
+                                                    0x30000 | 0xC0000000u, std::nullopt, {});
+    auto tree = plat::AUParameterTree::createTree({p});
+    p->setValue(0.5f);
+    AudioUnitViewController vc;
+    CapturedConsole console;
+    vc.printParameter(*p, 1);
+    EXPECT_EQ(console.text(),
+              "\n\tExtensionViewController: Folllowing AU parameter was found... \n"
+              "\t- address:  2\n\t- displayName:  Attack\n\t- value:  0.5\n"
+              "\t- options:  AudioUnitParameterOptions(rawValue: 3221422080)\n"
+              "\t- The flag value includes the following flags... \n"
+              "\t - flag_DisplaySquareRoot\n\t - flag_DisplaySquared\n\t - flag_DisplayCubed\n"
+              "\t - flag_IsReadable\n\t - flag_IsWritable\n"
+              "\t- maxValue:  1.0\n\t- minValue:  0.0\n\t- unit: (type 4)  seconds\n"
+              "\t- unitName:  \n\t- valueStrings:  []\n");
+    EXPECT_EQ(AudioUnitViewController::verboseParameterKind(27), "unknown parameter kind");
+}
