@@ -102,7 +102,7 @@ void AudioUnitViewController::connectParameters() {
         [weak, from](plat::AUParameterAddress address, plat::AUValue value) {
             auto self = weak.lock();
             if (!self) {
-                Console::shared().print("AU Diagnostics: The strong self shit is nil.");
+                Console::shared().print("AU Diagnostics: The strong self shit is nil.\n");
                 return;
             }
             plat::MainQueue::async([self, from, address, value] {

@@ -27,16 +27,6 @@ TEST(MainFace, FittedIntoAWideViewAsACentredSquare) {
     }
 }
 
-TEST(MainFace, HiddenPanelDrawsNothing) {
-    SorvaneViewBase panel;
-    panel.panelMode = 3;
-    plat::ImageSurface image(300, 200);
-    render(image, [&] { panel.drawInView({0, 0, 300, 200}, true); });
-    EXPECT_TRUE(blank(image));
-    render(image, [&] { panel.drawInView({0, 0, 300, 200}, false); });
-    EXPECT_FALSE(blank(image));
-}
-
 TEST(MainFace, DrawingWithoutACurrentContextDoesNothing) {
     SorvaneViewBase panel;
     panel.drawMain({0, 0, 256, 256}, ResizingBehavior::aspectFit);

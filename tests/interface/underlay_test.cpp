@@ -100,15 +100,6 @@ TEST(Underlay, WideViewDrawsACentredSquareAndRecordsItsScale) {
     EXPECT_FALSE(blank(image));
 }
 
-TEST(Underlay, HiddenDrawsNothing) {
-    SorvaneUnderlayBase underlay;
-    underlay.valueLevel.fill(1);
-    underlay.valueReduct.fill(0);
-    plat::ImageSurface image(256, 256);
-    render(image, [&] { underlay.drawInView({0, 0, 256, 256}, true); });
-    EXPECT_TRUE(blank(image));
-}
-
 TEST(Underlay, LeavesTheStateAsFound) {
     SorvaneUnderlayBase underlay;
     underlay.valueLevel.fill(0.7);

@@ -12,7 +12,7 @@ UIViewController::~UIViewController() = default;
 std::shared_ptr<UIView> UIViewController::view() {
     if (view_ || loading_) return view_;
     if (!isMainThread()) {
-        Console::shared().print("UIViewController: WARNING: a view is loaded on the main thread only.");
+        Console::shared().print("UIViewController: WARNING: a view is loaded on the main thread only.\n");
         return nullptr;
     }
     loading_ = true;
@@ -58,13 +58,13 @@ void UIViewController::present(const std::shared_ptr<UIViewController>& controll
                                std::function<void()> completion) {
     if (!controller) return;
     if (presented_) {
-        Console::shared().print("UIViewController: WARNING: already presenting a view controller.");
+        Console::shared().writeLine("UIViewController: WARNING: already presenting a view controller.");
         return;
     }
     const auto v = view();
     const auto window = v ? v->window() : nullptr;
     if (!window) {
-        Console::shared().print(
+        Console::shared().writeLine(
             "UIViewController: WARNING: cannot present from a view that is not in a window.");
         return;
     }
@@ -96,8 +96,8 @@ void UIViewController::performSegue(const std::string& identifier, std::any send
     const auto it = segues_.find(identifier);
     auto destination = it == segues_.end() || !it->second ? nullptr : it->second();
     if (!destination) {
-        Console::shared().print("UIViewController: ERROR: no segue with the identifier '" + identifier +
-                                "'.");
+        Console::shared().writeLine("UIViewController: ERROR: no segue with the identifier '" + identifier +
+                                    "'.");
         return;
     }
     UIStoryboardSegue segue(identifier, shared_from_this(), destination);

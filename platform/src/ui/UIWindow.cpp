@@ -41,6 +41,7 @@ void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controlle
     if (!root_) return;
     if (auto v = root_->view()) {
         v->setFrame(bounds());
+        filling_.push_back(v);
         addSubview(v);
     }
 }
@@ -62,7 +63,12 @@ void UIWindow::close() {
 
 void UIWindow::layoutSubviews() {
     UIView::layoutSubviews();
-    for (const auto& v : subviews()) v->setFrame(bounds()); // the root view and modal views fill it
+    std::erase_if(filling_, [this](const auto& weak) {
+        const auto v = weak.lock();
+        if (!v || v->superview().get() != this) return true;
+        v->setFrame(bounds());
+        return false;
+    });
     backend_->layoutNative();
 }
 
@@ -110,6 +116,7 @@ void UIWindow::presentModal(const std::shared_ptr<UIViewController>& controller)
     }
     if (auto v = controller->view()) {
         v->setFrame(bounds());
+        filling_.push_back(v);
         addSubview(v);
     }
 }

@@ -1,0 +1,93 @@
+// The view tree: cached drawing, compositing, geometry and hit testing, windows.
+#include "PanelTestSupport.h"
+
+#include "plat/uiwindow.h"
+
+#include <gtest/gtest.h>
+
+using plat::CGAffineTransform;
+using plat::CGPoint;
+using plat::CGRect;
+using plat::UIColor;
+using plat::UIView;
+
+namespace {
+// Paints its bounds in one colour and counts its draws.
+class Swatch : public UIView {
+public:
+    Swatch(CGRect frame, UIColor c) : UIView(frame), colour(c) { setDrawsContent(true); }
+    void draw(const CGRect& rect) override {
+        ++draws;
+        plat::UIGraphicsGetCurrentContext()->fill(plat::UIBezierPath::withRect(rect), colour);
+    }
+    UIColor colour;
+    int draws = 0;
+};
+} // namespace
+
+TEST(ViewTree, PicturesAreRedrawnOnlyWhenStale) {
+    auto window = plat::UIWindow::makeHeadless({100, 100});
+    auto swatch = std::make_shared<Swatch>(CGRect{10, 10, 20, 20}, UIColor{1, 0, 0, 1});
+    window->addSubview(swatch);
+    window->snapshot();
+    window->snapshot();
+    EXPECT_EQ(swatch->draws, 1);
+    swatch->setFrame({40, 40, 20, 20}); // moved, same size: the picture is reused
+    EXPECT_TRUE(paneltest::sameColour(window->snapshot()->pixel(50, 50), {1, 0, 0, 1}));
+    EXPECT_EQ(swatch->draws, 1);
+    swatch->setNeedsDisplay();
+    window->snapshot();
+    swatch->setFrame({40, 40, 30, 20});
+    window->snapshot();
+    EXPECT_EQ(swatch->draws, 3);
+}
+
+TEST(ViewTree, AlphaHiddenAndTransformShapeTheComposite) {
+    auto window = plat::UIWindow::makeHeadless({100, 100});
+    window->setBackgroundColor(std::nullopt);
+    auto parent = std::make_shared<UIView>(CGRect{0, 0, 100, 100});
+    auto child = std::make_shared<Swatch>(CGRect{0, 0, 50, 50}, UIColor{0, 0, 1, 1});
+    auto hidden = std::make_shared<Swatch>(CGRect{50, 50, 50, 50}, UIColor{1, 0, 0, 1});
+    window->addSubview(parent);
+    parent->addSubview(child);
+    parent->addSubview(hidden);
+    parent->setAlpha(0.5);
+    hidden->setHidden(true);
+    auto image = window->snapshot();
+    EXPECT_NEAR(image->pixel(10, 10).a, 128, 2); // the subtree fades as one layer
+    EXPECT_EQ(image->pixel(75, 75).a, 0);
+    EXPECT_EQ(hidden->draws, 0);
+    child->setTransform(CGAffineTransform::scale(2, 2)); // about the centre: covers -25...75
+    image = window->snapshot();
+    EXPECT_GT(image->pixel(70, 70).a, 0);
+    EXPECT_EQ(image->pixel(80, 80).a, 0);
+}
+
+TEST(ViewTree, ConversionAndHitTestingFollowFramesAndTransforms) {
+    auto root = std::make_shared<UIView>(CGRect{0, 0, 400, 400});
+    auto box = std::make_shared<UIView>(CGRect{100, 100, 100, 100});
+    auto inner = std::make_shared<UIView>(CGRect{10, 10, 20, 20});
+    root->addSubview(box);
+    box->addSubview(inner);
+    box->setTransform(CGAffineTransform::scale(2, 2)); // box spans 50...250 on screen
+    EXPECT_EQ(inner->convert(CGPoint{0, 0}, nullptr), CGPoint(70, 70));
+    EXPECT_EQ(root->convert(CGPoint{70, 70}, inner.get()), CGPoint(0, 0));
+    EXPECT_EQ(root->hitTest({75, 75}, nullptr), inner);
+    EXPECT_EQ(root->hitTest({240, 240}, nullptr), box);
+    inner->setUserInteractionEnabled(false);
+    EXPECT_EQ(root->hitTest({75, 75}, nullptr), box);
+    box->setHidden(true);
+    EXPECT_EQ(root->hitTest({75, 75}, nullptr), root);
+    EXPECT_EQ(root->hitTest({500, 75}, nullptr), nullptr);
+}
+
+TEST(ViewTree, WindowMembership) {
+    auto window = plat::UIWindow::makeHeadless({100, 100});
+    auto a = std::make_shared<UIView>(), b = std::make_shared<UIView>();
+    a->addSubview(b);
+    EXPECT_EQ(b->window(), nullptr);
+    window->addSubview(a);
+    EXPECT_EQ(b->window(), window);
+    a->removeFromSuperview();
+    EXPECT_EQ(b->window(), nullptr);
+}
