@@ -1,0 +1,84 @@
+// The plug-in's interface in a real GTK window under Xvfb, driven by xdotool as a user would.
+#include "PanelRig.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+extern char** environ;
+
+namespace {
+
+// Runs xdotool with `args` while the main loop keeps serving the window; true when it succeeded.
+bool xdotool(const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>("xdotool")};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "xdotool", nullptr, nullptr, argv.data(), environ) != 0) return false;
+    int status = 0;
+    plat::RunLoop::main().runUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; },
+                                   std::chrono::seconds(20));
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace
+
+TEST(Window, DrivenWithRealInputEvents) {
+    FactoryFolder presets;
+    auto vc = std::make_shared<AudioUnitViewController>();
+    auto made = plat::UIWindow::makeOnScreen({512, 512}, "YUX Sorvane");
+    ASSERT_TRUE(made.ok()) << made.error().description;
+    auto window = made.value();
+    window->setRootViewController(vc);
+    window->makeKeyAndVisible();
+    ASSERT_TRUE(vc->createAudioUnit(YUX_Sorvane_Extension_AudioUnit::componentDescriptionOfEffect()).ok());
+    auto& loop = plat::RunLoop::main();
+    ASSERT_TRUE(loop.runUntil(
+        [&] { return window->nativeWindowId() != 0 && window->renderCount() > 0 && vc->audioUnit(); },
+        std::chrono::seconds(5)));
+    loop.runFor(std::chrono::milliseconds(300)); // mapped, placed and drawn before the pointer moves
+    auto tree = vc->audioUnit()->parameterTree();
+    tree->parameterWithAddress(1)->setValue(0.3f);
+
+    const std::string id = std::to_string(window->nativeWindowId());
+    auto to = [&](plat::CGPoint p) {
+        return std::vector<std::string>{
+            "mousemove", "--sync", "--window", id, std::to_string(int(p.x)), std::to_string(int(p.y))};
+    };
+    std::vector<std::string> script;
+    auto add = [&](std::vector<std::string> words) {
+        script.insert(script.end(), words.begin(), words.end());
+    };
+    add(to(kKnob)); // up 40 and right 20 on the centre knob: +0.3
+    add({"mousedown", "1"});
+    add(to({266, 236}));
+    add(to({276, 216}));
+    add({"mouseup", "1", "sleep", "0.6"});
+    add(to(kLevels));
+    add({"click", "1", "sleep", "0.6"});
+    add(to(band(3.2)));
+    add({"mousedown", "1"});
+    add(to(band(5.2)));
+    add(to(band(7.2)));
+    add({"mouseup", "1", "sleep", "0.6"});
+    add(to({256, 480}));
+    add({"keydown", "ctrl", "click", "5", "click", "5", "keyup", "ctrl"});
+    ASSERT_TRUE(xdotool(script));
+    loop.runFor(std::chrono::milliseconds(600)); // the wheel's pinch ends once the wheel rests
+
+    EXPECT_FLOAT_EQ(tree->parameterWithAddress(1)->value(), 0.6f);
+    EXPECT_EQ(vc->mainView->baseClass().panelMode, 1);
+    for (int i = 0; i < 32; ++i)
+        EXPECT_FLOAT_EQ(tree->parameterWithAddress(1000 + i)->value(), i >= 3 && i <= 7 ? 0.75f : 0.5f) << i;
+    const auto frame = vc->pluginView->frame();
+    EXPECT_NEAR(frame.width(), 512 / 1.21, 0.5);
+    EXPECT_NEAR(frame.midX(), 256, 0.5);
+    EXPECT_FALSE(vc->lockAutoLayout());
+
+    const std::string shot = std::string(std::getenv("SORVANE_BINARY_DIR")) + "/panel_window.png";
+    std::string error;
+    EXPECT_TRUE(window->writeScreenshot(shot, &error)) << error;
+    window->close();
+}
