@@ -1,0 +1,36 @@
+// The interface's threads: audio renders on one thread and a host automates parameters on another
+// while the main loop runs the meter timer, the observer's hand-overs and the drawing.
+#include "PanelRig.h"
+
+#include <atomic>
+#include <thread>
+
+TEST(PanelThreading, RenderAutomateAndRunTheMainLoop) {
+    PanelRig rig;
+    rig.open();
+    auto unit = rig.vc->audioUnit();
+    ASSERT_TRUE(unit->allocateRenderResources().ok());
+    std::atomic<bool> stop{false};
+    std::thread render([&, block = unit->renderBlock()] {
+        UnitHost host(block);
+        while (!stop) host.cycle(256);
+    });
+    std::thread automation([&, tree = unit->parameterTree()] {
+        for (int n = 0; !stop; ++n) {
+            tree->parameterWithAddress(1000 + n % 32)->setValue(float(n % 10) / 10);
+            unit->setParameter(1, float(n % 7) / 7);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    while (std::chrono::steady_clock::now() < until) {
+        plat::RunLoop::main().runFor(std::chrono::milliseconds(20));
+        rig.render();
+    }
+    stop = true;
+    render.join();
+    automation.join();
+    PanelRig::drain();
+    EXPECT_GT(rig.vc->counter, 3);
+    EXPECT_EQ(rig.panel().valueKnob, double(rig.parameter(1).value()));
+}
