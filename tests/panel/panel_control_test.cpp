@@ -103,9 +103,13 @@ TEST(PanelTouch, TouchUpInsideIsJudgedInViewPoints) {
     EXPECT_EQ(p.recorder->sent[0].first, 1);
 }
 
-TEST(PanelTouch, NoUsableScaleMapsNoTouch) {
-    SorvaneView view(plat::CGRect{0, 0, 0, 300});
-    EXPECT_FALSE(view.canvasPoint({10, 10}));
+TEST(PanelTouch, TouchesMapThroughTheFittedOriginAndScale) {
+    SorvaneView wide(plat::CGRect{0, 0, 600, 300}); // canvas fitted at (150, 0), half size
+    EXPECT_EQ(wide.canvasPoint({150 + 128, 64}), plat::CGPoint(256, 128));
+    wide.setFrame({0, 0, 300, 600}); // resized, not yet drawn again
+    EXPECT_EQ(wide.canvasPoint({128, 150 + 64}), plat::CGPoint(256, 128));
+    SorvaneView flat(plat::CGRect{0, 0, 0, 300});
+    EXPECT_FALSE(flat.canvasPoint({10, 10}));
 }
 
 TEST(PanelTouch, TouchWithoutControllerOrOutsideEveryControlGrabsNothing) {

@@ -7,7 +7,12 @@
 
 TEST(PanelThreading, RenderAutomateAndRunTheMainLoop) {
     PanelRig rig;
-    rig.open();
+    rig.loadView();
+    // The host instantiates on a thread of its own while the main loop's timer reads the unit.
+    std::thread host([&] { rig.factory(); });
+    plat::RunLoop::main().runUntil([&] { return rig.vc->audioUnit() != nullptr; }, std::chrono::seconds(5));
+    host.join();
+    rig.render();
     auto unit = rig.vc->audioUnit();
     ASSERT_TRUE(unit->allocateRenderResources().ok());
     std::atomic<bool> stop{false};
