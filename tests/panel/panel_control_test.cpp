@@ -104,10 +104,10 @@ TEST(PanelTouch, TouchUpInsideIsJudgedInViewPoints) {
 }
 
 TEST(PanelTouch, TouchesMapThroughTheFittedOriginAndScale) {
-    SorvaneView wide(plat::CGRect{0, 0, 600, 300}); // canvas fitted at (150, 0), half size
-    EXPECT_EQ(wide.canvasPoint({150 + 128, 64}), plat::CGPoint(256, 128));
+    SorvaneView wide(plat::CGRect{0, 0, 600, 300}); // canvas fitted at (150, 0), 300 / 512 of its size
+    EXPECT_EQ(wide.canvasPoint({150 + 150, 75}), plat::CGPoint(256, 128));
     wide.setFrame({0, 0, 300, 600}); // resized, not yet drawn again
-    EXPECT_EQ(wide.canvasPoint({128, 150 + 64}), plat::CGPoint(256, 128));
+    EXPECT_EQ(wide.canvasPoint({150, 150 + 75}), plat::CGPoint(256, 128));
     SorvaneView flat(plat::CGRect{0, 0, 0, 300});
     EXPECT_FALSE(flat.canvasPoint({10, 10}));
 }
