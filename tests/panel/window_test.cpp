@@ -77,6 +77,14 @@ TEST(Window, DrivenWithRealInputEvents) {
     EXPECT_NEAR(frame.midX(), 256, 0.5);
     EXPECT_FALSE(vc->lockAutoLayout());
 
+    // An alert is GTK's own dialog: Return presses its default button.
+    CapturedConsole console;
+    vc->alert("Sorvane alert", "Press Return");
+    EXPECT_TRUE(
+        xdotool({"search", "--sync", "--name", "^Sorvane alert$", "windowfocus", "--sync", "key", "Return"}));
+    loop.runUntil([&] { return !vc->presentedViewController(); }, std::chrono::seconds(5));
+    EXPECT_EQ(console.count("Alert was accepted."), 1u);
+
     const std::string shot = std::string(std::getenv("SORVANE_BINARY_DIR")) + "/panel_window.png";
     std::string error;
     EXPECT_TRUE(window->writeScreenshot(shot, &error)) << error;

@@ -257,6 +257,7 @@ private:
         GtkWidget* dialog = gtk_message_dialog_new(
             GTK_WINDOW(window_), GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
             GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", alert.alertTitle().c_str());
+        gtk_window_set_title(GTK_WINDOW(dialog), alert.alertTitle().c_str());
         if (!alert.message().empty())
             gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
                                                      alert.message().c_str());
