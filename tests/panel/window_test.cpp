@@ -1,6 +1,7 @@
 // The plug-in's interface in a real GTK window under Xvfb, driven by xdotool as a user would.
 #include "PanelRig.h"
 
+#include <gtk/gtk.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -76,6 +77,15 @@ TEST(Window, DrivenWithRealInputEvents) {
     EXPECT_NEAR(frame.width(), 512 / 1.21, 0.5);
     EXPECT_NEAR(frame.midX(), 256, 0.5);
     EXPECT_FALSE(vc->lockAutoLayout());
+
+    // A native widget laid over a view follows the view's frame.
+    GtkWidget* label = gtk_label_new("native");
+    ASSERT_TRUE(window->placeNativeWidget(label, vc->pluginView));
+    loop.runFor(std::chrono::milliseconds(100));
+    int x = -1, y = -1;
+    gtk_widget_translate_coordinates(label, GTK_WIDGET(window->nativeWindow()), 0, 0, &x, &y);
+    EXPECT_EQ(x, int(std::lround(frame.minX())));
+    EXPECT_EQ(gtk_widget_get_allocated_width(label), int(std::lround(frame.width())));
 
     // An alert is GTK's own dialog: Return presses its default button.
     CapturedConsole console;
