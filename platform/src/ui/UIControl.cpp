@@ -5,6 +5,15 @@
 
 namespace plat {
 
+namespace {
+// Wrapped to the rectangle's width and centred vertically in it.
+void drawMiddle(CGContext& ctx, const std::string& text, const CGRect& rect,
+                const TextAttributes& attributes) {
+    const CGFloat h = textHeight(text, rect.width(), attributes);
+    drawText(ctx, text, {0, (rect.height() - h) / 2, rect.width(), h}, attributes);
+}
+} // namespace
+
 void UIControl::addTarget(Action action, UIControlEvents events) {
     if (action) targets_.push_back({std::move(action), events});
 }
@@ -85,9 +94,7 @@ void UIButton::draw(const CGRect& rect) {
     if (ctx == nullptr) return;
     const UIColor plate = isHighlighted() ? UIColor{0.35, 0.35, 0.35, 0.9} : UIColor{0.2, 0.2, 0.2, 0.8};
     ctx->fill(UIBezierPath::withRoundedRect(rect.insetBy(1, 1), 6), plate);
-    const TextAttributes attributes{UIFont::systemFont(13), titleColor_, NSTextAlignment::center};
-    const CGFloat h = textHeight(title_, rect.width(), attributes);
-    drawText(*ctx, title_, {0, (rect.height() - h) / 2, rect.width(), h}, attributes);
+    drawMiddle(*ctx, title_, rect, {UIFont::systemFont(13), titleColor_, NSTextAlignment::center});
 }
 
 // ---- slider ------------------------------------------------------------------------------------
@@ -160,9 +167,7 @@ void UILabel::setTextAlignment(NSTextAlignment alignment) {
 void UILabel::draw(const CGRect& rect) {
     CGContext* ctx = UIGraphicsGetCurrentContext();
     if (ctx == nullptr || text_.empty()) return;
-    const TextAttributes attributes{font_, color_, alignment_};
-    const CGFloat h = textHeight(text_, rect.width(), attributes);
-    drawText(*ctx, text_, {0, (rect.height() - h) / 2, rect.width(), h}, attributes);
+    drawMiddle(*ctx, text_, rect, {font_, color_, alignment_});
 }
 
 } // namespace plat
