@@ -1,6 +1,7 @@
-// The plug-in's one exported symbol: hosts call it to get the factory of the effect's units.
+// The plug-in's one exported symbol: hosts call it to get the factory of the effect's units,
+// which is also the controller of the effect's interface.
 
-#include "YUX_Sorvane_Extension_AudioUnit.h"
+#include "AudioUnitViewController.h"
 
 #include "plat/components.h"
 
@@ -8,22 +9,8 @@
 
 namespace {
 
-// Makes the effect's units and shows no interface of its own.
-class EffectFactory final : public plat::AUAudioUnitFactory {
-public:
-    plat::Result<std::shared_ptr<plat::AUAudioUnit>>
-    createAudioUnit(const plat::AudioComponentDescription& description) override {
-        auto made = YUX_Sorvane_Extension_AudioUnit::make(description);
-        if (!made) return made.error();
-        return std::shared_ptr<plat::AUAudioUnit>(std::move(made).value());
-    }
-    std::shared_ptr<plat::UIViewController> viewController() override { return nullptr; }
-};
-
-using ExtensionFactory = EffectFactory;
-
 std::shared_ptr<plat::AUAudioUnitFactory> createFactory() {
-    return std::make_shared<ExtensionFactory>();
+    return std::make_shared<AudioUnitViewController>();
 }
 
 } // namespace
