@@ -11,7 +11,8 @@ packages=(
   libcairo2-dev libpango1.0-dev fontconfig fonts-urw-base35
   libsndfile1-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libasound2-dev libsdl2-dev libcurl4-openssl-dev
-  libgtk-3-dev xvfb xauth xdotool
+  libwebkit2gtk-4.1-dev libgtk-3-dev xdg-utils
+  xvfb xauth xdotool
 )
 
 missing=()

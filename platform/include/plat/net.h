@@ -18,10 +18,15 @@ struct URLResponse {
     std::vector<std::uint8_t> data;
 };
 
+// How a request may use cached responses. Only one way is needed: as the protocol says (the
+// responses' own cache headers).
+enum class URLRequestCachePolicy { useProtocolCachePolicy };
+
 struct URLRequest {
     URL url;
     double timeoutInterval = 60.0;               // seconds for the whole transfer
     std::size_t maximumBytes = 64 * 1024 * 1024; // a larger body fails instead of filling memory
+    URLRequestCachePolicy cachePolicy = URLRequestCachePolicy::useProtocolCachePolicy;
 };
 
 // Blocks the calling thread for the whole transfer; not for the main thread. Errors are in
