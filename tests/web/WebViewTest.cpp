@@ -112,10 +112,11 @@ TEST_F(WebView, ResponsesReachTheDelegateAndItsAnswerHolds) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         const URL url = *URL::string(root->absoluteString() + c.path);
-        load(url);
+        ASSERT_NO_FATAL_FAILURE(load(url));
         ASSERT_FALSE(recorder->actions.empty());
         EXPECT_EQ(recorder->actions.front().requestURL, url);
         if (c.domain && c.domain == std::string(kWKErrorDomain)) {
+            ASSERT_FALSE(recorder->responses.empty());
             EXPECT_EQ(recorder->responses.front().url, url);
         }
         if (!c.domain) {
@@ -136,7 +137,7 @@ TEST_F(WebView, ShippedHelpPagesShowOffline) {
     for (const auto& [url, title] :
          {std::pair{*root, "YUX Sorvane"},
           std::pair{root->appendingPathComponent("DYNAMICS", true), "YUX Sorvane: Dynamics"}}) {
-        load(url);
+        ASSERT_NO_FATAL_FAILURE(load(url));
         EXPECT_FALSE(recorder->failure);
         EXPECT_TRUE(spinUntil([&] { return web->title() == title; })) << web->title();
     }
@@ -149,18 +150,18 @@ TEST_F(WebView, UnreachableRootFailsAndTheViewGoesOn) {
     const auto root = siteRoot(kRootVariable, "yux-help", shippedHelp());
     unsetenv(kRootVariable);
     ASSERT_EQ(*root, refused.url());
-    load(root->appendingPathComponent("DYNAMICS", true));
+    ASSERT_NO_FATAL_FAILURE(load(root->appendingPathComponent("DYNAMICS", true)));
     ASSERT_TRUE(recorder->failure);
     EXPECT_EQ(recorder->failure->code, -1004) << recorder->failure->description;
     screenshot(window, "help-unreachable.png");
-    load(*siteRoot(kRootVariable, "yux-help", shippedHelp()));
+    ASSERT_NO_FATAL_FAILURE(load(*siteRoot(kRootVariable, "yux-help", shippedHelp())));
     EXPECT_FALSE(recorder->failure);
 }
 
 TEST_F(WebView, RequestTimeoutIsEnforced) {
     const LoopbackPort silent(true);
     const auto start = std::chrono::steady_clock::now();
-    load(silent.url(), 0.3);
+    ASSERT_NO_FATAL_FAILURE(load(silent.url(), 0.3));
     ASSERT_TRUE(recorder->failure);
     EXPECT_EQ(recorder->failure->code, -1001) << recorder->failure->description;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
