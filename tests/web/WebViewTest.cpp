@@ -139,6 +139,8 @@ TEST_F(WebView, ShippedHelpPagesShowOffline) {
           std::pair{root->appendingPathComponent("DYNAMICS", true), "YUX Sorvane: Dynamics"}}) {
         ASSERT_NO_FATAL_FAILURE(load(url));
         EXPECT_FALSE(recorder->failure);
+        ASSERT_FALSE(recorder->responses.empty());
+        EXPECT_EQ(recorder->responses.front().mimeType, "text/html");
         EXPECT_TRUE(spinUntil([&] { return web->title() == title; })) << web->title();
     }
     screenshot(window, "help-dynamics.png");
