@@ -82,6 +82,9 @@ TEST_F(WebView, ResponsesReachTheDelegateAndItsAnswerHolds) {
                   "%PDF-1.1\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj 2 0 obj<</Type/Pages/Kids[]"
                   "/Count 0>>endobj\ntrailer<</Root 1 0 R>>\n%%EOF\n");
     for (const char* name : {"page.htm", "image.png", "script.php"}) writeFile(folder / name, page(name));
+    // WebKit writes "|" in a path as it is; the delegate must still be given the URL.
+    writeFile(folder / "jump.html", "<meta http-equiv=\"refresh\" content=\"0;url=a|b.html\">");
+    writeFile(folder / "a|b.html", page("Pipe"));
     writeFile(folder.parent_path() / "web-test-secret.html", page("Secret"));
     fs::create_symlink(folder.parent_path() / "web-test-secret.html", folder / "escape.html");
     setenv(kRootVariable, folder.c_str(), 1);
@@ -127,6 +130,11 @@ TEST_F(WebView, ResponsesReachTheDelegateAndItsAnswerHolds) {
         EXPECT_EQ(recorder->failure->domain, c.domain);
         EXPECT_EQ(recorder->failure->code, c.code) << recorder->failure->description;
     }
+    recorder->reset();
+    web->load(URLRequest{*URL::string(root->absoluteString() + "jump.html")});
+    EXPECT_TRUE(spinUntil([&] { return web->title() == "Pipe"; }));
+    ASSERT_FALSE(recorder->responses.empty());
+    EXPECT_EQ(recorder->responses.back().url, URL::string(root->absoluteString() + "a%7Cb.html"));
     unsetenv(kRootVariable);
 }
 
