@@ -52,7 +52,6 @@ public:
     WKDecisionHandler(Answer answer, std::string question);
 
     void operator()(Policy policy) const;
-    bool isAnswered() const;
 
 private:
     struct State;
@@ -102,27 +101,26 @@ public:
     WKWebView(const WKWebView&) = delete;
     WKWebView& operator=(const WKWebView&) = delete;
 
-    // The view's widget, owned by the web view; put it in a GtkFixed or GtkOverlay to place it.
+    // The view's widget, owned by the web view, for a GtkOverlay (or a GtkFixed, put at 0, 0).
     GtkWidget* widget() const;
-    // Size, and position within a GtkFixed or GtkOverlay parent, in the parent's coordinates. In a
-    // GtkFixed, set it once the view is in place.
+    // Size, and position in the parent's coordinates (negative positions are taken as 0).
     void setFrame(const CGRect& frame);
     CGRect frame() const { return frame_; }
 
-    // Held weakly, as the views they serve usually belong to them.
+    // Held weakly, as the views they serve usually belong to them. Without a navigation delegate
+    // WebKit decides for itself.
     void setNavigationDelegate(std::weak_ptr<WKNavigationDelegate> delegate);
     void setUIDelegate(std::weak_ptr<WKUIDelegate> delegate);
 
     // A load that has not received its response within the request's timeout fails with
-    // kURLErrorDomain -1001.
+    // kURLErrorDomain -1001. A failed load shows a page that says why, unless it was cancelled or
+    // stopped by a policy answer, which leaves the page as it was.
     void load(const URLRequest& request);
     // Relative references in `html` resolve against `baseURL`.
     void loadHTMLString(std::string_view html, const std::optional<URL>& baseURL);
-    void stopLoading();
 
     std::optional<URL> url() const;
     std::string title() const;
-    bool isLoading() const;
 
 private:
     WKWebView();

@@ -9,8 +9,6 @@
 
 namespace plat {
 
-// --- decision handlers -------------------------------------------------------------------------
-
 template <class Policy>
 struct WKDecisionHandler<Policy>::State {
     Answer answer;
@@ -42,11 +40,6 @@ void WKDecisionHandler<Policy>::operator()(Policy policy) const {
     if (auto answer = std::move(state_->answer)) answer(policy);
 }
 
-template <class Policy>
-bool WKDecisionHandler<Policy>::isAnswered() const {
-    return state_->answered;
-}
-
 template class WKDecisionHandler<WKNavigationActionPolicy>;
 template class WKDecisionHandler<WKNavigationResponsePolicy>;
 
@@ -59,8 +52,6 @@ void WKNavigationDelegate::decidePolicyForNavigationResponse(
     WKWebView&, const WKNavigationResponse&, WKDecisionHandler<WKNavigationResponsePolicy> handler) {
     handler(WKNavigationResponsePolicy::allow);
 }
-
-// --- the view ----------------------------------------------------------------------------------
 
 namespace {
 
@@ -293,18 +284,13 @@ GtkWidget* WKWebView::widget() const {
 
 void WKWebView::setFrame(const CGRect& frame) {
     frame_ = frame.standardized();
+    // Alignment and margins place the view within an overlay (or a GtkFixed, put at 0, 0).
     GtkWidget* w = impl_->widget.get();
     gtk_widget_set_size_request(w, int(std::lround(frame_.width())), int(std::lround(frame_.height())));
-    const int x = int(std::lround(frame_.minX())), y = int(std::lround(frame_.minY()));
-    GtkWidget* parent = gtk_widget_get_parent(w);
-    const bool fixed = parent && GTK_IS_FIXED(parent);
-    if (fixed) gtk_fixed_move(GTK_FIXED(parent), w, x, y);
-    // Elsewhere (an overlay, or a parent still to come) alignment and margins place the view;
-    // margins cannot be negative.
     gtk_widget_set_halign(w, GTK_ALIGN_START);
     gtk_widget_set_valign(w, GTK_ALIGN_START);
-    gtk_widget_set_margin_start(w, fixed ? 0 : std::max(x, 0));
-    gtk_widget_set_margin_top(w, fixed ? 0 : std::max(y, 0));
+    gtk_widget_set_margin_start(w, std::max(int(std::lround(frame_.minX())), 0));
+    gtk_widget_set_margin_top(w, std::max(int(std::lround(frame_.minY())), 0));
 }
 
 void WKWebView::setNavigationDelegate(std::weak_ptr<WKNavigationDelegate> delegate) {
@@ -330,10 +316,6 @@ void WKWebView::loadHTMLString(std::string_view html, const std::optional<URL>& 
         0, baseURL ? baseURL->absoluteString() : std::string());
 }
 
-void WKWebView::stopLoading() {
-    webkit_web_view_stop_loading(impl_->view());
-}
-
 std::optional<URL> WKWebView::url() const {
     return webkit::readURL(webkit_web_view_get_uri(impl_->view()));
 }
@@ -341,10 +323,6 @@ std::optional<URL> WKWebView::url() const {
 std::string WKWebView::title() const {
     const char* t = webkit_web_view_get_title(impl_->view());
     return t ? t : "";
-}
-
-bool WKWebView::isLoading() const {
-    return webkit_web_view_is_loading(impl_->view());
 }
 
 } // namespace plat
