@@ -1,0 +1,27 @@
+#pragma once
+// The codec work behind AVAudioFile: whole-file decoding and the two writers.
+
+#include "plat/audiofile.h"
+
+#include <filesystem>
+#include <memory>
+
+namespace plat {
+
+class AVAudioFile::Writer {
+public:
+    virtual ~Writer() = default;
+    // One pointer per channel of the processing format.
+    virtual Result<void> write(const float* const* channels, AUAudioFrameCount frames) = 0;
+    // Flushes what is buffered and puts the file in place; called once.
+    virtual Result<void> finish() = 0;
+};
+
+namespace engine_detail {
+
+Result<std::shared_ptr<const AVAudioFile::Samples>> decodeAudioFile(const std::filesystem::path& path);
+Result<std::unique_ptr<AVAudioFile::Writer>> makeAudioFileWriter(const std::filesystem::path& path,
+                                                                 const AVAudioFileSettings& settings);
+
+} // namespace engine_detail
+} // namespace plat

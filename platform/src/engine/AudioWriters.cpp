@@ -1,0 +1,220 @@
+// The two writers behind AVAudioFile: WAV through libsndfile, m4a through libavformat's mp4 muxer
+// and libavcodec's own AAC encoder. Both write a staged file that replaces the target on finish.
+#include "AudioCodecs.h"
+#include "LibavSupport.h"
+#include "StagedFile.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace plat::engine_detail {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+Error cannotWrite(const fs::path& path, const std::string& why) {
+    return Error{kCocoaErrorDomain, kFileWriteUnknownError,
+                 "The file '" + path.string() + "' cannot be written: " + why + "."};
+}
+
+class WavWriter final : public AVAudioFile::Writer {
+public:
+    static Result<std::unique_ptr<AVAudioFile::Writer>> make(const fs::path& path, StagedFile staged,
+                                                             const AVAudioFileSettings& settings) {
+        SF_INFO info{};
+        info.samplerate = int(settings.sampleRate);
+        info.channels = int(settings.channelCount);
+        info.format =
+            SF_FORMAT_WAV |
+            (settings.sampleFormat == AudioFileSampleFormat::int16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT);
+        SNDFILE* file = sf_open_fd(staged.descriptor(), SFM_WRITE, &info, SF_FALSE);
+        if (!file) return cannotWrite(path, sf_strerror(nullptr));
+        // Samples beyond full scale are clipped rather than wrapped in 16-bit files.
+        sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+        return std::unique_ptr<AVAudioFile::Writer>(
+            new WavWriter(path, std::move(staged), file, settings.channelCount));
+    }
+
+    ~WavWriter() override {
+        if (file_) sf_close(file_);
+    }
+
+    Result<void> write(const float* const* channels, AUAudioFrameCount frames) override {
+        constexpr AUAudioFrameCount kChunk = 4096;
+        interleaved_.resize(std::size_t(kChunk) * channelCount_);
+        for (AUAudioFrameCount done = 0; done < frames;) {
+            const AUAudioFrameCount n = std::min(kChunk, frames - done);
+            for (AUAudioFrameCount i = 0; i < n; ++i)
+                for (std::uint32_t c = 0; c < channelCount_; ++c)
+                    interleaved_[std::size_t(i) * channelCount_ + c] = channels[c][done + i];
+            if (sf_writef_float(file_, interleaved_.data(), n) != sf_count_t(n))
+                return cannotWrite(path_, sf_strerror(file_));
+            done += n;
+        }
+        return {};
+    }
+
+    Result<void> finish() override {
+        const int closed = sf_close(file_);
+        file_ = nullptr;
+        if (closed != 0) return cannotWrite(path_, sf_error_number(closed));
+        return staged_.commit();
+    }
+
+private:
+    WavWriter(fs::path path, StagedFile staged, SNDFILE* file, std::uint32_t channels)
+        : path_(std::move(path)), staged_(std::move(staged)), file_(file), channelCount_(channels) {}
+    fs::path path_;
+    StagedFile staged_;
+    SNDFILE* file_;
+    std::uint32_t channelCount_;
+    std::vector<float> interleaved_;
+};
+
+class M4AWriter final : public AVAudioFile::Writer {
+public:
+    static Result<std::unique_ptr<AVAudioFile::Writer>> make(const fs::path& path, StagedFile staged,
+                                                             const AVAudioFileSettings& settings) {
+        std::unique_ptr<M4AWriter> writer(new M4AWriter(path, std::move(staged)));
+        if (auto opened = writer->open(settings); !opened.ok()) return opened.error();
+        return std::unique_ptr<AVAudioFile::Writer>(std::move(writer));
+    }
+
+    ~M4AWriter() override {
+        if (output_) {
+            if (output_->pb) avio_closep(&output_->pb);
+            avformat_free_context(output_);
+        }
+    }
+
+    Result<void> write(const float* const* channels, AUAudioFrameCount frames) override {
+        // The FIFO only reads through these pointers.
+        void* planes[AudioBufferList::kCapacity] = {};
+        for (int c = 0; c < encoder_->ch_layout.nb_channels; ++c) planes[c] = const_cast<float*>(channels[c]);
+        if (av_audio_fifo_write(fifo_.get(), planes, int(frames)) < int(frames))
+            return cannotWrite(path_, "out of memory");
+        while (av_audio_fifo_size(fifo_.get()) >= encoder_->frame_size)
+            if (auto sent = encodeFromFifo(encoder_->frame_size); !sent.ok()) return sent;
+        return {};
+    }
+
+    Result<void> finish() override {
+        // The encoder takes a short last frame.
+        if (const int rest = av_audio_fifo_size(fifo_.get()); rest > 0)
+            if (auto sent = encodeFromFifo(rest); !sent.ok()) return sent;
+        if (auto flushed = encode(nullptr); !flushed.ok()) return flushed;
+        if (const int rc = av_write_trailer(output_); rc < 0) return cannotWrite(path_, avErrorText(rc));
+        if (const int rc = avio_closep(&output_->pb); rc < 0) return cannotWrite(path_, avErrorText(rc));
+        return staged_.commit();
+    }
+
+private:
+    M4AWriter(fs::path path, StagedFile staged) : path_(std::move(path)), staged_(std::move(staged)) {}
+
+    Result<void> open(const AVAudioFileSettings& settings) {
+        quietLibav();
+        if (avformat_alloc_output_context2(&output_, nullptr, "ipod", nullptr) < 0 || !output_)
+            return cannotWrite(path_, "no m4a muxer");
+        // No version strings or times in the file: the same samples always make the same bytes.
+        output_->flags |= AVFMT_FLAG_BITEXACT;
+        const AVCodec* codec = avcodec_find_encoder_by_name("aac");
+        if (!codec) return cannotWrite(path_, "no AAC encoder");
+        encoder_.reset(avcodec_alloc_context3(codec));
+        if (!encoder_) return cannotWrite(path_, "out of memory");
+        encoder_->sample_fmt = AV_SAMPLE_FMT_FLTP;
+        encoder_->sample_rate = int(settings.sampleRate);
+        av_channel_layout_default(&encoder_->ch_layout, int(settings.channelCount));
+        encoder_->bit_rate = settings.bitRate;
+        encoder_->time_base = AVRational{1, encoder_->sample_rate};
+        encoder_->thread_count = 1;
+        encoder_->flags |= AV_CODEC_FLAG_BITEXACT;
+        if (output_->oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        // Noise substitution would trade a band's waveform for noise of its level; keep the waveform.
+        AVDictionary* codecOptions = nullptr;
+        av_dict_set_int(&codecOptions, "aac_pns", 0, 0);
+        const int opened = avcodec_open2(encoder_.get(), codec, &codecOptions);
+        av_dict_free(&codecOptions);
+        if (const int rc = opened; rc < 0)
+            return cannotWrite(path_, "the AAC encoder refuses " + std::to_string(encoder_->sample_rate) +
+                                          " Hz, " + std::to_string(settings.channelCount) + " channels (" +
+                                          avErrorText(rc) + ")");
+        stream_ = avformat_new_stream(output_, nullptr);
+        if (!stream_) return cannotWrite(path_, "out of memory");
+        avcodec_parameters_from_context(stream_->codecpar, encoder_.get());
+        stream_->time_base = encoder_->time_base;
+        fifo_.reset(
+            av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, int(settings.channelCount), encoder_->frame_size));
+        if (!fifo_ || !frame_ || !packet_) return cannotWrite(path_, "out of memory");
+        const std::string url = "file:" + staged_.temporaryPath();
+        if (const int rc = avio_open(&output_->pb, url.c_str(), AVIO_FLAG_WRITE); rc < 0)
+            return cannotWrite(path_, avErrorText(rc));
+        // The edit list that trims the encoder's priming and padding is timed in the movie's time
+        // scale: at the sample rate it keeps the exact length (the default, milliseconds, does not).
+        AVDictionary* options = nullptr;
+        av_dict_set_int(&options, "movie_timescale", encoder_->sample_rate, 0);
+        const int written = avformat_write_header(output_, &options);
+        av_dict_free(&options);
+        if (written < 0) return cannotWrite(path_, avErrorText(written));
+        return {};
+    }
+
+    Result<void> encodeFromFifo(int frames) {
+        av_frame_unref(frame_.get());
+        frame_->nb_samples = frames;
+        frame_->format = AV_SAMPLE_FMT_FLTP;
+        frame_->sample_rate = encoder_->sample_rate;
+        av_channel_layout_copy(&frame_->ch_layout, &encoder_->ch_layout);
+        if (const int rc = av_frame_get_buffer(frame_.get(), 0); rc < 0)
+            return cannotWrite(path_, avErrorText(rc));
+        av_audio_fifo_read(fifo_.get(), reinterpret_cast<void**>(frame_->data), frames);
+        frame_->pts = nextPts_;
+        nextPts_ += frames;
+        return encode(frame_.get());
+    }
+
+    Result<void> encode(const AVFrame* frame) {
+        if (const int rc = avcodec_send_frame(encoder_.get(), frame); rc < 0)
+            return cannotWrite(path_, avErrorText(rc));
+        for (;;) {
+            const int rc = avcodec_receive_packet(encoder_.get(), packet_.get());
+            if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return {};
+            if (rc < 0) return cannotWrite(path_, avErrorText(rc));
+            av_packet_rescale_ts(packet_.get(), encoder_->time_base, stream_->time_base);
+            packet_->stream_index = stream_->index;
+            if (const int written = av_interleaved_write_frame(output_, packet_.get()); written < 0)
+                return cannotWrite(path_, avErrorText(written));
+        }
+    }
+
+    fs::path path_;
+    StagedFile staged_;
+    AVFormatContext* output_ = nullptr;
+    CodecContext encoder_;
+    AVStream* stream_ = nullptr;
+    AudioFifo fifo_;
+    Frame frame_;
+    Packet packet_;
+    std::int64_t nextPts_ = 0;
+};
+
+} // namespace
+
+Result<std::unique_ptr<AVAudioFile::Writer>> makeAudioFileWriter(const fs::path& path,
+                                                                 const AVAudioFileSettings& settings) {
+    const double rate = settings.sampleRate;
+    if (!(rate >= 1000.0 && rate <= 768000.0) || rate != std::floor(rate))
+        return cannotWrite(path, "a sample rate of " + std::to_string(rate) + " Hz is not supported");
+    if (settings.channelCount == 0 || settings.channelCount > AudioBufferList::kCapacity)
+        return cannotWrite(path, std::to_string(settings.channelCount) + " channels are not supported");
+    auto staged = StagedFile::create(path);
+    if (!staged.ok()) return staged.error();
+    if (settings.fileType == AudioFileType::m4a)
+        return M4AWriter::make(path, std::move(staged.value()), settings);
+    return WavWriter::make(path, std::move(staged.value()), settings);
+}
+
+} // namespace plat::engine_detail

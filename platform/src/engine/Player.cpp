@@ -1,0 +1,185 @@
+// The player's side of the render thread, and the thread that calls completion handlers.
+#include "EngineCore.h"
+#include "RenderGraph.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace plat::engine_detail {
+
+void SegmentStack::push(Segment* segment) {
+    Segment* head = head_.load(std::memory_order_relaxed);
+    do {
+        segment->next = head;
+    } while (
+        !head_.compare_exchange_weak(head, segment, std::memory_order_release, std::memory_order_relaxed));
+}
+
+Segment* SegmentStack::takeAll() {
+    Segment* taken = head_.exchange(nullptr, std::memory_order_acquire);
+    Segment* ordered = nullptr;
+    while (taken) {
+        Segment* next = taken->next;
+        taken->next = ordered;
+        ordered = taken;
+        taken = next;
+    }
+    return ordered;
+}
+
+namespace {
+void freeList(Segment* segment) {
+    while (segment) {
+        Segment* next = segment->next;
+        delete segment;
+        segment = next;
+    }
+}
+} // namespace
+
+PlayerState::~PlayerState() {
+    discardAll();
+}
+
+void PlayerState::render(AUAudioFrameCount frames, AudioBufferList& out, std::uint32_t channels) {
+    AUAudioFrameCount rendered = 0;
+    if (!flushing.load(std::memory_order_seq_cst)) {
+        if (Segment* fresh = inbox.takeAll()) {
+            (tail ? tail->next : head) = fresh;
+            tail = fresh;
+            while (tail->next) tail = tail->next;
+        }
+        while (playing.load(std::memory_order_relaxed) && rendered < frames && head) {
+            const AVAudioFile::Samples& samples = *head->samples;
+            const auto n = AUAudioFrameCount(
+                std::min<AVAudioFramePosition>(frames - rendered, samples.frames() - head->position));
+            AudioBufferList source;
+            source.mNumberBuffers = std::uint32_t(samples.channels.size());
+            for (std::uint32_t c = 0; c < source.mNumberBuffers; ++c)
+                source.mBuffers[c] = {1, n * 4,
+                                      const_cast<float*>(samples.channels[c].data() + head->position)};
+            mapChannels(source, source.mNumberBuffers, out, channels, n, rendered, false);
+            rendered += n;
+            head->position += n;
+            if (head->position >= samples.frames()) {
+                Segment* finished = head;
+                head = head->next;
+                if (!head) tail = nullptr;
+                done.push(finished);
+            }
+        }
+    }
+    for (std::uint32_t c = 0; c < out.mNumberBuffers; ++c)
+        std::memset(static_cast<float*>(out.mBuffers[c].mData) + rendered, 0,
+                    (frames - rendered) * sizeof(float));
+}
+
+void PlayerState::flushQueued() {
+    Segment* queued = head;
+    head = tail = nullptr;
+    Segment* fresh = inbox.takeAll();
+    for (Segment* list : {queued, fresh}) {
+        while (list) {
+            Segment* next = list->next;
+            done.push(list);
+            list = next;
+        }
+    }
+}
+
+void PlayerState::discardAll() {
+    freeList(head);
+    head = tail = nullptr;
+    freeList(inbox.takeAll());
+    freeList(done.takeAll());
+    pending.store(0);
+}
+
+std::shared_ptr<EngineCore> NodeCore::attachedEngine() const {
+    std::lock_guard<std::mutex> lock(linkMutex_);
+    return engine_.lock();
+}
+
+bool NodeCore::claim(const std::shared_ptr<EngineCore>& engine) {
+    std::lock_guard<std::mutex> lock(linkMutex_);
+    if (!engine_.expired()) return false;
+    engine_ = engine;
+    return true;
+}
+
+void NodeCore::release() {
+    std::lock_guard<std::mutex> lock(linkMutex_);
+    engine_.reset();
+}
+
+CompletionService::CompletionService() : thread_([this] { run(); }) {}
+
+CompletionService::~CompletionService() {
+    shutdown();
+}
+
+void CompletionService::add(const std::shared_ptr<PlayerState>& player) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = std::find_if(players_.begin(), players_.end(), [&](auto& e) { return e.player == player; });
+    if (found == players_.end())
+        players_.push_back({player, false});
+    else
+        found->retiring = false;
+}
+
+void CompletionService::retire(const std::shared_ptr<PlayerState>& player) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& e : players_)
+            if (e.player == player) e.retiring = true;
+    }
+    wake_.notify_all();
+}
+
+void CompletionService::notify() {
+    // Taking the lock orders this after a waiter's look at the players, so the wake is not lost.
+    { std::lock_guard<std::mutex> lock(mutex_); }
+    wake_.notify_all();
+}
+
+void CompletionService::shutdown() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void CompletionService::run() {
+    std::vector<std::pair<std::shared_ptr<PlayerState>, Segment*>> batch;
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stopping_) {
+        const bool outstanding = std::any_of(players_.begin(), players_.end(),
+                                             [](auto& e) { return e.player->pending.load() > 0; });
+        if (outstanding)
+            wake_.wait_for(lock, std::chrono::milliseconds(2));
+        else
+            wake_.wait(lock);
+        if (stopping_) break;
+        batch.clear();
+        for (auto& e : players_)
+            if (Segment* finished = e.player->done.takeAll()) batch.emplace_back(e.player, finished);
+        lock.unlock();
+        for (auto& [player, segment] : batch) {
+            while (segment) {
+                Segment* next = segment->next;
+                if (segment->completion) segment->completion();
+                delete segment;
+                player->pending.fetch_sub(1);
+                segment = next;
+            }
+        }
+        batch.clear();
+        lock.lock();
+        std::erase_if(players_, [](auto& e) { return e.retiring && e.player->pending.load() == 0; });
+    }
+}
+
+} // namespace plat::engine_detail

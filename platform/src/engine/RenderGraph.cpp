@@ -1,0 +1,176 @@
+#include "RenderGraph.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace plat::engine_detail {
+
+namespace {
+
+void resetOutput(RenderNode& node, AUAudioFrameCount frames) {
+    node.out = *node.buffer->audioBufferList();
+    for (std::uint32_t c = 0; c < node.out.mNumberBuffers; ++c)
+        node.out.mBuffers[c].mDataByteSize = frames * 4;
+}
+
+void silence(const AudioBufferList& list, AUAudioFrameCount frames) {
+    for (std::uint32_t c = 0; c < list.mNumberBuffers; ++c)
+        if (list.mBuffers[c].mData) std::memset(list.mBuffers[c].mData, 0, frames * sizeof(float));
+}
+
+Error foreignRate(const AVAudioFormat& connection, const AVAudioFormat& output) {
+    return Error{kOSStatusErrorDomain, kAudioUnitErr_FormatNotSupported,
+                 "A connection runs at " + std::to_string(connection.sampleRate()) +
+                     " Hz but the output at " + std::to_string(output.sampleRate()) +
+                     " Hz; the engine does not convert sample rates, so it stays silent."};
+}
+
+struct Compiler {
+    const EngineCore& core;
+    const std::vector<const NodeCore*>& excluded;
+    std::optional<Error>& problem;
+    RenderGraph& graph;
+
+    void note(Error error) {
+        if (!problem) problem = std::move(error);
+    }
+
+    RenderNode* build(const Connection& feeding) {
+        const NodeCore& source = *feeding.from;
+        auto owned = std::make_unique<RenderNode>();
+        RenderNode* node = owned.get();
+        graph.nodes.push_back(std::move(owned));
+        node->kind = source.kind;
+        node->format = feeding.format;
+        node->buffer = AVAudioPCMBuffer::make(feeding.format, AVAudioEngine::kMaximumFramesToRender);
+        if (feeding.format.sampleRate() != core.outputFormat.sampleRate()) {
+            note(foreignRate(feeding.format, core.outputFormat));
+            node->silent = true;
+        }
+        switch (source.kind) {
+        case NodeKind::player:
+            node->player = source.player.get();
+            graph.players.push_back(source.player);
+            break;
+        case NodeKind::unit:
+            if (std::find(excluded.begin(), excluded.end(), &source) != excluded.end()) {
+                node->silent = true;
+            } else if (!source.setup.allocated) {
+                if (source.setup.error) note(*source.setup.error);
+                node->silent = true;
+            } else {
+                node->block = source.setup.block;
+                graph.units.push_back(source.unit);
+            }
+            break;
+        case NodeKind::mixer:
+        case NodeKind::output:
+            break;
+        }
+        std::vector<const Connection*> inputs;
+        for (const auto& c : core.connections)
+            if (c.to == &source) inputs.push_back(&c);
+        std::sort(inputs.begin(), inputs.end(), [](auto* a, auto* b) { return a->toBus < b->toBus; });
+        for (const Connection* c : inputs) node->inputs.push_back(build(*c));
+        if (node->kind == NodeKind::unit) {
+            RenderGraph* g = &graph;
+            node->pullInput = [g, node](AudioUnitRenderActionFlags*, const AudioTimeStamp* timestamp,
+                                        AUAudioFrameCount frames, NSInteger,
+                                        AudioBufferList* inputData) -> AUAudioUnitStatus {
+                if (frames > AVAudioEngine::kMaximumFramesToRender)
+                    return kAudioUnitErr_TooManyFramesToProcess;
+                if (node->inputs.empty() || !timestamp) {
+                    // Nothing upstream: silence, in the caller's buffers or our own.
+                    for (std::uint32_t c = 0; c < inputData->mNumberBuffers; ++c)
+                        if (!inputData->mBuffers[c].mData)
+                            inputData->mBuffers[c].mData = node->buffer->channel(c);
+                    silence(*inputData, frames);
+                    return noErr;
+                }
+                RenderNode& upstream = *node->inputs.front();
+                const AudioBufferList& rendered = g->render(upstream, frames, *timestamp);
+                if (inputData->mNumberBuffers > 0 && !inputData->mBuffers[0].mData) {
+                    // The caller takes our buffers as they are.
+                    const std::uint32_t n = std::min(inputData->mNumberBuffers, rendered.mNumberBuffers);
+                    for (std::uint32_t c = 0; c < n; ++c) inputData->mBuffers[c] = rendered.mBuffers[c];
+                    inputData->mNumberBuffers = n;
+                    return noErr;
+                }
+                mapChannels(rendered, upstream.format.channelCount(), *inputData, inputData->mNumberBuffers,
+                            frames, 0, false);
+                return noErr;
+            };
+        }
+        return node;
+    }
+};
+
+} // namespace
+
+void mapChannels(const AudioBufferList& src, std::uint32_t srcChannels, const AudioBufferList& dst,
+                 std::uint32_t dstChannels, AUAudioFrameCount frames, AUAudioFrameCount dstOffset, bool add) {
+    srcChannels = std::min(srcChannels, src.mNumberBuffers);
+    dstChannels = std::min(dstChannels, dst.mNumberBuffers);
+    for (std::uint32_t c = 0; c < dstChannels; ++c) {
+        float* d = static_cast<float*>(dst.mBuffers[c].mData) + dstOffset;
+        const std::uint32_t from = srcChannels == 1 ? 0 : c;
+        const float* s = from < srcChannels ? static_cast<const float*>(src.mBuffers[from].mData) : nullptr;
+        if (!s) {
+            if (!add) std::memset(d, 0, frames * sizeof(float));
+        } else if (add) {
+            for (AUAudioFrameCount i = 0; i < frames; ++i) d[i] += s[i];
+        } else {
+            std::memcpy(d, s, frames * sizeof(float));
+        }
+    }
+}
+
+const AudioBufferList& RenderGraph::render(RenderNode& node, AUAudioFrameCount frames,
+                                           const AudioTimeStamp& timestamp) {
+    resetOutput(node, frames);
+    if (node.silent) {
+        silence(node.out, frames);
+        return node.out;
+    }
+    switch (node.kind) {
+    case NodeKind::player:
+        node.player->render(frames, node.out, node.format.channelCount());
+        break;
+    case NodeKind::mixer: {
+        bool first = true;
+        for (RenderNode* input : node.inputs) {
+            const AudioBufferList& rendered = render(*input, frames, timestamp);
+            mapChannels(rendered, input->format.channelCount(), node.out, node.format.channelCount(), frames,
+                        0, !first);
+            first = false;
+        }
+        if (first) silence(node.out, frames);
+        break;
+    }
+    case NodeKind::unit: {
+        AudioUnitRenderActionFlags flags = 0;
+        if (node.block(&flags, &timestamp, frames, 0, &node.out, nullptr, &node.pullInput) != noErr) {
+            resetOutput(node, frames);
+            silence(node.out, frames);
+        }
+        break;
+    }
+    case NodeKind::output:
+        silence(node.out, frames);
+        break;
+    }
+    return node.out;
+}
+
+std::unique_ptr<RenderGraph> compileGraph(const EngineCore& core,
+                                          const std::vector<const NodeCore*>& excluded,
+                                          std::optional<Error>& problem) {
+    auto graph = std::make_unique<RenderGraph>();
+    if (const Connection* feeding = core.connectionInto(core.output->core().get(), 0)) {
+        Compiler compiler{core, excluded, problem, *graph};
+        graph->root = compiler.build(*feeding);
+    }
+    return graph;
+}
+
+} // namespace plat::engine_detail

@@ -1,0 +1,296 @@
+// Where the engine's output goes: an ALSA device, nowhere (paced like a device), or a WAV file
+// (paced the same way). Each runs the render thread itself: render a period, hand it over, repeat.
+#include "EngineCore.h"
+
+#include "plat/console.h"
+
+#include <alsa/asoundlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace plat::engine_detail {
+
+namespace {
+
+constexpr AUAudioFrameCount kPeriod = 512;
+
+void reportFailure(const std::string& why) {
+    Console::shared().postText("AVAudioEngine::ERROR: The audio output stopped: " + why);
+}
+
+class ThreadedSink : public Sink {
+public:
+    explicit ThreadedSink(AVAudioFormat format) : format_(format) {}
+    ~ThreadedSink() override {
+        running_ = false;
+        if (thread_.joinable()) thread_.join();
+    }
+
+    Result<void> start(EngineCore& core) override {
+        if (auto opened = open(); !opened.ok()) return opened;
+        buffer_ = AVAudioPCMBuffer::make(format_, period_);
+        buffer_->setFrameLength(period_);
+        running_ = true;
+        thread_ = std::thread([this, &core] { loop(core); });
+        return {};
+    }
+
+    void stop() override {
+        running_ = false;
+        if (thread_.joinable()) thread_.join();
+        close();
+    }
+
+protected:
+    // Opens the output; may shorten the period to what a device takes.
+    virtual Result<void> open() = 0;
+    // Render thread. False when the output failed.
+    virtual bool deliver(const AVAudioPCMBuffer& buffer) = 0;
+    virtual void close() = 0;
+    // Sinks that do not block on a device wait out each period themselves.
+    virtual bool paced() const = 0;
+
+    AVAudioFormat format_;
+    AUAudioFrameCount period_ = kPeriod;
+
+private:
+    void loop(EngineCore& core) {
+        using clock = std::chrono::steady_clock;
+        const auto period = std::chrono::duration_cast<clock::duration>(
+            std::chrono::duration<double>(double(period_) / format_.sampleRate()));
+        auto next = clock::now();
+        while (running_.load()) {
+            core.renderCycle(period_, *buffer_->audioBufferList());
+            if (!deliver(*buffer_)) {
+                failed = true;
+                return;
+            }
+            if (!paced()) continue;
+            next += period;
+            const auto now = clock::now();
+            // After a stall (a suspended machine, a stopped debugger) the pace starts afresh rather
+            // than racing to catch up.
+            if (now - next > 4 * period)
+                next = now;
+            else
+                std::this_thread::sleep_until(next);
+        }
+    }
+
+    std::unique_ptr<AVAudioPCMBuffer> buffer_;
+    std::atomic<bool> running_{false};
+    std::thread thread_;
+};
+
+class NullSink final : public ThreadedSink {
+public:
+    using ThreadedSink::ThreadedSink;
+
+private:
+    Result<void> open() override { return {}; }
+    bool deliver(const AVAudioPCMBuffer&) override { return true; }
+    void close() override {}
+    bool paced() const override { return true; }
+};
+
+class WavSink final : public ThreadedSink {
+public:
+    WavSink(AVAudioFormat format, std::filesystem::path path)
+        : ThreadedSink(format), path_(std::move(path)) {}
+
+private:
+    Result<void> open() override {
+        AVAudioFileSettings settings;
+        settings.fileType = AudioFileType::wav;
+        settings.sampleRate = format_.sampleRate();
+        settings.channelCount = format_.channelCount();
+        auto file = AVAudioFile::forWriting(URL::fileURL(path_), settings);
+        if (!file.ok()) return file.error();
+        file_ = std::move(file.value());
+        return {};
+    }
+    bool deliver(const AVAudioPCMBuffer& buffer) override {
+        auto written = file_->write(buffer);
+        if (!written.ok()) reportFailure(written.error().description);
+        return written.ok();
+    }
+    void close() override {
+        if (!file_) return;
+        if (auto closed = file_->close(); !closed.ok())
+            Console::shared().writeLine("AVAudioEngine::ERROR: " + closed.error().description);
+        file_.reset();
+    }
+    bool paced() const override { return true; }
+
+    std::filesystem::path path_;
+    std::shared_ptr<AVAudioFile> file_;
+};
+
+// ALSA reports its own errors on standard error; ours carry the same reason to the caller instead.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+class AlsaSink final : public ThreadedSink {
+public:
+    AlsaSink(AVAudioFormat format, std::string device) : ThreadedSink(format), device_(std::move(device)) {}
+    ~AlsaSink() override { close(); }
+
+private:
+    Error deviceError(const std::string& what, int rc) const {
+        return Error{kPOSIXErrorDomain, -rc,
+                     "The audio device '" + device_ + "' " + what + ": " + snd_strerror(rc) + "."};
+    }
+
+    Result<void> open() override {
+        static std::once_flag quiet;
+        std::call_once(quiet, [] { snd_lib_error_set_handler(&quietAlsa); });
+        if (const int rc = snd_pcm_open(&pcm_, device_.c_str(), SND_PCM_STREAM_PLAYBACK, 0); rc < 0) {
+            pcm_ = nullptr;
+            return deviceError("cannot be opened", rc);
+        }
+        auto configured = configure();
+        if (!configured.ok()) close();
+        return configured;
+    }
+
+    Result<void> configure() {
+        snd_pcm_hw_params_t* hw = nullptr;
+        snd_pcm_hw_params_alloca(&hw);
+        snd_pcm_hw_params_any(pcm_, hw);
+        if (const int rc = snd_pcm_hw_params_set_access(pcm_, hw, SND_PCM_ACCESS_RW_INTERLEAVED); rc < 0)
+            return deviceError("does not take interleaved samples", rc);
+        sampleFormat_ = SND_PCM_FORMAT_UNKNOWN;
+        for (const auto f : {SND_PCM_FORMAT_FLOAT_LE, SND_PCM_FORMAT_S32_LE, SND_PCM_FORMAT_S16_LE})
+            if (snd_pcm_hw_params_test_format(pcm_, hw, f) == 0) {
+                sampleFormat_ = f;
+                break;
+            }
+        if (sampleFormat_ == SND_PCM_FORMAT_UNKNOWN)
+            return deviceError("takes neither float, 32-bit nor 16-bit samples", -EINVAL);
+        snd_pcm_hw_params_set_format(pcm_, hw, sampleFormat_);
+        if (const int rc = snd_pcm_hw_params_set_channels(pcm_, hw, format_.channelCount()); rc < 0)
+            return deviceError("does not take " + std::to_string(format_.channelCount()) + " channels", rc);
+        const auto rate = unsigned(format_.sampleRate());
+        if (const int rc = snd_pcm_hw_params_set_rate(pcm_, hw, rate, 0); rc < 0)
+            return deviceError("does not run at " + std::to_string(rate) + " Hz", rc);
+        snd_pcm_uframes_t period = kPeriod;
+        snd_pcm_hw_params_set_period_size_near(pcm_, hw, &period, nullptr);
+        snd_pcm_uframes_t size = period * 4;
+        snd_pcm_hw_params_set_buffer_size_near(pcm_, hw, &size);
+        if (const int rc = snd_pcm_hw_params(pcm_, hw); rc < 0) return deviceError("cannot be set up", rc);
+        snd_pcm_hw_params_get_period_size(hw, &period, nullptr);
+        period_ = AUAudioFrameCount(
+            std::clamp<snd_pcm_uframes_t>(period, 32, AVAudioEngine::kMaximumFramesToRender));
+        frameBytes_ = std::size_t(snd_pcm_format_physical_width(sampleFormat_) / 8) * format_.channelCount();
+        interleaved_.assign(std::size_t(period_) * frameBytes_, 0);
+        if (const int rc = snd_pcm_prepare(pcm_); rc < 0) return deviceError("cannot be started", rc);
+        return {};
+    }
+
+    template <class T, class Convert>
+    void interleave(const AVAudioPCMBuffer& buffer, Convert convert) {
+        T* out = reinterpret_cast<T*>(interleaved_.data());
+        const std::uint32_t channels = format_.channelCount();
+        for (std::uint32_t c = 0; c < channels; ++c) {
+            const float* in = buffer.channel(c);
+            for (AUAudioFrameCount i = 0; i < period_; ++i)
+                out[std::size_t(i) * channels + c] = convert(in[i]);
+        }
+    }
+
+    bool deliver(const AVAudioPCMBuffer& buffer) override {
+        auto clip = [](float x) { return x > 1.0f ? 1.0f : (x < -1.0f ? -1.0f : x); };
+        if (sampleFormat_ == SND_PCM_FORMAT_FLOAT_LE)
+            interleave<float>(buffer, [](float x) { return x; });
+        else if (sampleFormat_ == SND_PCM_FORMAT_S32_LE)
+            interleave<std::int32_t>(
+                buffer, [&](float x) { return std::int32_t(std::lrint(double(clip(x)) * 2147483647.0)); });
+        else
+            interleave<std::int16_t>(buffer,
+                                     [&](float x) { return std::int16_t(std::lrint(clip(x) * 32767.0f)); });
+        const std::uint8_t* data = interleaved_.data();
+        snd_pcm_uframes_t left = period_;
+        while (left > 0) {
+            snd_pcm_sframes_t written = snd_pcm_writei(pcm_, data, left);
+            if (written == -EAGAIN) continue;
+            if (written < 0) {
+                // An underrun or a suspend: recover and go on; anything else ends the output.
+                if (const int rc = snd_pcm_recover(pcm_, int(written), 1); rc < 0) {
+                    reportFailure(deviceError("failed", rc).description);
+                    return false;
+                }
+                continue;
+            }
+            data += std::size_t(written) * frameBytes_;
+            left -= snd_pcm_uframes_t(written);
+        }
+        return true;
+    }
+
+    void close() override {
+        if (!pcm_) return;
+        snd_pcm_drop(pcm_);
+        snd_pcm_close(pcm_);
+        pcm_ = nullptr;
+    }
+    bool paced() const override { return false; }
+
+    std::string device_;
+    snd_pcm_t* pcm_ = nullptr;
+    snd_pcm_format_t sampleFormat_ = SND_PCM_FORMAT_UNKNOWN;
+    std::size_t frameBytes_ = 0;
+    std::vector<std::uint8_t> interleaved_;
+};
+
+} // namespace
+
+Result<std::unique_ptr<Sink>> makeSink(const AudioOutputConfiguration& configuration) {
+    switch (configuration.kind) {
+    case AudioOutputConfiguration::Kind::null:
+        return std::unique_ptr<Sink>(std::make_unique<NullSink>(configuration.format));
+    case AudioOutputConfiguration::Kind::wav:
+        return std::unique_ptr<Sink>(std::make_unique<WavSink>(configuration.format, configuration.file));
+    case AudioOutputConfiguration::Kind::alsa:
+        break;
+    }
+    return std::unique_ptr<Sink>(std::make_unique<AlsaSink>(configuration.format, configuration.device));
+}
+
+} // namespace plat::engine_detail
+
+namespace plat {
+
+Result<AudioOutputConfiguration> AudioOutputConfiguration::parse(std::string_view text) {
+    AudioOutputConfiguration configuration;
+    const auto colon = text.find(':');
+    const std::string_view kind = text.substr(0, colon);
+    const std::string_view argument =
+        colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1);
+    if (kind == "alsa") {
+        configuration.kind = Kind::alsa;
+        if (colon != std::string_view::npos) configuration.device = std::string(argument);
+        if (!configuration.device.empty()) return configuration;
+    } else if (kind == "null" && colon == std::string_view::npos) {
+        configuration.kind = Kind::null;
+        return configuration;
+    } else if (kind == "wav" && !argument.empty()) {
+        configuration.kind = Kind::wav;
+        configuration.file = std::filesystem::path(argument);
+        return configuration;
+    }
+    return Error{kOSStatusErrorDomain, kAudioUnitErr_InvalidPropertyValue,
+                 std::string(kEnvironmentVariable) + " is '" + std::string(text) +
+                     "'; it takes alsa, alsa:<device>, null or wav:<file>."};
+}
+
+Result<AudioOutputConfiguration> AudioOutputConfiguration::fromEnvironment() {
+    const char* value = std::getenv(kEnvironmentVariable);
+    if (!value || !*value) return AudioOutputConfiguration();
+    return parse(value);
+}
+
+} // namespace plat

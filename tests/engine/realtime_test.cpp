@@ -1,0 +1,33 @@
+// Rendering the graph (player, effect, mixer) allocates nothing and prints nothing on the render
+// thread, also while files end and their completions are handed over.
+#include "AllocationCounter.h"
+#include "EngineTestSupport.h"
+
+namespace {
+
+TEST(EngineRealtime, RenderingTheGraphAllocatesNothing) {
+    CapturedConsole console;
+    ScratchFolder scratch;
+    const auto file = writeClip(scratch.path() / "clip.wav", plat::AudioFileType::wav, 2, 3000);
+    OfflineRig rig;
+    auto unit = std::make_shared<plat::AVAudioUnit>(makeUnit());
+    ASSERT_TRUE(rig.engine.attach(unit).ok());
+    ASSERT_TRUE(rig.engine.connect(rig.player, unit, file->processingFormat()).ok());
+    ASSERT_TRUE(rig.engine.connect(unit, rig.engine.mainMixerNode(), file->processingFormat()).ok());
+    ASSERT_TRUE(rig.engine.start().ok());
+    std::atomic<int> completed{0};
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(rig.player->scheduleFile(file, [&] { ++completed; }).ok());
+    rig.player->play();
+
+    long during = 0;
+    for (int cycle = 0; cycle < 40; ++cycle) {
+        const long before = allocations::onThisThread();
+        ASSERT_TRUE(rig.engine.renderOffline(cycle % 2 ? 512 : 300, *rig.buffer).ok());
+        during += allocations::onThisThread() - before;
+    }
+    EXPECT_EQ(during, 0);
+    EXPECT_TRUE(waitFor([&] { return completed == 4; }));
+    EXPECT_FALSE(console.printedOnRealtimeThread());
+}
+
+} // namespace
