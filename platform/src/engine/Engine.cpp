@@ -64,6 +64,9 @@ void EngineCore::renderCycle(AUAudioFrameCount frames, const AudioBufferList& ou
     }
 }
 
+// The counter is odd while a cycle runs. Everything here is sequentially consistent, so an editor
+// that published a graph and then reads the counter either sees no cycle running, or waits for the
+// one it sees: only that one can have taken the old graph.
 void EngineCore::quiesce() const {
     const std::uint64_t seen = cycle_.load(std::memory_order_seq_cst);
     if (seen % 2 == 0) return;
@@ -473,7 +476,11 @@ Result<void> AVAudioEngine::prepare() {
 
 Result<void> AVAudioEngine::start() {
     std::lock_guard<std::mutex> lock(core_->mutex);
-    if (core_->running) return {};
+    if (core_->running && !(core_->sink && core_->sink->failed)) return {};
+    // An output that failed while running is opened afresh.
+    if (core_->sink) core_->sink->stop();
+    core_->sink.reset();
+    core_->running = false;
     if (!core_->manual && !core_->configuration.ok()) return core_->configuration.error();
     if (auto built = core_->rebuild(); !built.ok()) return built;
     core_->resetSampleTime();
