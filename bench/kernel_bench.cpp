@@ -81,6 +81,17 @@ void BM_Kernel_Noise_FourLane(benchmark::State& s) {
 void BM_Kernel_Noise_EightLane(benchmark::State& s) {
     runKernel(s, Input::Noise, 0, &companderCoreAVX2);
 }
+void BM_Kernel_BurstThenSilence_EightLane(benchmark::State& s) {
+    runKernel(s, Input::BurstThenSilence, 0, &companderCoreAVX2);
+}
+void BM_Kernel_NoiseEventEvery32_EightLane(benchmark::State& s) {
+    runKernel(s, Input::Noise, 32, &companderCoreAVX2);
+}
+void BM_Kernel_Noise_SixteenLane(benchmark::State& s) {
+    __builtin_cpu_init();
+    if (!__builtin_cpu_supports("avx512f")) return s.SkipWithError("no AVX-512 on this processor");
+    runKernel(s, Input::Noise, 0, &companderCoreAVX512);
+}
 
 // The plain scalar reading of the same engine, for comparison.
 void BM_Scalar_Noise(benchmark::State& state) {
@@ -112,6 +123,9 @@ BENCHMARK(BM_Kernel_BurstThenSilence);
 BENCHMARK(BM_Kernel_NoiseEventEvery32);
 BENCHMARK(BM_Kernel_Noise_FourLane);
 BENCHMARK(BM_Kernel_Noise_EightLane);
+BENCHMARK(BM_Kernel_BurstThenSilence_EightLane);
+BENCHMARK(BM_Kernel_NoiseEventEvery32_EightLane);
+BENCHMARK(BM_Kernel_Noise_SixteenLane);
 BENCHMARK(BM_Scalar_Noise);
 
 BENCHMARK_MAIN();
