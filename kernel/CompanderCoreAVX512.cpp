@@ -6,16 +6,19 @@
 #include <immintrin.h>
 
 // GCC 12 reads the deliberately undefined pass-through operand of the unmasked AVX-512
-// intrinsics as possibly uninitialised.
+// intrinsics as (possibly) uninitialised.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 
 namespace {
 
 struct AVX512 {
     using V = __m512;
     using M = __mmask16;
-    static constexpr int P = 4; // groups per pass
+    static constexpr int P = 4;      // groups per pass of the compander
+    static constexpr int PMeter = 4; // and of the output follower
     static constexpr int W = 16;
+    static constexpr bool kMaskRegisters = true;
     static V load(const float* p) { return _mm512_load_ps(p); }
     static void store(float* p, V v) { _mm512_store_ps(p, v); }
     static V set1(float x) { return _mm512_set1_ps(x); }
@@ -33,10 +36,11 @@ struct AVX512 {
     static M cmple(V a, V b) { return _mm512_cmp_ps_mask(a, b, _CMP_LE_OQ); }
     static M andMask(M a, M b) { return M(a & b); }
     static V blend(M mask, V a, V b) { return _mm512_mask_blend_ps(mask, b, a); } // mask ? a : b
-    // mask ? op(a, b) : src, in one instruction
-    static V maskAdd(V src, M m, V a, V b) { return _mm512_mask_add_ps(src, m, a, b); }
-    static V maskMax(V src, M m, V a, V b) { return _mm512_mask_max_ps(src, m, a, b); }
+    // mask ? a / b : src; m ? a + b : a; m ? a - b : a; each in one instruction
     static V maskDiv(V src, M m, V a, V b) { return _mm512_mask_div_ps(src, m, a, b); }
+    static V addIf(V a, M m, V b) { return _mm512_mask_add_ps(a, m, a, b); }
+    static V subIf(V a, M m, V b) { return _mm512_mask_sub_ps(a, m, a, b); }
+    static bool all(M mask) { return mask == 0xFFFF; }
     static bool any(M mask) { return mask != 0; }
 };
 

@@ -9,8 +9,10 @@ namespace {
 struct SSE {
     using V = __m128;
     using M = __m128;
-    static constexpr int P = 2; // groups per pass
+    static constexpr int P = 2;      // groups per pass of the compander
+    static constexpr int PMeter = 4; // and of the output follower
     static constexpr int W = 4;
+    static constexpr bool kMaskRegisters = false;
     static V load(const float* p) { return _mm_load_ps(p); }
     static void store(float* p, V v) { _mm_store_ps(p, v); }
     static V set1(float x) { return _mm_set1_ps(x); }
@@ -19,17 +21,19 @@ struct SSE {
     static V sub(V a, V b) { return _mm_sub_ps(a, b); }
     static V mul(V a, V b) { return _mm_mul_ps(a, b); }
     static V div(V a, V b) { return _mm_div_ps(a, b); }
-    static V max(V a, V b) { return _mm_max_ps(a, b); }
     static V abs(V a) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), a); }
     static M cmpgt(V a, V b) { return _mm_cmpgt_ps(a, b); }
     static M cmplt(V a, V b) { return _mm_cmplt_ps(a, b); }
     static M cmple(V a, V b) { return _mm_cmple_ps(a, b); }
     static M andMask(M a, M b) { return _mm_and_ps(a, b); }
     static V blend(M mask, V a, V b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); }
-    // mask ? op(a, b) : src
-    static V maskAdd(V src, M m, V a, V b) { return blend(m, add(a, b), src); }
-    static V maskMax(V src, M m, V a, V b) { return blend(m, max(a, b), src); }
+    // mask ? a / b : src
     static V maskDiv(V src, M m, V a, V b) { return blend(m, div(a, b), src); }
+    static V bitAnd(V a, V b) { return _mm_and_ps(a, b); }
+    static V bitOr(V a, V b) { return _mm_or_ps(a, b); }
+    static V andNot(V a, V b) { return _mm_andnot_ps(a, b); }      // ~a & b
+    static V maxNonNegative(V a, V b) { return _mm_max_ps(a, b); } // b >= +0, neither NaN
+    static bool all(M mask) { return _mm_movemask_ps(mask) == 0xF; }
     static bool any(M mask) { return _mm_movemask_ps(mask) != 0; }
 };
 
@@ -48,6 +52,14 @@ struct Sum {
         alignas(16) float sums[4];
         _mm_store_ps(sums, acc);
         for (int s = 0; s < count; ++s) out[s] = sums[s];
+    }
+    // Band sums of `count` rows of both channels.
+    static void bandSums(const float (*left)[32], const float (*right)[32], int count, float* outLeft,
+                         float* outRight) {
+        for (int s = 0; s < count; s += W) {
+            bandSums(left + s, count - s, outLeft + s);
+            bandSums(right + s, count - s, outRight + s);
+        }
     }
 };
 

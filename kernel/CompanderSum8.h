@@ -7,39 +7,64 @@ struct Sum8 {
     static constexpr int W = 8;
     using V = __m256;
 
-    static void transpose(V (&r)[8]) {
-        const V t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
-        const V t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
-        const V t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
-        const V t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
-        const V u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
-        const V u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
-        const V u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
-        const V u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
-        r[0] = _mm256_permute2f128_ps(u0, u4, 0x20);
-        r[1] = _mm256_permute2f128_ps(u1, u5, 0x20);
-        r[2] = _mm256_permute2f128_ps(u2, u6, 0x20);
-        r[3] = _mm256_permute2f128_ps(u3, u7, 0x20);
-        r[4] = _mm256_permute2f128_ps(u0, u4, 0x31);
-        r[5] = _mm256_permute2f128_ps(u1, u5, 0x31);
-        r[6] = _mm256_permute2f128_ps(u2, u6, 0x31);
-        r[7] = _mm256_permute2f128_ps(u3, u7, 0x31);
+    // Bands 8g .. 8g + 7 of eight rows as columns, the eight samples of one band each. The
+    // rows' halves come in by loads, rows s and s + 4 side by side, so that only shuffles
+    // within 128-bit lanes remain.
+    static void columns(const float (*rows)[32], int g, V (&c)[8]) {
+        for (int half = 0; half < 2; ++half) {
+            V a[4];
+            for (int s = 0; s < 4; ++s)
+                a[s] = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(&rows[s][g * 8 + half * 4])),
+                                            _mm_load_ps(&rows[s + 4][g * 8 + half * 4]), 1);
+            const V t0 = _mm256_unpacklo_ps(a[0], a[1]), t1 = _mm256_unpackhi_ps(a[0], a[1]);
+            const V t2 = _mm256_unpacklo_ps(a[2], a[3]), t3 = _mm256_unpackhi_ps(a[2], a[3]);
+            c[half * 4 + 0] = _mm256_shuffle_ps(t0, t2, 0x44);
+            c[half * 4 + 1] = _mm256_shuffle_ps(t0, t2, 0xEE);
+            c[half * 4 + 2] = _mm256_shuffle_ps(t1, t3, 0x44);
+            c[half * 4 + 3] = _mm256_shuffle_ps(t1, t3, 0xEE);
+        }
     }
 
-    // rows: `count` samples of 32 band values (count may exceed 8 or be <= 0).
-    static void bandSums(const float (*rows)[32], int count, float* out) {
-        if (count <= 0) return;
-        if (count > W) count = W;
-        V acc = _mm256_setzero_ps();
-        for (int g = 0; g < 4; ++g) {
-            V r[8];
-            for (int s = 0; s < 8; ++s)
-                r[s] = s < count ? _mm256_load_ps(&rows[s][g * 8]) : _mm256_setzero_ps();
-            transpose(r);
-            for (int k = 0; k < 8; ++k) acc = _mm256_add_ps(acc, r[k]);
+    // Sums of N blocks of eight rows each, side by side: every block is one chain of 32
+    // additions, and the chains overlap.
+    template <int N>
+    static void blockSums(const float (*const (&rows)[N])[32], float* const (&out)[N]) {
+        V acc[N];
+        for (int b = 0; b < N; ++b) acc[b] = _mm256_setzero_ps();
+        for (int g = 0; g < 4; ++g)
+            for (int b = 0; b < N; ++b) {
+                V c[8];
+                columns(rows[b], g, c);
+                for (int k = 0; k < 8; ++k) acc[b] = _mm256_add_ps(acc[b], c[k]);
+            }
+        for (int b = 0; b < N; ++b) _mm256_storeu_ps(out[b], acc[b]);
+    }
+
+    // Band sums of `count` rows of both channels.
+    static void bandSums(const float (*left)[32], const float (*right)[32], int count, float* outLeft,
+                         float* outRight) {
+        int s = 0;
+        for (; s + 2 * W <= count; s += 2 * W)
+            blockSums<4>({left + s, left + s + W, right + s, right + s + W},
+                         {outLeft + s, outLeft + s + W, outRight + s, outRight + s + W});
+        for (; s + W <= count; s += W) blockSums<2>({left + s, right + s}, {outLeft + s, outRight + s});
+        if (s < count) {
+            // a last, partial block: padded with zero rows
+            alignas(32) float padded[2][W][32];
+            for (int r = 0; r < W; ++r)
+                for (int b = 0; b < 32; b += W) {
+                    const bool inside = s + r < count;
+                    _mm256_store_ps(&padded[0][r][b],
+                                    inside ? _mm256_load_ps(&left[s + r][b]) : _mm256_setzero_ps());
+                    _mm256_store_ps(&padded[1][r][b],
+                                    inside ? _mm256_load_ps(&right[s + r][b]) : _mm256_setzero_ps());
+                }
+            alignas(32) float sums[2][W];
+            blockSums<2>({padded[0], padded[1]}, {sums[0], sums[1]});
+            for (int r = 0; s + r < count; ++r) {
+                outLeft[s + r] = sums[0][r];
+                outRight[s + r] = sums[1][r];
+            }
         }
-        alignas(32) float sums[8];
-        _mm256_store_ps(sums, acc);
-        for (int s = 0; s < count; ++s) out[s] = sums[s];
     }
 };
