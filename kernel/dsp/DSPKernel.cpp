@@ -20,8 +20,7 @@ void DSPKernel::processWithEvents(const plat::AudioTimeStamp* timestamp, std::ui
             process(framesRemaining, frameCount - framesRemaining);
             return;
         }
-        // An event stamped at or past the end of the cycle breaks the host's contract; its
-        // segment is cut to the frames that remain and the event is applied after them.
+        // A segment never runs past the frames that remain.
         const double distance = double(event->head.eventSampleTime) - double(now);
         const std::uint32_t segment =
             distance <= 0 ? 0u
@@ -33,6 +32,9 @@ void DSPKernel::processWithEvents(const plat::AudioTimeStamp* timestamp, std::ui
         }
         performAllSimultaneousEvents(now, event);
     }
+    // Events stamped at or past the end break the host's contract; they still take effect, in
+    // order, after the cycle's last frame rather than being dropped.
+    for (; frameCount > 0 && event != nullptr; event = event->head.next) handleOneEvent(event);
 }
 
 void DSPKernel::performAllSimultaneousEvents(std::int64_t now, const plat::AURenderEvent*& event) {

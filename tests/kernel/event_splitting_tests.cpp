@@ -92,12 +92,14 @@ TEST(EventSplitting, ZeroFramesAppliesNothing) {
     EXPECT_TRUE(run(l, 0).empty());
 }
 
-TEST(EventSplitting, EventsAtOrPastTheEndNeverLengthenTheCycle) {
+TEST(EventSplitting, EventsAtOrPastTheEndApplyAfterTheLastFrameInOrder) {
     EventList l;
     l.param(1100, 1, 1);
     l.param(1512, 2, 2);  // exactly at the end
     l.param(99999, 3, 3); // far beyond
-    EXPECT_EQ(run(l, 512), V({"process 100@0", "param 1=1", "process 412@100", "param 2=2"}));
+    l.midi(1600, 0x90);
+    EXPECT_EQ(run(l, 512),
+              V({"process 100@0", "param 1=1", "process 412@100", "param 2=2", "param 3=3", "midi 144"}));
 }
 
 } // namespace
