@@ -3,6 +3,8 @@
 #include "plat/console.h"
 #include "plat/denormals.h"
 
+#include <algorithm>
+
 YUX_Sorvane_ExtensionDSPKernelAdapter::YUX_Sorvane_ExtensionDSPKernelAdapter() {
     const plat::AVAudioFormat format(48000.0, 2);
     kernel_.init(int(format.channelCount()), format.sampleRate());
@@ -89,24 +91,29 @@ plat::AUAudioUnitStatus YUX_Sorvane_ExtensionDSPKernelAdapter::renderCycle(
     plat::AudioBufferList* inputData = inputBus_.mutableBufferList;
     if (!outputData) return plat::noErr;
 
+    // Every channel the kernel renders needs a buffer on both sides, large enough for the
+    // cycle; anything less is refused before the host's list is touched.
+    const std::uint32_t channels = std::uint32_t(kernel_.channelCount);
     const std::uint32_t bytes = frameCount * sizeof(float);
-    if (outputData->mNumberBuffers > 0 && outputData->mBuffers[0].mData == nullptr) {
-        // In place: the output points at the input, as far as the input list reaches.
-        const std::uint32_t n = outputData->mNumberBuffers < inputData->mNumberBuffers
-                                    ? outputData->mNumberBuffers
-                                    : inputData->mNumberBuffers;
+    if (channels > outputData->mNumberBuffers || channels > inputData->mNumberBuffers ||
+        channels > plat::AudioBufferList::kCapacity)
+        return plat::kAudioUnitErr_InvalidPropertyValue;
+    const bool inPlace = outputData->mNumberBuffers > 0 && outputData->mBuffers[0].mData == nullptr;
+    for (std::uint32_t c = 0; c < channels; ++c) {
+        const plat::AudioBuffer& in = inputData->mBuffers[c];
+        const plat::AudioBuffer& out = outputData->mBuffers[c];
+        if (!in.mData || (!inPlace && !out.mData)) return plat::kAudioUnitErr_InvalidPropertyValue;
+        if (in.mDataByteSize < bytes || (!inPlace && out.mDataByteSize < bytes))
+            return plat::kAudioUnitErr_TooManyFramesToProcess;
+    }
+    if (inPlace) {
+        // The output points at the input, as far as the input list reaches.
+        const std::uint32_t n = std::min(outputData->mNumberBuffers, inputData->mNumberBuffers);
         for (std::uint32_t i = 0; i < n; ++i) {
             outputData->mBuffers[i].mData = inputData->mBuffers[i].mData;
             outputData->mBuffers[i].mDataByteSize = bytes;
         }
     }
-    // Refuse buffers too small for the cycle rather than write past them.
-    for (std::uint32_t i = 0; i < inputData->mNumberBuffers && i < plat::AudioBufferList::kCapacity; ++i)
-        if (inputData->mBuffers[i].mData && inputData->mBuffers[i].mDataByteSize < bytes)
-            return plat::kAudioUnitErr_TooManyFramesToProcess;
-    for (std::uint32_t i = 0; i < outputData->mNumberBuffers && i < plat::AudioBufferList::kCapacity; ++i)
-        if (outputData->mBuffers[i].mData && outputData->mBuffers[i].mDataByteSize < bytes)
-            return plat::kAudioUnitErr_TooManyFramesToProcess;
 
     kernel_.setBuffers(inputData, outputData, int(outputBusNumber));
     kernel_.renderCycle(timestamp, frameCount, events, midiOut);

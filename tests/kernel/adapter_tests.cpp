@@ -75,6 +75,35 @@ TEST(Adapter, PullFailureIsReturnedAndTheOutputUntouched) {
     EXPECT_EQ(block(nullptr, &ts, 64, 0, &out, nullptr, nullptr), plat::kAudioUnitErr_NoConnection);
 }
 
+TEST(Adapter, RefusesOutputListsThatCannotTakeEveryChannel) {
+    struct Case {
+        const char* fault;
+        std::uint32_t buffers;
+        bool firstNull, secondNull;
+    };
+    const Case cases[] = {
+        {"second buffer missing", 2, false, true},
+        {"one buffer for two channels", 1, false, false},
+        {"in place with one buffer", 1, true, false},
+        {"no buffers", 0, false, false},
+    };
+    for (const Case& c : cases) {
+        YUX_Sorvane_ExtensionDSPKernelAdapter a;
+        ASSERT_TRUE(a.allocateRenderResources());
+        std::vector<float> l(64, 9.0f), r(64, 9.0f);
+        plat::AudioBufferList out;
+        out.mNumberBuffers = c.buffers;
+        out.mBuffers[0] = {1, 256, c.firstNull ? nullptr : l.data()};
+        out.mBuffers[1] = {1, 256, c.secondNull ? nullptr : r.data()};
+        const plat::AudioBufferList before = out;
+        plat::AURenderPullInputBlock pull = [](auto*, auto*, auto, auto, auto*) { return plat::noErr; };
+        plat::AudioTimeStamp ts;
+        EXPECT_NE(a.render(nullptr, &ts, 64, 0, &out, nullptr, &pull), plat::noErr) << c.fault;
+        for (int i = 0; i < 2; ++i) EXPECT_EQ(out.mBuffers[i].mData, before.mBuffers[i].mData) << c.fault;
+        EXPECT_EQ(l, std::vector<float>(64, 9.0f)) << c.fault;
+    }
+}
+
 TEST(Adapter, WithoutAPullBlockRendersWhatTheInputBufferHolds) {
     YUX_Sorvane_ExtensionDSPKernelAdapter a;
     ASSERT_TRUE(a.allocateRenderResources());
