@@ -2,6 +2,8 @@
 
 #include "plat/console.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -77,6 +79,10 @@ std::uint32_t YUX_Sorvane_Extension_DSPKernel::receive(plat::AUParameterAddress 
                                                        plat::AUValue value) {
     plat::Console::shared().postFormatted(kReceivedLine, static_cast<unsigned long long>(address),
                                           double(value));
+    // Every door into the store ends here: the filters only ever see numbers within the
+    // parameters' 0..1, and NaN changes nothing.
+    if (std::isnan(value)) return 0;
+    value = std::clamp(value, 0.0f, 1.0f);
     if (address <= 3) {
         params[address].store(value, std::memory_order_relaxed);
         static constexpr std::uint32_t kGlobal[4] = {0, kThreshold, kAttack, kRelease};
@@ -182,7 +188,7 @@ void YUX_Sorvane_Extension_DSPKernel::process(std::uint32_t frameCount, std::uin
         out[c] += bufferOffset;
         if (in != out[c]) std::memmove(out[c], in, frameCount * sizeof(float));
     }
-    // Any non-zero bypass parameter bypasses, NaN included.
+    // Any non-zero bypass parameter bypasses.
     const float bypassParameter = params[0].load(std::memory_order_relaxed);
     if (bypassed.load(std::memory_order_relaxed) || channels != 2 || !(bypassParameter == 0.0f)) return;
     spectralCompander.processBuffers(out[0], out[1], int(frameCount));

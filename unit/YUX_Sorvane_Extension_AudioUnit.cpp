@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -109,8 +108,8 @@ void YUX_Sorvane_Extension_AudioUnit::onFoundParameter(long, const std::string&,
     const auto tree = parameterTree();
     if (!tree) return;
     const auto parameter = tree->parameterWithAddress(address);
-    if (!parameter || !std::isfinite(value)) return;
-    parameter->setValue(std::clamp(value, parameter->minValue(), parameter->maxValue()));
+    // The parameter holds the value to its range and ignores NaN.
+    if (parameter) parameter->setValue(value);
 }
 
 void YUX_Sorvane_Extension_AudioUnit::setParameter(std::int32_t address, plat::AUValue value) {

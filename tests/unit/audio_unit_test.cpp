@@ -3,6 +3,7 @@
 #include "UnitTestSupport.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -153,6 +154,49 @@ TEST(AudioUnitHost, InstantiateAllocateRenderBypassDeallocate) {
 
     unit->deallocateRenderResources();
     EXPECT_EQ(host.cycle(512), plat::kAudioUnitErr_Uninitialized);
+}
+
+TEST(AudioUnitHost, EveryDoorKeepsValuesFiniteAndInRange) {
+    const float nan = std::nanf(""), inf = INFINITY;
+    // Each value and what the parameter then holds: NaN leaves the last value standing.
+    const std::pair<float, float> sequence[] = {{0.3f, 0.3f},  {nan, 0.3f},  {5.0f, 1.0f}, {-0.25f, 0.0f},
+                                                {1e30f, 1.0f}, {-inf, 0.0f}, {1.5f, 1.0f}};
+    using Door = std::function<void(Unit&, UnitHost&, plat::AUParameterAddress, float)>;
+    const std::pair<const char*, Door> doors[] = {
+        {"tree", [](Unit& u, UnitHost&, auto a,
+                    float v) { u.parameterTree()->parameterWithAddress(a)->setValue(v); }},
+        {"unit", [](Unit& u, UnitHost&, auto a, float v) { u.setParameter(std::int32_t(a), v); }},
+        {"kernel", [](Unit& u, UnitHost&, auto a, float v) { u.kernelAdapter().setParameter(a, v); }},
+        {"render event",
+         [](Unit&, UnitHost& h, auto a, float v) {
+             h.cycle(64, 0.5f, {{0, a, v}});
+         }},
+    };
+    for (const auto& [door, set] : doors) {
+        auto unit = makeUnit();
+        ASSERT_TRUE(unit->allocateRenderResources().ok());
+        UnitHost host(unit->renderBlock());
+        std::vector<float> heard; // what the panel would hear
+        unit->parameterTree()->tokenByAddingParameterObserver([&](auto, float v) { heard.push_back(v); });
+        for (plat::AUParameterAddress address : {1, 1005, 2005, 3005}) {
+            for (const auto& [value, held] : sequence) {
+                set(*unit, host, address, value);
+                EXPECT_EQ(unit->parameterTree()->parameterWithAddress(address)->value(), held)
+                    << door << " " << address << " " << value;
+                for (int c = 0; c < 8; ++c) {
+                    ASSERT_EQ(host.cycle(512), plat::noErr);
+                    ASSERT_TRUE(std::all_of(host.left().begin(), host.left().begin() + 512,
+                                            [](float x) { return std::isfinite(x); }))
+                        << door << " " << address << " " << value;
+                }
+            }
+        }
+        EXPECT_TRUE(std::all_of(heard.begin(), heard.end(), [](float v) { return v >= 0 && v <= 1; }))
+            << door;
+        auto copy = makeUnit();
+        ASSERT_TRUE(copy->setFullState(unit->fullState()).ok());
+        EXPECT_EQ(allValues(*copy), allValues(*unit)) << door;
+    }
 }
 
 TEST(AudioUnitHost, TheRenderBlockOutlivesTheUnitSafely) {

@@ -66,8 +66,8 @@ public:
 
     // Through the tree's value provider when it has one (asked once per read).
     AUValue value() const;
-    // Stores the value, hands it to the tree's implementor observer (once), then tells every
-    // observer added by token except `originator`.
+    // Stores the value held to [min, max], hands it to the tree's implementor observer (once),
+    // then tells every observer added by token except `originator`. NaN is ignored.
     void setValue(AUValue value, AUParameterObserverToken originator = 0);
     // The tree's string callback, given `value` or, when null, nothing (it reads the value).
     std::string stringFromValue(const AUValue* value = nullptr) const;

@@ -1,6 +1,8 @@
 #include "plat/parameters.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace plat {
 
@@ -20,6 +22,9 @@ AUValue AUParameter::value() const {
 }
 
 void AUParameter::setValue(AUValue value, AUParameterObserverToken originator) {
+    // A parameter only ever holds a number within its range: NaN is no value at all.
+    if (std::isnan(value)) return;
+    value = std::max(min_, std::min(value, max_));
     value_.store(value, std::memory_order_relaxed);
     const AUParameterTree* tree = tree_.load(std::memory_order_acquire);
     if (!tree) return;
