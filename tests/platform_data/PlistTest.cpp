@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -68,6 +69,30 @@ TEST(Plist, BinaryInputParsesToTheSameValue) {
     EXPECT_EQ(*parsed->asDictionary()->find("alpha")->asInteger(), -1234567890123LL);
     EXPECT_EQ(*parsed->asDictionary()->find("name")->asString(), "Grüße <&>");
     EXPECT_EQ(*parsed->asDictionary()->find("blob")->asData(), (Data{0, 1, 2, 255}));
+}
+
+TEST(Plist, ALargeDictionaryIsBuiltInLinearTimeAndKeepsItsKeysInOrder) {
+    std::string xml = "<plist><dict>";
+    for (int i = 0; i < 100000; ++i) {
+        const std::string n = std::to_string(i);
+        xml.append("<key>k").append(n).append("</key><integer>").append(n).append("</integer>");
+    }
+    xml += "</dict></plist>";
+
+    // A search per key took over ten seconds here; hashed, it takes a small fraction of one.
+    const auto start = std::chrono::steady_clock::now();
+    auto parsed = plat::plist::parse(xml);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ASSERT_TRUE(parsed.ok());
+    Dictionary d = *parsed.value().asDictionary();
+    ASSERT_EQ(d.size(), 100000u);
+    EXPECT_EQ(d.keys()[99999], "k99999");
+    d.set("k5", "five"); // keeps its place
+    EXPECT_TRUE(d.erase("k3"));
+    EXPECT_FALSE(d.contains("k3"));
+    EXPECT_EQ(d.keys()[4], "k5");
+    EXPECT_EQ(*d.find("k5")->asString(), "five");
+    EXPECT_EQ(d.find("k99999")->asInteger(), 99999);
 }
 
 TEST(Plist, TypedAccessorsAnswerOnlyForTheirOwnType) {

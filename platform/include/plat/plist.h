@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -40,6 +41,8 @@ public:
     void set(std::string key, Value value);
     bool erase(std::string_view key);
     void clear();
+    // Room for `count` entries, as a reader that knows the count asks for.
+    void reserve(std::size_t count);
 
     std::size_t size() const;
     bool empty() const;
@@ -50,7 +53,18 @@ public:
     friend bool operator==(const Dictionary&, const Dictionary&);
 
 private:
+    // Small dictionaries are searched in place; past this size a hash index keeps every look-up
+    // constant, so a document of n keys is built in linear time.
+    static constexpr std::size_t kIndexedFrom = 16;
+    struct KeyHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
+    };
+    std::size_t position(std::string_view key) const; // size() when absent
+    void reindex();
+
     std::vector<Entry> entries_;
+    std::unordered_map<std::string, std::size_t, KeyHash, std::equal_to<>> index_;
 };
 
 enum class Type { Boolean, Integer, Real, String, Data, Date, Array, Dictionary };
@@ -105,6 +119,7 @@ inline bool Dictionary::contains(std::string_view key) const {
 }
 inline void Dictionary::clear() {
     entries_.clear();
+    index_.clear();
 }
 inline std::size_t Dictionary::size() const {
     return entries_.size();

@@ -23,34 +23,60 @@ Dictionary::Dictionary(std::initializer_list<Entry> entries) {
     for (const auto& e : entries) set(e.first, e.second);
 }
 
+std::size_t Dictionary::position(std::string_view key) const {
+    if (!index_.empty()) {
+        const auto it = index_.find(key);
+        return it == index_.end() ? entries_.size() : it->second;
+    }
+    std::size_t i = 0;
+    while (i < entries_.size() && entries_[i].first != key) ++i;
+    return i;
+}
+
+void Dictionary::reindex() {
+    index_.clear();
+    if (entries_.size() < kIndexedFrom) return;
+    index_.reserve(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].first, i);
+}
+
 const Value* Dictionary::find(std::string_view key) const {
-    for (const auto& e : entries_)
-        if (e.first == key) return &e.second;
-    return nullptr;
+    const std::size_t i = position(key);
+    return i < entries_.size() ? &entries_[i].second : nullptr;
 }
 
 Value* Dictionary::find(std::string_view key) {
-    for (auto& e : entries_)
-        if (e.first == key) return &e.second;
-    return nullptr;
+    const std::size_t i = position(key);
+    return i < entries_.size() ? &entries_[i].second : nullptr;
 }
 
 void Dictionary::set(std::string key, Value value) {
-    if (Value* existing = find(key)) {
-        *existing = std::move(value);
+    std::size_t i = entries_.size();
+    if (!index_.empty()) {
+        const auto [it, added] = index_.try_emplace(key, i);
+        if (!added) i = it->second;
+    } else {
+        i = position(key);
+    }
+    if (i < entries_.size()) {
+        entries_[i].second = std::move(value);
         return;
     }
     entries_.emplace_back(std::move(key), std::move(value));
+    if (index_.empty() && entries_.size() >= kIndexedFrom) reindex();
+}
+
+void Dictionary::reserve(std::size_t count) {
+    entries_.reserve(count);
+    if (count >= kIndexedFrom) index_.reserve(count);
 }
 
 bool Dictionary::erase(std::string_view key) {
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-        if (it->first == key) {
-            entries_.erase(it);
-            return true;
-        }
-    }
-    return false;
+    const std::size_t i = position(key);
+    if (i == entries_.size()) return false;
+    entries_.erase(entries_.begin() + std::ptrdiff_t(i));
+    reindex();
+    return true;
 }
 
 std::vector<std::string> Dictionary::keys() const {
@@ -282,6 +308,7 @@ std::optional<Value> fromNode(plist_t node, int depth, int maxDepth) {
     }
     case PLIST_DICT: {
         Dictionary d;
+        d.reserve(plist_dict_get_size(node));
         plist_dict_iter it = nullptr;
         plist_dict_new_iter(node, &it);
         for (;;) {
