@@ -363,20 +363,21 @@ YUX_Sorvane_Extension_AudioUnit::listFactoryPresets(bool logFailure) {
         if (logFailure) safeprint("Creating factory presets failed: " + names.error().description);
         return listed;
     }
-    // Names as a musician reads them, letter case aside; the byte order settles ties.
-    auto entries = std::move(names.value());
-    std::sort(entries.begin(), entries.end(), [](const std::string& a, const std::string& b) {
-        const auto la = lowercase(a), lb = lowercase(b);
-        return la != lb ? la < lb : a < b;
-    });
-    for (const auto& entry : entries) {
+    for (const auto& entry : names.value()) {
         const fs::path file = folder / entry;
         std::error_code ec;
         if (lowercase(file.extension().string()) != ".plist" || !fs::is_regular_file(file, ec)) continue;
         const std::string name = file.stem().string();
-        if (!isAcceptableName(name)) continue;
-        listed.push_back({plat::AUAudioUnitPreset{plat::NSInteger(listed.size()), name}, file});
+        if (isAcceptableName(name)) listed.push_back({plat::AUAudioUnitPreset{0, name}, file});
     }
+    // By preset name as a musician reads it, letter case aside ("Low" before "Low-End"); the byte
+    // order of the name, then of the file name, settles ties.
+    std::sort(listed.begin(), listed.end(), [](const ListedPreset& a, const ListedPreset& b) {
+        const auto la = lowercase(a.preset.name), lb = lowercase(b.preset.name);
+        if (la != lb) return la < lb;
+        return a.preset.name != b.preset.name ? a.preset.name < b.preset.name : a.file < b.file;
+    });
+    for (std::size_t i = 0; i < listed.size(); ++i) listed[i].preset.number = plat::NSInteger(i);
     return listed;
 }
 

@@ -103,10 +103,11 @@ TEST_F(FactoryPresets, ListsOnlyPresetFilesInNameOrderNumberedFromZero) {
     writePreset(factory.folder() / "soft.plist", distinctState(0.0f));
     writePreset(factory.folder() / "Hard.PLIST", distinctState(0.01f));
     writePreset(factory.folder() / "Bright.plist", distinctState(0.02f));
+    writePreset(factory.folder() / "Bright-Air.plist", distinctState(0.02f)); // '-' sorts before '.'
     writeText(factory.folder() / "notes.txt", "not a preset");
     fs::create_directories(factory.folder() / "Folder.plist");
     const auto presets = unit->factoryPresets();
-    EXPECT_EQ(presets, (std::vector<Preset>{{0, "Bright"}, {1, "Hard"}, {2, "soft"}}));
+    EXPECT_EQ(presets, (std::vector<Preset>{{0, "Bright"}, {1, "Bright-Air"}, {2, "Hard"}, {3, "soft"}}));
     EXPECT_EQ(unit->factoryPresets(), presets);
 }
 
