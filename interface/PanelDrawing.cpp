@@ -1,5 +1,6 @@
 #include "PanelDrawing.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace panel {
@@ -8,19 +9,33 @@ using plat::CGPoint;
 using plat::CGRect;
 using plat::UIBezierPath;
 
-std::string wholeNumberText(CGFloat x) {
-    if (!std::isfinite(x)) return kNeutralValueText;
-    const CGFloat r = std::round(x);
+namespace {
+// Whether `r`, already a whole number or not finite, has a 64-bit integer text.
+bool fitsWholeNumber(double r) {
     // 2^63: the first value a 64-bit integer cannot hold.
-    if (r >= 9223372036854775808.0 || r < -9223372036854775808.0) return kNeutralValueText;
-    return std::to_string(static_cast<long long>(r));
+    return std::isfinite(r) && r < 9223372036854775808.0 && r >= -9223372036854775808.0;
+}
+} // namespace
+
+std::string wholeNumberText(CGFloat x) {
+    const CGFloat r = std::round(x);
+    return fitsWholeNumber(r) ? std::to_string(static_cast<long long>(r)) : kNeutralValueText;
 }
 
 std::string frequencyLabelText(float hertz) {
     const double t = std::trunc(static_cast<double>(hertz));
-    const bool representable = std::isfinite(t) && t < 9223372036854775808.0 && t >= -9223372036854775808.0;
-    return (representable ? std::to_string(static_cast<long long>(t)) : std::string(kNeutralValueText)) +
+    return (fitsWholeNumber(t) ? std::to_string(static_cast<long long>(t)) : std::string(kNeutralValueText)) +
            "\nhz";
+}
+
+std::string drawnFrequencyLabel(std::string_view label) {
+    const std::string_view number = label.substr(0, label.find('\n'));
+    double value = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    const bool readsAsNumber = !number.empty() && end == number.data() + number.size();
+    if (!readsAsNumber || (error == std::errc() && fitsWholeNumber(std::trunc(value))))
+        return std::string(label);
+    return kNeutralValueText + std::string(label.substr(number.size()));
 }
 
 void enterCanvas(plat::CGContext& ctx, const CGRect& fitted, CGFloat canvasWidth, CGFloat canvasHeight) {
