@@ -13,6 +13,7 @@ packages=(
   libasound2-dev libsdl2-dev libcurl4-openssl-dev
   libwebkit2gtk-4.1-dev libgtk-3-dev xdg-utils
   xvfb xauth xdotool
+  locales
 )
 
 missing=()
@@ -22,14 +23,20 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  echo "install-deps: all packages present"
-  exit 0
-fi
-
-echo "install-deps: installing ${missing[*]}"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+else
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Tests read and print numbers under a comma-decimal locale.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  echo "install-deps: generating the de_DE.UTF-8 locale"
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "install-deps: de_DE.UTF-8 could not be generated"
+fi

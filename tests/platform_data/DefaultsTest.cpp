@@ -1,4 +1,6 @@
 #include "plat/defaults.h"
+#include "CommaLocale.h"
+#include "ConsoleCapture.h"
 #include "plat/console.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +46,23 @@ TEST_F(Defaults, ChangesAreWrittenThroughToTheDomainFile) {
     store->removeObject("volume");
     EXPECT_FALSE(plat::plist::readFile(fileOf(domain))->asDictionary()->contains("volume"));
     EXPECT_EQ(plat::UserDefaults::suite(domain)->string("name"), "Sorvane");
+}
+
+TEST_F(Defaults, NumbersReadAndPrintWithAPointUnderACommaLocale) {
+    const CommaLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no comma-decimal locale can be made here";
+    ConsoleCapture console;
+    auto store = plat::UserDefaults::suite(domain);
+    store->set("text", "1.5");
+    store->set("real", 0.25);
+    EXPECT_EQ(store->doubleValue("text"), 1.5);
+    EXPECT_EQ(store->string("real"), "0.25");
+    const auto onDisk = plat::plist::readFile(fileOf(domain)); // the store reads its file the same way
+    ASSERT_TRUE(onDisk.ok());
+    EXPECT_EQ(*onDisk->asDictionary()->find("real")->asReal(), 0.25);
+    EXPECT_EQ(plat::plist::Value(0.25).description(), "0.25");
+    plat::Console::shared().postFormatted("value:%f\n", 0, 0.5);
+    EXPECT_EQ(console.text(), "value:0.500000\n");
 }
 
 TEST_F(Defaults, AFileReplacedByAnotherWriterIsReadAgain) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "CommaLocale.h"
 #include "SDO.h"
 
 using SDO::CData;
@@ -470,27 +471,8 @@ TEST(CStringFile, SaveOntoADirectoryFailsAndLeavesNoTemporaryFile) {
 
 // Numbers are written and read with a decimal point even when the process uses a comma.
 TEST(CStringLocale, NumbersIgnoreTheProcessLocale) {
-    const fs::path dir = scratchDir("locale");
-    const std::string cmd =
-        "localedef -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
-    if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "cannot build a comma locale here";
-    const char* oldPath = std::getenv("LOCPATH");
-    const std::string saved = oldPath ? oldPath : "";
-    ::setenv("LOCPATH", dir.c_str(), 1);
-    const std::string previous = std::setlocale(LC_ALL, nullptr);
-    auto restore = [&] {
-        std::setlocale(LC_ALL, previous.c_str());
-        if (oldPath)
-            ::setenv("LOCPATH", saved.c_str(), 1);
-        else
-            ::unsetenv("LOCPATH");
-        fs::remove_all(dir);
-    };
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) {
-        restore();
-        GTEST_SKIP() << "comma locale not usable";
-    }
-
+    const CommaLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no comma-decimal locale can be made here";
     CString s;
     s = 1.5;
     const std::string written = s.c_str();
@@ -499,9 +481,6 @@ TEST(CStringLocale, NumbersIgnoreTheProcessLocale) {
     CString t("x");
     t += 0.25;
     const std::string appended = t.c_str();
-
-    restore();
-
     EXPECT_EQ(written, "1.500000");
     EXPECT_DOUBLE_EQ(read, 2.75);
     EXPECT_EQ(appended, "x0.250000");

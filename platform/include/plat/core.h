@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include <locale.h>
+
 namespace plat {
 
 using OSStatus = std::int32_t;
@@ -26,5 +28,22 @@ constexpr std::uint32_t fourCC(const char (&code)[5]) {
 
 // The four bytes as text: Mac OS Roman bytes become UTF-8, NUL bytes are kept.
 std::string fourCCString(std::uint32_t code);
+
+// The "C" locale: numbers read and print with a decimal point whatever the process locale (GTK
+// switches the process to the user's).
+locale_t cLocale();
+
+// While alive, this thread formats and parses in the C locale; for libraries that read or print
+// numbers through the C library.
+class CLocaleScope {
+public:
+    CLocaleScope() : previous_(uselocale(cLocale())) {}
+    ~CLocaleScope() { uselocale(previous_); }
+    CLocaleScope(const CLocaleScope&) = delete;
+    CLocaleScope& operator=(const CLocaleScope&) = delete;
+
+private:
+    locale_t previous_;
+};
 
 } // namespace plat

@@ -1,4 +1,5 @@
 #include "plat/console.h"
+#include "plat/core.h"
 
 #include <algorithm>
 #include <array>
@@ -93,6 +94,7 @@ struct Console::Impl {
 
     // Consumer side; call with writeMutex held.
     void drainLocked() {
+        const CLocaleScope numbersWithAPoint;
         for (;;) {
             Cell& cell = (*cells)[dequeuePos & (kSlots - 1)];
             const std::size_t seq = cell.sequence.load(std::memory_order_acquire);

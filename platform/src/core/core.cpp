@@ -39,4 +39,9 @@ std::string fourCCString(std::uint32_t code) {
     return out;
 }
 
+locale_t cLocale() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return c;
+}
+
 } // namespace plat

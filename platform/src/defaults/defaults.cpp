@@ -1,4 +1,5 @@
 #include "plat/defaults.h"
+#include "plat/core.h"
 
 #include "plat/console.h"
 #include "plat/files.h"
@@ -45,7 +46,7 @@ double leadingNumber(const std::string& s) {
     const char* p = s.c_str();
     while (*p == ' ' || *p == '\t') ++p;
     char* end = nullptr;
-    const double v = std::strtod(p, &end);
+    const double v = strtod_l(p, &end, cLocale());
     return end == p || !std::isfinite(v) ? 0.0 : v;
 }
 

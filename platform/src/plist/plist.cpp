@@ -1,8 +1,10 @@
 #include "plat/plist.h"
+#include "plat/core.h"
 
 #include <plist/plist.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -129,8 +131,9 @@ void describe(const Value& v, std::ostringstream& out, int indent) {
         break;
     case Type::Real: {
         char buf[40];
-        std::snprintf(buf, sizeof buf, "%.17g", *v.asReal());
-        out << buf;
+        const auto end =
+            std::to_chars(buf, buf + sizeof buf, *v.asReal(), std::chars_format::general, 17).ptr;
+        out << std::string_view(buf, std::size_t(end - buf));
         break;
     }
     case Type::String:
@@ -391,6 +394,7 @@ Result<Value> parse(std::span<const std::uint8_t> bytes, const Limits& limits) {
         return parseError("The property list is malformed or nested deeper than " +
                           std::to_string(limits.maxDepth) + " levels.");
     plist_t root = nullptr;
+    const CLocaleScope numbersWithAPoint; // libplist reads XML reals with strtod
     if (binary)
         plist_from_bin(chars, uint32_t(bytes.size()), &root);
     else
