@@ -1,6 +1,7 @@
 #include "PresetPatch.h"
 
 #include "plat/console.h"
+#include "plat/files.h"
 
 #include <algorithm>
 #include <cfloat>

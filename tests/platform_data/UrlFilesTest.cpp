@@ -1,4 +1,5 @@
 #include "plat/files.h"
+#include "plat/image.h"
 #include "plat/net.h"
 #include "plat/url.h"
 
@@ -6,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 namespace fs = std::filesystem;
 
@@ -62,6 +64,27 @@ TEST(FileManager, CreatesListsAndRemovesFolders) {
     EXPECT_FALSE(fm.contentsOfDirectory(root / "missing").ok());
     EXPECT_TRUE(fm.removeItem(root).ok());
     EXPECT_FALSE(fm.fileExists(root));
+}
+
+TEST(AtomicFile, EveryWriterKeepsTheModeOfTheFileItReplaces) {
+    const fs::path root = fs::temp_directory_path() / ("atomic-test-" + std::to_string(::getpid()));
+    fs::create_directories(root);
+    using Writer = std::function<bool(const fs::path&)>;
+    const std::pair<const char*, Writer> writers[] = {
+        {"property list",
+         [](const fs::path& f) { return plat::plist::writeFile(f, plat::plist::Value(1)).ok(); }},
+        {"image", [](const fs::path& f) { return plat::ImageSurface(2, 2).writePNG(f.string()); }},
+    };
+    for (const auto& [what, write] : writers) {
+        const fs::path file = root / what;
+        ASSERT_TRUE(write(file)) << what;
+        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0644)) << what;
+        fs::permissions(file, fs::perms(0640));
+        ASSERT_TRUE(write(file)) << what;
+        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640)) << what;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 2);
+    fs::remove_all(root);
 }
 
 TEST(FileManager, StandardFoldersFollowTheXDGVariables) {

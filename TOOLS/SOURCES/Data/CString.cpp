@@ -1,18 +1,16 @@
 #include "CString.h"
 
+#include "plat/core.h"
+#include "plat/files.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <locale.h>
 #include <new>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace SDO {
 
@@ -42,11 +40,6 @@ NumberText formatDouble(double value) {
     auto r = std::to_chars(t.text, t.text + kNumberText, value, std::chars_format::fixed, 6);
     t.length = r.ec == std::errc() ? static_cast<std::size_t>(r.ptr - t.text) : 0;
     return t;
-}
-
-locale_t cLocale() {
-    static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return c;
 }
 
 bool isBlank(char c) {
@@ -277,40 +270,16 @@ int CString::operator>>(const char* path) {
         std::printf("\nError: String object is empty.");
         return -1;
     }
-    // Write beside the target and rename over it, so the file is either old or complete.
-    std::string tmp = std::string(path) + ".XXXXXX";
-    const int fd = mkstemp(tmp.data());
-    if (fd < 0) {
+    // Written beside the target and renamed over it, so the file is either old or complete.
+    auto file = plat::AtomicFile::create(path);
+    if (!file.ok()) {
         std::printf("\nERROR: File '%s' could not be opened for saving.", path);
         return -1;
     }
-    struct stat st {};
-    const mode_t mode = ::stat(path, &st) == 0 ? (st.st_mode & 07777) : 0644;
-    bool ok = ::fchmod(fd, mode) == 0;
-    std::size_t done = 0;
-    while (ok && done < length) {
-        const ssize_t w = ::write(fd, data + done, length - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0)
-            ok = false;
-        else
-            done += static_cast<std::size_t>(w);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && std::rename(tmp.c_str(), path) == 0;
-    if (!ok) {
+    if (!file->write(std::span(reinterpret_cast<const std::uint8_t*>(data), length)).ok() ||
+        !file->commit().ok()) {
         std::printf("\nERROR: While writing file.");
-        ::unlink(tmp.c_str());
         return -1;
-    }
-    std::string dir(path);
-    const std::size_t slash = dir.find_last_of('/');
-    dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
-    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
     }
     return 0;
 }
@@ -435,12 +404,12 @@ void CString::Revertcase() {
 
 int CString::Integer() const {
     if (!length) return 0;
-    const long v = strtol_l(data, nullptr, 10, cLocale());
+    const long v = strtol_l(data, nullptr, 10, plat::cLocale());
     return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
 }
 
 long CString::HexToInt() const {
-    return length ? strtol_l(data, nullptr, 16, cLocale()) : 0;
+    return length ? strtol_l(data, nullptr, 16, plat::cLocale()) : 0;
 }
 
 float CString::Float() const {
@@ -448,7 +417,7 @@ float CString::Float() const {
 }
 
 double CString::Double() const {
-    return length ? strtod_l(data, nullptr, cLocale()) : 0.0;
+    return length ? strtod_l(data, nullptr, plat::cLocale()) : 0.0;
 }
 
 const char32_t* CString::Unicode() {

@@ -1,13 +1,16 @@
 #pragma once
-// File manager, standard folders and bundles.
+// File manager, standard folders, bundles, whole-file reads and atomic writes.
 
 #include "plat/error.h"
 #include "plat/plist.h"
 #include "plat/url.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace plat {
@@ -58,5 +61,36 @@ private:
 
 // A string unique across processes and time, e.g. for temporary names.
 std::string globallyUniqueString();
+
+// A file replaced whole: bytes go to a temporary file beside the target, which `commit` syncs and
+// renames over it, then syncs the folder, so readers see the old content or the new, never a mix.
+// The new file keeps the permission bits of the one it replaces (0644 when there was none). A file
+// dropped before its commit leaves nothing behind. Errors are in kPOSIXErrorDomain.
+class AtomicFile {
+public:
+    // Fails when no file can be made beside the target.
+    static Result<AtomicFile> create(const std::filesystem::path& path);
+    ~AtomicFile();
+    AtomicFile(AtomicFile&& other) noexcept;
+    AtomicFile& operator=(AtomicFile&&) = delete;
+
+    Result<void> write(std::span<const std::uint8_t> bytes);
+    Result<void> commit();
+
+private:
+    AtomicFile(std::filesystem::path target, std::string temporary, int fd)
+        : target_(std::move(target)), temporary_(std::move(temporary)), fd_(fd) {}
+    std::filesystem::path target_;
+    std::string temporary_;
+    int fd_ = -1;
+};
+
+Result<void> writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+Result<void> writeFileAtomically(const std::filesystem::path& path, std::string_view text);
+
+// The whole content of a file. Errors are in kCocoaErrorDomain: 260 cannot be opened, 256 cannot
+// be read, kFileTooLargeError when it holds more than maxBytes.
+inline constexpr long kFileTooLargeError = 263;
+Result<std::vector<std::uint8_t>> readFileContents(const std::filesystem::path& path, std::size_t maxBytes);
 
 } // namespace plat

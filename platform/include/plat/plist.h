@@ -1,5 +1,5 @@
 #pragma once
-// Property lists: values, XML and binary parsing, XML writing, atomic file writes.
+// Property lists: values, XML and binary parsing, XML writing, files.
 
 #include "plat/error.h"
 
@@ -149,16 +149,3 @@ std::string toXML(const Value& value);
 Result<void> writeFile(const std::filesystem::path& path, const Value& value);
 
 } // namespace plat::plist
-
-namespace plat {
-
-// Temporary file in the same folder, fsync, rename over the target, fsync the folder: readers see
-// the old content or the new, never a mix. Errors are in kPOSIXErrorDomain.
-Result<void> writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
-// The whole content of a file. Errors are in kCocoaErrorDomain: 260 cannot be opened, 256 cannot
-// be read, kFileTooLargeError when it holds more than maxBytes.
-inline constexpr long kFileTooLargeError = 263;
-Result<std::vector<std::uint8_t>> readFileContents(const std::filesystem::path& path, std::size_t maxBytes);
-Result<void> writeFileAtomically(const std::filesystem::path& path, std::string_view text);
-
-} // namespace plat

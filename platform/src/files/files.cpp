@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <fstream>
 #include <mutex>
 #include <pwd.h>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace plat {
@@ -186,6 +190,103 @@ std::string globallyUniqueString() {
                   (unsigned long long)(b & 0xFFFFFFFFFFFFull), unsigned(getpid()),
                   (unsigned long long)counter.fetch_add(1));
     return buf;
+}
+
+namespace {
+
+Error posixError(const std::string& what, int err) {
+    return Error{kPOSIXErrorDomain, err, what + ": " + std::strerror(err)};
+}
+
+} // namespace
+
+Result<AtomicFile> AtomicFile::create(const fs::path& path) {
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return posixError("Cannot create a temporary file beside " + path.string(), errno);
+    return AtomicFile(path, std::move(temporary), fd);
+}
+
+AtomicFile::AtomicFile(AtomicFile&& other) noexcept
+    : target_(std::move(other.target_)), temporary_(std::move(other.temporary_)), fd_(other.fd_) {
+    other.fd_ = -1;
+    other.temporary_.clear();
+}
+
+AtomicFile::~AtomicFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+Result<void> AtomicFile::write(std::span<const std::uint8_t> bytes) {
+    if (fd_ < 0) return posixError("Cannot write " + temporary_, EBADF);
+    const std::uint8_t* p = bytes.data();
+    std::size_t n = bytes.size();
+    while (n > 0) {
+        const ssize_t w = ::write(fd_, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) return posixError("Cannot write " + temporary_, errno);
+        p += w;
+        n -= std::size_t(w);
+    }
+    return {};
+}
+
+Result<void> AtomicFile::commit() {
+    if (fd_ < 0) return posixError("Cannot write " + temporary_, EBADF);
+    struct stat existing {};
+    const mode_t mode = ::stat(target_.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
+    if (::fchmod(fd_, mode) != 0) return posixError("Cannot set the mode of " + temporary_, errno);
+    if (::fsync(fd_) != 0) return posixError("Cannot sync " + temporary_, errno);
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0) return posixError("Cannot close " + temporary_, errno);
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0)
+        return posixError("Cannot replace " + target_.string(), errno);
+    temporary_.clear();
+    // The rename itself becomes durable only once the folder is synced.
+    const fs::path folder = target_.has_parent_path() ? target_.parent_path() : ".";
+    const int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirfd >= 0) {
+        ::fsync(dirfd);
+        ::close(dirfd);
+    }
+    return {};
+}
+
+Result<void> writeFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes) {
+    auto file = AtomicFile::create(path);
+    if (!file.ok()) return file.error();
+    if (auto written = file->write(bytes); !written.ok()) return written;
+    return file->commit();
+}
+
+Result<void> writeFileAtomically(const fs::path& path, std::string_view text) {
+    return writeFileAtomically(path,
+                               std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+Result<std::vector<std::uint8_t>> readFileContents(const fs::path& path, std::size_t maxBytes) {
+    const auto unreadable = [&] {
+        return Error{kCocoaErrorDomain, 256,
+                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be read."};
+    };
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return Error{kCocoaErrorDomain, 260,
+                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be opened."};
+    in.seekg(0, std::ios::end);
+    const auto size = in.tellg();
+    if (size < 0) return unreadable();
+    if (std::size_t(size) > maxBytes)
+        return Error{kCocoaErrorDomain, kFileTooLargeError,
+                     "The file \u201c" + path.string() + "\u201d is too large."};
+    in.seekg(0);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), size);
+    if (!in) return unreadable();
+    return bytes;
 }
 
 } // namespace plat

@@ -1,15 +1,12 @@
 #include "plat/image.h"
 
+#include "plat/files.h"
+
 #include <cairo.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstddef>
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
 namespace plat {
@@ -24,19 +21,6 @@ cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned in
 bool fail(std::string* error, const std::string& message) {
     if (error != nullptr) *error = message;
     return false;
-}
-
-bool writeAll(int fd, const unsigned char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -91,31 +75,8 @@ bool ImageSurface::writePNG(const std::string& path, std::string* error) const {
     if (cairo_surface_write_to_png_stream(surface_, appendBytes, &bytes) != CAIRO_STATUS_SUCCESS)
         return fail(error, "cannot encode PNG for " + path);
 
-    const std::filesystem::path target(path);
-    const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
-    std::string hidden(".");
-    hidden.append(target.filename().string()).append(".XXXXXX");
-    std::string temp = (dir / hidden).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return fail(error, "cannot create a file in " + dir.string() + ": " + std::strerror(errno));
-    const bool written = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    const int savedErrno = errno;
-    ::close(fd);
-    if (!written) {
-        ::unlink(temp.c_str());
-        return fail(error, "cannot write " + path + ": " + std::strerror(savedErrno));
-    }
-    ::chmod(temp.c_str(), 0644);
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int e = errno;
-        ::unlink(temp.c_str());
-        return fail(error, "cannot replace " + path + ": " + std::strerror(e));
-    }
-    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    if (auto written = writeFileAtomically(path, std::span<const std::uint8_t>(bytes)); !written.ok())
+        return fail(error, written.error().description);
     return true;
 }
 

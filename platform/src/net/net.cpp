@@ -1,6 +1,7 @@
 #include "plat/net.h"
 
 #include "plat/dispatch.h"
+#include "plat/files.h"
 #include "plat/plist.h"
 
 #include <curl/curl.h>

@@ -1,20 +1,16 @@
 #include "plat/plist.h"
 #include "plat/core.h"
+#include "plat/files.h"
 
 #include <plist/plist.h>
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <fstream>
 #include <memory>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace plat::plist {
 
@@ -436,89 +432,3 @@ Result<void> writeFile(const std::filesystem::path& path, const Value& value) {
 }
 
 } // namespace plat::plist
-
-namespace plat {
-
-namespace {
-Error posixError(const std::string& what, int err) {
-    return Error{kPOSIXErrorDomain, err, what + ": " + std::strerror(err)};
-}
-
-bool writeAll(int fd, const std::uint8_t* p, std::size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += w;
-        n -= std::size_t(w);
-    }
-    return true;
-}
-} // namespace
-
-Result<void> writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    std::string name = ".";
-    name += path.filename().string();
-    name += ".XXXXXX";
-    std::string tmpl = (folder / name).string();
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) return posixError("Cannot create a temporary file beside " + path.string(), errno);
-    auto fail = [&](const std::string& what) {
-        const int err = errno;
-        ::close(fd);
-        ::unlink(tmpl.c_str());
-        return posixError(what, err);
-    };
-    if (!writeAll(fd, bytes.data(), bytes.size())) return fail("Cannot write " + tmpl);
-    ::fchmod(fd, 0644);
-    if (::fsync(fd) != 0) return fail("Cannot sync " + tmpl);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(tmpl.c_str());
-        return posixError("Cannot close " + tmpl, err);
-    }
-    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(tmpl.c_str());
-        return posixError("Cannot replace " + path.string(), err);
-    }
-    // The rename itself becomes durable only once the folder is synced.
-    const int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirfd >= 0) {
-        ::fsync(dirfd);
-        ::close(dirfd);
-    }
-    return {};
-}
-
-Result<void> writeFileAtomically(const std::filesystem::path& path, std::string_view text) {
-    return writeFileAtomically(path,
-                               std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-}
-
-Result<std::vector<std::uint8_t>> readFileContents(const std::filesystem::path& path, std::size_t maxBytes) {
-    const auto unreadable = [&] {
-        return Error{kCocoaErrorDomain, 256,
-                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be read."};
-    };
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Error{kCocoaErrorDomain, 260,
-                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be opened."};
-    in.seekg(0, std::ios::end);
-    const auto size = in.tellg();
-    if (size < 0) return unreadable();
-    if (std::size_t(size) > maxBytes)
-        return Error{kCocoaErrorDomain, kFileTooLargeError,
-                     "The file \u201c" + path.string() + "\u201d is too large."};
-    in.seekg(0);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), size);
-    if (!in) return unreadable();
-    return bytes;
-}
-
-} // namespace plat
