@@ -1,9 +1,11 @@
+#include "ConsoleCapture.h"
 #include "plat/image.h"
 #include "plat/text.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
 
@@ -35,6 +37,29 @@ TEST(Text, FontConfigurationIsFoundBesideTheLibraryNotTheCurrentFolder) {
     EXPECT_TRUE(file.is_absolute());
     EXPECT_EQ(file.filename(), "plat-fonts.conf");
     EXPECT_TRUE(std::filesystem::is_regular_file(file));
+}
+
+// Loaded from a folder without the configuration, the library says so through its console. The
+// check runs in a child of this program that finds a copy of the library first.
+TEST(Text, AMissingConfigurationIsReportedThroughTheConsole) {
+    if (std::getenv("TEXT_TEST_WITHOUT_CONFIGURATION")) {
+        ConsoleCapture console;
+        UIFont::systemFont(9).resolvedFaceName();
+        EXPECT_EQ(console.text(),
+                  "plat::text: font configuration plat-fonts.conf not found, using system fonts\n");
+        return;
+    }
+    const auto folder = std::filesystem::temp_directory_path() / ("text-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(std::filesystem::path(fontConfigurationFile()).parent_path().parent_path() /
+                                   "libplat.so",
+                               folder / "libplat.so");
+    const std::string child =
+        "TEXT_TEST_WITHOUT_CONFIGURATION=1 LD_LIBRARY_PATH='" + folder.string() + "' '" +
+        std::filesystem::read_symlink("/proc/self/exe").string() +
+        "' --gtest_filter=Text.AMissingConfigurationIsReportedThroughTheConsole >/dev/null";
+    EXPECT_EQ(std::system(child.c_str()), 0);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(Text, PlatformFaceNamesMapToTheInstalledUrwFaces) {

@@ -1,5 +1,7 @@
 #include "plat/text.h"
 
+#include "plat/console.h"
+
 #include <cairo.h>
 #include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
@@ -7,7 +9,6 @@
 #include <pango/pangofc-fontmap.h>
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <mutex>
 
@@ -44,11 +45,12 @@ struct TextSystem {
         // Our rules go first so they rename the family before the system's generic fallbacks run.
         if (!configFile.empty() &&
             !FcConfigParseAndLoad(config, reinterpret_cast<const FcChar8*>(configFile.c_str()), FcTrue)) {
-            std::printf("plat::text: cannot read font configuration %s\n", configFile.c_str());
+            Console::shared().writeLine("plat::text: cannot read font configuration " + configFile);
             configFile.clear();
         }
         if (configFile.empty())
-            std::printf("plat::text: font configuration %s not found, using system fonts\n", kConfigName);
+            Console::shared().writeLine(std::string("plat::text: font configuration ") + kConfigName +
+                                        " not found, using system fonts");
         FcConfigParseAndLoad(config, nullptr, FcTrue);
         FcConfigBuildFonts(config);
 
