@@ -1,173 +1,118 @@
 #include "plat/url.h"
 
+#include <curl/curl.h>
+
 #include <cctype>
+#include <cstring>
+#include <memory>
 #include <system_error>
 
 namespace plat {
 
 namespace {
 
-bool isUnreserved(unsigned char c) {
-    return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
-}
-bool isSubDelim(unsigned char c) {
-    return c == '!' || c == '$' || c == '&' || c == '\'' || c == '(' || c == ')' || c == '*' || c == '+' ||
-           c == ',' || c == ';' || c == '=';
-}
-bool isHex(unsigned char c) {
-    return std::isxdigit(c) != 0;
-}
+struct CurlFree {
+    void operator()(char* p) const { curl_free(p); }
+    void operator()(CURLU* u) const { curl_url_cleanup(u); }
+};
+using CurlText = std::unique_ptr<char, CurlFree>;
 
-// Every character is allowed by `allowed`, or is part of a complete %XX escape.
-template <class Pred>
-bool validRun(std::string_view s, Pred allowed) {
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c == '%') {
-            if (i + 2 >= s.size() || !isHex(static_cast<unsigned char>(s[i + 1])) ||
-                !isHex(static_cast<unsigned char>(s[i + 2])))
-                return false;
-            i += 2;
-        } else if (!allowed(c)) {
+// libcurl reads URLs leniently; ours are strict: no blank, control, non-ASCII or excluded
+// character, and every '%' starts a complete escape.
+bool strictlyWritten(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c <= 0x20 || c >= 0x7F || std::strchr("\"<>\\^`{|}", c)) return false;
+        if (c == '%' && (i + 2 >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[i + 1])) ||
+                         !std::isxdigit(static_cast<unsigned char>(text[i + 2]))))
             return false;
-        }
     }
     return true;
 }
 
-bool pathChar(unsigned char c) {
-    return isUnreserved(c) || isSubDelim(c) || c == ':' || c == '@' || c == '/';
-}
-bool queryChar(unsigned char c) {
-    return pathChar(c) || c == '?';
+// A part of a parsed URL as written (escapes kept); nothing when the URL has no such part.
+std::optional<std::string> part(CURLU* url, CURLUPart which) {
+    char* text = nullptr;
+    if (curl_url_get(url, which, &text, 0) != CURLUE_OK || !text) return std::nullopt;
+    const CurlText owner(text);
+    return std::string(text);
 }
 
 } // namespace
 
 std::string percentEncodePath(std::string_view path) {
-    static const char* hex = "0123456789ABCDEF";
     std::string out;
-    for (char ch : path) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (isUnreserved(c) || c == '/' || c == '!' || c == '$' || c == '&' || c == '\'' || c == '(' ||
-            c == ')' || c == '*' || c == '+' || c == ',' || c == ';' || c == '=' || c == ':' || c == '@') {
-            out.push_back(ch);
-        } else {
-            out.push_back('%');
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 15]);
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t slash = path.find('/', start);
+        const std::string_view segment = path.substr(start, slash - start);
+        if (!segment.empty()) {
+            const CurlText escaped(curl_easy_escape(nullptr, segment.data(), int(segment.size())));
+            if (escaped) out += escaped.get();
         }
+        if (slash == std::string_view::npos) return out;
+        out.push_back('/');
+        start = slash + 1;
     }
-    return out;
 }
 
 std::string percentDecode(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && isHex(static_cast<unsigned char>(text[i + 1])) &&
-            isHex(static_cast<unsigned char>(text[i + 2]))) {
-            out.push_back(char(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
-            i += 2;
-        } else {
-            out.push_back(text[i]);
-        }
-    }
-    return out;
+    int length = 0;
+    const CurlText decoded(curl_easy_unescape(nullptr, text.data(), int(text.size()), &length));
+    return decoded ? std::string(decoded.get(), std::size_t(length)) : std::string(text);
 }
 
 std::optional<URL> URL::string(std::string_view text) {
-    if (text.empty() || text.size() > 64 * 1024) return std::nullopt;
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`' ||
-            c == '{' || c == '|' || c == '}')
-            return std::nullopt;
-    }
+    if (text.empty() || text.size() > 64 * 1024 || !strictlyWritten(text)) return std::nullopt;
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(text[0])))
+        return std::nullopt;
     URL url;
     url.text_ = std::string(text);
+    for (char c : text.substr(0, colon))
+        url.scheme_.push_back(char(std::tolower(static_cast<unsigned char>(c))));
+    const std::string_view rest = text.substr(colon + 1);
 
-    const auto colon = text.find(':');
-    if (colon == std::string_view::npos || colon == 0) return std::nullopt;
-    const std::string_view scheme = text.substr(0, colon);
-    if (!std::isalpha(static_cast<unsigned char>(scheme[0]))) return std::nullopt;
-    for (char ch : scheme) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return std::nullopt;
-        url.scheme_.push_back(char(std::tolower(c)));
+    const bool special = url.scheme_ == "http" || url.scheme_ == "https" || url.scheme_ == "file";
+    if (!rest.starts_with("//") && !(url.scheme_ == "file" && rest.starts_with('/'))) {
+        // An opaque URL ("mailto:", "about:"): a path with an optional query and fragment.
+        if (special) return std::nullopt;
+        std::string_view opaque = rest;
+        if (const auto hash = opaque.find('#'); hash != std::string_view::npos) {
+            url.fragment_ = std::string(opaque.substr(hash + 1));
+            url.hasFragment_ = true;
+            opaque = opaque.substr(0, hash);
+        }
+        if (const auto q = opaque.find('?'); q != std::string_view::npos) {
+            url.query_ = std::string(opaque.substr(q + 1));
+            url.hasQuery_ = true;
+            opaque = opaque.substr(0, q);
+        }
+        url.rawPath_ = std::string(opaque);
+        return url;
     }
-    std::string_view rest = text.substr(colon + 1);
 
-    if (const auto hash = rest.find('#'); hash != std::string_view::npos) {
-        url.fragment_ = std::string(rest.substr(hash + 1));
-        url.hasFragment_ = true;
-        if (!validRun(url.fragment_, queryChar)) return std::nullopt;
-        rest = rest.substr(0, hash);
-    }
-    if (const auto q = rest.find('?'); q != std::string_view::npos) {
-        url.query_ = std::string(rest.substr(q + 1));
-        url.hasQuery_ = true;
-        if (!validRun(url.query_, queryChar)) return std::nullopt;
-        rest = rest.substr(0, q);
-    }
+    const std::unique_ptr<CURLU, CurlFree> parsed(curl_url());
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.text_.c_str(),
+                                CURLU_NON_SUPPORT_SCHEME | CURLU_PATH_AS_IS) != CURLUE_OK)
+        return std::nullopt;
     if (rest.starts_with("//")) {
-        rest.remove_prefix(2);
-        const auto slash = rest.find('/');
-        const std::string_view authority = rest.substr(0, slash);
-        rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash);
-        url.authority_ = std::string(authority);
-        std::string_view hostport = authority;
-        if (const auto at = hostport.rfind('@'); at != std::string_view::npos) {
-            const auto userinfo = hostport.substr(0, at);
-            if (!validRun(userinfo,
-                          [](unsigned char c) { return isUnreserved(c) || isSubDelim(c) || c == ':'; }))
-                return std::nullopt;
-            hostport = hostport.substr(at + 1);
-        }
-        std::string_view portText;
-        if (hostport.starts_with('[')) {
-            const auto close = hostport.find(']');
-            if (close == std::string_view::npos) return std::nullopt;
-            const auto literal = hostport.substr(1, close - 1);
-            if (literal.empty()) return std::nullopt;
-            for (char ch : literal)
-                if (!std::isxdigit(static_cast<unsigned char>(ch)) && ch != ':' && ch != '.')
-                    return std::nullopt;
-            url.host_ = std::string(literal);
-            const auto after = hostport.substr(close + 1);
-            if (!after.empty()) {
-                if (after[0] != ':') return std::nullopt;
-                portText = after.substr(1);
-                if (portText.empty()) return std::nullopt;
-            }
-        } else {
-            const auto pc = hostport.rfind(':');
-            const auto host = hostport.substr(0, pc);
-            if (pc != std::string_view::npos) {
-                portText = hostport.substr(pc + 1);
-                if (portText.empty()) return std::nullopt;
-            }
-            if (!validRun(host, [](unsigned char c) { return isUnreserved(c) || isSubDelim(c); }))
-                return std::nullopt;
-            url.host_ = percentDecode(host);
-        }
-        if (!portText.empty()) {
-            if (portText.size() > 5) return std::nullopt;
-            int port = 0;
-            for (char ch : portText) {
-                if (!std::isdigit(static_cast<unsigned char>(ch))) return std::nullopt;
-                port = port * 10 + (ch - '0');
-            }
-            if (port > 65535) return std::nullopt;
-            url.port_ = port;
-        }
-        if (url.host_.empty() && url.scheme_ != "file") return std::nullopt;
-        if (!rest.empty() && rest[0] != '/') return std::nullopt;
-    } else if (url.scheme_ == "http" || url.scheme_ == "https" || url.scheme_ == "file") {
-        // These schemes always name an authority (possibly empty for file).
-        if (url.scheme_ != "file" || !rest.starts_with('/')) return std::nullopt;
+        url.authority_ = std::string(rest.substr(2, rest.find_first_of("/?#", 2) - 2));
+        if (url.authority_.ends_with(':')) return std::nullopt; // a port sign without a port
     }
-    if (!validRun(rest, pathChar)) return std::nullopt;
-    url.rawPath_ = std::string(rest);
+    url.host_ = percentDecode(part(parsed.get(), CURLUPART_HOST).value_or(""));
+    if (url.host_.size() > 1 && url.host_.front() == '[' && url.host_.back() == ']')
+        url.host_ = url.host_.substr(1, url.host_.size() - 2);
+    if (const auto port = part(parsed.get(), CURLUPART_PORT)) url.port_ = std::stoi(*port);
+    url.rawPath_ = part(parsed.get(), CURLUPART_PATH).value_or("");
+    if (auto query = part(parsed.get(), CURLUPART_QUERY)) {
+        url.query_ = std::move(*query);
+        url.hasQuery_ = true;
+    }
+    if (auto fragment = part(parsed.get(), CURLUPART_FRAGMENT)) {
+        url.fragment_ = std::move(*fragment);
+        url.hasFragment_ = true;
+    }
     return url;
 }
 
