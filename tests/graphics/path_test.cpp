@@ -56,6 +56,11 @@ TEST(BezierPath, OvalFollowsTheEllipse) {
     expectRectNear(p.bounds(), {-30, -30, 60, 60}, 0.05);
     EXPECT_TRUE(p.contains({20, 20}));  // radius 28.3
     EXPECT_FALSE(p.contains({22, 22})); // radius 31.1
+    // Half a unit inside a large circle, between the points of a coarse flattening.
+    const auto big = UIBezierPath::withOvalIn({-1000, -1000, 2000, 2000});
+    const double a = kPi / 64;
+    EXPECT_TRUE(big.contains({999.5 * std::cos(a), 999.5 * std::sin(a)}));
+    EXPECT_FALSE(big.contains({1000.5 * std::cos(a), 1000.5 * std::sin(a)}));
 }
 
 TEST(BezierPath, ClockwiseArcRunsThroughIncreasingAnglesOnAYDownScreen) {

@@ -1,5 +1,7 @@
 #include "plat/graphics.h"
 
+#include "CairoPath.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,7 +11,6 @@ namespace {
 constexpr CGFloat kPi = 3.14159265358979323846;
 // Control-point distance of a cubic quarter circle of radius 1.
 constexpr CGFloat kQuarter = 0.5522847498307936;
-constexpr int kFlattenSteps = 16;
 
 bool finitePoint(CGPoint p) {
     return std::isfinite(p.x) && std::isfinite(p.y);
@@ -19,37 +20,6 @@ CGPoint cubicAt(CGPoint p0, CGPoint c1, CGPoint c2, CGPoint p3, CGFloat t) {
     const CGFloat u = 1 - t;
     const CGFloat a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
     return {a * p0.x + b * c1.x + c * c2.x + d * p3.x, a * p0.y + b * c1.y + c * c2.y + d * p3.y};
-}
-
-// Each subpath as a polyline.
-std::vector<std::vector<CGPoint>> flatten(const std::vector<UIBezierPath::Element>& elements) {
-    using Kind = UIBezierPath::Element::Kind;
-    std::vector<std::vector<CGPoint>> out;
-    CGPoint current, start;
-    for (const auto& e : elements) {
-        switch (e.kind) {
-        case Kind::move:
-            out.push_back({e.to});
-            current = start = e.to;
-            break;
-        case Kind::line:
-            if (out.empty()) out.push_back({current});
-            out.back().push_back(e.to);
-            current = e.to;
-            break;
-        case Kind::curve:
-            if (out.empty()) out.push_back({current});
-            for (int i = 1; i <= kFlattenSteps; ++i)
-                out.back().push_back(cubicAt(current, e.c1, e.c2, e.to, CGFloat(i) / kFlattenSteps));
-            current = e.to;
-            break;
-        case Kind::close:
-            current = start;
-            out.push_back({start});
-            break;
-        }
-    }
-    return out;
 }
 
 } // namespace
@@ -268,20 +238,15 @@ CGRect UIBezierPath::bounds() const {
 
 bool UIBezierPath::contains(CGPoint p) const {
     if (elements_.empty() || !finite_ || !finitePoint(p)) return false;
-    int winding = 0;
-    for (const auto& poly : flatten(elements_)) {
-        const size_t n = poly.size();
-        if (n < 3) continue;
-        for (size_t i = 0; i < n; ++i) {
-            const CGPoint a = poly[i], b = poly[(i + 1) % n];
-            if (a.y <= p.y) {
-                if (b.y > p.y && (b.x - a.x) * (p.y - a.y) - (p.x - a.x) * (b.y - a.y) > 0) ++winding;
-            } else if (b.y <= p.y && (b.x - a.x) * (p.y - a.y) - (p.x - a.x) * (b.y - a.y) < 0) {
-                --winding;
-            }
-        }
-    }
-    return winding != 0;
+    // The fill test of the drawing library, on the very path a fill would paint.
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 0, 0);
+    cairo_t* cr = cairo_create(surface);
+    setCairoPath(cr, *this);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    const bool inside = cairo_in_fill(cr, p.x, p.y) != 0;
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    return inside;
 }
 
 } // namespace plat

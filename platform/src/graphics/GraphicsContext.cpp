@@ -1,5 +1,7 @@
 #include "plat/graphics.h"
 
+#include "CairoPath.h"
+
 #include <cairo.h>
 
 #include <cmath>
@@ -130,25 +132,29 @@ int CGContext::lineDashCount() const {
     return cairo_get_dash_count(cr_);
 }
 
-void CGContext::addPath(const UIBezierPath& path) {
+void setCairoPath(cairo_t* cr, const UIBezierPath& path) {
     using Kind = UIBezierPath::Element::Kind;
-    cairo_new_path(cr_);
+    cairo_new_path(cr);
     for (const auto& e : path.elements()) {
         switch (e.kind) {
         case Kind::move:
-            cairo_move_to(cr_, e.to.x, e.to.y);
+            cairo_move_to(cr, e.to.x, e.to.y);
             break;
         case Kind::line:
-            cairo_line_to(cr_, e.to.x, e.to.y);
+            cairo_line_to(cr, e.to.x, e.to.y);
             break;
         case Kind::curve:
-            cairo_curve_to(cr_, e.c1.x, e.c1.y, e.c2.x, e.c2.y, e.to.x, e.to.y);
+            cairo_curve_to(cr, e.c1.x, e.c1.y, e.c2.x, e.c2.y, e.to.x, e.to.y);
             break;
         case Kind::close:
-            cairo_close_path(cr_);
+            cairo_close_path(cr);
             break;
         }
     }
+}
+
+void CGContext::addPath(const UIBezierPath& path) {
+    setCairoPath(cr_, path);
 }
 
 void CGContext::fill(const UIBezierPath& path, const UIColor& color) {
