@@ -1,5 +1,7 @@
 #include "Scala.h"
 
+#include "plat/denormals.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -62,9 +64,6 @@ float semitonePower(int k) {
     return static_cast<float>(6.875 * std::exp(std::log(2.0) * k / 24.0));
 }
 
-float flushDenormal(float v) {
-    return std::fpclassify(v) == FP_SUBNORMAL ? 0.0f : v;
-}
 } // namespace
 
 Scala::Scala() {
@@ -108,11 +107,11 @@ float* Scala::getChromatic(int from, int to, bool normalize) {
     to = std::min(to, kNoteEnd);
     float largest = 0.0f;
     for (int n = from; n < to; ++n) {
-        sums[n] = flushDenormal(accumulated[n] / static_cast<float>(frameCount));
+        sums[n] = plat::flushDenormal(accumulated[n] / static_cast<float>(frameCount));
         largest = std::max(largest, sums[n]);
     }
     if (normalize && largest > 1.0f)
-        for (int n = from; n < to; ++n) sums[n] = flushDenormal(sums[n] / largest);
+        for (int n = from; n < to; ++n) sums[n] = plat::flushDenormal(sums[n] / largest);
     readMark = true;
     return sums;
 }

@@ -66,15 +66,8 @@ void Analyzer::process(float* samples, int n) {
 
 void Analyzer::process(float* a, float* b, int n) {
     if (!a || !b || n <= 0 || !buffersReady()) return;
-    float* input = inputBuffer.getBuffer();
-    for (int i = 0; i < n; ++i) {
-        input[writeIndex] = a[i] + b[i];
-        if (++writeIndex >= fftSize) {
-            writeIndex = keepLength;
-            onBufferReady();
-            shiftInput(nullptr);
-        }
-    }
+    feedFrames(
+        n, nullptr, [a, b](float* input, int i, int slot) { input[slot] = a[i] + b[i]; }, [] {});
 }
 
 void Analyzer::onBufferReady() {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <iterator>
 
 namespace SPECTRO {
@@ -93,39 +92,13 @@ bool ChromaticPitch::spectraReady() const {
 }
 
 void ChromaticPitch::shiftBins(bool pitch) {
-    float* mag = magnitudes.getBuffer();
-    float* freq = frequencies.getBuffer();
-    float* smag = shiftedMagnitudes.getBuffer();
-    float* sfreq = shiftedFrequencies.getBuffer();
-    mag[0] = 0.0f;
-    freq[0] = 0.0f;
-    shiftedMagnitudes.clear();
-    shiftedFrequencies.clear();
-    const float nyquist = samplerate * 0.5f;
-    const float silent = pitch ? 0.01f : 0.0f;
-    for (int k = 0; k <= halfSize; ++k) {
+    const auto factor = [this](int k) {
         const int t = toneOf(k);
-        if (t < 0) continue;
-        const float f = pitchFactors[t];
-        if (!(f > silent)) continue;
-        const int s = round1(static_cast<float>(k) / f);
-        if (s < 0 || s > halfSize) continue;
-        smag[k] = pitch ? mag[s] : mag[s] * f;
-        sfreq[k] = pitch ? freq[s] * f : freq[s];
-        if (sfreq[k] > nyquist) smag[k] = sfreq[k] = 0.0f;
-    }
-    resynthesise();
-}
-
-void ChromaticPitch::resynthesise() {
-    frequencies2complex(shiftedMagnitudes.getBuffer(), shiftedFrequencies.getBuffer(), sumPhase.getBuffer(),
-                        complexBuffer.getBuffer());
-    clearUpperHalf();
-}
-
-void ChromaticPitch::clearUpperHalf() {
-    float* c = complexBuffer.getBuffer();
-    std::memset(c + fftSize + 2, 0, static_cast<std::size_t>(complexLength - fftSize - 2) * sizeof(float));
+        return t < 0 ? 0.0f : pitchFactors[t];
+    };
+    // A pitch factor of 0.01 or less silences its bins.
+    shiftAndResynthesise(factor, pitch ? 0.01f : 0.0f, !pitch, samplerate * 0.5f, shiftedMagnitudes,
+                         shiftedFrequencies, sumPhase);
 }
 
 void ChromaticPitch::shiftPitches() {

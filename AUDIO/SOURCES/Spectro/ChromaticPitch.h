@@ -41,9 +41,6 @@ private:
     bool spectraReady() const;
     // Moves bins by the per-tone factor; `pitch` scales frequencies, otherwise magnitudes.
     void shiftBins(bool pitch);
-    // Rebuilds the positive half of complexBuffer from the shifted arrays and clears the rest.
-    void resynthesise();
-    void clearUpperHalf();
 };
 
 } // namespace SPECTRO

@@ -39,20 +39,16 @@ void CrossModulator::process(float* a, float* b, int n) {
     if (!a || !b || n <= 0 || !buffersReady() || secondInput.getSize() < fftSize ||
         secondComplex.getSize() < (fftSize + 1) * 2)
         return;
-    float* input = inputBuffer.getBuffer();
     float* second = secondInput.getBuffer();
-    const float* output = outputBuffer.getBuffer();
-    for (int i = 0; i < n; ++i) {
-        input[writeIndex] = a[i];
-        second[writeIndex] = b[i];
-        b[i] = output[writeIndex - keepLength];
-        if (++writeIndex >= fftSize) {
-            writeIndex = keepLength;
-            onBufferReady();
-            shiftInput(nullptr);
+    feedFrames(
+        n, b,
+        [a, b, second](float* input, int i, int slot) {
+            input[slot] = a[i];
+            second[slot] = b[i];
+        },
+        [this, second] {
             std::memmove(second, second + hop, static_cast<std::size_t>(keepLength) * sizeof(float));
-        }
-    }
+        });
 }
 
 void CrossModulator::onBufferReady() {

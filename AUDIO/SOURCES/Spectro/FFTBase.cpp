@@ -1,5 +1,7 @@
 #include "FFTBase.h"
 
+#include "plat/denormals.h"
+
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -21,9 +23,6 @@ bool isPowerOfTwo(int n) {
     return n >= 2 && n <= kMaxSize && (n & (n - 1)) == 0;
 }
 
-float flushDenormal(float v) {
-    return std::fpclassify(v) == FP_SUBNORMAL ? 0.0f : v;
-}
 } // namespace
 
 int round1(float x) {
@@ -133,17 +132,14 @@ void FFTBase::clear() {
 
 void FFTBase::feed(const float* in, float* out, int n) {
     if (!in || n <= 0 || !buffersReady()) return;
-    float* input = inputBuffer.getBuffer();
-    const float* output = outputBuffer.getBuffer();
-    for (int i = 0; i < n; ++i) {
-        input[writeIndex] = in[i];
-        if (out) out[i] = output[writeIndex - keepLength];
-        if (++writeIndex >= fftSize) {
-            writeIndex = keepLength;
-            onBufferReady();
-            shiftInput(nullptr);
-        }
-    }
+    feedFrames(
+        n, out, [in](float* input, int i, int slot) { input[slot] = in[i]; }, [] {});
+}
+
+void FFTBase::clearUpperHalf() {
+    float* c = complexBuffer.getBuffer();
+    if (!c || complexBuffer.getSize() < complexLength) return;
+    std::memset(c + fftSize + 2, 0, static_cast<std::size_t>(complexLength - fftSize - 2) * sizeof(float));
 }
 
 void FFTBase::shiftInput(float* buf) {
@@ -250,7 +246,7 @@ void FFTBase::onAnalysis(float* freq, float* mag) {
         if (norm[k] >= peaks[k])
             peaks[k] = norm[k];
         else
-            peaks[k] = flushDenormal(peaks[k] * 0.93f);
+            peaks[k] = plat::flushDenormal(peaks[k] * 0.93f);
     }
     normMax -= 0.01f;
 }

@@ -89,6 +89,22 @@ protected:
     // resynthesised output. A sample leaves the accumulator only once every frame covering it has
     // been added, so the output lags the input by a whole frame (fftSize samples).
     void feed(const float* in, float* out, int n);
+    // The one frame loop behind every process: `put(input, i, slot)` stores sample i at `slot` of
+    // the input frame, `out` (may be null) takes the output as `feed` describes, and `afterFrame()`
+    // runs after each full frame has been handled and shifted. The caller checks the buffers.
+    template <class Put, class AfterFrame>
+    void feedFrames(int n, float* out, Put put, AfterFrame afterFrame);
+    // Phase-vocoder shift of the analysed bins: bin k takes the partial of bin round(k / f), with
+    // f = factor(k), its frequency times f (or, with `scaleMagnitude`, its magnitude times f). Bins
+    // whose factor is not above `floor`, whose source lies outside 0 .. N/2 or whose frequency
+    // passes `limit` stay silent. The complex buffer is then rebuilt from the shifted bins with the
+    // running phases in `phaseSum`, its upper half cleared.
+    template <class Factor>
+    void shiftAndResynthesise(Factor factor, float floor, bool scaleMagnitude, float limit,
+                              DynaBuffer& shiftedMagnitudes, DynaBuffer& shiftedFrequencies,
+                              DynaBuffer& phaseSum);
+    // Zeroes the complex buffer above the positive half, which a rebuilt spectrum leaves stale.
+    void clearUpperHalf();
     // Inverse transform of `c` (default complexBuffer) added into the overlap-add accumulator;
     // false when a buffer is missing.
     bool overlapAdd(float* c);
@@ -102,5 +118,49 @@ int round1(float x);
 
 // Wraps a phase into -pi .. pi so running phases keep their precision.
 float wrapPhase(float phase);
+
+template <class Put, class AfterFrame>
+void FFTBase::feedFrames(int n, float* out, Put put, AfterFrame afterFrame) {
+    float* input = inputBuffer.getBuffer();
+    const float* output = outputBuffer.getBuffer();
+    for (int i = 0; i < n; ++i) {
+        put(input, i, writeIndex);
+        if (out) out[i] = output[writeIndex - keepLength];
+        if (++writeIndex >= fftSize) {
+            writeIndex = keepLength;
+            onBufferReady();
+            shiftInput(nullptr);
+            afterFrame();
+        }
+    }
+}
+
+template <class Factor>
+void FFTBase::shiftAndResynthesise(Factor factor, float floor, bool scaleMagnitude, float limit,
+                                   DynaBuffer& shiftedMagnitudes, DynaBuffer& shiftedFrequencies,
+                                   DynaBuffer& phaseSum) {
+    if (!buffersReady() || shiftedMagnitudes.getSize() <= halfSize ||
+        shiftedFrequencies.getSize() <= halfSize || phaseSum.getSize() <= halfSize)
+        return;
+    float* mag = magnitudes.getBuffer();
+    float* freq = frequencies.getBuffer();
+    float* smag = shiftedMagnitudes.getBuffer();
+    float* sfreq = shiftedFrequencies.getBuffer();
+    mag[0] = 0.0f;
+    freq[0] = 0.0f;
+    shiftedMagnitudes.clear();
+    shiftedFrequencies.clear();
+    for (int k = 0; k <= halfSize; ++k) {
+        const float f = factor(k);
+        if (!(f > floor)) continue;
+        const int s = round1(static_cast<float>(k) / f);
+        if (s < 0 || s > halfSize) continue;
+        smag[k] = scaleMagnitude ? mag[s] * f : mag[s];
+        sfreq[k] = scaleMagnitude ? freq[s] : freq[s] * f;
+        if (sfreq[k] > limit) smag[k] = sfreq[k] = 0.0f;
+    }
+    frequencies2complex(smag, sfreq, phaseSum.getBuffer(), complexBuffer.getBuffer());
+    clearUpperHalf();
+}
 
 } // namespace SPECTRO

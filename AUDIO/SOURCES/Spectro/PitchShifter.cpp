@@ -1,7 +1,6 @@
 #include "PitchShifter.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace SPECTRO {
 
@@ -44,31 +43,11 @@ void PitchShifter::onAnalysis(float*, float*) {
 }
 
 void PitchShifter::shiftPitch() {
-    float* mag = magnitudes.getBuffer();
-    float* freq = frequencies.getBuffer();
-    float* smag = shiftedMagnitudes.getBuffer();
-    float* sfreq = shiftedFrequencies.getBuffer();
-    float* c = complexBuffer.getBuffer();
-    if (!buffersReady() || !smag || !sfreq || !sumPhase.getBuffer() ||
-        shiftedMagnitudes.getSize() <= halfSize || shiftedFrequencies.getSize() <= halfSize ||
-        sumPhase.getSize() <= halfSize)
-        return;
-    mag[0] = 0.0f;
-    freq[0] = 0.0f;
-    shiftedMagnitudes.clear();
-    shiftedFrequencies.clear();
     const float s = glide.getValue();
+    // No factor to shift by: the analysed spectrum passes as it is.
     if (!(s > 0.0f)) return;
-    for (int k = 0; k <= halfSize; ++k) {
-        const int i = round1(static_cast<float>(k) / s);
-        if (i < 0) break;
-        if (i > halfSize) continue;
-        smag[k] = mag[i];
-        sfreq[k] = freq[i] * s;
-        if (sfreq[k] > maxFrequency) smag[k] = sfreq[k] = 0.0f;
-    }
-    frequencies2complex(smag, sfreq, sumPhase.getBuffer(), c);
-    std::memset(c + fftSize + 2, 0, static_cast<std::size_t>(complexLength - fftSize - 2) * sizeof(float));
+    shiftAndResynthesise([s](int) { return s; }, 0.0f, false, maxFrequency, shiftedMagnitudes,
+                         shiftedFrequencies, sumPhase);
 }
 
 } // namespace SPECTRO
