@@ -22,11 +22,16 @@ TEST(Names, WhiteKeys) {
     EXPECT_EQ(Scala::names.getWhite(-1), -1);
 }
 
-TEST(Itoa, FormatsIntoTheGivenOrSharedBuffer) {
+TEST(Itoa, DecimalWhateverTheRadixIntoTheGivenOrTheOneSharedBuffer) {
     char buffer[128];
     EXPECT_EQ(itoa(-2147483647 - 1, buffer, 10), buffer);
     EXPECT_STREQ(buffer, "-2147483648");
-    EXPECT_STREQ(itoa(42, nullptr, 16), "42");
+    EXPECT_STREQ(itoa(255, buffer, 16), "255");
+    // Without a buffer every call writes the same static one, which the next call overwrites.
+    char* first = itoa(42, nullptr, 10);
+    EXPECT_STREQ(first, "42");
+    EXPECT_EQ(itoa(7, nullptr, 10), first);
+    EXPECT_STREQ(first, "7");
 }
 
 TEST(Scala, ToneOfA440) {
