@@ -86,17 +86,6 @@ TEST(AudioUnit, TheRenderEntryRefusesWhatTheUnitCannotServe) {
     EXPECT_EQ(host.cycle(256), plat::kAudioUnitErr_Uninitialized);
 }
 
-TEST(AudioUnit, TheRenderBlockLogsThroughTheRealtimeRing) {
-    auto unit = makeUnit();
-    UnitHost host(unit->internalRenderBlock());
-    CapturedConsole console;
-    EXPECT_EQ(host.cycle(64), plat::kAudioUnitErr_Uninitialized);
-    EXPECT_EQ(host.cycle(64, 0.5f, {}, 1), plat::noErr);
-    // Printed without the main queue being served: the lines went through the ring.
-    EXPECT_EQ(console.text(), "AUExtension::ERROR: We have a problem with the kernel! -10867\n"
-                              "AUExtension:: We have a got a bus number != 0 : 1\n");
-}
-
 TEST(AudioUnit, SetParameterSetsTreeAndKernelAndIgnoresUnknownAddresses) {
     auto unit = makeUnit();
     int heard = 0;
