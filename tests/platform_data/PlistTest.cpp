@@ -72,27 +72,30 @@ TEST(Plist, BinaryInputParsesToTheSameValue) {
 }
 
 TEST(Plist, ALargeDictionaryIsBuiltInLinearTimeAndKeepsItsKeysInOrder) {
+    // 200,000 keys: hashed, a fraction of a second even under the sanitizers; searched for key by
+    // key, close to a minute.
+    const auto start = std::chrono::steady_clock::now();
+    Dictionary big;
+    for (int i = 0; i < 200000; ++i) big.set(std::string("k").append(std::to_string(i)), i);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+
     std::string xml = "<plist><dict>";
-    for (int i = 0; i < 100000; ++i) {
+    for (int i = 0; i < 20000; ++i) {
         const std::string n = std::to_string(i);
         xml.append("<key>k").append(n).append("</key><integer>").append(n).append("</integer>");
     }
     xml += "</dict></plist>";
-
-    // A search per key took over ten seconds here; hashed, it takes a small fraction of one.
-    const auto start = std::chrono::steady_clock::now();
     auto parsed = plat::plist::parse(xml);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     ASSERT_TRUE(parsed.ok());
     Dictionary d = *parsed.value().asDictionary();
-    ASSERT_EQ(d.size(), 100000u);
-    EXPECT_EQ(d.keys()[99999], "k99999");
+    ASSERT_EQ(d.size(), 20000u);
+    EXPECT_EQ(d.keys()[19999], "k19999");
     d.set("k5", "five"); // keeps its place
     EXPECT_TRUE(d.erase("k3"));
     EXPECT_FALSE(d.contains("k3"));
     EXPECT_EQ(d.keys()[4], "k5");
     EXPECT_EQ(*d.find("k5")->asString(), "five");
-    EXPECT_EQ(d.find("k99999")->asInteger(), 99999);
+    EXPECT_EQ(d.find("k19999")->asInteger(), 19999);
 }
 
 TEST(Plist, TypedAccessorsAnswerOnlyForTheirOwnType) {
