@@ -8,7 +8,7 @@ namespace {
 struct Chain {
     std::shared_ptr<AnimatorChain> chain = std::make_shared<AnimatorChain>();
     std::vector<std::shared_ptr<Animator>> items;
-    std::vector<int> visited; // index of the item onAnimation reported, per tick
+    std::vector<int> visited;    // index of the item onAnimation reported, per tick
     std::vector<int> finishedAt; // tick numbers of every onFinished
     int tickNo = 0;
 
