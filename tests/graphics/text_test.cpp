@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <dlfcn.h>
 #include <filesystem>
 #include <unistd.h>
 
@@ -51,9 +52,9 @@ TEST(Text, AMissingConfigurationIsReportedThroughTheConsole) {
     }
     const auto folder = std::filesystem::temp_directory_path() / ("text-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(std::filesystem::path(fontConfigurationFile()).parent_path().parent_path() /
-                                   "libplat.so",
-                               folder / "libplat.so");
+    Dl_info library{};
+    ASSERT_NE(::dladdr(reinterpret_cast<void*>(&fontConfigurationFile), &library), 0);
+    std::filesystem::copy_file(library.dli_fname, folder / "libplat.so");
     const std::string child =
         "TEXT_TEST_WITHOUT_CONFIGURATION=1 LD_LIBRARY_PATH='" + folder.string() + "' '" +
         std::filesystem::read_symlink("/proc/self/exe").string() +
