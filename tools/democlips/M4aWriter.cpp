@@ -97,7 +97,13 @@ bool encode(const std::string& path, const StereoBuffer& audio, int sampleRate, 
         error = avError(("cannot create " + path).c_str(), rc);
         return false;
     }
-    if ((rc = avformat_write_header(format.get(), nullptr)) < 0) {
+    // The movie's own time scale is the sample rate, so the lengths the file declares (movie,
+    // track, edit list) are whole samples; at the default millisecond scale they round.
+    AVDictionary* muxerOptions = nullptr;
+    av_dict_set_int(&muxerOptions, "movie_timescale", sampleRate, 0);
+    rc = avformat_write_header(format.get(), &muxerOptions);
+    av_dict_free(&muxerOptions);
+    if (rc < 0) {
         error = avError("cannot write the m4a header", rc);
         return false;
     }
