@@ -1,3 +1,4 @@
+#include "ConsoleCapture.h"
 #include "SteppedClockTest.h"
 
 #include "plat/dispatch.h"
@@ -194,4 +195,14 @@ TEST_F(SteppedClockTest, TimersFireOnTheLoopOfTheThreadThatScheduledThem) {
     quit = true;
     clock->advance(0.0);
     worker.join();
+}
+
+TEST(Console, AnotherWritersLineDoesNotRunOnBehindARingRecordLeftOpen) {
+    ConsoleCapture console;
+    auto& shared = plat::Console::shared();
+    shared.postFormatted("sent %llu", 1);
+    shared.postFormatted("sent %llu\n", 2);
+    shared.postFormatted("sent %llu", 3);
+    shared.writeLine("value");
+    EXPECT_EQ(console.text(), "sent 1sent 2\nsent 3\nvalue\n");
 }

@@ -52,6 +52,7 @@ struct Console::Impl {
 
     std::mutex writeMutex;
     std::function<void(std::string_view)> sink;
+    bool ringLineOpen = false; // guarded by writeMutex
 
     std::mutex wakeMutex;
     std::condition_variable wake;
@@ -92,6 +93,15 @@ struct Console::Impl {
         }
     }
 
+    // Before a writer's own text: what the ring held is out, and a record of it that left its
+    // line open is ended, so the text does not run on behind another thread's diagnostic.
+    void drainForWriter() {
+        drainLocked();
+        if (!ringLineOpen) return;
+        ringLineOpen = false;
+        emit("\n");
+    }
+
     // Consumer side; call with writeMutex held.
     void drainLocked() {
         const CLocaleScope numbersWithAPoint;
@@ -119,6 +129,7 @@ struct Console::Impl {
             }
             }
             emit(text);
+            if (!text.empty()) ringLineOpen = text.back() != '\n';
             cell.sequence.store(dequeuePos + kSlots, std::memory_order_release);
             ++dequeuePos;
         }
@@ -161,13 +172,13 @@ Console::~Console() {
 
 void Console::write(std::string_view text) {
     std::lock_guard<std::mutex> guard(impl_->writeMutex);
-    impl_->drainLocked();
+    impl_->drainForWriter();
     impl_->emit(text);
 }
 
 void Console::writeLine(std::string_view text) {
     std::lock_guard<std::mutex> guard(impl_->writeMutex);
-    impl_->drainLocked();
+    impl_->drainForWriter();
     if (impl_->sink) {
         std::string line;
         line.reserve(text.size() + 1);
