@@ -33,6 +33,12 @@ public:
     void setView(std::shared_ptr<UIView> view);
 
     virtual void viewDidLoad() {}
+    // Around the view entering and leaving a window: as a window's root view controller, or
+    // presented and dismissed.
+    virtual void viewWillAppear(bool animated) { (void)animated; }
+    virtual void viewDidAppear(bool animated) { (void)animated; }
+    virtual void viewWillDisappear(bool animated) { (void)animated; }
+    virtual void viewDidDisappear(bool animated) { (void)animated; }
     virtual void viewWillLayoutSubviews() {}
     virtual void viewDidLayoutSubviews() {}
 

@@ -91,6 +91,7 @@ private:
 
     std::unique_ptr<Backend> backend_;
     std::shared_ptr<UIViewController> root_;
+    bool rootAppeared_ = false;
     std::vector<std::weak_ptr<UIView>> filling_; // the root view and modal views fill the window
     std::shared_ptr<UITouch> touch_;
     std::vector<std::weak_ptr<UIGestureRecognizer>> touchRecognizers_;

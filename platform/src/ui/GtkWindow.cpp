@@ -56,7 +56,7 @@ public:
 bool gtkReady(std::string& error) {
     static const bool ready = [] {
         if (!gtk_init_check(nullptr, nullptr)) return false;
-        RunLoop::main().setHost(std::make_shared<GlibHost>());
+        serveGLibMainContext();
         return true;
     }();
     if (!ready)
@@ -158,6 +158,7 @@ public:
         if (!window_) return;
         GtkWidget* w = window_;
         window_ = overlay_ = area_ = nullptr;
+        for (auto& [widget, host] : natives_) g_signal_handlers_disconnect_by_data(widget, this);
         natives_.clear();
         gtk_widget_destroy(w);
         g_object_unref(w);
@@ -196,8 +197,15 @@ public:
     bool placeNativeWidget(void* widget, const std::shared_ptr<UIView>& host) override {
         if (!overlay_) return false;
         GtkWidget* w = GTK_WIDGET(widget);
+        if (!natives_.contains(w)) {
+            gtk_overlay_add_overlay(GTK_OVERLAY(overlay_), w);
+            // A widget destroyed by its owner (a web view going away) leaves the overlay and this map.
+            g_signal_connect(w, "destroy", G_CALLBACK(+[](GtkWidget* gone, gpointer self) {
+                                 static_cast<GtkBackend*>(self)->natives_.erase(gone);
+                             }),
+                             this);
+        }
         natives_[w] = host;
-        gtk_overlay_add_overlay(GTK_OVERLAY(overlay_), w);
         layoutNative();
         return true;
     }
@@ -402,6 +410,14 @@ private:
 };
 
 } // namespace
+
+void serveGLibMainContext() {
+    static const bool installed = [] {
+        RunLoop::main().setHost(std::make_shared<GlibHost>());
+        return true;
+    }();
+    (void)installed;
+}
 
 std::unique_ptr<UIWindow::Backend> makeGtkBackend(UIWindow& window, CGSize size, const std::string& title,
                                                   std::string& error) {

@@ -54,7 +54,7 @@ void UIViewController::removeFromParent() {
     didMove(nullptr);
 }
 
-void UIViewController::present(const std::shared_ptr<UIViewController>& controller, bool,
+void UIViewController::present(const std::shared_ptr<UIViewController>& controller, bool animated,
                                std::function<void()> completion) {
     if (!controller) return;
     if (presented_) {
@@ -71,7 +71,10 @@ void UIViewController::present(const std::shared_ptr<UIViewController>& controll
     presented_ = controller;
     controller->presenting_ = weak_from_this();
     controller->presentedIn_ = window;
+    controller->view();
+    controller->viewWillAppear(animated);
     window->presentModal(controller);
+    controller->viewDidAppear(animated);
     if (completion) MainQueue::async(std::move(completion));
 }
 
@@ -83,8 +86,10 @@ void UIViewController::dismiss(bool animated, std::function<void()> completion) 
     const auto gone = std::move(presented_);
     presented_.reset();
     gone->presenting_.reset();
+    gone->viewWillDisappear(animated);
     if (auto window = gone->presentedIn_.lock()) window->dismissModal(gone);
     gone->presentedIn_.reset();
+    gone->viewDidDisappear(animated);
     if (completion) MainQueue::async(std::move(completion));
 }
 

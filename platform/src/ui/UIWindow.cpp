@@ -38,6 +38,7 @@ bool UIWindow::isOnScreen() const {
 void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controller) {
     if (root_ && root_->isViewLoaded()) root_->viewIfLoaded()->removeFromSuperview();
     root_ = std::move(controller);
+    rootAppeared_ = false;
     if (!root_) return;
     if (auto v = root_->view()) {
         v->setFrame(bounds());
@@ -47,8 +48,15 @@ void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controlle
 }
 
 void UIWindow::makeKeyAndVisible() {
+    const auto root = root_;
+    const bool appearing = root && !rootAppeared_;
+    if (appearing) root->viewWillAppear(false);
     layoutIfNeeded();
     backend_->show();
+    if (appearing) {
+        rootAppeared_ = true;
+        root->viewDidAppear(false);
+    }
 }
 
 void UIWindow::setSize(CGSize size) {

@@ -25,6 +25,10 @@ struct UIWindow::Backend {
     virtual unsigned long nativeWindowId() const { return 0; }
 };
 
+// Makes GLib's main context the main run loop's host (once), so its sources (toolkit events, web
+// views, child watches) are served with the loop's own work, with or without a window.
+void serveGLibMainContext();
+
 // Null with a reason when no display can be opened.
 std::unique_ptr<UIWindow::Backend> makeGtkBackend(UIWindow& window, CGSize size, const std::string& title,
                                                   std::string& error);
