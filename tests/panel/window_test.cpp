@@ -1,30 +1,11 @@
 // The plug-in's interface in a real GTK window under Xvfb, driven by xdotool as a user would.
 #include "PanelRig.h"
 
+#include "Xdotool.h"
+
 #include <gtk/gtk.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
-
-extern char** environ;
-
-namespace {
-
-// Runs xdotool with `args` while the main loop keeps serving the window; true when it succeeded.
-bool xdotool(const std::vector<std::string>& args) {
-    std::vector<char*> argv{const_cast<char*>("xdotool")};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "xdotool", nullptr, nullptr, argv.data(), environ) != 0) return false;
-    int status = 0;
-    plat::RunLoop::main().runUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; },
-                                   std::chrono::seconds(20));
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-} // namespace
 
 TEST(Window, DrivenWithRealInputEvents) {
     FactoryFolder presets;

@@ -1,0 +1,11 @@
+#pragma once
+// The application's diagnostics: one whole line on standard output, written at once from the
+// calling thread, after whatever the render thread raised before it.
+
+#include "plat/console.h"
+
+#include <string_view>
+
+inline void print(std::string_view line) {
+    plat::Console::shared().writeLine(line);
+}

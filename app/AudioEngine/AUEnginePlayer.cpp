@@ -1,0 +1,313 @@
+#include "AUEnginePlayer.h"
+
+#include "AppConsole.h"
+#include "Helpers.h"
+
+#include "plat/audiosession.h"
+#include "plat/dispatch.h"
+#include "plat/files.h"
+
+#include <algorithm>
+#include <array>
+#include <cinttypes>
+#include <cstdio>
+#include <random>
+
+namespace {
+
+// The effect would call this on the render thread: the line is formatted on the stack and handed
+// on without allocating (safeprint puts it in the console's ring there, on the main queue elsewhere).
+// Only the bytes the event has are read.
+plat::OSStatus logMIDIEvent(plat::AUEventSampleTime time, std::uint8_t, plat::NSInteger length,
+                            const std::uint8_t* bytes) {
+    if (length != 3) safeprint("AUEnginePlayer::WARNING: The MIDI data length is not as expected.");
+    char line[128];
+    int at = std::snprintf(
+        line, sizeof line,
+        "AUEnginePlayer: MIDI event from audio unit at: %" PRId64 ", data: ", std::int64_t(time));
+    const plat::NSInteger shown = bytes ? std::clamp<plat::NSInteger>(length, 0, 3) : 0;
+    for (plat::NSInteger i = 0; i < shown; ++i)
+        at += std::snprintf(line + at, sizeof line - std::size_t(at), i ? ", %u" : "%u", unsigned(bytes[i]));
+    safeprint(std::string_view(line, std::size_t(at)));
+    return plat::noErr;
+}
+
+std::filesystem::path ownResources() {
+    static const int anchor = 0;
+    const auto bundle = plat::Bundle::containing(&anchor);
+    const auto resources = bundle ? bundle->resourceURL() : std::nullopt;
+    return resources ? resources->filePath() : std::filesystem::path();
+}
+
+int drawUniformly() {
+    static std::mt19937 generator{std::random_device{}()};
+    return std::uniform_int_distribution<int>(1, AUEnginePlayer::kClipCount)(generator);
+}
+
+void reportFailure(const plat::Result<void>& result) {
+    if (!result) print("AUEnginePlayer::ERROR: " + result.error().description);
+}
+
+} // namespace
+
+AUEnginePlayer::AUEnginePlayer(Configuration configuration)
+    : midiOutBlock(logMIDIEvent),
+      engine(configuration.output ? std::make_unique<plat::AVAudioEngine>(*configuration.output)
+                                  : std::make_unique<plat::AVAudioEngine>()),
+      player(std::make_shared<plat::AVAudioPlayerNode>()),
+      clips(configuration.clips ? *configuration.clips : ownResources()),
+      drawClipNumber(configuration.drawClipNumber ? std::move(configuration.drawClipNumber) : drawUniformly),
+      stateChangeQueue(
+          std::make_shared<plat::SerialQueue>("com.KWOB.YUX-Sorvane.AUEnginePlayer.stateQueue")) {
+    engine->attach(player);
+}
+
+AUEnginePlayer::~AUEnginePlayer() {
+    // Passes that end from here on find nothing to schedule.
+    isPlaying = false;
+    stateChangeQueue.reset();
+}
+
+void AUEnginePlayer::finalize() {
+    stop();
+    disconnect();
+}
+
+void AUEnginePlayer::disconnect() {
+    connect(nullptr, [] { print("AUEnginePlayer: Performed audio unit disconnection."); });
+}
+
+// ---- clips -------------------------------------------------------------------------------------
+
+void AUEnginePlayer::load(const std::optional<plat::URL>& url) {
+    if (!url) return;
+    loopCount = 0;
+    print("AUEnginePlayer: Audio file at '" + url->path() + "' was selected for loading into the player.");
+    auto opened = plat::AVAudioFile::forReading(*url);
+    if (!opened) {
+        // The clip that plays, and the location the lines name, stay as they were.
+        print("AUEnginePlayer::ERROR: Could not create AVAudioFile instance for URL '" +
+              url->absoluteString() + "'. error: " + opened.error().description + ".");
+        return;
+    }
+    stateChangeQueue->sync([&] {
+        file = std::move(opened).value();
+        fileURL = url;
+    });
+    if (delegate) delegate->onFileSelect(url->path());
+
+    stateChangeQueue->sync([&] {
+        const auto mixer = engine->mainMixerNode();
+        if (!activeAVAudioUnit) {
+            if (isPlaying) player->stop();
+            engine->disconnectNodeInput(mixer);
+            reportFailure(engine->connect(player, mixer, file->processingFormat()));
+            print("AUEnginePlayer: The player was connected to the mainMixerNode.");
+            if (isPlaying) player->play();
+            return;
+        }
+        if (isPlaying) player->stop();
+        engine->disconnectNodeInput(mixer);
+        print("AUEnginePlayer: Player was (temporarily) disconnecting from the main mixer.");
+        engine->disconnectNodeInput(activeAVAudioUnit);
+        print("AUEnginePlayer: Audio unit was (temporarily) disconnecting from the player.");
+        reportFailure(engine->connect(player, activeAVAudioUnit));
+        print(std::to_string(file->processingFormat().channelCount()));
+        print("AUEnginePlayer: Audio unit re-connecting to the player.");
+        reportFailure(engine->connect(activeAVAudioUnit, mixer));
+        print("AUEnginePlayer: Audio unit re-connectingto the main mixer.");
+        if (isPlaying) player->play();
+    });
+}
+
+void AUEnginePlayer::randomizeFile() {
+    const std::string name = std::to_string(drawClipNumber()) + ".m4a";
+    std::error_code ec;
+    const std::filesystem::path path = clips / name;
+    if (clips.empty() || !std::filesystem::is_regular_file(path, ec)) {
+        print("AUEnginePlayer::ERROR: The audio file '" + name +
+              "' was not found inside the resource folder for the app.");
+        return;
+    }
+    const plat::URL url = plat::URL::fileURL(path);
+    load(url);
+    print(url.path());
+    reportFailure(engine->prepare());
+}
+
+// ---- playing -----------------------------------------------------------------------------------
+
+void AUEnginePlayer::setSessionActive(bool active) {
+    auto& session = plat::AVAudioSession::sharedInstance();
+    auto done = session.setCategory(plat::AVAudioSession::Category::playback,
+                                    plat::AVAudioSession::Mode::defaultMode, 0);
+    if (done) done = session.setActive(active, 0);
+    if (done)
+        print("AUEnginePlayer: Audio session was set active.");
+    else
+        print(std::string("AUEnginePlayer::ERROR: Could not set audio session active ") +
+              (active ? "true" : "false") + ". system error: " + done.error().description + ".");
+}
+
+void AUEnginePlayer::start() {
+    randomizeFile();
+    bool attempted = false;
+    stateChangeQueue->sync([&] {
+        if (isPlaying) return;
+        attempted = true;
+        startPlayingInternal();
+    });
+    if (!attempted) return;
+    const bool started = isPlaying;
+    std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
+    plat::MainQueue::async([weak, started] {
+        const auto self = weak.lock();
+        if (!self) return;
+        // A failed start was reported where it failed; the delegate hears that nothing plays.
+        if (started) print("AUEnginePlayer: Audio engine starting.");
+        if (self->delegate) self->delegate->onPlayerStateChanged(started);
+    });
+}
+
+void AUEnginePlayer::startPlayingInternal() {
+    setSessionActive(true);
+    scheduleEffectLoop();
+    const auto output = engine->outputNode();
+    reportFailure(engine->connect(engine->mainMixerNode(), output, output->outputFormat(0)));
+    if (auto started = engine->start()) {
+        player->play();
+        isPlaying = true;
+    } else {
+        isPlaying = false;
+        print("AUEnginePlayer::ERROR: Could not start audio engine. error: " + started.error().description +
+              ".");
+        // Nothing stays scheduled for the next start, and the session is given back.
+        player->stop();
+        setSessionActive(false);
+    }
+}
+
+void AUEnginePlayer::scheduleEffectLoop() {
+    if (!file) {
+        print("AUEnginePlayer::ERROR: `file` parameter must not be nil.");
+        return;
+    }
+    std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
+    reportFailure(player->scheduleFile(file, [weak, queue = stateChangeQueue] {
+        queue->async([weak] {
+            if (const auto self = weak.lock()) self->onPassFinished();
+        });
+    }));
+}
+
+// On the state queue, after a pass ended or the player let go of it.
+void AUEnginePlayer::onPassFinished() {
+    if (!isPlaying) return;
+    // The next pass is queued before anyone hears of this one, so the player never runs dry waiting.
+    scheduleEffectLoop();
+    std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
+    plat::MainQueue::async([weak] {
+        const auto self = weak.lock();
+        if (!self) return;
+        if (self->delegate) self->delegate->onLoop(self->loopCount);
+        ++self->loopCount;
+        print("AUEnginePlayer: Current audio file '" + (self->fileURL ? self->fileURL->path() : "") +
+              "' looped: " + std::to_string(self->loopCount) + ".");
+    });
+}
+
+void AUEnginePlayer::stop() {
+    bool stopped = false;
+    stateChangeQueue->sync([&] {
+        if (!isPlaying) return;
+        stopPlayingInternal();
+        stopped = true;
+    });
+    if (!stopped) return;
+    std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
+    plat::MainQueue::async([weak] {
+        const auto self = weak.lock();
+        if (!self) return;
+        print("AUEnginePlayer: Audio engine stopping.");
+        if (self->delegate) self->delegate->onPlayerStateChanged(false);
+    });
+}
+
+void AUEnginePlayer::stopPlayingInternal() {
+    player->stop();
+    engine->stop();
+    isPlaying = false;
+    setSessionActive(false);
+}
+
+bool AUEnginePlayer::toggle() {
+    if (!isPlaying)
+        start();
+    else
+        stop();
+    return isPlaying;
+}
+
+// ---- the effect --------------------------------------------------------------------------------
+
+void AUEnginePlayer::connect(std::shared_ptr<plat::AVAudioUnit> avAudioUnit,
+                             std::function<void()> completion) {
+    print(avAudioUnit
+              ? "AUEnginePlayer: A new audio unit will be connected."
+              : "AUEnginePlayer::WARNING: Function connect() with argument 'nil' causes disconnection.");
+    const bool disconnecting = avAudioUnit == nullptr;
+    stateChangeQueue->sync([&] {
+        bool resetDue = true;
+        const auto mixer = engine->mainMixerNode();
+        if (activeAVAudioUnit) {
+            engine->disconnectNodeInput(activeAVAudioUnit);
+            engine->disconnectNodeInput(mixer);
+            resetAudioLoop();
+            resetDue = false;
+            engine->detach(activeAVAudioUnit);
+            print("AUEnginePlayer: Audio unit was disconnecting and detaching.");
+            activeAVAudioUnit.reset();
+        }
+        activeAVAudioUnit = std::move(avAudioUnit);
+        const auto output = engine->outputNode();
+        reportFailure(engine->connect(mixer, output, output->outputFormat(0)));
+        if (isPlaying) player->pause();
+        if (!activeAVAudioUnit) {
+            if (resetDue) resetAudioLoop();
+        } else {
+            const auto& unit = activeAVAudioUnit->auAudioUnit();
+            if (!unit->MIDIOutputNames().empty()) {
+                print(
+                    "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling block.");
+                unit->setMIDIOutputEventBlock(midiOutBlock);
+            }
+            if (auto attached = engine->attach(activeAVAudioUnit); attached)
+                print("AUEnginePlayer: Audio unit was attached.");
+            else
+                reportFailure(attached);
+            engine->disconnectNodeInput(mixer);
+            if (file) {
+                const auto format = file->processingFormat();
+                reportFailure(engine->connect(player, activeAVAudioUnit, format));
+                print("AUEnginePlayer: Audio Unit was connected to the player.");
+                reportFailure(engine->connect(activeAVAudioUnit, mixer, format));
+                print("AUEnginePlayer: Audio Unit was connected to the main mixer.");
+            } else {
+                print("AUEnginePlayer::ERROR: There was a problem with the file processing format or the "
+                      "file is nil "
+                      "(yet).");
+            }
+        }
+        if (isPlaying) player->play();
+    });
+    if (completion) completion();
+    if (disconnecting) print("AUEnginePlayer: The audio unit was set to 'nil'.");
+}
+
+void AUEnginePlayer::resetAudioLoop() {
+    if (!file) {
+        print("AUEnginePlayer: ERROR: There is a problem with the audio file processing format.");
+        return;
+    }
+    reportFailure(engine->connect(player, engine->mainMixerNode(), file->processingFormat()));
+}

@@ -1,0 +1,138 @@
+#pragma once
+// Shared pieces of the application's tests: the effect made through its record, a delegate that
+// records what the engine player tells it, and an engine player rendered offline.
+
+#include "AUEnginePlayer.h"
+#include "ConsoleCapture.h"
+#include "ScratchFolder.h"
+
+#include "plat/components.h"
+#include "plat/dispatch.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+using Channels = std::vector<std::vector<float>>;
+
+inline bool spin(const std::function<bool()>& done, double seconds = 10) {
+    return plat::RunLoop::main().runUntil(done, std::chrono::milliseconds(long(seconds * 1000)));
+}
+
+// An instance of the effect, through the plug-in's registration record only.
+inline std::shared_ptr<plat::AVAudioUnit> makeEffect() {
+    static plat::AVAudioUnitComponentManager registry({fs::path(SORVANE_APP_DIR) / "PlugIns"});
+    std::promise<plat::Result<std::shared_ptr<plat::AUAudioUnit>>> made;
+    registry.instantiate(plat::AudioComponentDescription{plat::fourCC("aumf"), plat::fourCC("yuSV"),
+                                                         plat::fourCC("KWOB"), 2, 0},
+                         [&](auto unit) { made.set_value(std::move(unit)); });
+    auto unit = made.get_future().get();
+    EXPECT_TRUE(unit.ok());
+    return unit.ok() ? std::make_shared<plat::AVAudioUnit>(unit.value()) : nullptr;
+}
+
+inline fs::path appClip(int number) {
+    return fs::path(SORVANE_APP_DIR) / "Resources" / (std::to_string(number) + ".m4a");
+}
+
+inline Channels decoded(const fs::path& clip) {
+    return plat::AVAudioFile::forReading(plat::URL::fileURL(clip)).value()->samples()->channels;
+}
+
+struct PlayerRecorder : AUEnginePlayerDelegate {
+    std::vector<bool> states;
+    std::vector<long> loops;
+    std::vector<std::string> files;
+    void onPlayerStateChanged(bool playing) override { states.push_back(playing); }
+    void onFileSelect(const std::string& file) override { files.push_back(file); }
+    void onLoop(long count) override { loops.push_back(count); }
+};
+
+// An engine player whose clips come from `clips` in the order drawn, rendered on this thread.
+struct OfflinePlayer {
+    static constexpr std::uint32_t kBlock = 512;
+
+    // Manual rendering unless an output is given.
+    explicit OfflinePlayer(fs::path clips, std::vector<int> draws,
+                           std::optional<plat::AudioOutputConfiguration> output = std::nullopt)
+        : player(std::make_shared<AUEnginePlayer>(AUEnginePlayer::Configuration{
+              output.value_or(plat::AudioOutputConfiguration{}), std::move(clips),
+              [draws, next = std::size_t(0)]() mutable { return draws[next++ % draws.size()]; }})) {
+        player->delegate = recorder;
+        if (!output) {
+            EXPECT_TRUE(
+                player->audioEngine().enableManualRenderingMode(plat::AVAudioFormat(48000, 2), kBlock).ok());
+        }
+    }
+    ~OfflinePlayer() {
+        spin([] { return plat::RunLoop::main().drain() == 0; });
+    }
+
+    Channels render(std::size_t frames) {
+        Channels out(2);
+        auto buffer = plat::AVAudioPCMBuffer::make(plat::AVAudioFormat(48000, 2), kBlock);
+        for (std::size_t done = 0; done < frames; done += kBlock) {
+            EXPECT_TRUE(player->audioEngine().renderOffline(kBlock, *buffer).ok());
+            for (std::uint32_t c = 0; c < 2; ++c)
+                out[c].insert(out[c].end(), buffer->channel(c), buffer->channel(c) + kBlock);
+        }
+        return out;
+    }
+
+    std::shared_ptr<PlayerRecorder> recorder = std::make_shared<PlayerRecorder>();
+    std::shared_ptr<AUEnginePlayer> player;
+};
+
+// The pixels of a PNG file (0xAARRGGBB, row by row); none when it cannot be read as one.
+struct Png {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+    // Distinct colours inside the rectangle.
+    std::size_t colours(int x0, int y0, int x1, int y1) const {
+        std::set<std::uint32_t> seen;
+        for (int y = y0; y < std::min(y1, height); ++y)
+            for (int x = x0; x < std::min(x1, width); ++x) seen.insert(pixels[std::size_t(y * width + x)]);
+        return seen.size();
+    }
+};
+
+inline Png readPng(const fs::path& path) {
+    cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
+    Png png;
+    if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+        cairo_surface_flush(surface);
+        png.width = cairo_image_surface_get_width(surface);
+        png.height = cairo_image_surface_get_height(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        for (int y = 0; y < png.height; ++y)
+            for (int x = 0; x < png.width; ++x)
+                png.pixels.push_back(reinterpret_cast<const std::uint32_t*>(data + y * stride)[x]);
+    }
+    cairo_surface_destroy(surface);
+    return png;
+}
+
+// Whether the wanted lines appear in `text` in this order (a trailing '*' matches any rest of the
+// line); the first one missing is reported through `missing`.
+inline bool linesInOrder(const std::string& text, const std::vector<std::string>& wanted,
+                         std::string& missing) {
+    std::istringstream in(text);
+    std::size_t next = 0;
+    for (std::string line; next < wanted.size() && std::getline(in, line);) {
+        const std::string& w = wanted[next];
+        if (w.ends_with('*') ? line.starts_with(std::string_view(w).substr(0, w.size() - 1)) : line == w)
+            ++next;
+    }
+    if (next < wanted.size()) missing = wanted[next];
+    return next == wanted.size();
+}
