@@ -236,7 +236,7 @@ void Console::flush() {
 
 void Console::setSink(std::function<void(std::string_view)> sink) {
     std::lock_guard<std::mutex> guard(impl_->writeMutex);
-    impl_->drainLocked();
+    impl_->drainForWriter(); // an open line ends where it began
     impl_->sink = std::move(sink);
 }
 
