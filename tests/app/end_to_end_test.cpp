@@ -1,6 +1,6 @@
-// The application program itself, headless into the null output: installed under a prefix, it
-// finds the plug-in through its record, embeds it and plays through it; a bundle without the
-// plug-in plays its clips dry.
+// The application program itself, headless: installed under a prefix, it finds the plug-in through
+// its record, embeds it and plays through it (into a WAV file); a bundle without the plug-in plays
+// its clips dry (into the null output).
 #include "AppTestSupport.h"
 
 #include <fcntl.h>
@@ -50,9 +50,10 @@ Run run(const fs::path& program, const std::vector<std::pair<std::string, std::s
     return result;
 }
 
-std::vector<std::pair<std::string, std::string>> headless(const fs::path& shot) {
+std::vector<std::pair<std::string, std::string>> headless(const fs::path& shot,
+                                                          const std::string& output = "null") {
     return {{"SORVANE_HEADLESS", "1"},
-            {"SORVANE_AUDIO_OUTPUT", "null"},
+            {"SORVANE_AUDIO_OUTPUT", output},
             {"SORVANE_RUN_SECONDS", "3"},
             {"SORVANE_AUTOPLAY", "1"},
             {"SORVANE_SCREENSHOT", shot},
@@ -69,8 +70,10 @@ TEST(Application, InstalledItFindsTheEffectByItsRecordAndPlaysThroughIt) {
                               .c_str()),
               0);
     const fs::path app = prefix.path() / "YUX_Sorvane.app";
+    const fs::path sound = prefix.path() / "sound.wav";
     const auto started =
-        run(app / "bin/YUX_Sorvane", headless(prefix.path() / "shot.png"), prefix.path() / "log");
+        run(app / "bin/YUX_Sorvane", headless(prefix.path() / "shot.png", "wav:" + sound.string()),
+            prefix.path() / "log");
     EXPECT_EQ(started.status, 0);
     std::string missing;
     EXPECT_TRUE(
@@ -105,8 +108,13 @@ TEST(Application, InstalledItFindsTheEffectByItsRecordAndPlaysThroughIt) {
     EXPECT_TRUE(linesInOrder(started.output,
                              {"ViewController: The app's resources path is: " + (app / "Resources").string()},
                              missing));
-    // The panel shows in the container below the bar.
+    // The panel shows in the container below the bar, and what played is in the file, put in place
+    // although the application ended with its engine running.
     EXPECT_GT(readPng(prefix.path() / "shot.png").colours(0, 60, 1024, 768), 100u);
+    const auto written = plat::AVAudioFile::forReading(plat::URL::fileURL(sound));
+    ASSERT_TRUE(written.ok());
+    const auto& left = written.value()->samples()->channels[0];
+    EXPECT_GT(*std::max_element(left.begin(), left.end()), 0.01f);
 }
 
 TEST(Application, WithoutThePlugInItPlaysItsClipsDry) {

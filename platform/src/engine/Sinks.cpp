@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace plat::engine_detail {
@@ -23,10 +25,40 @@ void reportFailure(const std::string& why) {
     Console::shared().postText("AVAudioEngine::ERROR: The audio output stopped: " + why);
 }
 
+class ThreadedSink;
+
+// Outputs still running when the process ends (an application ends with its engine running) are
+// stopped before anything else is torn down: their render threads stop pulling the graph, and a
+// WAV file is put in place as when its engine stops.
+class RunningSinks {
+public:
+    static RunningSinks& shared() {
+        static auto* sinks = new RunningSinks; // used at exit
+        return *sinks;
+    }
+    void add(ThreadedSink* sink) {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        if (!atExit_) atExit_ = std::atexit([] { shared().stopAll(); }) == 0;
+        sinks_.insert(sink);
+    }
+    // Waits for a stop at exit that may be on its way.
+    void remove(ThreadedSink* sink) {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        sinks_.erase(sink);
+    }
+
+private:
+    void stopAll();
+    std::recursive_mutex mutex_;
+    std::set<ThreadedSink*> sinks_;
+    bool atExit_ = false;
+};
+
 class ThreadedSink : public Sink {
 public:
     explicit ThreadedSink(AVAudioFormat format) : format_(format) {}
     ~ThreadedSink() override {
+        RunningSinks::shared().remove(this);
         running_ = false;
         if (thread_.joinable()) thread_.join();
     }
@@ -37,10 +69,12 @@ public:
         buffer_->setFrameLength(period_);
         running_ = true;
         thread_ = std::thread([this, &core] { loop(core); });
+        RunningSinks::shared().add(this);
         return {};
     }
 
     void stop() override {
+        RunningSinks::shared().remove(this);
         running_ = false;
         if (thread_.joinable()) thread_.join();
         close();
@@ -86,6 +120,11 @@ private:
     std::atomic<bool> running_{false};
     std::thread thread_;
 };
+
+void RunningSinks::stopAll() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    for (ThreadedSink* sink : std::set(sinks_)) sink->stop();
+}
 
 class NullSink final : public ThreadedSink {
 public:
