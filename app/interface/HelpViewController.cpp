@@ -29,15 +29,20 @@ std::optional<plat::URL> HelpViewController::helpSiteRoot() {
     return root.value();
 }
 
+// A browser shows a folder of pages from its first page.
 std::optional<plat::URL> HelpViewController::webSite() {
     const char* value = std::getenv(kHelpRootVariable);
     const std::string text = value ? value : "";
-    if (text.starts_with('/')) return plat::URL::fileURL(text, true);
-    if (const auto url = plat::URL::string(text)) {
-        if (url->isFileURL()) return url;
-        if (!url->host().empty()) return plat::URL::string(url->scheme() + "://" + url->host() + "/");
+    std::filesystem::path folder = shippedHelp();
+    if (text.starts_with('/')) {
+        folder = text;
+    } else if (const auto url = plat::URL::string(text)) {
+        if (url->isFileURL())
+            folder = url->filePath();
+        else if (!url->host().empty())
+            return plat::URL::string(url->scheme() + "://" + url->host() + "/");
     }
-    return plat::URL::fileURL(shippedHelp(), true);
+    return plat::URL::fileURL(folder / "index.html");
 }
 
 void HelpViewController::loadView() {

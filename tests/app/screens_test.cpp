@@ -87,7 +87,7 @@ TEST_F(MainScreen, SeguesPrepareTheHelpScreenAndHelpOpensTheSite) {
     std::string url;
     ASSERT_TRUE(
         spin([&] { return bool(std::getline(std::ifstream(opened.path() / "urls") >> std::ws, url)); }));
-    EXPECT_EQ(url, plat::Bundle::main().bundleURL().absoluteString() + "Resources/help/");
+    EXPECT_EQ(url, plat::Bundle::main().bundleURL().absoluteString() + "Resources/help/index.html");
     press(*help->buttonExit);
     EXPECT_FALSE(main().presentedViewController());
 }

@@ -10,6 +10,8 @@
 #include "plat/uiapplication.h"
 #include "plat/uiwindow.h"
 
+#include <gtk/gtk.h>
+
 namespace {
 
 const fs::path kShots = std::getenv("APP_SCREENSHOTS");
@@ -91,9 +93,13 @@ void drive(plat::UIWindow& window) {
 
 TEST(ApplicationWindow, PlaysThroughTheEmbeddedPanelAndShowsTheHelpPage) {
     fs::create_directories(kShots);
+    fs::remove(kShots / "app_window_on_exit.png");
+    setenv(plat::UIApplication::kScreenshotVariable, (kShots / "app_window_on_exit.png").c_str(), 1);
     plat::MainQueue::async([] {
-        drive(*plat::UIApplication::shared().window());
-        plat::UIApplication::shared().terminate();
+        const auto& window = plat::UIApplication::shared().window();
+        drive(*window);
+        gtk_window_close(GTK_WINDOW(window->nativeWindow())); // as the user closes it
     });
     EXPECT_EQ(plat::UIApplicationMain(0, nullptr, std::nullopt, plat::NSStringFromClass<AppDelegate>()), 0);
+    EXPECT_EQ(readPng(kShots / "app_window_on_exit.png").width, 900);
 }
