@@ -48,6 +48,14 @@ void reportFailure(const plat::Result<void>& result) {
     if (!result) print("AUEnginePlayer::ERROR: " + result.error().description);
 }
 
+// A graph edit's own line, or what went wrong instead.
+void report(const plat::Result<void>& result, std::string_view done) {
+    if (result)
+        print(done);
+    else
+        reportFailure(result);
+}
+
 } // namespace
 
 AUEnginePlayer::AUEnginePlayer(Configuration configuration)
@@ -101,8 +109,8 @@ void AUEnginePlayer::load(const std::optional<plat::URL>& url) {
         if (!activeAVAudioUnit) {
             if (isPlaying) player->stop();
             engine->disconnectNodeInput(mixer);
-            reportFailure(engine->connect(player, mixer, file->processingFormat()));
-            print("AUEnginePlayer: The player was connected to the mainMixerNode.");
+            report(engine->connect(player, mixer, file->processingFormat()),
+                   "AUEnginePlayer: The player was connected to the mainMixerNode.");
             if (isPlaying) player->play();
             return;
         }
@@ -281,17 +289,14 @@ void AUEnginePlayer::connect(std::shared_ptr<plat::AVAudioUnit> avAudioUnit,
                     "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling block.");
                 unit->setMIDIOutputEventBlock(midiOutBlock);
             }
-            if (auto attached = engine->attach(activeAVAudioUnit); attached)
-                print("AUEnginePlayer: Audio unit was attached.");
-            else
-                reportFailure(attached);
+            report(engine->attach(activeAVAudioUnit), "AUEnginePlayer: Audio unit was attached.");
             engine->disconnectNodeInput(mixer);
             if (file) {
                 const auto format = file->processingFormat();
-                reportFailure(engine->connect(player, activeAVAudioUnit, format));
-                print("AUEnginePlayer: Audio Unit was connected to the player.");
-                reportFailure(engine->connect(activeAVAudioUnit, mixer, format));
-                print("AUEnginePlayer: Audio Unit was connected to the main mixer.");
+                report(engine->connect(player, activeAVAudioUnit, format),
+                       "AUEnginePlayer: Audio Unit was connected to the player.");
+                report(engine->connect(activeAVAudioUnit, mixer, format),
+                       "AUEnginePlayer: Audio Unit was connected to the main mixer.");
             } else {
                 print("AUEnginePlayer::ERROR: There was a problem with the file processing format or the "
                       "file is nil "

@@ -50,10 +50,9 @@ public:
     void setCurrentPreset(const std::optional<Preset>& preset);
     void cleanup();
 
+private:
     // The description record, each field by name in decimal.
     static std::string describe(const plat::AudioComponentDescription& description);
-
-private:
     AUExtensionManager(std::shared_ptr<AUExtensionManagerDelegate> delegate,
                        std::shared_ptr<AUEnginePlayer> player);
     void loadForRelease();
