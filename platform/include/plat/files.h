@@ -76,6 +76,9 @@ public:
 
     Result<void> write(std::span<const std::uint8_t> bytes);
     Result<void> commit();
+    // For writers that want the open file or its name (libraries writing through their own I/O).
+    int descriptor() const { return fd_; }
+    const std::string& temporaryPath() const { return temporary_; }
 
 private:
     AtomicFile(std::filesystem::path target, std::string temporary, int fd)

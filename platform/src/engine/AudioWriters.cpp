@@ -2,7 +2,8 @@
 // and libavcodec's own AAC encoder. Both write a staged file that replaces the target on finish.
 #include "AudioCodecs.h"
 #include "LibavSupport.h"
-#include "StagedFile.h"
+
+#include "plat/files.h"
 
 #include <sndfile.h>
 
@@ -23,7 +24,7 @@ Error cannotWrite(const fs::path& path, const std::string& why) {
 
 class WavWriter final : public AVAudioFile::Writer {
 public:
-    static Result<std::unique_ptr<AVAudioFile::Writer>> make(const fs::path& path, StagedFile staged,
+    static Result<std::unique_ptr<AVAudioFile::Writer>> make(const fs::path& path, AtomicFile staged,
                                                              const AVAudioFileSettings& settings) {
         SF_INFO info{};
         info.samplerate = int(settings.sampleRate);
@@ -66,10 +67,10 @@ public:
     }
 
 private:
-    WavWriter(fs::path path, StagedFile staged, SNDFILE* file, std::uint32_t channels)
+    WavWriter(fs::path path, AtomicFile staged, SNDFILE* file, std::uint32_t channels)
         : path_(std::move(path)), staged_(std::move(staged)), file_(file), channelCount_(channels) {}
     fs::path path_;
-    StagedFile staged_;
+    AtomicFile staged_;
     SNDFILE* file_;
     std::uint32_t channelCount_;
     std::vector<float> interleaved_;
@@ -77,7 +78,7 @@ private:
 
 class M4AWriter final : public AVAudioFile::Writer {
 public:
-    static Result<std::unique_ptr<AVAudioFile::Writer>> make(const fs::path& path, StagedFile staged,
+    static Result<std::unique_ptr<AVAudioFile::Writer>> make(const fs::path& path, AtomicFile staged,
                                                              const AVAudioFileSettings& settings) {
         std::unique_ptr<M4AWriter> writer(new M4AWriter(path, std::move(staged)));
         if (auto opened = writer->open(settings); !opened.ok()) return opened.error();
@@ -113,7 +114,7 @@ public:
     }
 
 private:
-    M4AWriter(fs::path path, StagedFile staged) : path_(std::move(path)), staged_(std::move(staged)) {}
+    M4AWriter(fs::path path, AtomicFile staged) : path_(std::move(path)), staged_(std::move(staged)) {}
 
     Result<void> open(const AVAudioFileSettings& settings) {
         quietLibav();
@@ -191,7 +192,7 @@ private:
     }
 
     fs::path path_;
-    StagedFile staged_;
+    AtomicFile staged_;
     AVFormatContext* output_ = nullptr;
     CodecContext encoder_;
     AVStream* stream_ = nullptr;
@@ -210,7 +211,7 @@ Result<std::unique_ptr<AVAudioFile::Writer>> makeAudioFileWriter(const fs::path&
         return cannotWrite(path, "a sample rate of " + std::to_string(rate) + " Hz is not supported");
     if (settings.channelCount == 0 || settings.channelCount > AudioBufferList::kCapacity)
         return cannotWrite(path, std::to_string(settings.channelCount) + " channels are not supported");
-    auto staged = StagedFile::create(path);
+    auto staged = AtomicFile::create(path);
     if (!staged.ok()) return staged.error();
     if (settings.fileType == AudioFileType::m4a)
         return M4AWriter::make(path, std::move(staged.value()), settings);
