@@ -1,6 +1,6 @@
-// Filter bank, compander, followers and the note table, checked against their own rules.
+// Filter bank, compander, followers, lane sums and the note table, where the bit-exact comparison
+// does not reach: other sample rates, long tails, modes the effect never takes.
 #include "Bandpass4Pole32_NEON1.h"
-#include "Follower.h"
 #include "SpectralCompander_NEON2.h"
 
 #include <gtest/gtest.h>
@@ -9,31 +9,22 @@
 #include <cstring>
 #include <vector>
 
-TEST(NoteTable, FilledByTheFirstModulator) {
+TEST(NoteTable, FilledByTheFirstModulatorWhoseSettersClamp) {
     Modulator m;
     EXPECT_FLOAT_EQ(Modulator::freqTable[69], 440.0f);
     EXPECT_FLOAT_EQ(Modulator::freqTable[57], 220.0f);
     EXPECT_FLOAT_EQ(Modulator::freqFactors[60], 1.0f);
-    EXPECT_EQ(Modulator::maxFrequency, 14080.0f);
-    EXPECT_EQ(Modulator::waveSine[0], 0.5f);
     EXPECT_FLOAT_EQ(Modulator::waveSine[1024], 1.0f);
     EXPECT_EQ(Modulator::waveSaw[2048], 0.5f);
-}
-
-TEST(NoteTable, ModulatorSettersClamp) {
-    Modulator m;
     m.setFrequency(50000.0f);
     EXPECT_EQ(m.getFrequency(), 47999.0f);
     m.setGain(2.0f);
     EXPECT_EQ(m.getGain(), 1.0f);
-    m.setPhase(0.25);
-    EXPECT_EQ(m.getPhase(), 0.25);
     m.setTable(3);
     EXPECT_EQ(m.table1, Modulator::storedTable(0));
     EXPECT_EQ(m.table2, Modulator::storedTable(4));
     m.setTable(65);
     EXPECT_EQ(m.table1, Modulator::waveSine);
-    EXPECT_EQ(m.table2, Modulator::waveSine);
 }
 
 TEST(FilterBank, CentresAreMajorThirdsAndTheTopBandIsMuted) {
@@ -51,53 +42,6 @@ TEST(FilterBank, CentresAreMajorThirdsAndTheTopBandIsMuted) {
     EXPECT_EQ(bank.att[31], 0.0f);
 }
 
-TEST(FilterBank, ImpulseResponseStartsAtAttTimesGain) {
-    Bandpass4Pole32_NEON1 bank;
-    const float one = 1.0f;
-    bank.processSampleBP(&one);
-    for (int i = 0; i < 32; ++i) EXPECT_EQ(bank.value[i], bank.att[i] * bank.gain2[i]) << i;
-    EXPECT_EQ(bank.value[31], 0.0f);
-}
-
-TEST(FilterBank, LevelGainScalesOneBandAndResetRestoresUnity) {
-    Bandpass4Pole32_NEON1 a, b;
-    VEC32 g(0.5f);
-    g[3] = 0.25f;
-    b.setGain(g);
-    const float one = 1.0f;
-    a.processSampleBP(&one);
-    b.processSampleBP(&one);
-    EXPECT_EQ(b.value[3], a.value[3] * 0.5f);
-    EXPECT_EQ(b.value[4], a.value[4]);
-    b.reset();
-    EXPECT_EQ(b.gain[3], 0.5f);
-}
-
-TEST(FilterBank, ResonanceSetsDamping) {
-    Bandpass4Pole32_NEON1 bank;
-    bank.setResonance(VEC32(0.9f));
-    for (int i = 0; i < 32; ++i) {
-        EXPECT_EQ(bank.stageGain[i], 1.0f);
-        EXPECT_NEAR(bank.q[i], 0.049f / bank.w[i], std::fabs(0.049f / bank.w[i]) * 1e-5f);
-    }
-}
-
-TEST(Followers, SettersClampLaneByLane) {
-    Follower32_NEON1 f;
-    VEC32 a = f.attack;
-    a[2] = 2.0f;
-    a[3] = 0.0001f;
-    f.setAttack(a);
-    EXPECT_EQ(f.attack[2], 0.01f);
-    EXPECT_EQ(f.attackSamples[3], 16.0f);
-
-    Compander32_NEON1 c;
-    VEC32 m(0.0f);
-    m[5] = -3.0f;
-    c.setMultiplier(m);
-    EXPECT_EQ(c.multiplier[5], -1.0f);
-}
-
 TEST(Followers, PeakHoldsThenFallsToExactlyZero) {
     Follower32_NEON1 f;
     VEC32 burst(1.0f), silence(0.0f);
@@ -110,54 +54,6 @@ TEST(Followers, PeakHoldsThenFallsToExactlyZero) {
     EXPECT_EQ(f.peak[0], top - f.releaseStep[0]);
     for (int i = 0; i < 20000; ++i) f.processSample(&silence);
     EXPECT_EQ(f.peak[0], 0.0f);
-}
-
-TEST(Followers, ScalarFollowerTimes) {
-    Follower f;
-    EXPECT_EQ(f.attackSamples, 480.0f);
-    EXPECT_EQ(f.releaseSamples, 24000.0f);
-    EXPECT_EQ(f.holdSamples, 4);
-    f.setAttack(1.5f);
-    EXPECT_EQ(f.attackSamples, 480.0f);
-    f.setAttack(0.0f);
-    EXPECT_EQ(f.attackStep, 0.0625);
-    f.setRelease(10.0f);
-    EXPECT_EQ(f.releaseSamples, 480000.0f);
-    f.setSamplerate(96000.0f);
-    EXPECT_EQ(f.attackSamples, 960.0f);
-    EXPECT_EQ(f.releaseSamples, 48000.0f);
-    EXPECT_EQ(f.holdSamples, 9);
-}
-
-TEST(Compander, SilenceGivesOnePlusMultiplierAndASteadyPeakOfFourGivesAQuarter) {
-    SpectralCompander_NEON2 sc;
-    float l[64] = {}, r[64] = {};
-    sc.processBuffers(l, r, 64);
-    EXPECT_EQ(sc.compander[0].factor[7], 1.2f);
-    EXPECT_EQ(sc.getFactor()[7], 1.2f);
-    EXPECT_EQ(l[0], 0.0f);
-
-    Compander32_NEON1 c;
-    c.follower.peak = VEC32(4.0f);
-    c.follower.hold = VEC32(1000.0f);
-    VEC32 band(4.0f / c.pre[0]);
-    c.processSample(&band);
-    EXPECT_EQ(c.factor[0], 0.25f);
-}
-
-TEST(Compander, ThresholdMapsToDetectorDrive) {
-    SpectralCompander_NEON2 sc;
-    sc.setThreshold(1.0f);
-    EXPECT_FLOAT_EQ(sc.compander[1].pre[0], 100.05f);
-    EXPECT_NEAR(sc.compander[1].post[0], 0.009995f, 1e-6f);
-    sc.setThreshold(0.0f);
-    EXPECT_FLOAT_EQ(sc.compander[0].pre[31], 0.05f);
-    EXPECT_FLOAT_EQ(sc.compander[0].post[31], 20.0f);
-    sc.reset();
-    for (int i = 0; i < 32; ++i) {
-        EXPECT_EQ(sc.getFactor()[i], 1.0f);
-        EXPECT_EQ(sc.getBandpassPeaks()[i], 0.0f);
-    }
 }
 
 TEST(Compander, FusedLoopLeavesTheBandObjectsAsTheSampleLoopDoes) {
@@ -222,4 +118,12 @@ TEST(Compander, EveryLoopAgreesWithTheBandObjectsInEveryMode) {
             EXPECT_EQ(std::memcmp(r, er, sizeof r), 0) << mode;
         }
     }
+}
+
+TEST(LaneVectors, SumAddsLaneZeroFirst) {
+    // A large lane 0 swallows the small lanes that follow it, one by one.
+    VEC32 v(1.0f), w(1.0f);
+    v[0] = w[31] = 16777216.0f;
+    EXPECT_EQ(v.sum(), 16777216.0f);
+    EXPECT_EQ(w.sum(), 16777216.0f + 32.0f);
 }

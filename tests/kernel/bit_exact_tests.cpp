@@ -123,30 +123,11 @@ TEST_P(BitExact, ParameterEventEvery64FramesOfEveryKind) {
     int k = 0;
     for (auto& cycle : changes) {
         for (std::int64_t offset = 0; offset < kCycle; offset += 64, ++k) {
-            plat::AUParameterAddress address = 0;
-            switch (k % 7) {
-            case 0:
-                address = 1;
-                break;
-            case 1:
-                address = 2;
-                break;
-            case 2:
-                address = 3;
-                break;
-            case 3:
-                address = plat::AUParameterAddress(1000 + band(rng));
-                break;
-            case 4:
-                address = plat::AUParameterAddress(2000 + band(rng));
-                break;
-            case 5:
-                address = plat::AUParameterAddress(3000 + band(rng));
-                break;
-            default:
-                address = 0;
-                break; // bypass, switched on now and then
-            }
+            // Process, attack, release, a band's level, resonance or compansion, and now and
+            // then the bypass.
+            const plat::AUParameterAddress kinds[] = {1, 2, 3, 1000, 2000, 3000, 0};
+            plat::AUParameterAddress address = kinds[k % 7];
+            if (address >= 1000) address += plat::AUParameterAddress(band(rng));
             const float value = address == 0 ? (k % 21 == 6 ? 1.0f : 0.0f) : unit(rng);
             cycle.push_back({offset, address, value});
         }

@@ -1,27 +1,15 @@
 // The effect kernel on its own: parameter store and routing, meters, bypass, MIDI, lines.
 #include "ConsoleCapture.h"
+#include "StereoBuffers.h"
 #include "YUX_Sorvane_Extension_DSPKernel.h"
 
 #include "plat/console.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <mutex>
 #include <string>
-#include <vector>
 
 namespace {
-
-struct Stereo {
-    std::vector<float> l, r;
-    plat::AudioBufferList list;
-    explicit Stereo(std::size_t n, float value = 0.0f) : l(n, value), r(n, value) {
-        list.mNumberBuffers = 2;
-        list.mBuffers[0] = {1, std::uint32_t(n * 4), l.data()};
-        list.mBuffers[1] = {1, std::uint32_t(n * 4), r.data()};
-    }
-};
 
 void cycle(YUX_Sorvane_Extension_DSPKernel& k, Stereo& io, std::uint32_t frames,
            const plat::AURenderEvent* events = nullptr) {
@@ -32,16 +20,13 @@ void cycle(YUX_Sorvane_Extension_DSPKernel& k, Stereo& io, std::uint32_t frames,
 
 TEST(Kernel, StoresAndReportsParametersByAddress) {
     YUX_Sorvane_Extension_DSPKernel k;
-    k.setParameter(1005, 0.25f);
-    k.setParameter(2031, 0.75f);
-    k.setParameter(3000, 0.125f);
-    k.setParameter(2, 0.5f);
-    EXPECT_EQ(k.getParameter(1005), 0.25f);
-    EXPECT_EQ(k.getParameter(2031), 0.75f);
-    EXPECT_EQ(k.getParameter(3000), 0.125f);
-    EXPECT_EQ(k.getParameter(2), 0.5f);
     EXPECT_EQ(k.getParameter(1006), 1.0f); // stored defaults
     EXPECT_EQ(k.getParameter(2006), 0.1f);
+    for (auto [address, value] :
+         {std::pair{1005ull, 0.25f}, {2031ull, 0.75f}, {3000ull, 0.125f}, {2ull, 0.5f}}) {
+        k.setParameter(address, value);
+        EXPECT_EQ(k.getParameter(address), value) << address;
+    }
     for (plat::AUParameterAddress unknown : {4ull, 999ull, 1032ull, 2032ull, 3032ull, 1ull << 40}) {
         k.setParameter(unknown, 0.7f);
         EXPECT_EQ(k.getParameter(unknown), 0.0f) << unknown;
@@ -88,8 +73,6 @@ TEST(Kernel, MetersAfterResetAndOnSilence) {
     Stereo io(256);
     cycle(k, io, 256);
     for (int i = 0; i < 32; ++i) EXPECT_EQ(k.getFactors()[i], 0.25f + 0.5f * float(i % 2)) << i;
-    EXPECT_EQ(k.getFrequencies()[12], 2.0f * Modulator::freqTable[48]);
-    EXPECT_EQ(k.getFrequencies()[31], 19200.0f);
 }
 
 TEST(Kernel, LevelsFollowALoudBand) {

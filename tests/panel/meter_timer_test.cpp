@@ -15,7 +15,7 @@ protected:
         // Some audio through the unit, so its meters hold values worth copying.
         auto& unit = *rig.vc->audioUnit();
         ASSERT_TRUE(unit.allocateRenderResources().ok());
-        UnitHost host(unit.renderBlock());
+        RenderHost host(unit.renderBlock());
         for (int i = 0; i < 8; ++i) host.cycle(512);
     }
     void ticks(int n) { tick(0.04, n); }

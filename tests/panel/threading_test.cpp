@@ -17,7 +17,7 @@ TEST(PanelThreading, RenderAutomateAndRunTheMainLoop) {
     ASSERT_TRUE(unit->allocateRenderResources().ok());
     std::atomic<bool> stop{false};
     std::thread render([&, block = unit->renderBlock()] {
-        UnitHost host(block);
+        RenderHost host(block);
         while (!stop) host.cycle(256);
     });
     std::thread automation([&, tree = unit->parameterTree()] {

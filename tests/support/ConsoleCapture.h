@@ -2,6 +2,7 @@
 // Captures what the console prints, for tests of diagnostic lines.
 
 #include "plat/console.h"
+#include "plat/dispatch.h"
 
 #include <cstddef>
 #include <mutex>
@@ -43,4 +44,24 @@ private:
     std::mutex m_;
     std::string text_;
     bool printedOnRealtimeThread_ = false;
+};
+
+// What earlier code left in the main queue or the console's ring is printed before capturing starts.
+struct ConsoleSettled {
+    ConsoleSettled() { settle(); }
+    static void settle() {
+        plat::RunLoop::main().drain();
+        plat::Console::shared().flush();
+    }
+};
+
+// A capture for code that logs through the main queue; `printed()` serves the queue before it reads.
+class CapturedConsole : ConsoleSettled, public ConsoleCapture {
+public:
+    ~CapturedConsole() { settle(); }
+    std::string printed() {
+        plat::RunLoop::main().drain();
+        return text();
+    }
+    bool contains(std::string_view needle) { return printed().find(needle) != std::string::npos; }
 };

@@ -1,132 +1,57 @@
-// The preset document: writing, reading back and skipping unusable entries. Documents refused whole
-// are tested through the unit, with the presets they would have been.
+// The preset document on its own: how groups and parameters are found, and saving. Documents
+// refused whole, and entries skipped, are tested through the unit.
 #include "UnitTestSupport.h"
 
 #include "PresetPatch.h"
 #include "YUXPreset.h"
 
 #include <cfloat>
+#include <fstream>
 
 namespace {
 
 namespace plist = plat::plist;
 
-struct Found {
-    long group;
-    std::string identifier;
-    plat::AUParameterAddress address;
-    float value;
-    bool operator==(const Found&) const = default;
-};
+using Found = std::tuple<long, plat::AUParameterAddress, float>; // group, address, value
 
 class Recorder : public YUXPresetDelegate {
 public:
-    void onFoundParameter(long group, const std::string& identifier, plat::AUParameterAddress address,
+    void onFoundParameter(long group, const std::string&, plat::AUParameterAddress address,
                           plat::AUValue value) override {
-        found.push_back({group, identifier, address, value});
+        found.emplace_back(group, address, value);
     }
     std::vector<Found> found;
 };
 
-plist::Dictionary paramDict(long long address, double value) {
-    return plist::Dictionary{{"address", address}, {"identifier", "kLevel1"}, {"value", value}};
-}
-
-// A document of one group: a good entry at 1001, then `param`.
-plist::Dictionary documentWith(plist::Dictionary param) {
-    plist::Dictionary group{{"identifier", "kLevel"}, {"param 0", paramDict(1001, 0.25)}, {"param 1", param}};
-    return plist::Dictionary{{"version", 1}, {"name", "Doc"}, {"count", 1}, {"group 0", std::move(group)}};
-}
-
-TEST(PresetDocument, ANewPatchWritesItsDefaults) {
-    EXPECT_EQ(PresetPatch().toDictionary(), (plist::Dictionary{{"version", 1},
-                                                               {"type", 1635085670},
-                                                               {"manufacturer", 1264013122},
-                                                               {"subtype", 2037732182},
-                                                               {"number", 0},
-                                                               {"name", "YUX Sorvane Preset"},
-                                                               {"count", 0}}));
-}
-
-TEST(PresetDocument, ASnapshotReadBackReportsEveryParameterOnceWithWhatWasWritten) {
-    auto adapter = std::make_shared<YUX_Sorvane_ExtensionDSPKernelAdapter>();
-    YUX_Sorvane_Extension_Parameters parameters(adapter);
-    for (const auto& p : parameters.parameterTree()->allParameters())
-        p->setValue(float(p->address() % 97) / 97.0f);
-    YUXPreset snapshot;
-    snapshot.makeFrom(parameters.parameterTree().get());
-
-    Recorder recorder;
-    YUXPreset reader(&recorder);
-    ASSERT_TRUE(reader.makeFrom(snapshot.getDictionary()).ok());
-    const auto all = parameters.parameterTree()->allParameters();
-    ASSERT_EQ(recorder.found.size(), all.size());
-    for (std::size_t i = 0; i < all.size(); ++i)
-        EXPECT_EQ(recorder.found[i], (Found{0, all[i]->identifier(), all[i]->address(), all[i]->value()}));
-
-    // Snapshots append; a group of plain parameters adds nothing; no group at all says so.
-    snapshot.makeFrom(parameters.parameterTree().get());
-    snapshot.makeFrom(
-        dynamic_cast<const plat::AUParameterGroup*>(parameters.parameterTree()->children()[0].get()));
-    EXPECT_EQ(snapshot.patch().groups.size(), 8u);
-    CapturedConsole console;
-    snapshot.makeFrom(nullptr);
-    EXPECT_EQ(console.text(), "PresetPatch: The parameter group has no children.\n");
-}
-
-TEST(PresetDocument, CountsAreNotReadAndGroupKeysAreAnyKeyWithTheWord) {
+TEST(PresetDocument, GroupsAndParametersAreFoundByTheWordsInTheirKeysAndCountsAreNotRead) {
+    auto param = [](long long address, double value) {
+        return plist::Dictionary{{"address", address}, {"identifier", "kLevel1"}, {"value", value}};
+    };
     plist::Dictionary group{{"identifier", "extra 7"},
                             {"count", 99},
-                            {"param 12", paramDict(1005, 0.5)},
-                            {"my param", paramDict(1006, 0.25)},
-                            {"ignored", 3}};
+                            {"param 12", param(1005, 0.5)},
+                            {"my param", param(1006, 0.25)},
+                            {"ignored", 3},
+                            {"param big", param(1007, 1e300)}}; // held finite beyond the float range
     Recorder recorder;
     YUXPreset reader(&recorder);
     ASSERT_TRUE(
         reader.makeFrom(plist::Dictionary{{"count", 40}, {"subgroup x", group}, {"other", "x"}}).ok());
-    EXPECT_EQ(recorder.found, (std::vector<Found>{{7, "kLevel1", 1005, 0.5f}, {7, "kLevel1", 1006, 0.25f}}));
-    // Read again: the groups are replaced, the parameters reported again.
-    ASSERT_TRUE(reader.makeFrom(plist::Dictionary{{"group", group}}).ok());
+    EXPECT_EQ(recorder.found, (std::vector<Found>{{7, 1005, 0.5f}, {7, 1006, 0.25f}, {7, 1007, FLT_MAX}}));
+    ASSERT_TRUE(reader.makeFrom(plist::Dictionary{{"group", group}}).ok()); // replaces the groups
     EXPECT_EQ(reader.patch().groups.size(), 1u);
-    EXPECT_EQ(recorder.found.size(), 4u);
-}
+    EXPECT_EQ(recorder.found.size(), 6u);
 
-TEST(PresetDocument, GroupNumbersComeFromTheLastWordOfTheIdentifier) {
-    PresetGroup group;
+    PresetGroup numbered;
     for (auto [identifier, id] : std::vector<std::pair<std::string, long>>{
              {"kLevel", 0}, {"bank 7", 7}, {"bank -3", -3}, {"bank 7x", 0}, {"bank ", 0}, {"12", 12}}) {
-        group.identifier = identifier;
-        group.findGroupNumber();
-        EXPECT_EQ(group.id, id) << identifier;
+        numbered.identifier = identifier;
+        numbered.findGroupNumber();
+        EXPECT_EQ(numbered.id, id) << identifier;
     }
-}
-
-// An entry without an address (which would have meant bypass) or a value, or with a value that is
-// not finite, is skipped with a message; the rest of the document applies.
-TEST(PresetDocument, UnusableEntriesAreSkippedAndTheRestIsReported) {
-    const std::string entry = "\"group 0\" / \"param 1\" ";
-    const std::pair<plist::Dictionary, std::string> cases[] = {
-        {{{"identifier", "x"}, {"value", 1.0}}, "has no \"address\"; the entry is skipped."},
-        {{{"identifier", "x"}, {"address", 1000}}, "has no \"value\"; the entry is skipped."},
-        {paramDict(0, std::nan("")), "has a value that is not a finite number; the entry is skipped."},
-        {paramDict(1000, -INFINITY), "has a value that is not a finite number; the entry is skipped."},
-    };
-    for (const auto& [param, message] : cases) {
-        SCOPED_TRACE(message);
-        Recorder recorder;
-        YUXPreset reader(&recorder);
-        CapturedConsole console;
-        ASSERT_TRUE(reader.makeFrom(documentWith(param)).ok());
-        EXPECT_EQ(recorder.found, (std::vector<Found>{{0, "kLevel1", 1001, 0.25f}}));
-        EXPECT_EQ(console.text(), "PresetPatch::ERROR: " + entry + message + "\n");
-    }
-    // Numbers are read as numbers, and stay finite beyond the float range.
-    Recorder recorder;
-    YUXPreset reader(&recorder);
-    ASSERT_TRUE(reader.makeFrom(documentWith({{"address", 1000}, {"value", 1e300}})).ok());
-    ASSERT_TRUE(reader.makeFrom(documentWith({{"address", 1000}, {"value", 1}})).ok());
-    EXPECT_EQ(recorder.found[1].value, FLT_MAX);
-    EXPECT_EQ(recorder.found[3].value, 1.0f);
+    CapturedConsole console;
+    YUXPreset().makeFrom(nullptr);
+    EXPECT_EQ(console.text(), "PresetPatch: The parameter group has no children.\n");
 }
 
 TEST(PresetFile, SavingWhereNothingCanBeWrittenSaysSoAndKeepsTheOldFile) {
@@ -140,6 +65,45 @@ TEST(PresetFile, SavingWhereNothingCanBeWrittenSaysSoAndKeepsTheOldFile) {
               std::string::npos);
     std::ifstream in(scratch.path() / "a.plist");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+}
+
+// The document as other programs see it: Python's plistlib reads the XML the unit writes, finds
+// its shape and types, and writes it back as a binary document that the unit reads to the same values.
+TEST(PresetFile, PlistlibReadsWhatTheUnitWritesAndWritesWhatTheUnitReads) {
+    if (std::system("python3 -c 'import plistlib' > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "python3 with plistlib is not installed";
+    FactoryFolder factory;
+    auto unit = makeUnit();
+    setDistinctValues(*unit);
+    YUXPreset preset;
+    preset.makeFrom(unit->parameterTree().get());
+    const auto xml = factory.resources() / "unit.plist", script = factory.resources() / "check.py";
+    ASSERT_TRUE(preset.save(xml).ok());
+    writeText(script, R"(import plistlib, sys
+raw = open(sys.argv[1], 'rb').read()
+assert not raw.startswith(b'bplist')
+doc = plistlib.loads(raw)
+assert [doc[k] for k in ('type', 'manufacturer', 'subtype', 'count')] == [0x61756D66, 0x4B574F42, 0x79755356, 4]
+for g, (gid, base, size) in enumerate([('kGlobalParameters', 0, 4), ('kLevel', 1000, 32),
+                                       ('kResonance', 2000, 32), ('kCompansion', 3000, 32)]):
+    group = doc['group %d' % g]
+    assert group['identifier'] == gid and group['count'] == size
+    for j in range(size):
+        p = group['param %d' % j]
+        assert type(p['address']) is int and p['address'] == base + j
+        assert type(p['value']) is float and type(p['identifier']) is str
+doc['name'] = 'From Python'
+open(sys.argv[2], 'wb').write(plistlib.dumps(doc, fmt=plistlib.FMT_BINARY))
+)");
+    const std::string command = "python3 '" + script.string() + "' '" + xml.string() + "' '" +
+                                (factory.folder() / "From Python.plist").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    auto reader = makeUnit();
+    const auto presets = reader->factoryPresets();
+    ASSERT_EQ(presets.size(), 1u);
+    ASSERT_TRUE(reader->setCurrentPreset(presets[0]).ok());
+    EXPECT_EQ(allValues(*reader), allValues(*unit));
+    EXPECT_EQ(*reader->presetState(presets[0])->find("name")->asString(), "From Python");
 }
 
 } // namespace

@@ -9,16 +9,15 @@ TEST(UnitRealtime, RenderingThroughTheRenderBlockAllocatesNothing) {
     auto unit = makeUnit();
     unit->setMIDIOutputEventBlock([](auto...) { return plat::noErr; });
     ASSERT_TRUE(unit->allocateRenderResources().ok());
-    UnitHost render(unit->renderBlock());
-    UnitHost internal(unit->internalRenderBlock());
-    const std::vector<UnitHost::Change> changes = {{0, 1, 0.7f}, {100, 1003, 0.2f}, {200, 0, 0.0f}};
+    RenderHost render(unit->renderBlock()), internal(unit->internalRenderBlock());
+    const std::vector<ParameterChange> changes = {{0, 1, 0.7f}, {100, 1003, 0.2f}, {200, 0, 0.0f}};
 
     long during = 0;
     for (int c = 0; c < 50; ++c) {
         const long before = allocations::onThisThread();
-        ASSERT_EQ(render.cycle(512, 0.5f, changes), plat::noErr);
+        ASSERT_EQ(render.cycle(512, changes), plat::noErr);
         // Logging paths of the render block: another bus, and a kernel error.
-        ASSERT_EQ(internal.cycle(64, 0.5f, {}, 1), plat::noErr);
+        ASSERT_EQ(internal.cycle(64, {}, 1), plat::noErr);
         ASSERT_EQ(internal.cycle(8192), plat::kAudioUnitErr_TooManyFramesToProcess);
         during += allocations::onThisThread() - before;
     }

@@ -2,6 +2,7 @@
 #include "UnitTestSupport.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -9,17 +10,16 @@ namespace plist = plat::plist;
 using Unit = YUX_Sorvane_Extension_AudioUnit;
 using Preset = plat::AUAudioUnitPreset;
 
-// The full state of a unit whose values were made distinct with `offset`.
+// The full state and the values of a unit whose values were made distinct with `offset`.
 plist::Dictionary distinctState(float offset) {
     auto source = makeUnit();
     setDistinctValues(*source, offset);
     return *source->fullState();
 }
-
 Values distinctValues(float offset) {
-    auto reference = makeUnit();
-    setDistinctValues(*reference, offset);
-    return allValues(*reference);
+    auto source = makeUnit();
+    setDistinctValues(*source, offset);
+    return allValues(*source);
 }
 
 void writePreset(const fs::path& file, const plist::Dictionary& document) {
@@ -41,162 +41,65 @@ TEST(FullState, RoundTripsAllHundredValues) {
     EXPECT_EQ(allValues(*target), distinctValues(0.0f));
     for (const auto& [address, value] : distinctValues(0.0f))
         EXPECT_EQ(target->kernelAdapter().valueForParameter(address), value);
-
     ASSERT_TRUE(target->setFullState(std::nullopt).ok());
     EXPECT_EQ(allValues(*target), distinctValues(0.0f));
 }
 
-TEST(FullState, ValuesAreClampedToTheRangeAndUnusableEntriesSkipped) {
-    auto unit = makeUnit();
-    auto state = withEntry(*unit->fullState(), {{"address", 1000}, {"value", 7.5}});
-    auto level = *state.find("group 1")->asDictionary();
-    level.set("param 1", plist::Dictionary{{"address", 1001}, {"value", -2.0}});
-    level.set("param 2", plist::Dictionary{{"address", 4}, {"value", 0.5}});
-    level.set("param 3", plist::Dictionary{{"value", 1.0}});                          // would be bypass
-    level.set("param 4", plist::Dictionary{{"address", 3}, {"value", std::nan("")}}); // not a number
-    state.set("group 1", level);
-    CapturedConsole console;
-    ASSERT_TRUE(unit->setFullState(state).ok());
-    EXPECT_EQ(unit->getParameter(1000), 1.0f);
-    EXPECT_EQ(unit->getParameter(1001), 0.0f);
-    EXPECT_EQ(unit->getParameter(0), 0.0f);
-    EXPECT_EQ(unit->getParameter(3), 0.4f);
-    EXPECT_TRUE(console.contains("\"group 1\" / \"param 3\" has no \"address\"; the entry is skipped."));
-    EXPECT_TRUE(console.contains("\"group 1\" / \"param 4\" has a value that is not a finite number"));
-}
-
-TEST(FullState, AMalformedStateIsRefusedAndChangesNothing) {
-    auto unit = makeUnit();
-    setDistinctValues(*unit);
-    const auto before = allValues(*unit);
-    // Good entries with new values, then one of the wrong type: none of it may apply.
-    auto state = withEntry(distinctState(0.05f), {{"address", 3031}, {"value", "loud"}});
-    CapturedConsole console;
-    ASSERT_FALSE(unit->setFullState(state).ok());
-    EXPECT_EQ(allValues(*unit), before);
-    EXPECT_TRUE(console.contains("AUExtension::ERROR: The state could not be restored: "));
-}
-
-// ---- factory presets -------------------------------------------------------------------------
-
 class FactoryPresets : public ::testing::Test {
 protected:
+    Preset listed(const std::vector<Preset>& presets, const std::string& name) {
+        const auto found =
+            std::find_if(presets.begin(), presets.end(), [&](auto& p) { return p.name == name; });
+        EXPECT_NE(found, presets.end()) << name;
+        return found == presets.end() ? Preset{} : *found;
+    }
     FactoryFolder factory;
     std::shared_ptr<Unit> unit = makeUnit();
 };
 
-TEST_F(FactoryPresets, NumbersAreRefusedBeforeListingAndBeyondTheList) {
-    writePreset(factory.folder() / "Soft.plist", distinctState(0.0f));
-    const auto before = allValues(*unit);
-    for (int listings = 0; listings < 2; ++listings) {
-        CapturedConsole console;
-        EXPECT_FALSE(unit->setCurrentPreset(Preset{listings, "Soft"}).ok());
-        EXPECT_TRUE(console.contains("AUExtension::ERROR: The preset number " + std::to_string(listings) +
-                                     " is invalid.\n"));
-        EXPECT_EQ(allValues(*unit), before);
-        EXPECT_FALSE(unit->currentPreset());
-        unit->factoryPresets();
-    }
-}
-
-TEST_F(FactoryPresets, ListsOnlyPresetFilesInNameOrderNumberedFromZero) {
+TEST_F(FactoryPresets, ListedByNameAppliedByNumberOrNameAndReadWithoutApplying) {
     writePreset(factory.folder() / "soft.plist", distinctState(0.0f));
     writePreset(factory.folder() / "Hard.PLIST", distinctState(0.01f));
     writePreset(factory.folder() / "Bright.plist", distinctState(0.02f));
-    writePreset(factory.folder() / "Bright-Air.plist", distinctState(0.02f)); // '-' sorts before '.'
+    writePreset(factory.folder() / "Bright-Air.plist", distinctState(0.03f)); // '-' sorts before '.'
     writeText(factory.folder() / "notes.txt", "not a preset");
     fs::create_directories(factory.folder() / "Folder.plist");
     const auto presets = unit->factoryPresets();
     EXPECT_EQ(presets, (std::vector<Preset>{{0, "Bright"}, {1, "Bright-Air"}, {2, "Hard"}, {3, "soft"}}));
     EXPECT_EQ(unit->factoryPresets(), presets);
-}
 
-TEST_F(FactoryPresets, ChoosingAPresetAppliesItAndClearingItKeepsTheValues) {
-    writePreset(factory.folder() / "Hard.PLIST", distinctState(0.03f));
-    const auto presets = unit->factoryPresets();
-    ASSERT_EQ(presets.size(), 1u);
-    ASSERT_TRUE(unit->setCurrentPreset(presets[0]).ok());
-    EXPECT_EQ(unit->currentPreset(), presets[0]);
-    EXPECT_EQ(allValues(*unit), distinctValues(0.03f));
-
-    ASSERT_TRUE(unit->setCurrentPreset(std::nullopt).ok());
+    ASSERT_TRUE(unit->setCurrentPreset(presets[2]).ok());
+    EXPECT_EQ(unit->currentPreset(), presets[2]);
+    EXPECT_EQ(allValues(*unit), distinctValues(0.01f));
+    ASSERT_TRUE(unit->setCurrentPreset(std::nullopt).ok()); // clearing keeps the values
     EXPECT_FALSE(unit->currentPreset());
+    EXPECT_EQ(allValues(*unit), distinctValues(0.01f));
+    ASSERT_TRUE(unit->setCurrentPreset(Preset{-1, "Bright-Air"}).ok()); // a user preset, by name
+    EXPECT_EQ(unit->currentPreset(), (Preset{-1, "Bright-Air"}));
     EXPECT_EQ(allValues(*unit), distinctValues(0.03f));
-}
 
-TEST_F(FactoryPresets, ARemovedFileIsReportedAndTheCurrentPresetStays) {
-    writePreset(factory.folder() / "A.plist", distinctState(0.0f));
-    writePreset(factory.folder() / "B.plist", distinctState(0.02f));
-    const auto presets = unit->factoryPresets();
-    ASSERT_TRUE(unit->setCurrentPreset(presets[0]).ok());
-    fs::remove(factory.folder() / "B.plist");
-    CapturedConsole console;
-    auto chosen = unit->setCurrentPreset(presets[1]);
-    ASSERT_FALSE(chosen.ok());
-    EXPECT_EQ(chosen.error().code, plat::kAudioUnitErr_MissingPreset);
-    EXPECT_TRUE(console.contains("AUExtension::ERROR: The preset file 'B.plist' does not exist.\n"));
-    EXPECT_EQ(unit->currentPreset(), presets[0]);
-    EXPECT_EQ(allValues(*unit), distinctValues(0.0f));
-}
-
-TEST_F(FactoryPresets, AUserPresetIsLookedUpByName) {
-    writePreset(factory.folder() / "Mine.plist", distinctState(0.04f));
-    ASSERT_TRUE(unit->setCurrentPreset(Preset{-1, "Mine"}).ok());
-    EXPECT_EQ(unit->currentPreset(), (Preset{-1, "Mine"}));
-    EXPECT_EQ(allValues(*unit), distinctValues(0.04f));
-
-    CapturedConsole console;
-    EXPECT_FALSE(unit->setCurrentPreset(Preset{-2, "Nowhere"}).ok());
-    EXPECT_NE(console.printed().find("AUExtension::ERROR: The preset file 'Nowhere.plist' does not exist.\n"
-                                     "AUExtension::ERROR: Unable to restore set for preset Nowhere\n"),
-              std::string::npos);
-    EXPECT_EQ(unit->currentPreset(), (Preset{-1, "Mine"}));
-}
-
-TEST_F(FactoryPresets, PresetStateIsAPureReadOfTheListedFile) {
-    writePreset(factory.folder() / "Hard.PLIST", distinctState(0.05f));
-    writePreset(factory.folder() / "Other.plist", distinctState(0.0f));
-    // The other unit loaded a preset last: under one process-wide delegate it would hear the look-up.
+    // A look-up reads the file and sets nothing, not even on the unit that loaded a preset last
+    // (as it would under one process-wide delegate).
     auto other = makeUnit();
-    ASSERT_TRUE(other->setCurrentPreset(other->factoryPresets()[1]).ok());
-    const auto before = allValues(*unit);
-
-    auto state = unit->presetState(Preset{0, "Hard"});
+    ASSERT_TRUE(other->setCurrentPreset(other->factoryPresets()[3]).ok());
+    auto state = unit->presetState(Preset{0, "Bright"});
     ASSERT_TRUE(state.ok());
-    EXPECT_EQ(state.value(), distinctState(0.05f));
-    EXPECT_EQ(allValues(*unit), before);
+    EXPECT_EQ(state.value(), distinctState(0.02f));
+    EXPECT_EQ(allValues(*unit), distinctValues(0.03f));
     EXPECT_EQ(allValues(*other), distinctValues(0.0f));
-
-    CapturedConsole console;
-    auto missing = unit->presetState(Preset{3, "Gone"});
-    ASSERT_FALSE(missing.ok());
-    EXPECT_EQ(missing.error().domain, plat::kOSStatusErrorDomain);
-    EXPECT_EQ(missing.error().code, -66742);
-    EXPECT_TRUE(console.contains("AUExtension::ERROR: The preset file 'Gone.plist' does not exist.\n"));
 }
 
-TEST_F(FactoryPresets, NamesThatCouldLeaveTheFolderOrDoNotMatchTheirNumberAreRefused) {
-    writePreset(factory.resources() / "Outside.plist", distinctState(0.0f));
-    writePreset(factory.folder() / "Inside.plist", distinctState(0.0f));
-    unit->factoryPresets();
-    for (const char* name : {"../../../Outside", "..", ".", "a/b", "", "Other"}) {
-        SCOPED_TRACE(name);
-        auto state = unit->presetState(Preset{-1, name});
-        ASSERT_FALSE(state.ok());
-        EXPECT_EQ(state.error().code, -66742);
-        EXPECT_FALSE(unit->setCurrentPreset(Preset{-1, name}).ok());
-        EXPECT_FALSE(unit->setCurrentPreset(Preset{0, name}).ok());
-        EXPECT_FALSE(unit->currentPreset());
-    }
-}
-
-// Every kind of bad preset file is refused whole: a message that says why, an error for the caller,
-// and neither the parameters nor the current preset change.
-TEST_F(FactoryPresets, BadPresetFilesChangeNeitherParametersNorTheCurrentPreset) {
-    const auto good = distinctState(0.0f);
-    writePreset(factory.folder() / "0 Good.plist", good);
+// A preset that cannot be served, by number, by name, or for what its file holds, is refused with a
+// line that says why: neither the values nor the current preset change. A document refused as a
+// preset file is refused as a host's state too, before any of its good entries applies.
+TEST_F(FactoryPresets, WhatCannotBeServedIsRefusedAndChangesNothing) {
+    const auto current = distinctState(0.0f), other = distinctState(0.05f);
+    writePreset(factory.folder() / "0 Good.plist", current);
+    writePreset(factory.folder() / "Gone.plist", current);
+    writePreset(factory.resources() / "Outside.plist", current);
+    EXPECT_FALSE(unit->setCurrentPreset(Preset{0, "0 Good"}).ok()); // numbers mean nothing before a listing
     auto xml = [](plist::Dictionary document) { return plist::toXML(plist::Value(std::move(document))); };
-    auto xmlWith = [&](plist::Dictionary param) { return xml(withEntry(good, std::move(param))); };
+    auto xmlWith = [&](plist::Dictionary param) { return xml(withEntry(other, std::move(param))); };
     const std::tuple<std::string, std::string, std::string> files[] = {
         {"Not A Plist", "definitely not a property list",
          "AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: "},
@@ -224,49 +127,119 @@ TEST_F(FactoryPresets, BadPresetFilesChangeNeitherParametersNorTheCurrentPreset)
     };
     for (const auto& [name, content, message] : files)
         writeText(factory.folder() / (name + ".plist"), content);
-    // A folder named like a preset is not one: it is neither listed nor found.
-    fs::create_directories(factory.folder() / "Directory.plist");
-    EXPECT_FALSE(unit->presetState(Preset{-1, "Directory"}).ok());
+    fs::create_directories(factory.folder() / "Directory.plist"); // named like a preset, not one
     const auto presets = unit->factoryPresets();
-    ASSERT_EQ(presets.size(), std::size(files) + 1);
+    ASSERT_EQ(presets.size(), std::size(files) + 2);
     ASSERT_TRUE(unit->setCurrentPreset(presets[0]).ok());
+    fs::remove(factory.folder() / "Gone.plist");
     const auto before = allValues(*unit);
-    for (const auto& [name, content, message] : files) {
-        SCOPED_TRACE(name);
-        const auto preset =
-            *std::find_if(presets.begin(), presets.end(), [&](auto& p) { return p.name == name; });
+
+    // What is asked for, whether a look-up of its name fails too, and the lines that say why.
+    std::vector<std::tuple<Preset, bool, std::vector<std::string>>> asks = {
+        {{99, "Nowhere"}, false, {"AUExtension::ERROR: The preset number 99 is invalid.\n"}},
+        {{1, "0 Good"}, false, {"AUExtension::ERROR: The preset number 1 is invalid.\n"}},
+        {listed(presets, "Gone"),
+         true,
+         {"AUExtension::ERROR: The preset file 'Gone.plist' does not exist.\n"}},
+        {{-2, "Nowhere"},
+         true,
+         {"AUExtension::ERROR: The preset file 'Nowhere.plist' does not exist.\n"
+          "AUExtension::ERROR: Unable to restore set for preset Nowhere\n"}},
+        {{-1, "Directory"}, true, {"The preset file 'Directory.plist' does not exist."}}};
+    for (const char* name : {"../../../Outside", "..", ".", "a/b", ""})
+        for (plat::NSInteger number : {-1, 0})
+            asks.push_back(
+                {{number, name}, true, {"The preset name '" + std::string(name) + "' is not a valid"}});
+    for (const auto& [name, content, message] : files)
+        asks.push_back({listed(presets, name),
+                        true,
+                        {message, "AUExtension::ERROR: The preset '" + name + "' could not be loaded: "}});
+    for (const auto& [preset, lookUpFails, lines] : asks) {
+        SCOPED_TRACE(preset.name + " " + std::to_string(preset.number));
         CapturedConsole console;
-        EXPECT_FALSE(unit->setCurrentPreset(preset).ok());
-        EXPECT_FALSE(unit->presetState(preset).ok());
+        const auto chosen = unit->setCurrentPreset(preset);
+        ASSERT_FALSE(chosen.ok());
         const std::string text = console.printed();
-        EXPECT_NE(text.find(message), std::string::npos) << text;
-        EXPECT_NE(text.find("AUExtension::ERROR: The preset '" + name + "' could not be loaded: "),
-                  std::string::npos);
+        for (const auto& line : lines) EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+        if (lookUpFails) {
+            EXPECT_EQ(chosen.error().code, plat::kAudioUnitErr_MissingPreset);
+            const auto state = unit->presetState(preset);
+            ASSERT_FALSE(state.ok());
+            EXPECT_EQ(state.error().code, plat::kAudioUnitErr_MissingPreset);
+        }
         EXPECT_EQ(unit->currentPreset(), presets[0]);
+        EXPECT_EQ(allValues(*unit), before);
+    }
+    for (const auto& [name, content, message] : files) {
+        const auto state = plist::parse(content);
+        if (!state.ok() || !state->asDictionary()) continue;
+        SCOPED_TRACE(name);
+        CapturedConsole console;
+        EXPECT_FALSE(unit->setFullState(*state->asDictionary()).ok());
+        EXPECT_TRUE(console.contains("AUExtension::ERROR: The state could not be restored: "));
         EXPECT_EQ(allValues(*unit), before);
     }
 }
 
-// Entries a preset cannot use are skipped: the preset still loads and becomes the current one.
-TEST_F(FactoryPresets, APresetWithUnusableEntriesAppliesTheRest) {
-    const auto good = distinctState(0.06f);
-    writePreset(factory.folder() / "No Address.plist", withEntry(good, {{"value", 1.0}}));
-    writePreset(factory.folder() / "No Value.plist", withEntry(good, {{"address", 1000}}));
-    writePreset(factory.folder() / "Not Finite.plist",
-                withEntry(good, {{"address", 0}, {"value", INFINITY}}));
-    for (const auto& preset : unit->factoryPresets()) {
-        SCOPED_TRACE(preset.name);
-        unit->setParameter(0, 0.0f);
-        unit->setParameter(1000, 0.5f);
-        CapturedConsole console;
-        ASSERT_TRUE(unit->setCurrentPreset(preset).ok());
-        EXPECT_TRUE(console.contains("\"param 99\""));
-        EXPECT_EQ(unit->currentPreset(), preset);
-        EXPECT_EQ(allValues(*unit), distinctValues(0.06f));
+// An entry a document cannot use is skipped with a line, and the rest applies; values are held to
+// the parameter's range. The same through a host's state and through a preset file, which then
+// becomes the current preset.
+TEST_F(FactoryPresets, UnusableEntriesAreSkippedAndTheRestApplies) {
+    const std::string skipped = "PresetPatch::ERROR: \"group 3\" / \"param 99\" ";
+    const std::string notFinite =
+        skipped + "has a value that is not a finite number; the entry is skipped.\n";
+    struct Case {
+        const char* fault;
+        plist::Dictionary param;
+        std::string line;
+        plat::AUParameterAddress address;
+        std::optional<float> held; // none: the document's own value stands
+    };
+    const Case cases[] = {
+        {"no address read as bypass",
+         {{"value", 1.0}},
+         skipped + "has no \"address\"; the entry is skipped.\n",
+         0,
+         {}},
+        {"no value read as zero",
+         {{"address", 1000}},
+         skipped + "has no \"value\"; the entry is skipped.\n",
+         1000,
+         {}},
+        {"NaN applied", {{"address", 3}, {"value", std::nan("")}}, notFinite, 3, {}},
+        {"infinity applied", {{"address", 1000}, {"value", -INFINITY}}, notFinite, 1000, {}},
+        {"above the range kept", {{"address", 1000}, {"value", 7.5}}, "", 1000, 1.0f},
+        {"below the range kept", {{"address", 1001}, {"value", -2.0}}, "", 1001, 0.0f},
+        {"beyond float made infinite", {{"address", 1002}, {"value", 1e300}}, "", 1002, 1.0f},
+        {"an integer refused", {{"address", 1003}, {"value", 0}}, "", 1003, 0.0f},
+        {"an unknown address trapped", {{"address", 4}, {"value", 0.5}}, "", 4, {}},
+    };
+    const auto base = distinctState(0.06f);
+    for (const auto& c : cases)
+        writePreset(factory.folder() / (std::string(c.fault) + ".plist"), withEntry(base, c.param));
+    const auto presets = unit->factoryPresets();
+    for (const auto& c : cases) {
+        auto expected = distinctValues(0.06f);
+        for (auto& [address, value] : expected)
+            if (address == c.address && c.held) value = *c.held;
+        for (const bool asPreset : {false, true}) {
+            SCOPED_TRACE(std::string(c.fault) + (asPreset ? " in a preset" : " in a state"));
+            setDistinctValues(*unit);
+            CapturedConsole console;
+            if (asPreset) {
+                const auto preset = listed(presets, c.fault);
+                ASSERT_TRUE(unit->setCurrentPreset(preset).ok());
+                EXPECT_EQ(unit->currentPreset(), preset);
+            } else {
+                ASSERT_TRUE(unit->setFullState(withEntry(base, c.param)).ok());
+            }
+            EXPECT_EQ(allValues(*unit), expected);
+            if (!c.line.empty()) {
+                EXPECT_TRUE(console.contains(c.line)) << console.printed();
+            }
+        }
     }
 }
-
-// ---- the shipped factory presets ---------------------------------------------------------------
 
 TEST(ShippedPresets, AreFoundBesideTheBinaryAndEachLoadsDistinctValues) {
     // No override: the folder comes from the binary's own bundle, where the build copied the presets.
@@ -275,21 +248,19 @@ TEST(ShippedPresets, AreFoundBesideTheBinaryAndEachLoadsDistinctValues) {
     const auto presets = unit->factoryPresets();
     ASSERT_GE(presets.size(), 8u);
     std::vector<Values> seen;
-    for (std::size_t i = 0; i < presets.size(); ++i) {
-        SCOPED_TRACE(presets[i].name);
-        EXPECT_EQ(presets[i].number, plat::NSInteger(i));
+    for (const auto& preset : presets) {
+        SCOPED_TRACE(preset.name);
         CapturedConsole console;
-        ASSERT_TRUE(unit->setCurrentPreset(presets[i]).ok());
+        ASSERT_TRUE(unit->setCurrentPreset(preset).ok());
         EXPECT_EQ(console.printed().find("ERROR"), std::string::npos);
-        const auto values = allValues(*unit);
         EXPECT_EQ(unit->getParameter(0), 0.0f) << "a factory preset never bypasses";
-        EXPECT_EQ(std::count(seen.begin(), seen.end(), values), 0);
-        seen.push_back(values);
-        const auto state = unit->presetState(presets[i]);
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), allValues(*unit)), 0);
+        seen.push_back(allValues(*unit));
+        const auto state = unit->presetState(preset);
         ASSERT_TRUE(state.ok());
         auto written = *unit->fullState();
         written.set("number", *state->find("number"));
-        written.set("name", presets[i].name);
+        written.set("name", preset.name);
         EXPECT_EQ(state.value(), written) << "a full document as the unit writes it";
     }
 }
