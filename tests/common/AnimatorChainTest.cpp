@@ -1,135 +1,140 @@
+// Animators run side by side (stack) or one after another (chain). Their timers are the
+// animation timer test's.
 #include "AnimatorChain.h"
+#include "AnimationSequencer.h"
+#include "AnimatorStack.h"
 #include "TestSupport.h"
 
+#include <map>
 #include <vector>
 
 namespace {
 
-struct Chain {
-    std::shared_ptr<AnimatorChain> chain = std::make_shared<AnimatorChain>();
+// Which item each tick of a group reported, by index, and the ticks at which the group finished.
+template <class Group>
+struct GroupRun {
+    std::shared_ptr<Group> group = std::make_shared<Group>();
     std::vector<std::shared_ptr<Animator>> items;
-    std::vector<int> visited;    // index of the item onAnimation reported, per tick
-    std::vector<int> finishedAt; // tick numbers of every onFinished
+    std::vector<int> visited, finishedAt;
     int tickNo = 0;
 
-    explicit Chain(int count, int frames = 2) {
-        for (int i = 0; i < count; ++i) {
-            items.push_back(std::make_shared<Animator>(0, 1, frames));
-            chain->add(items.back());
-        }
-        chain->onAnimation = [this](AnimatorChain&, const std::shared_ptr<Animator>& a) {
+    explicit GroupRun(int count, int frames = 2) {
+        for (int i = 0; i < count; ++i) add(std::make_shared<Animator>(0, 1, frames));
+        group->onAnimation = [this](Group&, const std::shared_ptr<Animator>& a) {
             for (std::size_t i = 0; i < items.size(); ++i)
                 if (items[i] == a) visited.push_back(int(i));
         };
-        chain->onFinished = [this](AnimatorChain&) { finishedAt.push_back(tickNo); };
+        group->onFinished = [this](Group&) { finishedAt.push_back(tickNo); };
+    }
+    void add(std::shared_ptr<Animator> a) {
+        items.push_back(a);
+        group->add(a);
     }
     void ticks(int n) {
-        for (int i = 0; i < n; ++i) {
-            ++tickNo;
-            chain->animate();
-        }
+        for (int i = 0; i < n; ++i, ++tickNo) group->animate();
     }
 };
 
-using AnimatorChainTimer = SteppedClockTest;
-
 } // namespace
 
-TEST(AnimatorChain, PlaysItemsOneAfterAnotherForwards) {
-    Chain c(3);
-    c.ticks(9);
-    EXPECT_EQ(c.visited, (std::vector<int>{0, 0, 0, 1, 1, 1, 2, 2, 2}));
-    EXPECT_EQ(c.finishedAt, std::vector<int>{9});
-    EXPECT_EQ(c.chain->getCurrentIndex(), 0);
-    for (const auto& a : c.items) EXPECT_TRUE(a->isFinished());
+TEST(AnimatorStack, RunsItemsSideBySideDropsEachWhenItFinishesAndSkipsFinishedOnes) {
+    GroupRun<AnimatorStack> run(0);
+    run.add(std::make_shared<Animator>(0, 1, 3));
+    run.add(std::make_shared<Animator>(0, 1, 5));
+    run.add(std::make_shared<Animator>()); // finished from the start: neither stepped nor removed
+    std::map<int, int> removedAt;
+    run.group->onRemovedItem = [&](AnimatorStack&, const std::shared_ptr<Animator>& a) {
+        removedAt[int(std::find(run.items.begin(), run.items.end(), a) - run.items.begin())] = run.tickNo;
+    };
+    run.ticks(7);
+    EXPECT_EQ(run.visited, (std::vector<int>{0, 1, 0, 1, 0, 1, 0, 1, 1, 1}));
+    EXPECT_EQ(removedAt, (std::map<int, int>{{0, 3}, {1, 5}}));
+    EXPECT_EQ(run.finishedAt, std::vector<int>{6});
+    EXPECT_EQ(run.group->getCount(), 0);
+
+    GroupRun<AnimatorStack> twice(0); // an item added twice is stepped twice and removed once
+    auto a = std::make_shared<Animator>(0, 1, 3);
+    twice.add(a);
+    twice.add(a);
+    int removed = 0;
+    twice.group->onRemovedItem = [&](AnimatorStack&, const std::shared_ptr<Animator>&) { ++removed; };
+    twice.ticks(2);
+    EXPECT_TRUE(a->isFinished());
+    EXPECT_EQ(removed, 1);
 }
 
-TEST(AnimatorChain, BackwardsFromRestPlaysItemZeroAndFinishes) {
-    Chain c(3);
-    c.chain->setBackwards(true);
-    c.ticks(3);
-    EXPECT_EQ(c.visited, (std::vector<int>{0, 0, 0}));
-    EXPECT_EQ(c.finishedAt, std::vector<int>{3});
+TEST(AnimatorChain, PlaysItemsOneAfterAnotherAndBackwardsDownToItemZero) {
+    GroupRun<AnimatorChain> forwards(3);
+    forwards.ticks(9);
+    EXPECT_EQ(forwards.visited, (std::vector<int>{0, 0, 0, 1, 1, 1, 2, 2, 2}));
+    EXPECT_EQ(forwards.finishedAt, std::vector<int>{8});
+    EXPECT_EQ(forwards.group->getCurrentIndex(), 0);
+
+    GroupRun<AnimatorChain> fromRest(3);
+    fromRest.group->setBackwards(true);
+    fromRest.ticks(3);
+    EXPECT_EQ(fromRest.visited, (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(fromRest.finishedAt, std::vector<int>{2});
+
+    GroupRun<AnimatorChain> back(4);
+    back.ticks(7); // items 0 and 1 done, item 2 has had its first step
+    back.group->setBackwards(true);
+    back.ticks(4); // a walk that stopped early would be restarted by these ticks: it must finish once
+    EXPECT_EQ(back.visited, (std::vector<int>{0, 0, 0, 1, 1, 1, 2, 2, 2, 1, 0}));
+    EXPECT_EQ(back.finishedAt, std::vector<int>{10});
 }
 
-TEST(AnimatorChain, BackwardWalkReachesItemZero) {
-    Chain c(4);
-    c.ticks(7); // items 0 and 1 done, item 2 has had its first step
-    c.chain->setBackwards(true);
-    c.ticks(4); // a walk that stopped early would be restarted by these ticks: it must finish once
-    EXPECT_EQ(c.visited, (std::vector<int>{0, 0, 0, 1, 1, 1, 2, 2, 2, 1, 0}));
-    EXPECT_EQ(c.finishedAt, std::vector<int>{11});
+TEST(AnimatorChain, RemovingAnItemKeepsTheCurrentOneOrFallsBackToTheNewLast) {
+    GroupRun<AnimatorChain> earlier(3);
+    earlier.ticks(4); // item 1 is current and running
+    earlier.group->remove(earlier.items[0]);
+    EXPECT_EQ(earlier.group->getCurrentItem(), earlier.items[1]);
+    earlier.group->remove(std::make_shared<Animator>()); // not in the list: nothing changes
+    EXPECT_EQ(earlier.group->getCount(), 2);
+
+    GroupRun<AnimatorChain> last(3);
+    last.ticks(7); // item 2 current
+    last.group->remove(last.items[2]);
+    last.ticks(1);
+    EXPECT_EQ(last.visited.back(), 1);
+    EXPECT_EQ(AnimatorChain().getCurrentItem(), nullptr);
 }
 
-TEST(AnimatorChain, RemovingAnEarlierItemKeepsTheCurrentOne) {
-    Chain c(3);
-    c.ticks(4); // item 1 is current and running
-    c.chain->remove(c.items[0]);
-    EXPECT_EQ(c.chain->getCurrentItem(), c.items[1]);
-    c.ticks(1);
-    EXPECT_EQ(c.visited.back(), 1);
-}
+class AnimatorGroups : public SteppedClockTest {};
 
-TEST(AnimatorChain, RemovingTheLastEntryUnderTheIndexFallsBackToTheNewLast) {
-    Chain c(3);
-    c.ticks(7); // item 2 current
-    c.chain->remove(c.items[2]);
-    c.ticks(1);
-    EXPECT_EQ(c.visited.back(), 1);
-}
-
-TEST(AnimatorChain, CurrentItemOfStoppedAndEmptyChains) {
-    Chain c(2);
-    EXPECT_EQ(c.chain->getCurrentItem(), c.items[0]);
-    AnimatorChain empty;
-    EXPECT_EQ(empty.getCurrentItem(), nullptr);
-    c.chain->remove(std::make_shared<Animator>()); // not in the list: nothing changes
-    EXPECT_EQ(c.chain->getCount(), 2);
-}
-
-TEST_F(AnimatorChainTimer, AnEmptyChainWarnsOnceAndStops) {
-    ConsoleCapture out;
-    auto chain = std::make_shared<AnimatorChain>();
-    int finished = 0;
-    chain->onFinished = [&](AnimatorChain&) { ++finished; };
-    chain->start();
-    tick(0.005, 5);
-    EXPECT_EQ(out.count("WARNUNG: Es sind keine Animator Objekte definiert.\n"), 1u);
-    EXPECT_EQ(finished, 0);
-    EXPECT_EQ(plat::RunLoop::current().scheduledTimerCount(), 0u);
-}
-
-TEST_F(AnimatorChainTimer, AsyncStartsOneItemPerTickOnItsOwnTimer) {
-    const auto before = Animator::classCount();
-    std::weak_ptr<AnimatorChain> watch;
-    int itemsFinished = 0, chainFinished = 0;
-    {
-        auto chain = std::make_shared<AnimatorChain>();
-        chain->async = true;
-        for (int i = 0; i < 3; ++i) {
-            auto a = std::make_shared<Animator>(0, 1, 2, 0.005f);
-            a->onFinished = [&](Animator&, float) { ++itemsFinished; };
-            chain->add(a);
-        }
-        chain->onFinished = [&](AnimatorChain&) { ++chainFinished; };
-        chain->start();
-        watch = chain;
+TEST_F(AnimatorGroups, AnAsyncChainStartsOneItemPerTickOnItsOwnTimer) {
+    GroupRun<AnimatorChain> run(0);
+    run.group->async = true;
+    int itemsFinished = 0;
+    for (int i = 0; i < 3; ++i) {
+        run.add(std::make_shared<Animator>(0, 1, 2, 0.005f));
+        run.items.back()->onFinished = [&](Animator&, float) { ++itemsFinished; };
     }
+    run.group->start();
     tick(0.005, 3);
-    EXPECT_EQ(chainFinished, 1);
+    EXPECT_EQ(run.finishedAt.size(), 1u);
     tick(0.005, 5);
     EXPECT_EQ(itemsFinished, 3);
-    EXPECT_TRUE(watch.expired());
-    EXPECT_EQ(Animator::classCount(), before);
 }
 
-TEST_F(AnimatorChainTimer, SecondStartReplacesTheFirstTimer) {
-    Chain c(2);
-    c.chain->start();
-    c.chain->start();
-    EXPECT_EQ(plat::RunLoop::current().scheduledTimerCount(), 1u);
+TEST_F(AnimatorGroups, EmptyChainsAndTimelinesWarnOnceAndStopAndAStoppedStackDropsItsItems) {
+    ConsoleCapture out;
+    GroupRun<AnimatorChain> chain(0);
+    auto timeline = std::make_shared<AnimationSequencer>();
+    chain.group->start();
+    timeline->start();
+    tick(0.005, 5);
+    EXPECT_EQ(out.count("WARNUNG: Es sind keine Animator Objekte definiert.\n"), 2u);
+    EXPECT_TRUE(chain.finishedAt.empty());
+    EXPECT_EQ(plat::RunLoop::current().scheduledTimerCount(), 0u);
+
+    GroupRun<AnimatorStack> stack(1, 10);
+    stack.group->start();
     tick(0.005, 2);
-    EXPECT_EQ(c.visited, (std::vector<int>{0, 0}));
-    c.chain->stop();
+    stack.group->stop();
+    tick(0.005, 5);
+    EXPECT_TRUE(stack.finishedAt.empty());
+    EXPECT_EQ(stack.group->getCount(), 0);
+    EXPECT_FALSE(stack.items[0]->isFinished());
     EXPECT_EQ(plat::RunLoop::current().scheduledTimerCount(), 0u);
 }

@@ -1,3 +1,4 @@
+// Folders made on demand, and the folders the plug-in finds at start.
 #include "FileHelpers.h"
 #include "TestSupport.h"
 
@@ -12,26 +13,22 @@ fs::path scratch(const std::string& name) {
 }
 } // namespace
 
-TEST(EnsureDirectoryExists, CreatesMissingFoldersWithTheirParents) {
+TEST(EnsureDirectoryExists, CreatesMissingFoldersAndReportsAFileInTheWay) {
     const auto folder = scratch("a/b/c");
     EXPECT_TRUE(ensureDirectoryExists(plat::URL::fileURL(folder)));
     EXPECT_TRUE(fs::is_directory(folder));
     EXPECT_TRUE(ensureDirectoryExists(plat::URL::fileURL(folder)));
-}
 
-TEST(EnsureDirectoryExists, APlainFileInTheWayIsAFailure) {
     ConsoleCapture out;
-    const auto file = scratch("plain.txt");
-    fs::create_directories(file.parent_path());
+    const auto file = folder / "plain.txt";
     std::ofstream(file) << "not a folder";
     EXPECT_FALSE(ensureDirectoryExists(plat::URL::fileURL(file)));
+    EXPECT_FALSE(ensureDirectoryExists(plat::URL::fileURL(file / "below")));
     EXPECT_TRUE(fs::is_regular_file(file));
     plat::RunLoop::main().drain();
     EXPECT_EQ(out.count("ensureDirectoryExists() : ERROR: Creating required directory '" + file.string() +
                         "' failed: "),
               1u);
-    // Nor can a folder be made beneath it.
-    EXPECT_FALSE(ensureDirectoryExists(plat::URL::fileURL(file / "below")));
 }
 
 TEST(GetPaths, ResolvesAndLogsTheFolders) {
@@ -49,12 +46,4 @@ TEST(GetPaths, ResolvesAndLogsTheFolders) {
               1u);
     EXPECT_FALSE(sharedURLAudio.has_value());
     EXPECT_FALSE(sharedURLMIDI.has_value());
-}
-
-TEST(Capitals, TheListIsComplete) {
-    EXPECT_EQ(capitals.size(), 197u);
-    EXPECT_EQ(capitals[0], "Kabul");
-    EXPECT_EQ(capitals[44], "Copenagen");
-    EXPECT_EQ(capitals[196], "Harare");
-    EXPECT_EQ(capitals[29], "Yaoundé");
 }

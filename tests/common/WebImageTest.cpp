@@ -1,24 +1,23 @@
+// Images fetched in the background into an image view, from a local server.
 #include "FileHelpers.h"
 #include "LocalHttpServer.h"
+#include "ScratchFolder.h"
 #include "TestSupport.h"
 
 #include "plat/image.h"
 
-#include <filesystem>
 #include <fstream>
 
 namespace {
 
-std::vector<std::uint8_t> pngBytes(int width, int height) {
-    const auto path =
-        std::filesystem::temp_directory_path() / ("web-image-" + std::to_string(::getpid()) + ".png");
+std::string pngBytes(int width, int height) {
+    ScratchFolder scratch;
+    const auto path = scratch.path() / "image.png";
     plat::ImageSurface surface(width, height);
     surface.fill(plat::UIColor(1, 0, 0, 1));
     EXPECT_TRUE(surface.writePNG(path.string()));
     std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::filesystem::remove(path);
-    return bytes;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class WebImage : public ::testing::Test {
@@ -26,19 +25,18 @@ protected:
     void SetUp() override {
         plat::RunLoop::main().drain();
         server.route("/image.png", {200, "image/png", pngBytes(3, 2), {}});
-        server.route("/missing.png", {404, "text/html", {'<', 'p', '>'}, {}});
-        server.route("/text.png", {200, "text/plain", {'h', 'e', 'l', 'l', 'o'}, {}});
+        server.route("/missing.png", {404, "text/html", "<p>", {}});
+        server.route("/text.png", {200, "text/plain", "hello", {}});
     }
-    // Serves the main queue until `line` has been written `times` times.
+    // Serves the main queue until `done` holds (at most 10 s).
+    bool until(const std::function<bool()>& done) {
+        return plat::RunLoop::main().runUntil(done, std::chrono::seconds(10));
+    }
     bool logged(const std::string& line, std::size_t times = 1) {
-        return plat::RunLoop::main().runUntil([&] { return out.count(line) >= times; },
-                                              std::chrono::seconds(10));
+        return until([&] { return out.count(line) >= times; });
     }
-
-    // Serves the main queue until the view shows an image.
     bool imageArrives() {
-        return plat::RunLoop::main().runUntil([&] { return view->image() != nullptr; },
-                                              std::chrono::seconds(10));
+        return until([&] { return view->image() != nullptr; });
     }
 
     LocalHttpServer server;
@@ -48,45 +46,23 @@ protected:
 
 } // namespace
 
-TEST_F(WebImage, LoadFromSetsTheImageFromA200Answer) {
-    loadFrom(view, server.url("/image.png"));
-    EXPECT_EQ(view->image(), nullptr); // nothing happens inline
-    ASSERT_TRUE(imageArrives());
-    EXPECT_EQ(view->image()->width(), 3);
-    EXPECT_EQ(view->image()->height(), 2);
-}
-
-TEST_F(WebImage, LoadFromKeepsTheMainThreadServing) {
+TEST_F(WebImage, LoadFromSetsTheImageWhileTheMainThreadServesAndKeepsItOnFailedOrNonImageAnswers) {
     std::atomic<bool> mainServed{false};
-    server.route("/slow.png", {200, "image/png", pngBytes(4, 4), [&] { return mainServed.load(); }});
+    server.route("/slow.png", {200, "image/png", pngBytes(3, 2), [&] { return mainServed.load(); }});
     loadFrom(view, server.url("/slow.png"));
+    EXPECT_EQ(view->image(), nullptr); // nothing happens inline
     plat::MainQueue::async([&] { mainServed = true; });
     ASSERT_TRUE(imageArrives());
     EXPECT_FALSE(server.lastHoldTimedOut());
-}
+    EXPECT_EQ(view->image()->width(), 3);
+    EXPECT_EQ(view->image()->height(), 2);
 
-TEST_F(WebImage, FailedOrNonImageAnswersKeepTheCurrentImage) {
-    loadFrom(view, server.url("/image.png"));
-    ASSERT_TRUE(imageArrives());
     const auto image = view->image();
-
     loadFrom(view, server.url("/missing.png"));
     loadFrom(view, server.url("/text.png"));
     ASSERT_TRUE(logged("UIImageView::loadFrom() : Could not encode image data.\n"));
     ASSERT_TRUE(logged("UIImageView::loadFrom() : Could not assign image.\n"));
     EXPECT_EQ(view->image(), image);
-}
-
-TEST_F(WebImage, LoadFromRefusesAnInvalidAddressAndSurvivesAnUnreachableOne) {
-    loadFrom(view, "http://exa mple.org/image.png");
-    plat::RunLoop::main().drain();
-    EXPECT_EQ(
-        out.count("UIImageView::loadFrom() : Could not encode url string : http://exa mple.org/image.png\n"),
-        1u);
-
-    loadFrom(view, "http://127.0.0.1:1/image.png"); // nothing listens on port 1
-    ASSERT_TRUE(logged("UIImageView::loadFrom() : Could not encode image data.\n"));
-    EXPECT_EQ(view->image(), nullptr);
 }
 
 TEST_F(WebImage, LoadFromForAViewThatIsGoneAssignsNothing) {
@@ -105,17 +81,24 @@ TEST_F(WebImage, GetImageFromURLStringSetsImagesAndKeepsThemOn404AndNonImages) {
     getImageFromURLString(view, server.url("/text.png"));
     ASSERT_TRUE(logged("Fetched image successfully\n", 2)); // the first answer and the text one
     // The 404 answer writes nothing: give it time to arrive.
-    plat::RunLoop::main().runUntil([&] { return server.requestsServed() >= 3; }, std::chrono::seconds(10));
+    until([&] { return server.requestsServed() >= 3; });
     plat::RunLoop::main().runFor(std::chrono::milliseconds(100));
     EXPECT_EQ(view->image(), image);
     EXPECT_EQ(out.count("Fetched image successfully\n"), 2u);
 }
 
-TEST_F(WebImage, GetImageFromURLStringPrintsTransportErrors) {
-    getImageFromURLString(view, "http://127.0.0.1:1/image.png"); // nothing listens on port 1
+TEST_F(WebImage, InvalidAndUnreachableAddressesAreReportedAndSetNothing) {
+    loadFrom(view, "http://exa mple.org/image.png");
+    plat::RunLoop::main().drain();
+    EXPECT_EQ(
+        out.count("UIImageView::loadFrom() : Could not encode url string : http://exa mple.org/image.png\n"),
+        1u);
+    loadFrom(view, "http://127.0.0.1:1/image.png"); // nothing listens on port 1
+    ASSERT_TRUE(logged("UIImageView::loadFrom() : Could not encode image data.\n"));
+    getImageFromURLString(view, "http://127.0.0.1:1/image.png");
     ASSERT_TRUE(logged("Error Domain=NSURLErrorDomain"));
-    EXPECT_EQ(view->image(), nullptr);
     getImageFromURLString(view, "not a url");
     plat::RunLoop::main().runFor(std::chrono::milliseconds(50));
     EXPECT_EQ(out.count("Error Domain"), 1u);
+    EXPECT_EQ(view->image(), nullptr);
 }
