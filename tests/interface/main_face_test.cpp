@@ -1,3 +1,4 @@
+// The main face: its fit into a view, its pages, its touch areas, and buttons and knobs that grow.
 #include "PanelTestSupport.h"
 #include "SorvaneViewBase.h"
 
@@ -27,29 +28,15 @@ TEST(MainFace, FittedIntoAWideViewAsACentredSquare) {
     }
 }
 
-TEST(MainFace, DrawingWithoutACurrentContextDoesNothing) {
+TEST(MainFace, WithoutAContextOrAtCanvasSizeTheFitStays) {
     SorvaneViewBase panel;
-    panel.drawMain({0, 0, 256, 256}, ResizingBehavior::aspectFit);
+    panel.drawMain({0, 0, 256, 256}, ResizingBehavior::aspectFit); // no current context: nothing
     EXPECT_EQ(panel.viewScale, plat::CGSize(1, 1));
     EXPECT_TRUE(panel.hotspotKnobPath.isEmpty());
-}
-
-TEST(MainFace, CanvasSizedFrameKeepsThePreviousScale) {
-    SorvaneViewBase panel;
     plat::ImageSurface image(512, 512);
     render(image, [&] { panel.drawMain({0, 0, 256, 256}, ResizingBehavior::aspectFit); });
-    EXPECT_FLOAT_EQ(panel.getScalingFactor(), 0.5f);
     render(image, [&] { panel.drawMain({0, 0, 512, 512}, ResizingBehavior::aspectFit); });
     EXPECT_FLOAT_EQ(panel.getScalingFactor(), 0.5f);
-}
-
-TEST(MainFace, EveryPageLeavesTheStateAsFound) {
-    for (double mode : {0.0, 1.0, 2.0, 3.0, 1.5}) {
-        SorvaneViewBase panel;
-        panel.panelMode = mode;
-        panel.isKnobActive = panel.isButtonBypassActive = panel.isBypass = true;
-        expectStateKept([&] { panel.drawMain({0, 0, 1024, 768}, ResizingBehavior::aspectFit); });
-    }
 }
 
 TEST(MainFace, OnlyTheSelectedPageIsDrawn) {
@@ -69,8 +56,14 @@ TEST(MainFace, OnlyTheSelectedPageIsDrawn) {
     EXPECT_FALSE(accentInCaption(1.5));
 }
 
-TEST(Hotspots, FollowThePageDrawnLast) {
+TEST(Hotspots, NoneBeforeTheFirstDrawThenThoseOfThePageDrawnLast) {
     SorvaneViewBase panel;
+    for (const plat::UIBezierPath* path :
+         {&panel.hotspotKnobPath, &panel.hotspotButtonLevelsPath, &panel.hotspotButtonResonancePath,
+          &panel.hotspotButtonCompansionPath, &panel.hotspotButtonBypassPath, &panel.hotspotKnobReleasePath,
+          &panel.hotspotKnobAttackPath, &panel.hotspotCaption1Path, &panel.hotspotCaption2Path,
+          &panel.hotspotSlidersPath})
+        EXPECT_FALSE(path->contains({256, 256}) || !path->isEmpty());
     plat::ImageSurface image(512, 512);
     render(image, [&] { panel.drawMain({0, 0, 512, 512}, ResizingBehavior::aspectFit); });
     EXPECT_TRUE(panel.hotspotKnobPath.contains({256, 256}));
@@ -84,8 +77,7 @@ TEST(Hotspots, FollowThePageDrawnLast) {
     EXPECT_TRUE(panel.hotspotSlidersPath.contains({256, 250}));
     EXPECT_TRUE(panel.hotspotKnobAttackPath.contains({200, 100}));
     EXPECT_TRUE(panel.hotspotKnobPath.contains({256, 256})); // kept from the main page
-    const plat::CGRect sliders = panel.hotspotSlidersPath.bounds();
-    EXPECT_EQ(sliders, plat::CGRect(49, 191, 414, 128));
+    EXPECT_EQ(panel.hotspotSlidersPath.bounds(), plat::CGRect(49, 191, 414, 128));
 }
 
 TEST(MainFace, ButtonsSitAtTheirCentresAndGrowWhilePressed) {

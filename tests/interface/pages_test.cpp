@@ -105,13 +105,3 @@ TEST(BandPages, LevelsPageFollowsTheContrastColourTheOthersKeepTheirGrey) {
     EXPECT_TRUE(sameColour(at(levels, 300, 146), panel.colorContrast));
     EXPECT_TRUE(sameColour(at(resonance, 300, 146), kPageGrey));
 }
-
-TEST(BandPages, PagesLeaveTheStateAsFound) {
-    SorvaneViewBase panel;
-    panel.isAttackActive = true;
-    expectStateKept([&] {
-        panel.drawSymbolLevels({0, 0, 512, 512}, ResizingBehavior::stretch);
-        panel.drawSymbolResonance({0, 0, 300, 200}, ResizingBehavior::aspectFill);
-        panel.drawSymbolCompansion({0, 0, 512, 512}, ResizingBehavior::stretch);
-    });
-}

@@ -99,12 +99,3 @@ TEST(Underlay, WideViewDrawsACentredSquareAndRecordsItsScale) {
     }
     EXPECT_FALSE(blank(image));
 }
-
-TEST(Underlay, LeavesTheStateAsFound) {
-    SorvaneUnderlayBase underlay;
-    underlay.valueLevel.fill(0.7);
-    expectStateKept([&] {
-        underlay.drawMain({0, 0, 300, 200}, ResizingBehavior::aspectFit);
-        underlay.drawSymbolUnderlay({0, 0, 512, 512}, ResizingBehavior::stretch);
-    });
-}

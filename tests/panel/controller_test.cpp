@@ -91,16 +91,6 @@ TEST(Controller, KnobDragSetsParameterOneThroughTheTree) {
     EXPECT_FALSE(rig.vc->touchesLocked);
 }
 
-TEST(Controller, DragAcrossLevelsSetsOnlyTheBandsUnderThePointer) {
-    PanelRig rig;
-    rig.open();
-    rig.tap(kLevels);
-    ASSERT_EQ(rig.panel().panelMode, 1);
-    rig.drag({band(3.2), band(4.2), band(7.2)}); // one jump over bands 5 and 6
-    for (int i = 0; i < 32; ++i)
-        EXPECT_FLOAT_EQ(rig.parameter(1000 + i).value(), i >= 3 && i <= 7 ? 0.75f : 0.5f) << "band " << i;
-}
-
 TEST(Controller, BypassButtonTogglesParameterZeroAndGrowsWhilePressed) {
     PanelRig rig;
     rig.open();
@@ -118,21 +108,15 @@ TEST(Controller, BypassButtonTogglesParameterZeroAndGrowsWhilePressed) {
     EXPECT_TRUE(rig.panel().isBypass);
 }
 
-TEST(Controller, PageButtonsSwitchPages) {
+TEST(Controller, PageButtonsSwitchPagesAndTheCompansionPageHasAttackAndReleaseKnobs) {
     PanelRig rig;
     rig.open();
-    const std::pair<plat::CGPoint, double> presses[] = {{kLevels, 1},     {kLevels, 0},     {kResonance, 2},
-                                                        {kCompansion, 0}, {kCompansion, 3}, {kLevels, 0}};
+    const std::pair<plat::CGPoint, double> presses[] = {
+        {kLevels, 1}, {kLevels, 0}, {kResonance, 2}, {kCompansion, 0}, {kCompansion, 3}};
     for (const auto& [button, page] : presses) {
         rig.tap(button);
         EXPECT_EQ(rig.panel().panelMode, page);
     }
-}
-
-TEST(Controller, AttackAndReleaseKnobsOnTheCompansionPage) {
-    PanelRig rig;
-    rig.open();
-    rig.tap(kCompansion);
     const float attack = rig.parameter(2).value(), release = rig.parameter(3).value();
     rig.drag({kAttack, {kAttack.x, kAttack.y - 20}});
     rig.drag({kRelease, {kRelease.x, kRelease.y + 20}});

@@ -71,10 +71,8 @@ TEST(PanelValues, AddressesStoreWhereTheyBelong) {
     EXPECT_EQ(console.text(), "editor received parameter : address: 1, value: 0.25\n");
 }
 
-TEST(PanelValues, FrequencyLabelsAndContrast) {
+TEST(PanelValues, ContrastSetsInkAndItsInverse) {
     SorvaneView view;
-    EXPECT_EQ(view.formatFrequency(99.9f), "99\nhz");
-    EXPECT_EQ(view.formatFrequency(-3.7f), "-3\nhz");
     view.setContrast(0.25);
     EXPECT_EQ(view.baseClass().colorContrast, plat::UIColor(0.75, 0.75, 0.75, 1));
     EXPECT_EQ(view.baseClass().colorContrastInverted, plat::UIColor(0.25, 0.25, 0.25, 1));
