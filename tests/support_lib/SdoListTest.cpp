@@ -1,3 +1,4 @@
+// The pointer list: access, deletion, array operations, copies, and a failed allocation.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -42,27 +43,21 @@ void fill(CPointerList& list) {
 }
 } // namespace
 
-TEST(CPointerList, IndexedAccessMovesTheCursorPastTheNode) {
-    CPointerList list;
-    fill(list);
-    EXPECT_EQ(list.At(1), &b);
-    EXPECT_EQ(list.Current(), &c);
-    EXPECT_EQ(list[2], &c);
-    EXPECT_EQ(list.At(3), nullptr);
-    EXPECT_EQ(list.At(-1), nullptr);
-}
-
-TEST(CPointerList, NullItemsAreNeverStored) {
+TEST(CPointerList, AccessByIndexOrIterationAndPopsThatEmptyTheListAndNullItemsNeverStored) {
     CPointerList list;
     list.Push(nullptr);
     list.Add(nullptr);
     EXPECT_EQ(list.Count(), 0u);
-}
-
-TEST(CPointerList, PoppingTheOnlyNodeEmptiesTheList) {
-    CPointerList list;
-    list.Push(&a);
-    EXPECT_EQ(list.Pop(), &a);
+    fill(list);
+    EXPECT_EQ(list.At(1), &b);
+    EXPECT_EQ(list.Current(), &c); // the cursor moves past the node
+    EXPECT_EQ(list[2], &c);
+    EXPECT_EQ(list.At(3), nullptr);
+    EXPECT_EQ(list.At(-1), nullptr);
+    list.Rewind();
+    for (int* item : {&a, &b, &c}) EXPECT_EQ(list.Next(), item);
+    EXPECT_EQ(list.Next(), nullptr);
+    for (int* item : {&c, &b, &a}) EXPECT_EQ(list.Pop(), item);
     EXPECT_EQ(list.Count(), 0u);
     EXPECT_EQ(list.First(), nullptr);
     EXPECT_EQ(list.Last(), nullptr);
@@ -89,16 +84,6 @@ TEST(CPointerList, DeleteJoinsNeighboursAndMovesEndsAndCursor) {
     list.Delete(5);
 }
 
-TEST(CPointerList, IterationVisitsItemsInOrder) {
-    CPointerList list;
-    fill(list);
-    list.Rewind();
-    EXPECT_EQ(list.Next(), &a);
-    EXPECT_EQ(list.Next(), &b);
-    EXPECT_EQ(list.Next(), &c);
-    EXPECT_EQ(list.Next(), nullptr);
-}
-
 TEST(CPointerList, ArrayOperationDropsNulledEntries) {
     CPointerList list;
     fill(list);
@@ -111,14 +96,10 @@ TEST(CPointerList, ArrayOperationDropsNulledEntries) {
     EXPECT_EQ(list.First(), &a);
     EXPECT_EQ(list.Last(), &c);
     EXPECT_EQ(list.array.items, nullptr);
+    EXPECT_EQ(CPointerList().BeginArrayOperation(), nullptr);
 }
 
-TEST(CPointerList, ArrayOperationOnEmptyListGivesNull) {
-    CPointerList list;
-    EXPECT_EQ(list.BeginArrayOperation(), nullptr);
-}
-
-TEST(CPointerList, CopyKeepsTheSourceAndAssignMovesIt) {
+TEST(CPointerList, CopyKeepsTheSourceAssignMovesItAndNeitherLosesItsOwnItems) {
     CPointerList source, copy, moved;
     fill(source);
     copy = source;
@@ -128,15 +109,10 @@ TEST(CPointerList, CopyKeepsTheSourceAndAssignMovesIt) {
     EXPECT_EQ(moved.Count(), 3u);
     EXPECT_EQ(moved.Last(), &c);
     EXPECT_EQ(source.Count(), 0u);
-}
-
-TEST(CPointerList, AssigningToItselfKeepsTheItems) {
-    CPointerList list;
-    fill(list);
-    list = list;
-    list.Assign(list);
-    EXPECT_EQ(list.Count(), 3u);
-    EXPECT_EQ(list.At(2), &c);
+    moved = moved;
+    moved.Assign(moved);
+    EXPECT_EQ(moved.Count(), 3u);
+    EXPECT_EQ(moved.At(2), &c);
 }
 
 TEST(CPointerList, FailedArrayAllocationKeepsTheItems) {
