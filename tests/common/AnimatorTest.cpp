@@ -33,6 +33,8 @@ TEST(Easing, EveryCurveStartsAtSourceAndEndsAtDestinationAndOnlyKnownCurvesAreNa
     for (auto f : {&Animator::easeOutExpo, &Animator::easeInOutExpo, &Animator::easeInElastic,
                    &Animator::easeOutElastic, &Animator::easeInOutElastic})
         EXPECT_EQ((a.*f)(9, 2.5f, 3.0f, 9), 5.5f);
+    const float v = 0.5f - 1.5f / 2.75f; // the bounce's second branch
+    EXPECT_FLOAT_EQ(a.easeOutBounce(1, 0, 1, 2), 7.5625f * v * v + 0.75f);
     EXPECT_EQ(enumEasing(41), EnumEasing::EASING_easeLast);
     EXPECT_FALSE(enumEasing(42) || enumEasing(-1));
 }

@@ -56,6 +56,15 @@ TEST(Followers, PeakHoldsThenFallsToExactlyZero) {
     EXPECT_EQ(f.peak[0], 0.0f);
 }
 
+TEST(Compander, ABandObjectLimitsASteadyPeakOfFourToAQuarter) {
+    Compander32_NEON1 c;
+    c.follower.peak = VEC32(4.0f);
+    c.follower.hold = VEC32(1000.0f);
+    VEC32 band(4.0f / c.pre[0]);
+    c.processSample(&band);
+    EXPECT_EQ(c.factor[0], 0.25f);
+}
+
 TEST(Compander, FusedLoopLeavesTheBandObjectsAsTheSampleLoopDoes) {
     // Fields after a block must be those the per-sample objects would hold.
     SpectralCompander_NEON2 fused;

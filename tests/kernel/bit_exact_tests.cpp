@@ -114,7 +114,8 @@ TEST_P(BitExact, BurstThenSilence) {
     EXPECT_EQ(compare(s, {}, GetParam(), unitDefaults(0.6f)), 0u);
 }
 
-TEST_P(BitExact, ParameterEventEvery64FramesOfEveryKind) {
+// Segments of 72 frames: a chunk of the loop and the bank's lead end on the same row.
+TEST_P(BitExact, AParameterEventOfEveryKindEvery72Frames) {
     const std::size_t frames = 96000;
     std::mt19937 rng(4);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
@@ -122,7 +123,7 @@ TEST_P(BitExact, ParameterEventEvery64FramesOfEveryKind) {
     std::vector<std::vector<ParameterChange>> changes(frames / kCycle + 1);
     int k = 0;
     for (auto& cycle : changes) {
-        for (std::int64_t offset = 0; offset < kCycle; offset += 64, ++k) {
+        for (std::int64_t offset = 0; offset < kCycle; offset += 72, ++k) {
             // Process, attack, release, a band's level, resonance or compansion, and now and
             // then the bypass.
             const plat::AUParameterAddress kinds[] = {1, 2, 3, 1000, 2000, 3000, 0};

@@ -91,6 +91,8 @@ TEST(CString, OperatorsBuildTheWholeTextEvenFromThemselves) {
         {[&] { r -= 1; }, "2.250000"},
         {[&] { r -= 0; }, "2.250000"},
         {[&] { r -= 50; }, "(null*)"},
+        {[&] { r = CString("abc") - 1; }, "ab"},
+        {[&] { r = CString("abc") - 3; }, "(null*)"},
         {[&] { r = CString("abcdefgh") * 0x7FFFFFFF; }, "(null*)"}, // a length that cannot be held
         {[&] { r = CString("abcdefgh") * -5; }, "abcdefgh"},
         {[&] { r = static_cast<const char*>(nullptr); }, "(null*)"},
@@ -197,6 +199,7 @@ TEST(CString, NumbersUnicodeAndCharacterClasses) {
     EXPECT_EQ(CString("0x1A").HexToInt(), 26);
     EXPECT_EQ(CString("ff").HexToInt(), 255);
     EXPECT_DOUBLE_EQ(CString("-1e3").Double(), -1000.0);
+    EXPECT_FLOAT_EQ(CString("2.5").Float(), 2.5f);
     EXPECT_EQ(CString().Integer() + CString("abc").Integer(), 0);
     EXPECT_EQ(CString().Double(), 0.0);
     const char32_t* w = CString("A\xe9\xff").Unicode();
