@@ -67,43 +67,4 @@ TEST(PresetFile, SavingWhereNothingCanBeWrittenSaysSoAndKeepsTheOldFile) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
 }
 
-// The document as other programs see it: Python's plistlib reads the XML the unit writes, finds
-// its shape and types, and writes it back as a binary document that the unit reads to the same values.
-TEST(PresetFile, PlistlibReadsWhatTheUnitWritesAndWritesWhatTheUnitReads) {
-    if (std::system("python3 -c 'import plistlib' > /dev/null 2>&1") != 0)
-        GTEST_SKIP() << "python3 with plistlib is not installed";
-    FactoryFolder factory;
-    auto unit = makeUnit();
-    setDistinctValues(*unit);
-    YUXPreset preset;
-    preset.makeFrom(unit->parameterTree().get());
-    const auto xml = factory.resources() / "unit.plist", script = factory.resources() / "check.py";
-    ASSERT_TRUE(preset.save(xml).ok());
-    writeText(script, R"(import plistlib, sys
-raw = open(sys.argv[1], 'rb').read()
-assert not raw.startswith(b'bplist')
-doc = plistlib.loads(raw)
-assert [doc[k] for k in ('type', 'manufacturer', 'subtype', 'count')] == [0x61756D66, 0x4B574F42, 0x79755356, 4]
-for g, (gid, base, size) in enumerate([('kGlobalParameters', 0, 4), ('kLevel', 1000, 32),
-                                       ('kResonance', 2000, 32), ('kCompansion', 3000, 32)]):
-    group = doc['group %d' % g]
-    assert group['identifier'] == gid and group['count'] == size
-    for j in range(size):
-        p = group['param %d' % j]
-        assert type(p['address']) is int and p['address'] == base + j
-        assert type(p['value']) is float and type(p['identifier']) is str
-doc['name'] = 'From Python'
-open(sys.argv[2], 'wb').write(plistlib.dumps(doc, fmt=plistlib.FMT_BINARY))
-)");
-    const std::string command = "python3 '" + script.string() + "' '" + xml.string() + "' '" +
-                                (factory.folder() / "From Python.plist").string() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    auto reader = makeUnit();
-    const auto presets = reader->factoryPresets();
-    ASSERT_EQ(presets.size(), 1u);
-    ASSERT_TRUE(reader->setCurrentPreset(presets[0]).ok());
-    EXPECT_EQ(allValues(*reader), allValues(*unit));
-    EXPECT_EQ(*reader->presetState(presets[0])->find("name")->asString(), "From Python");
-}
-
 } // namespace
