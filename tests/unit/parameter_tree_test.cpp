@@ -3,6 +3,8 @@
 
 #include "YUX_Sorvane_Extension_Parameters.h"
 
+#include <sstream>
+
 namespace {
 
 class ParameterTree : public ::testing::Test {
@@ -14,11 +16,11 @@ protected:
 };
 
 TEST_F(ParameterTree, HoldsTheHundredParametersOfTheAddressMapInFourGroups) {
-    // address identifier "name" unit: initial value, the kernel's, as text
-    auto row = [](auto address, const std::string& id, const std::string& name, bool boolean, float v) {
-        const std::string value = std::to_string(v);
+    // address identifier "name" unit: the initial value as text, and the kernel's
+    auto text = [](float v) { return (std::ostringstream() << v).str(); };
+    auto row = [&](auto address, const std::string& id, const std::string& name, bool boolean, float v) {
         return std::to_string(address) + " " + id + " \"" + name + "\" " + (boolean ? "boolean" : "generic") +
-               ": " + value + " " + value;
+               ": " + text(v) + " " + text(v);
     };
     std::vector<std::string> expected = {
         row(0, "kBypass", "Bypass", true, 0), row(1, "kProcess", "kProcess", true, .5f),
@@ -34,8 +36,7 @@ TEST_F(ParameterTree, HoldsTheHundredParametersOfTheAddressMapInFourGroups) {
         EXPECT_EQ(tree->parameterWithAddress(p->address()), p);
         seen.push_back(std::to_string(p->address()) + " " + p->identifier() + " \"" + p->displayName() +
                        "\" " + (p->unit() == plat::kAudioUnitParameterUnit_Boolean ? "boolean" : "generic") +
-                       ": " + std::to_string(p->value()) + " " +
-                       std::to_string(adapter->valueForParameter(p->address())));
+                       ": " + p->stringFromValue() + " " + text(adapter->valueForParameter(p->address())));
     }
     EXPECT_EQ(seen, expected);
     for (plat::AUParameterAddress a : {4ull, 999ull, 1032ull, 1999ull, 2032ull, 3032ull})

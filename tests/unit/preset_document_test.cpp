@@ -6,7 +6,6 @@
 #include "YUXPreset.h"
 
 #include <cfloat>
-#include <fstream>
 
 namespace {
 
@@ -54,17 +53,23 @@ TEST(PresetDocument, GroupsAndParametersAreFoundByTheWordsInTheirKeysAndCountsAr
     EXPECT_EQ(console.text(), "PresetPatch: The parameter group has no children.\n");
 }
 
-TEST(PresetFile, SavingWhereNothingCanBeWrittenSaysSoAndKeepsTheOldFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+TEST(PresetFile, SavesAndReadsBackAndAFailedSaveSaysSoAndKeepsTheOldFile) {
     ScratchFolder scratch;
-    writeText(scratch.path() / "a.plist", "old");
-    fs::permissions(scratch.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    const auto file = scratch.path() / "a.plist";
+    PresetPatch saved, read;
+    saved.name = "Saved";
+    ASSERT_TRUE(saved.saveToFile(file).ok());
+    ASSERT_TRUE(read.loadFromFile(file).ok());
+    EXPECT_EQ(read.toDictionary(), saved.toDictionary());
     CapturedConsole console;
-    EXPECT_FALSE(PresetPatch().saveToFile(scratch.path() / "a.plist").ok());
+    EXPECT_FALSE(PresetPatch().saveToFile(file / "below.plist").ok()); // a file where a folder should be
     EXPECT_NE(console.text().find("PresetPatch::FEHLER: Die Daten konnten nicht gespeichert werden. ("),
               std::string::npos);
-    std::ifstream in(scratch.path() / "a.plist");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+    if (::geteuid() == 0) return; // permissions do not bind the superuser
+    fs::permissions(scratch.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(PresetPatch().saveToFile(file).ok());
+    ASSERT_TRUE(read.loadFromFile(file).ok());
+    EXPECT_EQ(read.name, "Saved");
 }
 
 } // namespace
