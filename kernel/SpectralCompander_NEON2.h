@@ -23,6 +23,10 @@ public:
     void reset();
     // Filters and compands both channels in place.
     void processBuffers(float* left, float* right, int frameCount);
+    // Returns filter lanes spoilt by a bad sample to rest (see the bank's).
+    void restoreOverflowedLanes() {
+        for (auto& b : bandpass) b.restoreOverflowedLanes();
+    }
     VEC32 getBandpassPeaks() const;
     VEC32 getFactor() const;
     const float* getFrequencies() const { return bandpass[0].frequency.array(); }
