@@ -3,7 +3,7 @@
 
 #include "plat/audio.h"
 
-#include <cmath>
+#include <algorithm>
 #include <vector>
 
 struct Stereo {
@@ -15,12 +15,6 @@ struct Stereo {
         list.mBuffers[1] = {1, std::uint32_t(n * 4), r.data()};
     }
 };
-
-inline std::vector<float> tone(std::size_t n, float hz) {
-    std::vector<float> v(n);
-    for (std::size_t i = 0; i < n; ++i) v[i] = 0.5f * std::sin(2.0f * 3.14159265f * hz * float(i) / 48000.0f);
-    return v;
-}
 
 // A pull block that hands over `source` on every channel.
 inline plat::AURenderPullInputBlock pullOf(const std::vector<float>& source) {

@@ -1,10 +1,13 @@
 // The adapter driven as a host drives it (refusals before allocation and after release, bypass
 // and events are the audio unit's and the kernel's tests).
+#include "Cores.h"
 #include "RenderHost.h"
 #include "StereoBuffers.h"
 #include "YUX_Sorvane_ExtensionDSPKernelAdapter.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace {
 
@@ -25,45 +28,35 @@ TEST(Adapter, FrameLimitAndItsChangeAfterAllocation) {
     EXPECT_EQ(host.cycle(256), plat::noErr);
 }
 
-TEST(Adapter, PullFailureIsReturnedAndTheOutputUntouched) {
-    Adapter a;
-    ASSERT_TRUE(a.allocateRenderResources());
-    plat::AURenderPullInputBlock failing = [](auto*, auto*, auto, auto, auto*) {
-        return plat::OSStatus(-50);
-    };
-    Stereo out(64, 9.0f);
-    plat::AudioTimeStamp ts;
-    EXPECT_EQ(a.render(nullptr, &ts, 64, 0, &out.list, nullptr, &failing), -50);
-    EXPECT_EQ(out.l[0], 9.0f);
-    // The render block insists on a pull block.
-    EXPECT_EQ(a.internalRenderBlock()(nullptr, &ts, 64, 0, &out.list, nullptr, nullptr),
-              plat::kAudioUnitErr_NoConnection);
-}
-
-TEST(Adapter, RefusesOutputListsThatCannotTakeEveryChannel) {
+// A failed pull, or an output list that cannot take every channel: refused, the output untouched.
+TEST(Adapter, RefusesCyclesItCannotRenderWhole) {
     struct Case {
         const char* fault;
         std::uint32_t buffers;
-        bool firstNull, secondNull;
+        int nullBuffer; // -1: none
+        bool pullFails;
     };
     const Case cases[] = {
-        {"second buffer missing", 2, false, true},
-        {"one buffer for two channels", 1, false, false},
-        {"in place with one buffer", 1, true, false},
-        {"no buffers", 0, false, false},
+        {"a failed pull rendered", 2, -1, true},
+        {"second buffer missing", 2, 1, false},
+        {"one buffer for two channels", 1, -1, false},
+        {"in place with one buffer", 1, 0, false},
+        {"no buffers", 0, -1, false},
     };
     for (const Case& c : cases) {
         Adapter a;
         ASSERT_TRUE(a.allocateRenderResources());
         Stereo out(64, 9.0f);
         out.list.mNumberBuffers = c.buffers;
-        if (c.firstNull) out.list.mBuffers[0].mData = nullptr;
-        if (c.secondNull) out.list.mBuffers[1].mData = nullptr;
+        if (c.nullBuffer >= 0) out.list.mBuffers[c.nullBuffer].mData = nullptr;
         const plat::AudioBufferList before = out.list;
         const std::vector<float> silence(64);
-        const auto pull = pullOf(silence);
+        plat::AURenderPullInputBlock pull = pullOf(silence);
+        if (c.pullFails) pull = [](auto*, auto*, auto, auto, auto*) { return plat::OSStatus(-50); };
         plat::AudioTimeStamp ts;
-        EXPECT_NE(a.render(nullptr, &ts, 64, 0, &out.list, nullptr, &pull), plat::noErr) << c.fault;
+        EXPECT_EQ(a.render(nullptr, &ts, 64, 0, &out.list, nullptr, &pull),
+                  c.pullFails ? -50 : plat::kAudioUnitErr_InvalidPropertyValue)
+            << c.fault;
         for (int i = 0; i < 2; ++i)
             EXPECT_EQ(out.list.mBuffers[i].mData, before.mBuffers[i].mData) << c.fault;
         EXPECT_EQ(out.l, std::vector<float>(64, 9.0f)) << c.fault;
@@ -80,12 +73,15 @@ TEST(Adapter, WithoutAPullBlockRendersWhatTheInputBufferHolds) {
     plat::AudioTimeStamp ts;
     EXPECT_EQ(a.render(nullptr, &ts, 64, 0, &out.list, nullptr, nullptr), plat::noErr);
     EXPECT_EQ(out.l, host.in[0]); // the last pulled input, passed through by the bypass
+    // The render block insists on a pull block.
+    EXPECT_EQ(a.internalRenderBlock()(nullptr, &ts, 64, 0, &out.list, nullptr, nullptr),
+              plat::kAudioUnitErr_NoConnection);
 }
 
 TEST(Adapter, InPlaceRenderingMapsOnlyTheInputsBuffers) {
     Adapter a;
     ASSERT_TRUE(a.allocateRenderResources());
-    const auto src = tone(256, 300.0f);
+    const std::vector<float> src(256, 0.25f);
     const auto pull = pullOf(src);
     plat::AudioBufferList out;
     out.mNumberBuffers = 3; // one more than the input has
@@ -104,7 +100,7 @@ TEST(Adapter, ChannelCountsOtherThanTwoPassThroughAtTheBusRate) {
     ASSERT_TRUE(a.allocateRenderResources());
     EXPECT_FALSE(a.outputBus()->setFormat(plat::AVAudioFormat(48000.0, 2))); // allocated
     EXPECT_EQ(a.getSamplerate(), 44100.0f);
-    const auto src = tone(128, 1000.0f);
+    const std::vector<float> src(128, 0.25f);
     const auto pull = pullOf(src);
     Stereo out(128);
     out.list.mNumberBuffers = 1;
@@ -121,39 +117,87 @@ TEST(Adapter, ResetWhileAllocatedIsCarriedOutByTheNextCycle) {
     ASSERT_EQ(host.cycle(2048), plat::noErr);
     EXPECT_GT(a.getLevels()[8], 0.0f);
     a.reset();
-    std::fill(host.in[0].begin(), host.in[0].end(), 0.0f);
-    std::fill(host.in[1].begin(), host.in[1].end(), 0.0f);
+    for (auto& in : host.in) std::fill(in.begin(), in.end(), 0.0f);
     ASSERT_EQ(host.cycle(64), plat::noErr);
     EXPECT_EQ(a.getLevels()[8], 0.0f);
     EXPECT_EQ(a.kernel().spectralCompander.bandpass[0].gain[2], 0.1f); // levels survive the reset
 }
 
-TEST(Adapter, MidiOutputBlockReachesTheKernelOnlyWhileSet) {
+// MIDI leaves only with the kernel's thru set, never the real-time messages, through the block set
+// last, or the one a render block was made with.
+TEST(Adapter, MidiReachesTheOutputBlockOnlyThroughThruAndNeverRealtime) {
     Adapter a;
-    int calls = 0;
-    a.setAUMIDIOutputEventBlock([&](auto, auto, auto, auto) {
-        ++calls;
+    std::vector<std::uint8_t> sent;
+    a.setAUMIDIOutputEventBlock([&](auto, std::uint8_t cable, auto, const std::uint8_t* bytes) {
+        EXPECT_EQ(cable, 0);
+        sent.push_back(bytes[0]);
         return plat::noErr;
     });
     ASSERT_TRUE(a.allocateRenderResources());
-    a.kernel().midiThru = true;
-    plat::AURenderEvent note{};
-    note.MIDI.eventType = plat::AURenderEventType::MIDI;
-    note.MIDI.length = 3;
-    note.MIDI.data[0] = 0x90;
+    std::vector<plat::AURenderEvent> ev(7);
+    const std::uint8_t status[7] = {0xF8, 0x90, 0xFA, 0xFB, 0xFC, 0xFF, 0x80};
+    for (int i = 0; i < 7; ++i) {
+        ev[i].MIDI.eventType = plat::AURenderEventType::MIDI;
+        ev[i].MIDI.length = 3;
+        ev[i].MIDI.data[0] = status[i];
+        ev[i].MIDI.next = i < 6 ? &ev[i + 1] : nullptr;
+    }
     const std::vector<float> silence(64);
     const auto pull = pullOf(silence);
     Stereo out(64);
     plat::AudioTimeStamp ts;
     auto block = a.internalRenderBlock();
-    EXPECT_EQ(a.render(nullptr, &ts, 64, 0, &out.list, &note, &pull), plat::noErr);
-    EXPECT_EQ(calls, 1);
+    const auto render = [&] { return a.render(nullptr, &ts, 64, 0, &out.list, &ev[0], &pull); };
+    EXPECT_EQ(render(), plat::noErr);
+    EXPECT_TRUE(sent.empty());
+    a.kernel().midiThru = true;
+    EXPECT_EQ(render(), plat::noErr);
+    EXPECT_EQ(sent, std::vector<std::uint8_t>({0x90, 0x80}));
     a.setAUMIDIOutputEventBlock(nullptr);
-    EXPECT_EQ(a.render(nullptr, &ts, 64, 0, &out.list, &note, &pull), plat::noErr);
-    EXPECT_EQ(calls, 1);
-    // The render block keeps the block that was current when it was made.
-    EXPECT_EQ(block(nullptr, &ts, 64, 0, &out.list, &note, &pull), plat::noErr);
-    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(render(), plat::noErr);
+    EXPECT_EQ(block(nullptr, &ts, 64, 0, &out.list, &ev[0], &pull), plat::noErr);
+    EXPECT_EQ(sent, std::vector<std::uint8_t>({0x90, 0x80, 0x90, 0x80}));
 }
+
+class BadSamples : public ::testing::TestWithParam<CompanderCoreFn> {};
+
+// One bad sample in a loud tone spoils no more than its own cycle: the output is finite from the
+// next cycle on, and in the silence that follows the meters fall back to rest.
+TEST_P(BadSamples, SpoilNoMoreThanTheirOwnCycle) {
+    const struct {
+        const char* input;
+        float value;
+        std::uint32_t frame;
+    } rows[] = {
+        {"NaN", NAN, 100},
+        {"+inf", INFINITY, 100},
+        {"-inf on the last frame: the state infinite, not yet NaN, when the cycle ends", -INFINITY, 511},
+        {"3e38: finite, yet the state overflows within its cycle", 3e38f, 100},
+        {"-3e38 on the last frame: a finite state that overflows in the next cycle", -3e38f, 511},
+    };
+    for (const auto& row : rows) {
+        Adapter a;
+        a.kernel().spectralCompander.setCore(GetParam());
+        a.setParameter(1, 1.0f); // the detectors see the tone far above full scale
+        ASSERT_TRUE(a.allocateRenderResources());
+        RenderHost host(a.internalRenderBlock(), 512);
+        host.in[0][row.frame] = row.value;
+        host.cycle(512);
+        for (auto& in : host.in) std::fill(in.begin(), in.end(), 0.0f);
+        int nonFinite = 0;
+        for (int c = 0; c < 100; ++c) {
+            host.cycle(512);
+            for (const auto& out : host.out)
+                for (float x : out) nonFinite += !std::isfinite(x);
+        }
+        EXPECT_EQ(nonFinite, 0) << row.input;
+        float worst = 0.0f; // at rest: no level, and a factor of 1 + the compander's own slope 0.2
+        for (int i = 0; i < 32; ++i)
+            worst = std::max({worst, a.getLevels()[i], std::fabs(a.getFactors()[i] - 0.6f)});
+        EXPECT_LT(worst, 0.01f) << row.input;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cores, BadSamples, ::testing::ValuesIn(cores()), coreName);
 
 } // namespace
