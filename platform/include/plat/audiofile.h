@@ -20,6 +20,7 @@ using AVAudioFramePosition = std::int64_t;
 // Error codes of the file errors, in kCocoaErrorDomain.
 inline constexpr long kFileReadCorruptFileError = 259;
 inline constexpr long kFileReadNoSuchFileError = 260;
+inline constexpr long kFileReadTooLargeError = 263;
 inline constexpr long kFileWriteUnknownError = 512;
 
 enum class AudioFileType { wav, m4a };
@@ -35,8 +36,14 @@ struct AVAudioFileSettings {
 
 class AVAudioFile {
 public:
-    // Opens and decodes the whole file. A missing file, one that holds no decodable audio, and
-    // one longer than memory should hold each fail with a description naming the file.
+    // What a file may decode to, all channels together; files declaring or holding more are
+    // refused (that is about 5.8 minutes of 48 kHz stereo).
+    static constexpr std::int64_t kMaximumDecodedBytes = std::int64_t(128) << 20;
+
+    // Opens and decodes the whole file at its own rate and channel count, on any thread. A
+    // missing file, one that holds no decodable audio or changes its sample rate part way, and
+    // one beyond kMaximumDecodedBytes each fail with a description naming the file; frames whose
+    // channel layout differs from the file's are mixed to it.
     static Result<std::shared_ptr<AVAudioFile>> forReading(const URL& url);
     // Starts a new file; it replaces whatever is at `url` when close() succeeds.
     static Result<std::shared_ptr<AVAudioFile>> forWriting(const URL& url,

@@ -1,8 +1,16 @@
 // Whole-file decoding through libavformat, libavcodec and libswresample into one float vector per
 // channel, at the file's own rate and channel count.
+//
+// Clips may come from anywhere, so what one costs is bounded before anything is built for it: a
+// declared length beyond the byte bound is refused at once, one frame may not exceed it either,
+// and since declarations lie the bound holds again as each frame is stored. Frames are converted
+// to the format the stream declared: a stream whose layout changes (two streams concatenated) is
+// mixed to it, one whose rate changes is refused rather than played at the wrong speed.
 #include "AudioCodecs.h"
 #include "LibavSupport.h"
 
+#include <algorithm>
+#include <optional>
 #include <system_error>
 
 namespace plat::engine_detail {
@@ -11,12 +19,31 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// About 46 minutes at 48 kHz: longer files are not demonstration material and would not fit memory.
-constexpr AVAudioFramePosition kMaximumFrames = AVAudioFramePosition(1) << 27;
+constexpr std::int64_t kBound = AVAudioFile::kMaximumDecodedBytes;
 
 Error undecodable(const fs::path& path, const std::string& why) {
     return Error{kCocoaErrorDomain, kFileReadCorruptFileError,
                  "The file '" + path.string() + "' cannot be decoded: " + why + "."};
+}
+
+Error tooLarge(const fs::path& path) {
+    return Error{kCocoaErrorDomain, kFileReadTooLargeError,
+                 "The file '" + path.string() + "' is too long: decoded, it would take more than " +
+                     std::to_string(kBound >> 20) + " MiB."};
+}
+
+// What the stream probe may decode: audio only. An image or video stream passed off as a clip would
+// otherwise be decoded to learn its format, and a few bytes of image may ask for gigabytes.
+const char* audioDecoders() {
+    static const std::string names = [] {
+        std::string list;
+        void* at = nullptr;
+        while (const AVCodec* codec = av_codec_iterate(&at))
+            if (codec->type == AVMEDIA_TYPE_AUDIO && av_codec_is_decoder(codec))
+                list.append(list.empty() ? "" : ",").append(codec->name);
+        return list;
+    }();
+    return names.c_str();
 }
 
 class Decoder {
@@ -28,8 +55,11 @@ public:
         quietLibav();
         const std::string url = "file:" + path_.string();
         AVFormatContext* opened = nullptr;
-        if (const int rc = avformat_open_input(&opened, url.c_str(), nullptr, nullptr); rc < 0)
-            return undecodable(path_, avErrorText(rc));
+        AVDictionary* options = nullptr;
+        av_dict_set(&options, "codec_whitelist", audioDecoders(), 0);
+        const int opening = avformat_open_input(&opened, url.c_str(), nullptr, &options);
+        av_dict_free(&options);
+        if (opening < 0) return undecodable(path_, avErrorText(opening));
         format_.reset(opened);
         if (const int rc = avformat_find_stream_info(format_.get(), nullptr); rc < 0)
             return undecodable(path_, avErrorText(rc));
@@ -41,17 +71,37 @@ public:
         if (!codec_) return undecodable(path_, "out of memory");
         avcodec_parameters_to_context(codec_.get(), format_->streams[stream]->codecpar);
         codec_->thread_count = 1;
+        // Counted over all channels: a frame holding more than the bound is refused before the
+        // decoder allocates it.
+        codec_->max_samples = kBound / sizeof(float);
         if (const int rc = avcodec_open2(codec_.get(), codec, nullptr); rc < 0)
             return undecodable(path_, avErrorText(rc));
         const int channels = codec_->ch_layout.nb_channels;
-        if (channels <= 0 || std::uint32_t(channels) > AudioBufferList::kCapacity)
+        if (channels <= 0) return undecodable(path_, "it has no channels");
+        if (std::uint32_t(channels) > AudioBufferList::kCapacity)
             return undecodable(path_,
                                std::to_string(channels) + " channels are more than this player handles");
         if (codec_->sample_rate <= 0) return undecodable(path_, "it has no sample rate");
+        // The decoder follows the stream's changes in its context; these stay as declared.
+        rate_ = codec_->sample_rate;
+        layout_.emplace(codec_->ch_layout);
+        limit_ = kBound / std::int64_t(sizeof(float) * channels);
+
+        // A length the container states (not one guessed from the bit rate) is checked before
+        // anything is decoded, and sizes the vectors.
+        const AVStream* audio = format_->streams[stream];
+        AVAudioFramePosition declared = 0;
+        if (audio->duration != AV_NOPTS_VALUE && audio->duration > 0 &&
+            format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
+            const double length = double(audio->duration) * av_q2d(audio->time_base) * rate_;
+            if (length > double(limit_)) return tooLarge(path_);
+            declared = AVAudioFramePosition(length + 0.5);
+        }
 
         auto samples = std::make_shared<AVAudioFile::Samples>(
-            AVAudioFile::Samples{AVAudioFormat(codec_->sample_rate, std::uint32_t(channels)), {}});
+            AVAudioFile::Samples{AVAudioFormat(rate_, std::uint32_t(channels)), {}});
         samples->channels.resize(std::size_t(channels));
+        for (auto& channel : samples->channels) channel.reserve(std::size_t(declared));
         samples_ = samples.get();
 
         Packet packet;
@@ -65,55 +115,66 @@ public:
         if (rc != AVERROR_EOF) return undecodable(path_, avErrorText(rc));
         if (auto flushed = send(nullptr); !flushed.ok()) return flushed.error();
         // The decoder hands out whole codec frames; the container knows where the sound ends.
-        const AVStream* audio = format_->streams[stream];
-        if (audio->duration != AV_NOPTS_VALUE && audio->duration > 0) {
-            const auto declared =
-                av_rescale_q(audio->duration, audio->time_base, AVRational{1, codec_->sample_rate});
-            if (declared < samples->frames())
-                for (auto& channel : samples->channels) channel.resize(std::size_t(declared));
+        const AVAudioFramePosition frames =
+            declared > 0 ? std::min(declared, samples->frames()) : samples->frames();
+        for (auto& channel : samples->channels) {
+            channel.resize(std::size_t(frames));
+            // Room kept for a declared length the file did not hold.
+            if (channel.capacity() > 2 * channel.size()) channel.shrink_to_fit();
         }
-        if (samples->frames() == 0) return undecodable(path_, "it holds no audio");
+        if (frames == 0)
+            return undecodable(path_, damaged_ ? avErrorText(AVERROR_INVALIDDATA) : "it holds no audio");
         return std::shared_ptr<const AVAudioFile::Samples>(std::move(samples));
     }
 
 private:
+    // A damaged packet, or the part of one that a cut-off file ends in, costs its own sound only.
     Result<void> send(const AVPacket* packet) {
-        if (const int rc = avcodec_send_packet(codec_.get(), packet); rc < 0 && rc != AVERROR(EAGAIN))
-            return undecodable(path_, avErrorText(rc));
-        for (;;) {
-            const int rc = avcodec_receive_frame(codec_.get(), frame_.get());
+        int rc = avcodec_send_packet(codec_.get(), packet);
+        while (rc >= 0 || rc == AVERROR(EAGAIN)) {
+            rc = avcodec_receive_frame(codec_.get(), frame_.get());
             if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return {};
-            if (rc < 0) return undecodable(path_, avErrorText(rc));
+            if (rc < 0) break;
             auto converted = convert(frame_.get());
             av_frame_unref(frame_.get());
             if (!converted.ok()) return converted;
         }
+        if (rc != AVERROR_INVALIDDATA) return undecodable(path_, avErrorText(rc));
+        damaged_ = true;
+        return {};
     }
 
-    // The converter is made for the first frame's layout and sample format.
+    // Converts to planar float in the declared layout; a converter is made again whenever a frame
+    // brings another layout or sample format. Rates never differ, so nothing stays buffered in it.
     Result<void> convert(const AVFrame* frame) {
-        if (!resampler_) {
+        if (frame->sample_rate != rate_)
+            return undecodable(path_, "its sample rate changes from " + std::to_string(rate_) + " Hz to " +
+                                          std::to_string(frame->sample_rate) + " Hz part way");
+        OrderedLayout in(frame->ch_layout); // swr_alloc_set_opts2 takes it non-const
+        if (!resampler_ || frame->format != inputFormat_ || av_channel_layout_compare(&in, &*input_) != 0) {
+            input_.emplace(frame->ch_layout);
+            inputFormat_ = frame->format;
             SwrContext* made = nullptr;
-            AVChannelLayout layout = codec_->ch_layout;
-            if (layout.order == AV_CHANNEL_ORDER_UNSPEC)
-                av_channel_layout_default(&layout, layout.nb_channels);
-            const int rate = codec_->sample_rate;
-            if (swr_alloc_set_opts2(&made, &layout, AV_SAMPLE_FMT_FLTP, rate, &layout,
-                                    AVSampleFormat(frame->format), rate, 0, nullptr) < 0 ||
-                swr_init(made) < 0) {
-                swr_free(&made);
-                return undecodable(path_, "its samples cannot be converted");
-            }
+            const bool ok = swr_alloc_set_opts2(&made, &*layout_, AV_SAMPLE_FMT_FLTP, rate_, &in,
+                                                AVSampleFormat(frame->format), rate_, 0, nullptr) >= 0 &&
+                            swr_init(made) >= 0;
             resampler_.reset(made);
+            if (!ok) return undecodable(path_, "its samples cannot be converted");
         }
         const AVAudioFramePosition have = samples_->frames();
         const int room = swr_get_out_samples(resampler_.get(), frame->nb_samples);
         if (room < 0) return undecodable(path_, avErrorText(room));
-        if (have + room > kMaximumFrames) return undecodable(path_, "it is too long to hold in memory");
+        if (have + room > limit_) return tooLarge(path_);
         std::uint8_t* outputs[AudioBufferList::kCapacity] = {};
         for (std::size_t c = 0; c < samples_->channels.size(); ++c) {
-            samples_->channels[c].resize(std::size_t(have + room));
-            outputs[c] = reinterpret_cast<std::uint8_t*>(samples_->channels[c].data() + have);
+            auto& channel = samples_->channels[c];
+            // Grown by doubling, never past the bound.
+            if (std::size_t(have + room) > channel.capacity())
+                channel.reserve(std::size_t(std::min<AVAudioFramePosition>(
+                    std::max<AVAudioFramePosition>(have + room, 2 * AVAudioFramePosition(channel.capacity())),
+                    limit_)));
+            channel.resize(std::size_t(have + room));
+            outputs[c] = reinterpret_cast<std::uint8_t*>(channel.data() + have);
         }
         const int made =
             swr_convert(resampler_.get(), outputs, room,
@@ -129,6 +190,12 @@ private:
     Resampler resampler_;
     Frame frame_;
     AVAudioFile::Samples* samples_ = nullptr;
+    std::optional<OrderedLayout> layout_; // what every frame is mixed to
+    std::optional<OrderedLayout> input_;  // and what the converter takes now, with inputFormat_
+    int inputFormat_ = AV_SAMPLE_FMT_NONE;
+    int rate_ = 0;
+    AVAudioFramePosition limit_ = 0; // frames per channel within the bound
+    bool damaged_ = false;
 };
 
 } // namespace

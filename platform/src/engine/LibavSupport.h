@@ -52,6 +52,20 @@ using CodecContext = std::unique_ptr<AVCodecContext, CodecContextFree>;
 using Resampler = std::unique_ptr<SwrContext, ResamplerFree>;
 using AudioFifo = std::unique_ptr<AVAudioFifo, FifoFree>;
 
+// An owned copy of a channel layout (custom orders carry an allocated map). An unordered one takes
+// the usual order for its count, so that it can be mixed to another.
+struct OrderedLayout : AVChannelLayout {
+    explicit OrderedLayout(const AVChannelLayout& from) : AVChannelLayout{} {
+        if (from.order == AV_CHANNEL_ORDER_UNSPEC)
+            av_channel_layout_default(this, from.nb_channels);
+        else
+            av_channel_layout_copy(this, &from);
+    }
+    ~OrderedLayout() { av_channel_layout_uninit(this); }
+    OrderedLayout(const OrderedLayout&) = delete;
+    OrderedLayout& operator=(const OrderedLayout&) = delete;
+};
+
 // Allocated on construction; null only when memory ran out.
 struct Frame : std::unique_ptr<AVFrame, FrameFree> {
     Frame() : std::unique_ptr<AVFrame, FrameFree>(av_frame_alloc()) {}
