@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test suite: the release tree
 # (benchmarks compile there too), the address and undefined-behaviour sanitizer tree, the
-# threading tests under the thread sanitizer, and a bounded fuzzing run of the preset reader.
+# threading tests under the thread sanitizer, and bounded fuzzing runs of the preset reader and
+# the clip decoder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,4 +17,4 @@ for preset in release asan tsan; do
 done
 
 echo "== fuzz"
-bash scripts/run-fuzz.sh "${SORVANE_FUZZ_SECONDS:-60}"
+bash scripts/run-fuzz.sh "${SORVANE_FUZZ_SECONDS:-45}"
