@@ -13,28 +13,12 @@ namespace presetmeasure {
 
 namespace {
 
-using Unit = YUX_Sorvane_Extension_AudioUnit;
-
-constexpr double kFirstBurst = 0.25, kBurstPeriod = 0.5, kBurstSeconds = 0.1, kFloorSeconds = 0.2;
-constexpr double kBurstRamp = 0.0005; // a drum-like onset, without a click of its own
 constexpr std::uint32_t kCycle = 512;
-
-double amplitude(double dBFS) {
-    return std::pow(10.0, dBFS / 20.0);
-}
-
-double largest(std::span<const float> signal) {
-    double peak = 0;
-    for (float x : signal) peak = std::max(peak, double(std::fabs(x)));
-    return peak;
-}
 
 // The unit logs every parameter it is given; a measurement run keeps that out of its report.
 class QuietConsole {
 public:
-    QuietConsole() {
-        plat::Console::shared().setSink([](std::string_view) {});
-    }
+    QuietConsole() { plat::Console::shared().setSink([](std::string_view) {}); }
     ~QuietConsole() {
         plat::RunLoop::main().drain();
         plat::Console::shared().flush();
@@ -48,81 +32,67 @@ std::runtime_error failure(const std::string& what, const plat::Error& error) {
     return std::runtime_error(what + ": " + error.description);
 }
 
+double peakOf(std::span<const float> signal) {
+    double peak = 0;
+    for (float x : signal) peak = std::max(peak, double(std::fabs(x)));
+    return peak;
+}
+
+double decibelsOfAmplitude(double ratio) {
+    return decibels(ratio * ratio);
+}
+
+std::span<const float> from(const std::vector<float>& signal, std::size_t start) {
+    return std::span<const float>(signal).subspan(std::min(start, signal.size()));
+}
+
+double crest(std::span<const float> signal) {
+    return decibelsOfAmplitude(peakOf(signal) / rms(signal));
+}
+
+// RMS of the marked samples from `start` on.
+double rmsWhere(const std::vector<float>& signal, const std::vector<bool>& marks, std::size_t start) {
+    double sum = 0;
+    std::size_t n = 0;
+    for (std::size_t i = start; i < signal.size(); ++i)
+        if (marks[i]) {
+            sum += double(signal[i]) * double(signal[i]);
+            ++n;
+        }
+    return n ? std::sqrt(sum / double(n)) : 0.0;
+}
+
+Channels both(const std::vector<float>& mono) {
+    return {mono, mono};
+}
+
 } // namespace
 
-PresetMeter::PresetMeter(Settings settings) : settings_(settings) {
-    const double rate = settings_.sampleRate;
-    const auto frames = std::size_t(settings_.seconds * rate);
-
-    const auto pink = shapedNoise(frames, rate, 1, pinkShape());
-    const double unit = 1.0 / rms(std::span<const double>(pink));
-    for (Level level : {quiet, loud}) pink_[level] = scaled(pink, unit * amplitude(kPinkLevels[level]));
-    // Same phases, one octave raised: apart from that octave the signal is the quiet pink noise.
-    for (Octave octave : {bassOctave, midOctave}) {
-        const auto& [low, high] = kRaisedOctaves[octave];
-        raised_[octave] = scaled(shapedNoise(frames, rate, 1, pinkShape(kRaise, low, high)),
-                                 unit * amplitude(kPinkLevels[quiet]));
-    }
-
-    // Every hit is the same stretch of pink noise, as a drum loop repeats one sample, so a shorter
-    // run meets the same peaks as a longer one.
-    const auto floor = shapedNoise(frames, rate, 2, pinkShape());
-    burstLength_ = std::size_t(kBurstSeconds * rate);
-    floorLength_ = std::size_t(kFloorSeconds * rate);
-    const auto noise = shapedNoise(burstLength_, rate, 3, pinkShape());
-    const double ramp = kBurstRamp * rate;
-    std::vector<double> hit(burstLength_);
-    double hitPeak = 0;
-    for (std::size_t i = 0; i < burstLength_; ++i) {
-        hit[i] = noise[i] * std::min({1.0, (double(i) + 1) / ramp, double(burstLength_ - i) / ramp});
-        hitPeak = std::max(hitPeak, std::fabs(hit[i]));
-    }
-    const double floorGain = amplitude(kBurstFloor) / rms(std::span<const double>(floor));
-    std::vector<double> mixed(frames);
-    for (std::size_t i = 0; i < frames; ++i) mixed[i] = floor[i] * floorGain;
-    for (double t = kFirstBurst; (t + kBurstSeconds) * rate <= double(frames); t += kBurstPeriod) {
-        const auto onset = std::size_t(std::lround(t * rate));
-        burstOnsets_.push_back(onset);
-        for (std::size_t i = 0; i < burstLength_; ++i)
-            mixed[onset + i] += hit[i] * amplitude(kBurstPeak) / hitPeak;
-    }
-    double peak = 0;
-    for (double x : mixed) peak = std::max(peak, std::fabs(x));
-    bursts_ = scaled(mixed, amplitude(kBurstPeak) / peak);
-
-    // Settled bursts (group 0) and the stretch of floor before each (group 1).
-    burstGroups_.assign(frames, -1);
-    bool settledBurst = false;
-    for (std::size_t onset : burstOnsets_) {
-        if (onset < settledStart() + floorLength_) continue;
-        std::fill_n(burstGroups_.begin() + std::ptrdiff_t(onset), burstLength_, 0);
-        std::fill_n(burstGroups_.begin() + std::ptrdiff_t(onset - floorLength_), floorLength_, 1);
-        settledBurst = true;
-    }
-    if (!settledBurst)
-        throw std::invalid_argument("the signals are too short to hold a burst after the settling time");
-
-    for (Level level : {quiet, loud}) pinkPowers_[level] = thirdOctavePowers(settled(pink_[level]), rate);
-    burstPowers_ = thirdOctavePowersByGroup(bursts_, rate, burstGroups_);
+double Measurement::largestDeviation() const {
+    double largest = 0;
+    for (int b = 0; b < kThirdOctaves; ++b)
+        if (thirdOctaveCentre(b) > 60.0) largest = std::max(largest, std::fabs(response[medium][std::size_t(b)]));
+    return largest;
 }
 
-std::span<const float> PresetMeter::settled(const std::vector<float>& signal) const {
-    return std::span<const float>(signal).subspan(std::min(settledStart(), signal.size()));
+double Measurement::ratio(Level a, Level b) const {
+    return (kLevels[b] - kLevels[a]) / (kLevels[b] + pinkLoudness[b] - kLevels[a] - pinkLoudness[a]);
 }
 
-std::size_t PresetMeter::settledStart() const {
-    return std::size_t(settings_.settleSeconds * settings_.sampleRate);
-}
-
-std::shared_ptr<YUX_Sorvane_Extension_AudioUnit> PresetMeter::makeUnit() {
+std::shared_ptr<Unit> makeUnit() {
     QuietConsole quietConsole;
     auto made = Unit::make(Unit::componentDescriptionOfEffect());
     if (!made.ok()) throw failure("the audio unit could not be made", made.error());
     return made.value();
 }
 
-std::vector<float> PresetMeter::render(Unit& unit, const Setup& setup,
-                                       const std::vector<float>& input) const {
+void choose(Unit& unit, const plat::AUAudioUnitPreset& preset) {
+    unit.factoryPresets();
+    if (auto chosen = unit.setCurrentPreset(preset); !chosen.ok())
+        throw failure("the preset '" + preset.name + "' could not be chosen", chosen.error());
+}
+
+Channels render(Unit& unit, const Setup& setup, const std::vector<float>& input) {
     QuietConsole quietConsole;
     // Allocating again returns the engine to rest, as a fresh unit would be.
     if (unit.renderResourcesAllocated()) unit.deallocateRenderResources();
@@ -131,7 +101,7 @@ std::vector<float> PresetMeter::render(Unit& unit, const Setup& setup,
     if (setup) setup(unit);
 
     const auto block = unit.renderBlock();
-    std::vector<float> left(input.size()), right(input.size());
+    Channels out(2, std::vector<float>(input.size()));
     std::size_t position = 0;
     const plat::AURenderPullInputBlock pull =
         [&](plat::AudioUnitRenderActionFlags*, const plat::AudioTimeStamp*, plat::AUAudioFrameCount frames,
@@ -142,72 +112,76 @@ std::vector<float> PresetMeter::render(Unit& unit, const Setup& setup,
     };
     while (position < input.size()) {
         const auto frames = std::uint32_t(std::min<std::size_t>(kCycle, input.size() - position));
-        plat::AudioBufferList out;
-        out.mNumberBuffers = 2;
-        out.mBuffers[0] = {1, frames * 4u, left.data() + position};
-        out.mBuffers[1] = {1, frames * 4u, right.data() + position};
+        plat::AudioBufferList list;
+        list.mNumberBuffers = 2;
+        for (std::uint32_t c = 0; c < 2; ++c) list.mBuffers[c] = {1, frames * 4u, out[c].data() + position};
         plat::AudioTimeStamp timestamp;
         timestamp.mSampleTime = double(position);
         timestamp.mFlags = plat::kAudioTimeStampSampleTimeValid;
         plat::AudioUnitRenderActionFlags flags = 0;
-        if (const auto status = block(&flags, &timestamp, frames, 0, &out, nullptr, &pull);
+        if (const auto status = block(&flags, &timestamp, frames, 0, &list, nullptr, &pull);
             status != plat::noErr)
             throw std::runtime_error("the audio unit failed to render (status " + std::to_string(status) +
                                      ")");
         position += frames;
     }
     unit.deallocateRenderResources();
-    return left; // both channels get the same input and are processed alike
+    return out;
+}
+
+PresetMeter::PresetMeter(Settings settings) : settings_(settings) {
+    const auto frames = std::size_t(settings_.seconds * kMeasureRate);
+    // Distortion is read over whole periods of the tone: 0.2 s holds 11 of 55 Hz.
+    if (settings_.settleSeconds < 0 || frames < settledStart() + std::size_t(0.4 * kMeasureRate))
+        throw std::invalid_argument("the signals are too short to measure after the settling time");
+    for (Level level : {quiet, medium, loud}) {
+        pink_[level] = pinkNoise(frames, kLevels[level]);
+        sine_[level] = sine(frames, kToneHz, kLevels[level]);
+        pinkPowers_[level] = thirdOctavePowers(from(pink_[level], settledStart()), kMeasureRate);
+        pinkLoudness_[level] = integratedLoudness(both(pink_[level]), settledStart());
+    }
+    loop_ = drumLoop(frames, kLoopPeak);
+    voice_ = sungVowel(frames, kVoiceLevel);
+    bass_ = bassLine(frames, kBassLevel);
+    loopLoudness_ = integratedLoudness(both(loop_.signal), settledStart());
+    loopCrest_ = crest(from(loop_.signal, settledStart()));
+    floorLevel_ = rmsWhere(loop_.signal, loop_.gaps, settledStart());
+    voiceLoudness_ = integratedLoudness(both(voice_), settledStart());
+    bassLoudness_ = integratedLoudness(both(bass_), settledStart());
+}
+
+std::size_t PresetMeter::settledStart() const {
+    return std::size_t(settings_.settleSeconds * kMeasureRate);
 }
 
 Measurement PresetMeter::measure(std::string name, const Setup& setup) const {
     const auto unit = makeUnit();
+    const std::size_t start = settledStart();
     Measurement m;
     m.name = std::move(name);
-    const double rate = settings_.sampleRate;
-
-    std::array<ThirdOctaves, 2> pinkOut{};
-    for (Level level : {quiet, loud}) {
+    for (Level level : {quiet, medium, loud}) {
         const auto out = render(*unit, setup, pink_[level]);
-        pinkOut[level] = thirdOctavePowers(settled(out), rate);
+        const auto powers = thirdOctavePowers(from(out[0], start), kMeasureRate);
         for (std::size_t b = 0; b < kThirdOctaves; ++b)
-            m.response[level][b] = decibels(pinkOut[level][b] / pinkPowers_[level][b]);
-        m.gain[level] = 2.0 * decibels(rms(settled(out)) / rms(settled(pink_[level])));
-        m.peak[level] = largest(settled(out));
+            m.response[level][b] = decibels(powers[b] / pinkPowers_[level][b]);
+        m.pinkLoudness[level] = integratedLoudness(out, start) - pinkLoudness_[level];
+        m.pumping[level] = gainSwing(both(pink_[level]), out, start);
+        m.distortion[level] = 100.0 * harmonicDistortion(from(render(*unit, setup, sine_[level])[0], start),
+                                                         kToneHz, kMeasureRate);
     }
-
-    const auto out = render(*unit, setup, bursts_);
-    const auto outRange = thirdOctavePowersByGroup(out, rate, burstGroups_);
-    double change = 0;
-    for (std::size_t b = 0; b < kThirdOctaves; ++b)
-        change +=
-            decibels(outRange[0][b] / outRange[1][b]) - decibels(burstPowers_[0][b] / burstPowers_[1][b]);
-    m.burstRangeChange = change / kThirdOctaves;
-    m.burstPeak = largest(out);
-
-    for (Octave octave : {bassOctave, midOctave}) {
-        const auto raisedOut = thirdOctavePowers(settled(render(*unit, setup, raised_[octave])), rate);
-        const auto& [low, high] = kRaisedOctaves[octave];
-        double inside = 0, outside = 0;
-        int insideCount = 0, outsideCount = 0;
-        for (int b = 0; b < kThirdOctaves; ++b) {
-            const double f = thirdOctaveCentre(b);
-            const double change = decibels(raisedOut[std::size_t(b)] / pinkOut[quiet][std::size_t(b)]);
-            if (f >= low && f <= high) {
-                inside += change;
-                ++insideCount;
-            } else if (f < low / std::cbrt(2.0) || f > high * std::cbrt(2.0)) { // neighbours excluded
-                outside += change;
-                ++outsideCount;
-            }
-        }
-        m.octaveExcess[octave] = inside / insideCount - outside / outsideCount;
-    }
+    const auto loop = render(*unit, setup, loop_.signal);
+    m.loopLoudness = integratedLoudness(loop, settledStart()) - loopLoudness_;
+    m.loopPeak = std::max(peakOf(loop[0]), peakOf(loop[1]));
+    m.crestChange = crest(from(loop[0], start)) - loopCrest_;
+    m.floorChange = decibelsOfAmplitude(rmsWhere(loop[0], loop_.gaps, start) / floorLevel_);
+    m.voiceLoudness = integratedLoudness(render(*unit, setup, voice_), start) - voiceLoudness_;
+    m.bassLoudness = integratedLoudness(render(*unit, setup, bass_), start) - bassLoudness_;
     return m;
 }
 
 std::vector<Measurement> PresetMeter::measureFactoryPresets() const {
     std::vector<Measurement> all;
+    all.push_back(measure("bypass", [](Unit& unit) { unit.setShouldBypassEffect(true); }));
     all.push_back(measure("default state", nullptr));
     std::vector<plat::AUAudioUnitPreset> presets;
     {
@@ -215,40 +189,50 @@ std::vector<Measurement> PresetMeter::measureFactoryPresets() const {
         presets = makeUnit()->factoryPresets();
     }
     for (const auto& preset : presets)
-        all.push_back(measure(preset.name, [preset](Unit& unit) {
-            unit.factoryPresets(); // a host lists the presets before it chooses one
-            if (auto chosen = unit.setCurrentPreset(preset); !chosen.ok())
-                throw failure("the preset '" + preset.name + "' could not be chosen", chosen.error());
-        }));
+        all.push_back(measure(preset.name, [preset](Unit& unit) { choose(unit, preset); }));
     return all;
 }
 
 void printReport(std::ostream& out, const std::vector<Measurement>& measurements) {
-    if (measurements.empty()) return;
-    const Measurement& reference = measurements.front();
-    out << "Each signal is rendered from rest at 48 kHz; gains and spectra are taken after the first "
-           "second.\n"
-           "gain-20, gain-6: output over input on pink noise at -20 and -6 dBFS RMS, dB; vs #0: gain-20\n"
-           "against state 0; peak-6: largest settled output sample on the -6 dBFS pink noise; range: how\n"
-           "much further the bursts stand out of the -50 dBFS floor at the output than at the input, dB;\n"
-           "b.peak: largest output sample of the bursts, which peak at -1 dBFS; bass+12, mid+12: how far\n"
-           "an octave raised 12 dB (56-112 Hz, 708-1413 Hz) stands out of the rest at the output, dB.\n\n";
+    out << "Everything against bypass, from the second second on (peaks from the start), at 48 kHz.\n"
+           "pink -30/-20/-10: loudness on pink noise at that many dBFS RMS, LU; loop: on a drum loop\n"
+           "peaking at -3 dBFS, LU; peak: its largest output sample; crest, floor: its crest factor and\n"
+           "the floor between its hits, dB; voice, bass: loudness on a sung vowel and a bass line at\n"
+           "-20 dBFS RMS, LU; dev: the largest third-octave deviation from 63 Hz to 16 kHz on the -20\n"
+           "dBFS pink noise, dB; pump: the largest K-weighted gain swing on the pink noise, dB; thd: the\n"
+           "largest distortion of a 55 Hz sine at -30/-20/-10 dBFS RMS, per cent.\n\n";
     char line[512];
-    std::snprintf(line, sizeof line, "%-3s %-28s %8s %8s %8s %8s %8s %8s %8s %8s\n", "#", "state", "gain-20",
-                  "vs #0", "gain-6", "peak-6", "range", "b.peak", "bass+12", "mid+12");
+    std::snprintf(line, sizeof line, "%-3s %-20s %7s %7s %7s %7s %6s %6s %6s %6s %6s %5s %5s %5s\n", "#",
+                  "state", "pink-30", "pink-20", "pink-10", "loop", "peak", "crest", "floor", "voice", "bass",
+                  "dev", "pump", "thd");
     out << line;
     for (std::size_t i = 0; i < measurements.size(); ++i) {
         const auto& m = measurements[i];
-        std::snprintf(
-            line, sizeof line, "%-3zu %-28s %+8.2f %+8.2f %+8.2f %8.3f %+8.2f %8.3f %+8.2f %+8.2f\n", i,
-            m.name.c_str(), m.gain[quiet], m.gain[quiet] - reference.gain[quiet], m.gain[loud], m.peak[loud],
-            m.burstRangeChange, m.burstPeak, m.octaveExcess[bassOctave], m.octaveExcess[midOctave]);
+        std::snprintf(line, sizeof line,
+                      "%-3zu %-20s %+7.2f %+7.2f %+7.2f %+7.2f %6.3f %+6.2f %+6.1f %+6.2f %+6.2f %5.2f %5.2f "
+                      "%5.2f\n",
+                      i, m.name.c_str(), m.pinkLoudness[quiet], m.pinkLoudness[medium], m.pinkLoudness[loud],
+                      m.loopLoudness, m.loopPeak, m.crestChange, m.floorChange, m.voiceLoudness,
+                      m.bassLoudness, m.largestDeviation(), *std::max_element(m.pumping.begin(), m.pumping.end()),
+                      *std::max_element(m.distortion.begin(), m.distortion.end()));
         out << line;
     }
-    for (int level : {quiet, loud}) {
+    out << "\nDynamics: the K-weighted gain swing on pink noise and the 55 Hz sine's distortion at -30,\n"
+           "-20 and -10 dBFS; the input change over the output change from -30 and from -20 to -10 dBFS.\n";
+    std::snprintf(line, sizeof line, "%-3s %-20s %17s %17s %6s %6s\n", "#", "state", "pump, dB", "thd, %",
+                  "r30", "r20");
+    out << line;
+    for (std::size_t i = 0; i < measurements.size(); ++i) {
+        const auto& m = measurements[i];
+        std::snprintf(line, sizeof line, "%-3zu %-20s %5.2f %5.2f %5.2f %5.2f %5.2f %5.2f %6.2f %6.2f\n", i,
+                      m.name.c_str(), m.pumping[quiet], m.pumping[medium], m.pumping[loud], m.distortion[quiet],
+                      m.distortion[medium], m.distortion[loud], m.ratio(quiet, loud), m.ratio(medium, loud));
+        out << line;
+    }
+    for (Level level : {quiet, medium, loud}) {
         std::snprintf(line, sizeof line,
-                      "\nThird-octave response at %+.0f dBFS pink, dB (columns: # above)\n%-6s",
-                      kPinkLevels[std::size_t(level)], "Hz");
+                      "\nThird-octave levels against bypass, pink noise at %+.0f dBFS, dB (columns: # above)\n%-6s",
+                      kLevels[level], "Hz");
         out << line;
         for (std::size_t i = 0; i < measurements.size(); ++i) {
             std::snprintf(line, sizeof line, " %6zu", i);
@@ -259,7 +243,7 @@ void printReport(std::ostream& out, const std::vector<Measurement>& measurements
             std::snprintf(line, sizeof line, "%-6s", thirdOctaveLabel(b));
             out << line;
             for (const auto& m : measurements) {
-                std::snprintf(line, sizeof line, " %+6.1f", m.response[std::size_t(level)][std::size_t(b)]);
+                std::snprintf(line, sizeof line, " %+6.1f", m.response[level][std::size_t(b)]);
                 out << line;
             }
             out << '\n';

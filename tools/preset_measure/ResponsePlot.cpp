@@ -17,12 +17,12 @@ using plat::CGRect;
 using plat::UIBezierPath;
 using plat::UIColor;
 
-constexpr int kWidth = 1000, kHeight = 550;
+constexpr int kWidth = 1350, kHeight = 540;
 constexpr double kLowHz = 25.0, kHighHz = 20000.0;
 constexpr double kTicksHz[] = {31.5, 63, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
 constexpr const char* kTickLabels[] = {"31.5", "63", "125", "250", "500", "1k", "2k", "4k", "8k", "16k"};
 
-// The reference first, in black; then a palette whose neighbours are easy to tell apart.
+// Bypass first, in black; then a palette whose neighbours are easy to tell apart.
 constexpr UIColor kColours[] = {{0.00, 0.00, 0.00, 1}, {0.12, 0.47, 0.71, 1}, {1.00, 0.50, 0.05, 1},
                                 {0.17, 0.63, 0.17, 1}, {0.84, 0.15, 0.16, 1}, {0.58, 0.40, 0.74, 1},
                                 {0.55, 0.34, 0.29, 1}, {0.89, 0.47, 0.76, 1}, {0.50, 0.50, 0.50, 1},
@@ -54,12 +54,12 @@ void drawPanel(plat::CGContext& ctx, const CGRect& area, const std::vector<Measu
     auto y = [&](double db) { return plot.origin.y + plot.size.height * (top - db) / (top - bottom); };
 
     char title[96];
-    std::snprintf(title, sizeof title, "Pink noise at %.0f dBFS: output over input, dB", kPinkLevels[level]);
+    std::snprintf(title, sizeof title, "Pink noise at %.0f dBFS RMS: against bypass, dB", kLevels[level]);
     plat::drawText(ctx, title, CGRect(plot.origin.x, area.origin.y + 4, plot.size.width, 20), text(14));
 
     const UIColor grid{0.85, 0.85, 0.85, 1};
     for (double db = bottom; db <= top + 1e-9; db += 5) {
-        line(ctx, {plot.origin.x, y(db)}, {plot.origin.x + plot.size.width, y(db)}, grid, db == 0 ? 1.5 : 1);
+        line(ctx, {plot.origin.x, y(db)}, {plot.origin.x + plot.size.width, y(db)}, grid, db == 0 ? 2 : 1);
         char label[16];
         std::snprintf(label, sizeof label, "%+.0f", db);
         plat::drawText(ctx, label, CGRect(area.origin.x, y(db) - 7, 40, 14),
@@ -79,7 +79,7 @@ void drawPanel(plat::CGContext& ctx, const CGRect& area, const std::vector<Measu
 
     ctx.saveGState();
     ctx.clip(plot);
-    // The reference last, so it stays visible under the others.
+    // Bypass last, so its line stays visible under the others.
     for (std::size_t n = measurements.size(); n-- > 0;) {
         UIBezierPath path;
         for (int b = 0; b < kThirdOctaves; ++b) {
@@ -107,17 +107,18 @@ bool drawResponses(const std::vector<Measurement>& measurements, const std::stri
                 low = std::min(low, db);
                 high = std::max(high, db);
             }
-    const double bottom = 5 * std::floor(std::max(low, -60.0) / 5),
-                 top = 5 * std::ceil(std::min(high, 30.0) / 5);
+    const double bottom = 5 * std::floor(std::max(low, -40.0) / 5),
+                 top = 5 * std::ceil(std::min(high, 20.0) / 5);
 
     plat::ImageSurface image(kWidth, kHeight);
     image.fill(UIColor::white());
     auto& ctx = image.context();
     const CGFloat panelHeight = 440, legendTop = panelHeight + 10;
-    drawPanel(ctx, CGRect(0, 0, kWidth / 2.0, panelHeight), measurements, quiet, bottom, top);
-    drawPanel(ctx, CGRect(kWidth / 2.0, 0, kWidth / 2.0, panelHeight), measurements, loud, bottom, top);
+    for (Level level : {quiet, medium, loud})
+        drawPanel(ctx, CGRect(level * kWidth / 3.0, 0, kWidth / 3.0, panelHeight), measurements, level, bottom,
+                  top);
 
-    constexpr int kColumns = 4;
+    constexpr int kColumns = 6;
     for (std::size_t n = 0; n < measurements.size(); ++n) {
         const CGFloat left = 56 + CGFloat(n % kColumns) * (kWidth - 80) / kColumns;
         const CGFloat top = legendTop + CGFloat(n / kColumns) * 22;

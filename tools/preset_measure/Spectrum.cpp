@@ -83,9 +83,8 @@ std::vector<double> shapedNoise(std::size_t frames, double sampleRate, unsigned 
     return signal;
 }
 
-std::function<double(double)> pinkShape(double raise, double low, double high) {
-    const double factor = std::pow(10.0, raise / 20.0);
-    return [=](double f) { return f < 5.0 ? 0.0 : (f >= low && f < high ? factor : 1.0) / std::sqrt(f); };
+std::function<double(double)> pinkShape() {
+    return [](double f) { return f < 5.0 ? 0.0 : 1.0 / std::sqrt(f); };
 }
 
 std::vector<float> scaled(const std::vector<double>& signal, double gain) {
@@ -124,35 +123,27 @@ ThirdOctaves thirdOctavePowers(std::span<const float> signal, double sampleRate)
     return power;
 }
 
-std::array<ThirdOctaves, 2> thirdOctavePowersByGroup(std::span<const float> signal, double sampleRate,
-                                                     std::span<const std::int8_t> group) {
-    std::array<ThirdOctaves, 2> power{};
-    // The filters start a quarter of a second before the first marked sample, long enough for the
-    // lowest band to forget where it started.
-    const auto first = std::size_t(
-        std::find_if(group.begin(), group.end(), [](std::int8_t g) { return g >= 0; }) - group.begin());
-    const std::size_t start = first - std::min(first, std::size_t(sampleRate / 4));
-    const double q = 1.0 / (std::exp2(1.0 / 6.0) - std::exp2(-1.0 / 6.0));
-    for (int b = 0; b < kThirdOctaves; ++b) {
-        // Two equal band-pass sections, unity gain at the centre.
-        const double w = 2.0 * std::numbers::pi * thirdOctaveCentre(b) / sampleRate;
-        const double alpha = std::sin(w) / (2.0 * q), a0 = 1.0 + alpha;
-        const double b0 = alpha / a0, a1 = -2.0 * std::cos(w) / a0, a2 = (1.0 - alpha) / a0;
-        double s[2][4] = {}; // x1, x2, y1, y2 per section
-        for (std::size_t i = start; i < signal.size(); ++i) {
-            double x = signal[i];
-            for (auto& z : s) {
-                const double y = b0 * (x - z[1]) - a1 * z[2] - a2 * z[3];
-                z[1] = z[0];
-                z[0] = x;
-                z[3] = z[2];
-                z[2] = y;
-                x = y;
-            }
-            if (i < group.size() && group[i] >= 0) power[std::size_t(group[i])][std::size_t(b)] += x * x;
-        }
+double harmonicDistortion(std::span<const float> signal, double hz, double sampleRate) {
+    // Whole periods make every harmonic fall on a bin of its own: no window, no leakage.
+    auto cycles = std::floor(double(signal.size()) * hz / sampleRate);
+    for (; cycles > 0; --cycles) {
+        const double frames = cycles * sampleRate / hz;
+        if (std::fabs(frames - std::round(frames)) < 1e-6) break;
     }
-    return power;
+    const auto frames = std::size_t(std::round(cycles * sampleRate / hz));
+    double fundamental = 0, harmonics = 0;
+    for (int h = 1; h <= 40; ++h) {
+        // Goertzel's recursion: the power of one bin.
+        const double c = 2.0 * std::cos(2.0 * std::numbers::pi * hz * h / sampleRate);
+        double s1 = 0, s2 = 0;
+        for (std::size_t i = 0; i < frames; ++i) {
+            const double s0 = signal[i] + c * s1 - s2;
+            s2 = s1;
+            s1 = s0;
+        }
+        (h == 1 ? fundamental : harmonics) += s1 * s1 + s2 * s2 - c * s1 * s2;
+    }
+    return fundamental > 0 ? std::sqrt(harmonics / fundamental) : 0.0;
 }
 
 double decibels(double powerRatio) {

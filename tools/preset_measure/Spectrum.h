@@ -1,6 +1,6 @@
 #pragma once
-// Noise made to a spectrum, and power in third-octave bands: over a whole signal from its spectrum
-// (libavutil's transform), or over marked stretches of it through band filters.
+// Noise made to a spectrum, power in third-octave bands (libavutil's transform) and a tone's
+// harmonic distortion.
 
 #include <array>
 #include <cmath>
@@ -27,9 +27,8 @@ const char* thirdOctaveLabel(int band);
 std::vector<double> shapedNoise(std::size_t frames, double sampleRate, unsigned seed,
                                 const std::function<double(double)>& shape);
 
-// The amplitude spectrum of pink noise (power falling 3 dB per octave from 5 Hz upwards), raised
-// by `raise` dB from `low` to `high` Hz.
-std::function<double(double)> pinkShape(double raise = 0, double low = 0, double high = 0);
+// The amplitude spectrum of pink noise: power falling 3 dB per octave from 5 Hz upwards.
+std::function<double(double)> pinkShape();
 
 // `signal` x `gain` in single precision.
 std::vector<float> scaled(const std::vector<double>& signal, double gain);
@@ -46,11 +45,9 @@ double rms(std::span<const T> signal) {
     return signal.empty() ? 0.0 : std::sqrt(sum / double(signal.size()));
 }
 
-// Power per third-octave band of the samples marked 0 and of those marked 1 in `group` (others -1).
-// The bands are taken by band filters run over the whole signal, so short stretches keep their low
-// bands and a stretch's power does not depend on its neighbours' spectrum.
-std::array<ThirdOctaves, 2> thirdOctavePowersByGroup(std::span<const float> signal, double sampleRate,
-                                                     std::span<const std::int8_t> group);
+// Harmonic distortion of a steady tone of `hz` in `signal`: the RMS of its harmonics 2 to 40 over
+// that of the tone, read over the longest stretch from the start that holds whole periods.
+double harmonicDistortion(std::span<const float> signal, double hz, double sampleRate);
 
 double decibels(double powerRatio); // 10 log10, -300 for silence
 
