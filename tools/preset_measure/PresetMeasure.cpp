@@ -165,6 +165,7 @@ Measurement PresetMeter::measure(std::string name, const Setup& setup) const {
         for (std::size_t b = 0; b < kThirdOctaves; ++b)
             m.response[level][b] = decibels(powers[b] / pinkPowers_[level][b]);
         m.pinkLoudness[level] = integratedLoudness(out, start) - pinkLoudness_[level];
+        m.pinkPeak[level] = std::max(peakOf(out[0]), peakOf(out[1]));
         m.pumping[level] = gainSwing(both(pink_[level]), out, start);
         m.distortion[level] = 100.0 * harmonicDistortion(from(render(*unit, setup, sine_[level])[0], start),
                                                          kToneHz, kMeasureRate);
@@ -218,15 +219,17 @@ void printReport(std::ostream& out, const std::vector<Measurement>& measurements
         out << line;
     }
     out << "\nDynamics: the K-weighted gain swing on pink noise and the 55 Hz sine's distortion at -30,\n"
-           "-20 and -10 dBFS; the input change over the output change from -30 and from -20 to -10 dBFS.\n";
-    std::snprintf(line, sizeof line, "%-3s %-20s %17s %17s %6s %6s\n", "#", "state", "pump, dB", "thd, %",
-                  "r30", "r20");
+           "-20 and -10 dBFS; the input change over the output change from -30 and from -20 to -10 dBFS;\n"
+           "the largest output sample on the -10 dBFS pink noise.\n";
+    std::snprintf(line, sizeof line, "%-3s %-20s %17s %17s %6s %6s %6s\n", "#", "state", "pump, dB", "thd, %",
+                  "r30", "r20", "peak");
     out << line;
     for (std::size_t i = 0; i < measurements.size(); ++i) {
         const auto& m = measurements[i];
-        std::snprintf(line, sizeof line, "%-3zu %-20s %5.2f %5.2f %5.2f %5.2f %5.2f %5.2f %6.2f %6.2f\n", i,
+        std::snprintf(line, sizeof line, "%-3zu %-20s %5.2f %5.2f %5.2f %5.2f %5.2f %5.2f %6.2f %6.2f %6.3f\n", i,
                       m.name.c_str(), m.pumping[quiet], m.pumping[medium], m.pumping[loud], m.distortion[quiet],
-                      m.distortion[medium], m.distortion[loud], m.ratio(quiet, loud), m.ratio(medium, loud));
+                      m.distortion[medium], m.distortion[loud], m.ratio(quiet, loud), m.ratio(medium, loud),
+                      m.pinkPeak[loud]);
         out << line;
     }
     for (Level level : {quiet, medium, loud}) {
