@@ -75,12 +75,13 @@ void fitLevels(const std::filesystem::path& file, const std::vector<TargetPoint>
         weight[std::size_t(b)] = thirdOctaveCentre(b) > 60.0 ? 1.0 : 0.3; // the measured span counts most
     }
     auto errors = [&](const std::vector<double>& at) {
-        const auto out = render(*unit,
-                                [&](Unit& u) {
-                                    if (!u.setFullState(state).ok()) throw std::runtime_error("state refused");
-                                    for (int i = 0; i < kBands; ++i) u.setParameter(1000 + i, float(at[std::size_t(i)]));
-                                },
-                                pink);
+        const auto out = render(
+            *unit,
+            [&](Unit& u) {
+                if (!u.setFullState(state).ok()) throw std::runtime_error("state refused");
+                for (int i = 0; i < kBands; ++i) u.setParameter(1000 + i, float(at[std::size_t(i)]));
+            },
+            pink);
         const auto powers = thirdOctavePowers(std::span<const float>(out[0]).subspan(settle), kMeasureRate);
         std::vector<double> e(kThirdOctaves);
         for (std::size_t b = 0; b < kThirdOctaves; ++b) e[b] = decibels(powers[b] / inPowers[b]) - wanted[b];
@@ -108,7 +109,8 @@ void fitLevels(const std::filesystem::path& file, const std::vector<TargetPoint>
         for (std::size_t b = 0; b < kThirdOctaves; ++b)
             for (std::size_t i = 0; i < kBands; ++i) {
                 gradient[i] -= weight[b] * jacobian[b][i] * e[b];
-                for (std::size_t k = 0; k < kBands; ++k) normal[i][k] += weight[b] * jacobian[b][i] * jacobian[b][k];
+                for (std::size_t k = 0; k < kBands; ++k)
+                    normal[i][k] += weight[b] * jacobian[b][i] * jacobian[b][k];
             }
         bool improved = false;
         while (!improved && damping < 1e6) {

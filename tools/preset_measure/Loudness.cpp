@@ -58,8 +58,8 @@ std::vector<double> kWeightedPowers(const Channels& channels, std::size_t start,
 }
 
 double integratedLoudness(const Channels& channels, std::size_t start) {
-    const auto blocks = kWeightedPowers(channels, start, std::size_t(0.4 * kMeasureRate),
-                                        std::size_t(0.1 * kMeasureRate));
+    const auto blocks =
+        kWeightedPowers(channels, start, std::size_t(0.4 * kMeasureRate), std::size_t(0.1 * kMeasureRate));
     auto gatedMean = [&](double gate) {
         double sum = 0;
         std::size_t n = 0;
@@ -76,7 +76,8 @@ double integratedLoudness(const Channels& channels, std::size_t start) {
 
 double gainSwing(const Channels& in, const Channels& out, std::size_t start) {
     const auto window = std::size_t(0.1 * kMeasureRate), step = std::size_t(0.025 * kMeasureRate);
-    const auto before = kWeightedPowers(in, start, window, step), after = kWeightedPowers(out, start, window, step);
+    const auto before = kWeightedPowers(in, start, window, step),
+               after = kWeightedPowers(out, start, window, step);
     double low = 1e300, high = -1e300;
     for (std::size_t i = 0; i < std::min(before.size(), after.size()); ++i) {
         if (!(before[i] > 0)) continue;

@@ -18,7 +18,9 @@ constexpr std::uint32_t kCycle = 512;
 // The unit logs every parameter it is given; a measurement run keeps that out of its report.
 class QuietConsole {
 public:
-    QuietConsole() { plat::Console::shared().setSink([](std::string_view) {}); }
+    QuietConsole() {
+        plat::Console::shared().setSink([](std::string_view) {});
+    }
     ~QuietConsole() {
         plat::RunLoop::main().drain();
         plat::Console::shared().flush();
@@ -71,7 +73,8 @@ Channels both(const std::vector<float>& mono) {
 double Measurement::largestDeviation() const {
     double largest = 0;
     for (int b = 0; b < kThirdOctaves; ++b)
-        if (thirdOctaveCentre(b) > 60.0) largest = std::max(largest, std::fabs(response[medium][std::size_t(b)]));
+        if (thirdOctaveCentre(b) > 60.0)
+            largest = std::max(largest, std::fabs(response[medium][std::size_t(b)]));
     return largest;
 }
 
@@ -214,7 +217,8 @@ void printReport(std::ostream& out, const std::vector<Measurement>& measurements
                       "%5.2f\n",
                       i, m.name.c_str(), m.pinkLoudness[quiet], m.pinkLoudness[medium], m.pinkLoudness[loud],
                       m.loopLoudness, m.loopPeak, m.crestChange, m.floorChange, m.voiceLoudness,
-                      m.bassLoudness, m.largestDeviation(), *std::max_element(m.pumping.begin(), m.pumping.end()),
+                      m.bassLoudness, m.largestDeviation(),
+                      *std::max_element(m.pumping.begin(), m.pumping.end()),
                       *std::max_element(m.distortion.begin(), m.distortion.end()));
         out << line;
     }
@@ -226,16 +230,18 @@ void printReport(std::ostream& out, const std::vector<Measurement>& measurements
     out << line;
     for (std::size_t i = 0; i < measurements.size(); ++i) {
         const auto& m = measurements[i];
-        std::snprintf(line, sizeof line, "%-3zu %-20s %5.2f %5.2f %5.2f %5.2f %5.2f %5.2f %6.2f %6.2f %6.3f\n", i,
-                      m.name.c_str(), m.pumping[quiet], m.pumping[medium], m.pumping[loud], m.distortion[quiet],
-                      m.distortion[medium], m.distortion[loud], m.ratio(quiet, loud), m.ratio(medium, loud),
-                      m.pinkPeak[loud]);
+        std::snprintf(line, sizeof line,
+                      "%-3zu %-20s %5.2f %5.2f %5.2f %5.2f %5.2f %5.2f %6.2f %6.2f %6.3f\n", i,
+                      m.name.c_str(), m.pumping[quiet], m.pumping[medium], m.pumping[loud],
+                      m.distortion[quiet], m.distortion[medium], m.distortion[loud], m.ratio(quiet, loud),
+                      m.ratio(medium, loud), m.pinkPeak[loud]);
         out << line;
     }
     for (Level level : {quiet, medium, loud}) {
-        std::snprintf(line, sizeof line,
-                      "\nThird-octave levels against bypass, pink noise at %+.0f dBFS, dB (columns: # above)\n%-6s",
-                      kLevels[level], "Hz");
+        std::snprintf(
+            line, sizeof line,
+            "\nThird-octave levels against bypass, pink noise at %+.0f dBFS, dB (columns: # above)\n%-6s",
+            kLevels[level], "Hz");
         out << line;
         for (std::size_t i = 0; i < measurements.size(); ++i) {
             std::snprintf(line, sizeof line, " %6zu", i);

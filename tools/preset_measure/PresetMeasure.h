@@ -36,9 +36,9 @@ struct Measurement {
     // Everything against bypass: dB, or LU for loudness.
     std::array<ThirdOctaves, 3> response{}; // per third-octave band on pink noise, per Level
     std::array<double, 3> pinkLoudness{};
-    std::array<double, 3> pinkPeak{}; // the largest output sample, as a sample value
-    std::array<double, 3> pumping{};  // K-weighted gain swing on the pink noise
-    std::array<double, 3> distortion{}; // of the sine, per cent (not against bypass)
+    std::array<double, 3> pinkPeak{};      // the largest output sample, as a sample value
+    std::array<double, 3> pumping{};       // K-weighted gain swing on the pink noise
+    std::array<double, 3> distortion{};    // of the sine, per cent (not against bypass)
     double loopLoudness = 0, loopPeak = 0; // the peak as a sample value, over the whole loop
     double crestChange = 0;                // of the loop
     double floorChange = 0;                // between the loop's hits

@@ -115,8 +115,8 @@ bool drawResponses(const std::vector<Measurement>& measurements, const std::stri
     auto& ctx = image.context();
     const CGFloat panelHeight = 440, legendTop = panelHeight + 10;
     for (Level level : {quiet, medium, loud})
-        drawPanel(ctx, CGRect(level * kWidth / 3.0, 0, kWidth / 3.0, panelHeight), measurements, level, bottom,
-                  top);
+        drawPanel(ctx, CGRect(level * kWidth / 3.0, 0, kWidth / 3.0, panelHeight), measurements, level,
+                  bottom, top);
 
     constexpr int kColumns = 6;
     for (std::size_t n = 0; n < measurements.size(); ++n) {
