@@ -78,7 +78,7 @@ void fitLevels(const std::filesystem::path& file, const std::vector<TargetPoint>
         const auto out = render(
             *unit,
             [&](Unit& u) {
-                if (!u.setFullState(state).ok()) throw std::runtime_error("state refused");
+                if (!u.setFullState(state).ok()) throw std::runtime_error("the unit refused the preset");
                 for (int i = 0; i < kBands; ++i) u.setParameter(1000 + i, float(at[std::size_t(i)]));
             },
             pink);

@@ -10,7 +10,7 @@ namespace presetmeasure {
 
 double amplitude(double dB); // 10^(dB/20)
 
-// Pink noise (power falling 3 dB per octave from 20 Hz) at `dBFS` RMS.
+// Pink noise (power falling 3 dB per octave from 5 Hz) at `dBFS` RMS.
 std::vector<float> pinkNoise(std::size_t frames, double dBFS);
 
 // A two-second bar at 120 bpm, repeated: kick, snare and closed hi-hat over pink noise at

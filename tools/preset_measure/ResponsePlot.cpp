@@ -17,7 +17,7 @@ using plat::CGRect;
 using plat::UIBezierPath;
 using plat::UIColor;
 
-constexpr int kWidth = 1350, kHeight = 540;
+constexpr int kWidth = 1350, kHeight = 505;
 constexpr double kLowHz = 25.0, kHighHz = 20000.0;
 constexpr double kTicksHz[] = {31.5, 63, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
 constexpr const char* kTickLabels[] = {"31.5", "63", "125", "250", "500", "1k", "2k", "4k", "8k", "16k"};
