@@ -46,7 +46,7 @@ struct Hit {
     double level;
 };
 enum Drum { kick, snare, hat };
-constexpr Hit kHits[] = {{0.001, 0.05, 1.0}, {0.0005, 0.04, 1.0}, {0.0005, 0.01, 0.5}};
+constexpr Hit kHits[] = {{0.001, 0.05, 1.0}, {0.0005, 0.04, 0.85}, {0.0005, 0.01, 0.42}};
 // Which drums play on each sixteenth of the bar.
 constexpr std::pair<std::size_t, Drum> kPattern[] = {{0, kick}, {2, hat},   {4, snare},  {6, hat}, {8, kick},
                                                      {10, hat}, {11, kick}, {12, snare}, {14, hat}};
@@ -81,7 +81,7 @@ DrumLoop drumLoop(std::size_t frames, double peakDBFS) {
             envelope(kHits[kick], t) * (std::sin(phase) + 0.3 * white(random) * std::exp(-t / 0.002));
         // Snare: noise over a 185 Hz body.
         sounds[snare][i] =
-            envelope(kHits[snare], t) * (0.8 * white(random) + 0.5 * std::sin(kTwoPi * 185.0 * t));
+            envelope(kHits[snare], t) * (0.7 * white(random) + 0.55 * std::sin(kTwoPi * 185.0 * t));
         // Hi-hat: noise differentiated twice, so mostly above 5 kHz.
         const double noise = white(random), high = noise - previous;
         sounds[hat][i] = envelope(kHits[hat], t) * 0.5 * (high - previousHigh);
