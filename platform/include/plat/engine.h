@@ -38,7 +38,7 @@ struct AudioOutputConfiguration {
     enum class Kind { alsa, null, wav };
     Kind kind = Kind::alsa;
     std::string device = "default";   // ALSA device name
-    std::filesystem::path file;       // WAV file, replaced when the engine stops
+    std::filesystem::path file;       // WAV file of the first take; see AVAudioEngine::start()
     AVAudioFormat format{48000.0, 2}; // what the sink is opened with
 
     static constexpr const char* kEnvironmentVariable = "SORVANE_AUDIO_OUTPUT";
@@ -85,8 +85,8 @@ public:
     void play();
     // Keeps the place in the scheduled files.
     void pause();
-    // Forgets every scheduled file (their handlers are called) and waits for the render thread to
-    // let go of them.
+    // Forgets every scheduled file, waits for the render thread to let go of them, and returns once
+    // their handlers have run (at once when called from a handler).
     void stop();
     bool isPlaying() const;
 };
@@ -153,11 +153,17 @@ public:
     // Compiles the graph and allocates its audio units; start() does it too.
     Result<void> prepare();
     // Opens the sink and starts its render thread. Fails, printing nothing, when the configured output
-    // cannot be opened (no such device, no sound card, a file that cannot be written) or the graph
-    // cannot be rendered; the engine then stays stopped.
+    // cannot be opened (no such device, no sound card, a file that cannot be written, a target that
+    // is not a regular file) or the graph cannot be rendered; the engine then stays stopped.
+    // Each start of a WAV output is a take of its own: the first goes to the file named, the n-th to
+    // "<name>-<n>.<extension>" beside it. A write that fails (a full disk) ends the take with a line:
+    // the file keeps what it held, and what was recorded is kept as "<name>.partial.<extension>".
     Result<void> start();
     // Stops the render thread and closes the sink (a WAV file is put in place now).
     void stop();
+    // Stops every output of the process still running, as at exit (WAV files are put in place), and
+    // answers whether every recording was written whole. A program's exit status reports it.
+    static bool finishOutputs();
     // False before start, after stop, and after the sink failed while running.
     bool isRunning() const;
 

@@ -1,5 +1,6 @@
 // The two writers behind AVAudioFile: WAV through libsndfile, m4a through libavformat's mp4 muxer
-// and libavcodec's own AAC encoder. Both write a staged file that replaces the target on finish.
+// and libavcodec's own AAC encoder. Both write a staged file that replaces the target on finish,
+// and only if every write succeeded; only a regular file is ever replaced.
 #include "AudioCodecs.h"
 #include "LibavSupport.h"
 
@@ -7,8 +8,12 @@
 
 #include <sndfile.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace plat::engine_detail {
@@ -17,9 +22,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Error cannotWrite(const fs::path& path, const std::string& why) {
+Error cannotWrite(const fs::path& path, std::string why) {
+    // Library texts may end in a full stop of their own.
+    while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
     return Error{kCocoaErrorDomain, kFileWriteUnknownError,
                  "The file '" + path.string() + "' cannot be written: " + why + "."};
+}
+
+// Where a file that could not be finished keeps what was written: "take.wav" -> "take.partial.wav".
+fs::path partialPath(const fs::path& path) {
+    return path.parent_path() / (path.stem().string() + ".partial" + path.extension().string());
 }
 
 class WavWriter final : public AVAudioFile::Writer {
@@ -53,13 +65,14 @@ public:
                 for (std::uint32_t c = 0; c < channelCount_; ++c)
                     interleaved_[std::size_t(i) * channelCount_ + c] = channels[c][done + i];
             if (sf_writef_float(file_, interleaved_.data(), n) != sf_count_t(n))
-                return cannotWrite(path_, sf_strerror(file_));
+                return keepPartial(sf_strerror(file_));
             done += n;
         }
         return {};
     }
 
     Result<void> finish() override {
+        if (failure_) return *failure_;
         const int closed = sf_close(file_);
         file_ = nullptr;
         if (closed != 0) return cannotWrite(path_, sf_error_number(closed));
@@ -69,11 +82,31 @@ public:
 private:
     WavWriter(fs::path path, AtomicFile staged, SNDFILE* file, std::uint32_t channels)
         : path_(std::move(path)), staged_(std::move(staged)), file_(file), channelCount_(channels) {}
+
+    // A failed write (a full disk) leaves the target as it was and keeps what was written beside it,
+    // a complete file of its own; nothing more is written.
+    Error keepPartial(const std::string& why) {
+        if (failure_) return *failure_;
+        sf_close(file_); // fixes the header up for the frames that made it
+        file_ = nullptr;
+        const fs::path kept = partialPath(path_);
+        ::fchmod(staged_.descriptor(), 0644); // as a new file put in place
+        ::fsync(staged_.descriptor());
+        const bool moved = ::rename(staged_.temporaryPath().c_str(), kept.c_str()) == 0;
+        Error error = cannotWrite(path_, why);
+        error.description +=
+            moved ? " What was written is kept in '" + kept.string() + "';" : " What was written is dropped;";
+        error.description += " the file itself is unchanged.";
+        failure_ = error;
+        return error;
+    }
+
     fs::path path_;
     AtomicFile staged_;
     SNDFILE* file_;
     std::uint32_t channelCount_;
     std::vector<float> interleaved_;
+    std::optional<Error> failure_;
 };
 
 class M4AWriter final : public AVAudioFile::Writer {
@@ -96,14 +129,18 @@ public:
         // The FIFO only reads through these pointers.
         void* planes[AudioBufferList::kCapacity] = {};
         for (int c = 0; c < encoder_->ch_layout.nb_channels; ++c) planes[c] = const_cast<float*>(channels[c]);
+        if (failure_) return *failure_;
         if (av_audio_fifo_write(fifo_.get(), planes, int(frames)) < int(frames))
-            return cannotWrite(path_, "out of memory");
-        while (av_audio_fifo_size(fifo_.get()) >= encoder_->frame_size)
-            if (auto sent = encodeFromFifo(encoder_->frame_size); !sent.ok()) return sent;
+            failure_ = cannotWrite(path_, "out of memory");
+        while (!failure_ && av_audio_fifo_size(fifo_.get()) >= encoder_->frame_size)
+            if (auto sent = encodeFromFifo(encoder_->frame_size); !sent.ok()) failure_ = sent.error();
+        if (failure_) return *failure_;
         return {};
     }
 
     Result<void> finish() override {
+        // A file that missed some of its samples is not put in place.
+        if (failure_) return *failure_;
         // The encoder takes a short last frame.
         if (const int rest = av_audio_fifo_size(fifo_.get()); rest > 0)
             if (auto sent = encodeFromFifo(rest); !sent.ok()) return sent;
@@ -200,6 +237,7 @@ private:
     Frame frame_;
     Packet packet_;
     std::int64_t nextPts_ = 0;
+    std::optional<Error> failure_;
 };
 
 } // namespace
@@ -211,6 +249,10 @@ Result<std::unique_ptr<AVAudioFile::Writer>> makeAudioFileWriter(const fs::path&
         return cannotWrite(path, "a sample rate of " + std::to_string(rate) + " Hz is not supported");
     if (settings.channelCount == 0 || settings.channelCount > AudioBufferList::kCapacity)
         return cannotWrite(path, std::to_string(settings.channelCount) + " channels are not supported");
+    // Only a regular file is replaced (a device, a pipe or a folder stays what it is).
+    std::error_code ec;
+    if (const auto status = fs::status(path, ec); fs::exists(status) && !fs::is_regular_file(status))
+        return cannotWrite(path, fs::is_directory(status) ? "it is a folder" : "it is not a regular file");
     auto staged = AtomicFile::create(path);
     if (!staged.ok()) return staged.error();
     if (settings.fileType == AudioFileType::m4a)

@@ -317,14 +317,21 @@ void AVAudioPlayerNode::pause() {
 
 void AVAudioPlayerNode::stop() {
     PlayerState& player = *core()->player;
-    std::lock_guard<std::mutex> lock(player.control);
-    player.playing.store(false);
     const auto engine = core()->attachedEngine();
-    player.flushing.store(true, std::memory_order_seq_cst);
-    if (engine) engine->quiesce();
-    player.flushQueued();
-    player.flushing.store(false, std::memory_order_seq_cst);
-    if (engine) engine->completions.notify();
+    std::uint64_t dropped;
+    {
+        std::lock_guard<std::mutex> lock(player.control);
+        player.playing.store(false);
+        player.flushing.store(true, std::memory_order_seq_cst);
+        if (engine) engine->quiesce();
+        dropped = player.flushQueued();
+        player.flushing.store(false, std::memory_order_seq_cst);
+    }
+    if (!engine) return;
+    // What the handlers do (schedule more, count a pass) is done when stop returns, so a caller
+    // that starts again cannot meet a handler of the files it stopped.
+    engine->completions.notify();
+    engine->completions.awaitDelivery(player, dropped);
 }
 
 bool AVAudioPlayerNode::isPlaying() const {
@@ -485,10 +492,11 @@ Result<void> AVAudioEngine::start() {
     if (auto built = core_->rebuild(); !built.ok()) return built;
     core_->resetSampleTime();
     if (!core_->manual) {
-        auto sink = makeSink(*core_->configuration);
+        auto sink = makeSink(*core_->configuration, core_->takes + 1);
         if (!sink.ok()) return sink.error();
         if (auto started = sink.value()->start(*core_); !started.ok()) return started;
         core_->sink = std::move(sink.value());
+        ++core_->takes;
     }
     core_->running = true;
     return {};

@@ -48,13 +48,16 @@ struct PlayerState {
     std::atomic<bool> playing{false};
     std::atomic<bool> flushing{false};
     std::atomic<long> pending{0}; // scheduled segments whose handlers have not run
-    std::mutex control;           // serialises stoppers; never taken by the render thread
+    // Segments handed to `done`, and those whose handlers have run, since the player was made.
+    std::atomic<std::uint64_t> finished{0}, delivered{0};
+    std::mutex control; // serialises stoppers; never taken by the render thread
 
     ~PlayerState();
     // Render thread.
     void render(AUAudioFrameCount frames, AudioBufferList& out, std::uint32_t channels);
     // With `flushing` set and no render cycle running: every queued segment moves to `done`.
-    void flushQueued();
+    // Returns how many segments have been handed to `done` so far.
+    std::uint64_t flushQueued();
     // Frees every segment without calling handlers.
     void discardAll();
 };
@@ -94,6 +97,9 @@ public:
     // Delivers what the player still has, then forgets it.
     void retire(const std::shared_ptr<PlayerState>& player);
     void notify();
+    // Returns once the handlers of the player's first `finished` segments have run (at once on the
+    // delivering thread itself, and once the service shuts down).
+    void awaitDelivery(const PlayerState& player, std::uint64_t finished);
     void shutdown();
 
 private:
@@ -104,9 +110,11 @@ private:
     };
     std::mutex mutex_;
     std::condition_variable wake_;
+    std::condition_variable delivered_;
     std::vector<Entry> players_;
     bool stopping_ = false;
     std::thread thread_;
+    std::thread::id threadId_; // thread_'s, readable while another thread joins it
 };
 
 struct Connection {
@@ -127,7 +135,8 @@ public:
     virtual void stop() = 0;
     std::atomic<bool> failed{false};
 };
-Result<std::unique_ptr<Sink>> makeSink(const AudioOutputConfiguration& configuration);
+// `take` counts the engine's starts with this output, from 1.
+Result<std::unique_ptr<Sink>> makeSink(const AudioOutputConfiguration& configuration, unsigned take);
 
 struct EngineCore {
     static constexpr AVAudioNodeBus kMixerInputs = 64;
@@ -163,6 +172,7 @@ struct EngineCore {
     std::unique_ptr<Sink> sink;
     std::optional<Error> graphError;
     bool manual = false;
+    unsigned takes = 0; // sinks started
     CompletionService completions;
 
     // Read by the manual renderer without the mutex.

@@ -63,10 +63,11 @@ void PlayerState::render(AUAudioFrameCount frames, AudioBufferList& out, std::ui
             rendered += n;
             head->position += n;
             if (head->position >= samples.frames()) {
-                Segment* finished = head;
+                Segment* ended = head;
                 head = head->next;
                 if (!head) tail = nullptr;
-                done.push(finished);
+                done.push(ended);
+                finished.fetch_add(1, std::memory_order_relaxed);
             }
         }
     }
@@ -75,7 +76,7 @@ void PlayerState::render(AUAudioFrameCount frames, AudioBufferList& out, std::ui
                     (frames - rendered) * sizeof(float));
 }
 
-void PlayerState::flushQueued() {
+std::uint64_t PlayerState::flushQueued() {
     Segment* queued = head;
     head = tail = nullptr;
     Segment* fresh = inbox.takeAll();
@@ -83,9 +84,11 @@ void PlayerState::flushQueued() {
         while (list) {
             Segment* next = list->next;
             done.push(list);
+            finished.fetch_add(1, std::memory_order_relaxed);
             list = next;
         }
     }
+    return finished.load();
 }
 
 void PlayerState::discardAll() {
@@ -113,7 +116,7 @@ void NodeCore::release() {
     engine_.reset();
 }
 
-CompletionService::CompletionService() : thread_([this] { run(); }) {}
+CompletionService::CompletionService() : thread_([this] { run(); }), threadId_(thread_.get_id()) {}
 
 CompletionService::~CompletionService() {
     shutdown();
@@ -143,12 +146,19 @@ void CompletionService::notify() {
     wake_.notify_all();
 }
 
+void CompletionService::awaitDelivery(const PlayerState& player, std::uint64_t finished) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (std::this_thread::get_id() == threadId_) return;
+    delivered_.wait(lock, [&] { return stopping_ || player.delivered.load() >= finished; });
+}
+
 void CompletionService::shutdown() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_all();
+    delivered_.notify_all();
     if (thread_.joinable()) thread_.join();
 }
 
@@ -173,11 +183,13 @@ void CompletionService::run() {
                 if (segment->completion) segment->completion();
                 delete segment;
                 player->pending.fetch_sub(1);
+                player->delivered.fetch_add(1);
                 segment = next;
             }
         }
         batch.clear();
         lock.lock();
+        delivered_.notify_all();
         std::erase_if(players_, [](auto& e) { return e.retiring && e.player->pending.load() == 0; });
     }
 }

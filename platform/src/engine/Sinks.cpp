@@ -21,9 +21,13 @@ namespace {
 
 constexpr AUAudioFrameCount kPeriod = 512;
 
+// Called off the render road (after a cycle was rendered), so the whole line goes out at once.
 void reportFailure(const std::string& why) {
-    Console::shared().postText("AVAudioEngine::ERROR: The audio output stopped: " + why);
+    Console::shared().print("AVAudioEngine::ERROR: The audio output stopped: " + why);
 }
+
+// Whether a recording of this process could not be written whole; the program's exit status says so.
+std::atomic<bool> recordingFailed{false};
 
 class ThreadedSink;
 
@@ -46,9 +50,9 @@ public:
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         sinks_.erase(sink);
     }
+    void stopAll();
 
 private:
-    void stopAll();
     std::recursive_mutex mutex_;
     std::set<ThreadedSink*> sinks_;
     bool atExit_ = false;
@@ -155,13 +159,19 @@ private:
     }
     bool deliver(const AVAudioPCMBuffer& buffer) override {
         auto written = file_->write(buffer);
-        if (!written.ok()) reportFailure(written.error().description);
-        return written.ok();
+        if (written.ok()) return true;
+        // The writer has set aside what it could; the take ends here.
+        recordingFailed = true;
+        file_.reset();
+        reportFailure(written.error().description);
+        return false;
     }
     void close() override {
         if (!file_) return;
-        if (auto closed = file_->close(); !closed.ok())
+        if (auto closed = file_->close(); !closed.ok()) {
+            recordingFailed = true;
             Console::shared().writeLine("AVAudioEngine::ERROR: " + closed.error().description);
+        }
         file_.reset();
     }
     bool paced() const override { return true; }
@@ -287,12 +297,18 @@ private:
 
 } // namespace
 
-Result<std::unique_ptr<Sink>> makeSink(const AudioOutputConfiguration& configuration) {
+Result<std::unique_ptr<Sink>> makeSink(const AudioOutputConfiguration& configuration, unsigned take) {
     switch (configuration.kind) {
     case AudioOutputConfiguration::Kind::null:
         return std::unique_ptr<Sink>(std::make_unique<NullSink>(configuration.format));
-    case AudioOutputConfiguration::Kind::wav:
-        return std::unique_ptr<Sink>(std::make_unique<WavSink>(configuration.format, configuration.file));
+    case AudioOutputConfiguration::Kind::wav: {
+        // Takes after the first get numbered files beside it, so no take replaces another.
+        std::filesystem::path file = configuration.file;
+        if (take > 1)
+            file.replace_filename(file.stem().string() + "-" + std::to_string(take) +
+                                  file.extension().string());
+        return std::unique_ptr<Sink>(std::make_unique<WavSink>(configuration.format, std::move(file)));
+    }
     case AudioOutputConfiguration::Kind::alsa:
         break;
     }
@@ -302,6 +318,11 @@ Result<std::unique_ptr<Sink>> makeSink(const AudioOutputConfiguration& configura
 } // namespace plat::engine_detail
 
 namespace plat {
+
+bool AVAudioEngine::finishOutputs() {
+    engine_detail::RunningSinks::shared().stopAll();
+    return !engine_detail::recordingFailed;
+}
 
 Result<AudioOutputConfiguration> AudioOutputConfiguration::parse(std::string_view text) {
     AudioOutputConfiguration configuration;
