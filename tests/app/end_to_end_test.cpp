@@ -1,12 +1,14 @@
 // The application program itself, headless: installed under a prefix, it finds the plug-in through
 // its record, embeds it and plays through it (into a WAV file); a bundle without the plug-in plays
-// its clips dry (into the null output).
+// its clips dry (into a WAV file on a disk that fills up).
 #include "AppTestSupport.h"
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -20,9 +22,25 @@ struct Run {
     std::string output;
 };
 
-// Runs the program with these variables added to (or, when empty, taken from) the environment.
-Run run(const fs::path& program, const std::vector<std::pair<std::string, std::string>>& variables,
-        const fs::path& log) {
+std::string readAll(const fs::path& path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+// Runs the program headless for three seconds, playing into `output`, with a screenshot to `shot`
+// unless it is empty, and its standard output in "log" beside its folder. A file-size limit makes its
+// writes beyond that size fail as on a full disk.
+Run run(const fs::path& program, const std::string& output, const fs::path& shot,
+        rlim_t fileSizeLimit = RLIM_INFINITY) {
+    const fs::path log = program.parent_path().parent_path() / "log";
+    const std::vector<std::pair<std::string, std::string>> variables{{"SORVANE_HEADLESS", "1"},
+                                                                     {"SORVANE_AUDIO_OUTPUT", output},
+                                                                     {"SORVANE_RUN_SECONDS", "3"},
+                                                                     {"SORVANE_AUTOPLAY", "1"},
+                                                                     {"SORVANE_SCREENSHOT", shot},
+                                                                     {"SORVANE_PLUGIN_PATH", ""},
+                                                                     {"DISPLAY", ""}};
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -35,30 +53,22 @@ Run run(const fs::path& program, const std::vector<std::pair<std::string, std::s
     std::vector<char*> envp, argv{const_cast<char*>(program.c_str()), nullptr};
     for (auto& e : environment) envp.push_back(e.data());
     envp.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&files, 1, 2);
     Run result;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), envp.data()) == 0)
-        waitpid(pid, &result.status, 0);
-    posix_spawn_file_actions_destroy(&files);
-    std::ostringstream text;
-    text << std::ifstream(log).rdbuf();
-    result.output = text.str();
-    return result;
-}
+    const pid_t pid = ::fork(); // the child only makes async-signal-safe calls
 
-std::vector<std::pair<std::string, std::string>> headless(const fs::path& shot,
-                                                          const std::string& output = "null") {
-    return {{"SORVANE_HEADLESS", "1"},
-            {"SORVANE_AUDIO_OUTPUT", output},
-            {"SORVANE_RUN_SECONDS", "3"},
-            {"SORVANE_AUTOPLAY", "1"},
-            {"SORVANE_SCREENSHOT", shot},
-            {"SORVANE_PLUGIN_PATH", ""},
-            {"DISPLAY", ""}};
+    if (pid == 0) {
+        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
+        ::execve(program.c_str(), argv.data(), envp.data());
+        ::_exit(127);
+    }
+    if (pid > 0) ::waitpid(pid, &result.status, 0);
+    result.output = readAll(log);
+    return result;
 }
 
 } // namespace
@@ -69,45 +79,19 @@ TEST(Application, InstalledItFindsTheEffectByItsRecordAndPlaysThroughIt) {
                            " --prefix " + prefix.path().string() + " > /dev/null")
                               .c_str()),
               0);
-    const fs::path app = prefix.path() / "YUX_Sorvane.app";
-    const fs::path sound = prefix.path() / "sound.wav";
-    const auto started =
-        run(app / "bin/YUX_Sorvane", headless(prefix.path() / "shot.png", "wav:" + sound.string()),
-            prefix.path() / "log");
+    const fs::path app = prefix.path() / "YUX_Sorvane.app", sound = prefix.path() / "sound.wav";
+    const auto started = run(app / "bin/YUX_Sorvane", "wav:" + sound.string(), prefix.path() / "shot.png");
     EXPECT_EQ(started.status, 0);
     std::string missing;
-    EXPECT_TRUE(
-        linesInOrder(started.output,
-                     {"Info: Main view controller loaded.",
-                      "NOTE: WE ARE IN AUDIO UNIT RELEASE MODE. ENSURE THE STORYBOARD CONNECTIONS ARE VALID!",
-                      "AUExtensionManager: Loaded component has following properties.",
-                      "",
-                      "Process Name: YUX_Sorvane PID: *",
-                      "",
-                      "AUExtension (",
-                      "type: aumf",
-                      "subtype: yuSV",
-                      "manufacturer: KWOB",
-                      "flags: 0x00000002",
-                      ")",
-                      "AUExtensionManager: Audio unit was found, making connections now ...",
-                      "AUEnginePlayer: A new audio unit will be connected.",
-                      "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling block.",
-                      "AUEnginePlayer: Audio unit was attached.",
-                      "AUEnginePlayer::ERROR: There was a problem with the file processing format or the "
-                      "file is nil (yet).",
-                      "AUExtensionManager: Performed audio unit connection.",
-                      "ViewController: Loading the audio unit's interface...",
-                      "WARNING: Audio unit is nil (yet?).",
-                      "AUEnginePlayer: Audio unit re-connectingto the main mixer.",
-                      "AUEnginePlayer: Audio session was set active.",
-                      "AUEnginePlayer: Audio engine starting."},
-                     missing))
+    EXPECT_TRUE(linesInOrder(started.output,
+                             {"AUExtensionManager: Audio unit was found, making connections now ...",
+                              "AUEnginePlayer: Audio unit was attached.",
+                              "ViewController: Loading the audio unit's interface...",
+                              "AUEnginePlayer: Audio unit re-connectingto the main mixer.",
+                              "AUEnginePlayer: Audio engine starting."},
+                             missing))
         << missing << "\n"
         << started.output;
-    EXPECT_TRUE(linesInOrder(started.output,
-                             {"ViewController: The app's resources path is: " + (app / "Resources").string()},
-                             missing));
     // The panel shows in the container below the bar, and what played is in the file, put in place
     // although the application ended with its engine running.
     EXPECT_GT(readPng(prefix.path() / "shot.png").colours(0, 60, 1024, 768), 100u);
@@ -117,26 +101,34 @@ TEST(Application, InstalledItFindsTheEffectByItsRecordAndPlaysThroughIt) {
     EXPECT_GT(*std::max_element(left.begin(), left.end()), 0.01f);
 }
 
+// Also: a recording that meets a full disk leaves the file it was to replace as it was, keeps what
+// it has under the name its line gives, and fails the run.
 TEST(Application, WithoutThePlugInItPlaysItsClipsDry) {
     ScratchFolder bundle;
-    const fs::path built = SORVANE_APP_DIR;
+    const fs::path built = SORVANE_APP_DIR, sound = bundle.path() / "sound.wav";
     fs::create_directories(bundle.path() / "bin");
     fs::copy_file(built / "bin/YUX_Sorvane", bundle.path() / "bin/YUX_Sorvane");
     for (const char* part : {"lib", "Resources", "Info.plist"})
         fs::create_symlink(built / part, bundle.path() / part);
-    const auto started =
-        run(bundle.path() / "bin/YUX_Sorvane", headless(bundle.path() / "shot.png"), bundle.path() / "log");
-    EXPECT_EQ(started.status, 0);
+    writeText(sound, "the previous take");
+    const auto started = run(bundle.path() / "bin/YUX_Sorvane", "wav:" + sound.string(), "", 128 * 1024);
+    EXPECT_TRUE(WIFEXITED(started.status) && WEXITSTATUS(started.status) == 1) << started.status;
     std::string missing;
-    EXPECT_TRUE(
-        linesInOrder(started.output,
-                     {"NOTE: WE ARE IN AUDIO UNIT RELEASE MODE. ENSURE THE STORYBOARD CONNECTIONS ARE VALID!",
-                      "ERROR: There were no audio units found.",
-                      "AUEnginePlayer: The player was connected to the mainMixerNode.",
-                      "AUEnginePlayer: Audio engine starting."},
-                     missing))
+    EXPECT_TRUE(linesInOrder(started.output,
+                             {"ERROR: There were no audio units found.",
+                              "AUEnginePlayer: The player was connected to the mainMixerNode.",
+                              "AUEnginePlayer: Audio engine starting.",
+                              "AVAudioEngine::ERROR: The audio output stopped: The file '" + sound.string() +
+                                  "' cannot be written: *"},
+                             missing))
         << missing << "\n"
         << started.output;
     EXPECT_EQ(started.output.find("ViewController: Loading the audio unit's interface..."),
               std::string::npos);
+    EXPECT_TRUE(readAll(sound) == "the previous take") << "the file the take was to replace is kept";
+    const fs::path partial = bundle.path() / "sound.partial.wav";
+    EXPECT_NE(started.output.find("kept in '" + partial.string() + "'"), std::string::npos);
+    const auto kept = plat::AVAudioFile::forReading(plat::URL::fileURL(partial));
+    ASSERT_TRUE(kept.ok());
+    EXPECT_GT(kept.value()->length(), 4800);
 }
