@@ -178,6 +178,13 @@ void BM_ClipToFirstBuffer(benchmark::State& state) {
     plat::Console::shared().setSink({});
 }
 
+struct Started : AUEnginePlayerDelegate {
+    bool playing = false;
+    void onPlayerStateChanged(bool now) override { playing = now; }
+    void onFileSelect(const std::string&) override {}
+    void onLoop(long) override {}
+};
+
 // The application's start-up from a warm disk to the first buffer that is not silent: the registry
 // reads the plug-in's record and instantiates the effect (the library is loaded once per process,
 // as in the application), the engine player wires it in, decodes a demonstration clip and starts.
@@ -195,7 +202,11 @@ void BM_AppStartToFirstAudibleBuffer(benchmark::State& state) {
             plat::AudioOutputConfiguration{}, app / "Resources", [] { return 39; }});
         player->audioEngine().enableManualRenderingMode(plat::AVAudioFormat(48000, 2), kCycle);
         player->connect(std::make_shared<plat::AVAudioUnit>(std::move(unit).value()));
+        const auto started = std::make_shared<Started>();
+        player->delegate = started;
         player->start();
+        // The clip is decoded off the main thread; the start finishes on the main queue.
+        plat::RunLoop::main().runUntil([&] { return started->playing; }, std::chrono::seconds(30));
         auto buffer = plat::AVAudioPCMBuffer::make(plat::AVAudioFormat(48000, 2), kCycle);
         for (bool audible = false; !audible;) {
             player->audioEngine().renderOffline(kCycle, *buffer);

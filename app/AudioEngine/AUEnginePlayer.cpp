@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <random>
 
@@ -42,6 +43,11 @@ std::filesystem::path ownResources() {
 int drawUniformly() {
     static std::mt19937 generator{std::random_device{}()};
     return std::uniform_int_distribution<int>(1, AUEnginePlayer::kClipCount)(generator);
+}
+
+// Descriptions that end a sentence of their own get no second full stop.
+std::string sentence(const std::string& text) {
+    return text.ends_with('.') ? text : text + ".";
 }
 
 void reportFailure(const plat::Result<void>& result) {
@@ -87,60 +93,82 @@ void AUEnginePlayer::disconnect() {
 
 // ---- clips -------------------------------------------------------------------------------------
 
-void AUEnginePlayer::load(const std::optional<plat::URL>& url) {
-    if (!url) return;
-    loopCount = 0;
-    print("AUEnginePlayer: Audio file at '" + url->path() + "' was selected for loading into the player.");
-    auto opened = plat::AVAudioFile::forReading(*url);
-    if (!opened) {
-        // The clip that plays, and the location the lines name, stay as they were.
-        print("AUEnginePlayer::ERROR: Could not create AVAudioFile instance for URL '" +
-              url->absoluteString() + "'. error: " + opened.error().description + ".");
+void AUEnginePlayer::load(const std::optional<plat::URL>& url, std::function<void()> then) {
+    if (!url) {
+        if (then) then();
         return;
     }
-    stateChangeQueue->sync([&] {
-        file = std::move(opened).value();
-        fileURL = url;
-    });
-    if (delegate) delegate->onFileSelect(url->path());
-
-    stateChangeQueue->sync([&] {
-        const auto mixer = engine->mainMixerNode();
-        if (!activeAVAudioUnit) {
-            if (isPlaying) player->stop();
-            engine->disconnectNodeInput(mixer);
-            report(engine->connect(player, mixer, file->processingFormat()),
-                   "AUEnginePlayer: The player was connected to the mainMixerNode.");
-            if (isPlaying) player->play();
-            return;
-        }
-        if (isPlaying) player->stop();
-        engine->disconnectNodeInput(mixer);
-        print("AUEnginePlayer: Player was (temporarily) disconnecting from the main mixer.");
-        engine->disconnectNodeInput(activeAVAudioUnit);
-        print("AUEnginePlayer: Audio unit was (temporarily) disconnecting from the player.");
-        reportFailure(engine->connect(player, activeAVAudioUnit));
-        print(std::to_string(file->processingFormat().channelCount()));
-        print("AUEnginePlayer: Audio unit re-connecting to the player.");
-        reportFailure(engine->connect(activeAVAudioUnit, mixer));
-        print("AUEnginePlayer: Audio unit re-connectingto the main mixer.");
-        if (isPlaying) player->play();
+    loopCount = 0;
+    print("AUEnginePlayer: Audio file at '" + url->path() + "' was selected for loading into the player.");
+    stateChangeQueue->sync([&] { fileURL = url; });
+    std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
+    plat::GlobalQueue::async([weak, url = *url, request = requests, then] {
+        auto opened = plat::AVAudioFile::forReading(url);
+        plat::MainQueue::async([weak, url, request, then, opened] {
+            const auto self = weak.lock();
+            if (!self || self->requests != request) return;
+            self->install(url, opened);
+            if (then) then();
+        });
     });
 }
 
-void AUEnginePlayer::randomizeFile() {
+// Main thread, once the clip was opened (or not).
+void AUEnginePlayer::install(const plat::URL& url, plat::Result<std::shared_ptr<plat::AVAudioFile>> opened) {
+    if (!opened) {
+        // The clip that plays stays.
+        print("AUEnginePlayer::ERROR: Could not create AVAudioFile instance for URL '" +
+              url.absoluteString() + "'. error: " + sentence(opened.error().description));
+        return;
+    }
+    stateChangeQueue->sync([&] { file = std::move(opened).value(); });
+    if (delegate) delegate->onFileSelect(url.path());
+
+    stateChangeQueue->sync([&] {
+        const auto mixer = engine->mainMixerNode();
+        if (isPlaying) player->stop();
+        if (!activeAVAudioUnit) {
+            engine->disconnectNodeInput(mixer);
+            report(engine->connect(player, mixer, file->processingFormat()),
+                   "AUEnginePlayer: The player was connected to the mainMixerNode.");
+        } else {
+            engine->disconnectNodeInput(mixer);
+            print("AUEnginePlayer: Player was (temporarily) disconnecting from the main mixer.");
+            engine->disconnectNodeInput(activeAVAudioUnit);
+            print("AUEnginePlayer: Audio unit was (temporarily) disconnecting from the player.");
+            reportFailure(engine->connect(player, activeAVAudioUnit));
+            print(std::to_string(file->processingFormat().channelCount()));
+            print("AUEnginePlayer: Audio unit re-connecting to the player.");
+            reportFailure(engine->connect(activeAVAudioUnit, mixer));
+            print("AUEnginePlayer: Audio unit re-connectingto the main mixer.");
+        }
+        if (!isPlaying) return;
+        // The stop let go of the old clip's passes; the new clip's take their place.
+        queuePasses();
+        player->play();
+    });
+}
+
+void AUEnginePlayer::randomizeFile(std::function<void()> then) {
     const std::string name = std::to_string(drawClipNumber()) + ".m4a";
     std::error_code ec;
     const std::filesystem::path path = clips / name;
     if (clips.empty() || !std::filesystem::is_regular_file(path, ec)) {
         print("AUEnginePlayer::ERROR: The audio file '" + name +
               "' was not found inside the resource folder for the app.");
+        stateChangeQueue->sync([&] { fileURL.reset(); });
+        then();
         return;
     }
     const plat::URL url = plat::URL::fileURL(path);
-    load(url);
-    print(url.path());
-    reportFailure(engine->prepare());
+    std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
+    load(url, [weak, url, then] {
+        const auto self = weak.lock();
+        if (!self) return;
+        print(url.path());
+        reportFailure(self->engine->prepare());
+        then();
+    });
 }
 
 // ---- playing -----------------------------------------------------------------------------------
@@ -154,11 +182,24 @@ void AUEnginePlayer::setSessionActive(bool active) {
         print("AUEnginePlayer: Audio session was set active.");
     else
         print(std::string("AUEnginePlayer::ERROR: Could not set audio session active ") +
-              (active ? "true" : "false") + ". system error: " + done.error().description + ".");
+              (active ? "true" : "false") + ". system error: " + sentence(done.error().description));
 }
 
 void AUEnginePlayer::start() {
-    randomizeFile();
+    if (starting) return;
+    starting = true;
+    const std::uint64_t request = ++requests;
+    std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
+    randomizeFile([weak, request] {
+        const auto self = weak.lock();
+        if (!self || self->requests != request) return;
+        self->starting = false;
+        self->beginPlaying();
+    });
+}
+
+// Main thread, with the drawn clip in place (or not).
+void AUEnginePlayer::beginPlaying() {
     bool attempted = false;
     stateChangeQueue->sync([&] {
         if (isPlaying) return;
@@ -178,8 +219,13 @@ void AUEnginePlayer::start() {
 }
 
 void AUEnginePlayer::startPlayingInternal() {
+    if (!file) {
+        // Nothing to play: the engine is not started, and the delegate hears that nothing plays.
+        print("AUEnginePlayer::ERROR: `file` parameter must not be nil.");
+        return;
+    }
     setSessionActive(true);
-    scheduleEffectLoop();
+    queuePasses();
     const auto output = engine->outputNode();
     reportFailure(engine->connect(engine->mainMixerNode(), output, output->outputFormat(0)));
     if (auto started = engine->start()) {
@@ -187,12 +233,23 @@ void AUEnginePlayer::startPlayingInternal() {
         isPlaying = true;
     } else {
         isPlaying = false;
-        print("AUEnginePlayer::ERROR: Could not start audio engine. error: " + started.error().description +
-              ".");
+        print("AUEnginePlayer::ERROR: Could not start audio engine. error: " +
+              sentence(started.error().description));
         // Nothing stays scheduled for the next start, and the session is given back.
         player->stop();
         setSessionActive(false);
     }
+}
+
+// On the state queue: a new generation of passes, the one that plays first and enough after it to
+// cover a quarter of a second (at least one more), so that the next is always queued before the
+// output needs it, however short the clip. Each pass that ends queues one more.
+void AUEnginePlayer::queuePasses() {
+    ++passes;
+    if (!file) return;
+    const double ahead =
+        file->processingFormat().sampleRate() / 4 / double(std::max<std::int64_t>(file->length(), 1));
+    for (int n = std::clamp(int(std::ceil(ahead)), 1, 1000) + 1; n > 0; --n) scheduleEffectLoop();
 }
 
 void AUEnginePlayer::scheduleEffectLoop() {
@@ -201,30 +258,32 @@ void AUEnginePlayer::scheduleEffectLoop() {
         return;
     }
     std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
-    reportFailure(player->scheduleFile(file, [weak, queue = stateChangeQueue] {
-        queue->async([weak] {
-            if (const auto self = weak.lock()) self->onPassFinished();
+    reportFailure(player->scheduleFile(file, [weak, queue = stateChangeQueue, generation = passes] {
+        queue->async([weak, generation] {
+            if (const auto self = weak.lock()) self->onPassFinished(generation);
         });
     }));
 }
 
 // On the state queue, after a pass ended or the player let go of it.
-void AUEnginePlayer::onPassFinished() {
-    if (!isPlaying) return;
-    // The next pass is queued before anyone hears of this one, so the player never runs dry waiting.
+void AUEnginePlayer::onPassFinished(std::uint64_t generation) {
+    // A stop, a failed start or a new clip let go of it: no pass.
+    if (!isPlaying || generation != passes) return;
     scheduleEffectLoop();
     std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
-    plat::MainQueue::async([weak] {
+    plat::MainQueue::async([weak, played = file->url().path()] {
         const auto self = weak.lock();
         if (!self) return;
         if (self->delegate) self->delegate->onLoop(self->loopCount);
         ++self->loopCount;
-        print("AUEnginePlayer: Current audio file '" + (self->fileURL ? self->fileURL->path() : "") +
+        print("AUEnginePlayer: Current audio file '" + played +
               "' looped: " + std::to_string(self->loopCount) + ".");
     });
 }
 
 void AUEnginePlayer::stop() {
+    ++requests;
+    starting = false;
     bool stopped = false;
     stateChangeQueue->sync([&] {
         if (!isPlaying) return;
@@ -249,11 +308,12 @@ void AUEnginePlayer::stopPlayingInternal() {
 }
 
 bool AUEnginePlayer::toggle() {
+    // A second Play while the clip is still being opened is the same start.
     if (!isPlaying)
         start();
     else
         stop();
-    return isPlaying;
+    return isPlaying || starting;
 }
 
 // ---- the effect --------------------------------------------------------------------------------

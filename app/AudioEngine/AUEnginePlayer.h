@@ -3,13 +3,16 @@
 //
 // One serial state queue runs starting, stopping and every edit of the graph, whichever thread asks
 // (the main thread for play and stop and for a new clip, the instantiation thread for the effect), so
-// the playing flag, the clip and the graph always change together. The next pass of a clip is
-// scheduled from the completion of the one before, on that queue; what the delegate hears arrives on
-// the main queue.
+// the playing flag, the clip and the graph always change together. A clip is decoded on a global
+// queue, so a long one keeps neither the window nor a Stop waiting; the start goes on, on the main
+// thread, once it is open. The player always holds the pass that plays and the next ones, so passes
+// follow each other without a gap; each completion queues one more, on the state queue. What the
+// delegate hears arrives on the main queue.
 
 #include "plat/engine.h"
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -55,11 +58,15 @@ public:
 
     void finalize();
     void disconnect();
-    // Main thread.
-    void load(const std::optional<plat::URL>& url);
+    // Main thread. Opens the clip off the main thread, then puts it in and calls `then` (on the main
+    // thread, also when the clip could not be opened); a start or stop in between drops both.
+    void load(const std::optional<plat::URL>& url, std::function<void()> then = {});
+    // A start whose clip is still being opened is not started twice; the delegate hears whether
+    // it plays. With no clip to play at all it stays stopped.
     void start();
+    // Also drops a start still opening its clip.
     void stop();
-    // Whether it plays afterwards.
+    // Whether it plays, or is starting to, afterwards.
     bool toggle();
     void connect(
         std::shared_ptr<plat::AVAudioUnit> avAudioUnit, std::function<void()> completion = [] {});
@@ -68,13 +75,16 @@ public:
     plat::AVAudioEngine& audioEngine() { return *engine; }
 
 private:
-    void randomizeFile();
+    void randomizeFile(std::function<void()> then);
+    void install(const plat::URL& url, plat::Result<std::shared_ptr<plat::AVAudioFile>> opened);
     void setSessionActive(bool active);
+    void beginPlaying();
     void startPlayingInternal();
+    void queuePasses();
     void scheduleEffectLoop();
     void stopPlayingInternal();
     void resetAudioLoop();
-    void onPassFinished();
+    void onPassFinished(std::uint64_t generation);
 
     const plat::AUMIDIOutputEventBlock midiOutBlock;
     std::unique_ptr<plat::AVAudioEngine> engine;
@@ -83,7 +93,13 @@ private:
     long loopCount = 0; // main thread
     std::shared_ptr<plat::AVAudioPlayerNode> player;
     std::shared_ptr<plat::AVAudioFile> file;
-    std::optional<plat::URL> fileURL; // always where `file` came from
+    std::optional<plat::URL> fileURL; // where `file` was, or was to be, read from
+    // State queue: passes scheduled before the last (re)start belong to an old generation and, when
+    // the player lets go of them, count for nothing.
+    std::uint64_t passes = 0;
+    // Main thread: every start and stop is a new request; a clip opened for an older one is dropped.
+    std::uint64_t requests = 0;
+    bool starting = false;
     std::filesystem::path clips;
     std::function<int()> drawClipNumber;
     // Last: it finishes its queued work while everything above still exists. Shared with the

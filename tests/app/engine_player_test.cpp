@@ -1,6 +1,7 @@
 // The engine player through the real graph (player, the effect made from its record, the unit-gain
 // mixer), rendered offline, and its ways of failing.
 #include "AppTestSupport.h"
+#include "TestClips.h"
 
 #include "plat/audiosession.h"
 
@@ -8,92 +9,92 @@
 
 namespace {
 
-constexpr int kClip = 39; // the shortest demonstration clip
-
 Channels head(const Channels& channels, std::size_t frames) {
     Channels out;
     for (const auto& c : channels) out.emplace_back(c.begin(), c.begin() + long(std::min(frames, c.size())));
     return out;
 }
 
-// The effect alone through its render block, on the same samples in the same blocks.
-Channels throughUnitAlone(const Channels& input, std::size_t frames) {
-    auto unit = makeEffect()->auAudioUnit();
-    EXPECT_TRUE(unit->allocateRenderResources().ok());
-    Channels out(2, std::vector<float>(frames));
-    std::size_t at = 0;
-    const plat::AURenderPullInputBlock pull = [&](auto*, auto*, plat::AUAudioFrameCount n, auto,
-                                                  plat::AudioBufferList* list) {
-        for (std::uint32_t c = 0; c < 2; ++c)
-            std::copy_n(input[c].begin() + long(at), n, static_cast<float*>(list->mBuffers[c].mData));
-        return plat::noErr;
-    };
-    for (plat::AudioTimeStamp time; at < frames; at += OfflinePlayer::kBlock) {
-        plat::AudioBufferList list{2,
-                                   {{1, OfflinePlayer::kBlock * 4, out[0].data() + at},
-                                    {1, OfflinePlayer::kBlock * 4, out[1].data() + at}}};
-        time.mSampleTime = double(at);
-        EXPECT_EQ(unit->renderBlock()(nullptr, &time, OfflinePlayer::kBlock, 0, &list, nullptr, &pull),
-                  plat::noErr);
-    }
-    unit->deallocateRenderResources();
+Channels repeated(const Channels& clip, int times) {
+    Channels out(clip.size());
+    for (std::size_t c = 0; c < clip.size(); ++c)
+        for (int n = 0; n < times; ++n) out[c].insert(out[c].end(), clip[c].begin(), clip[c].end());
     return out;
+}
+
+// Clips "1.m4a", "2.m4a" ... of these lengths (no render cycle divides them), each unlike the others.
+struct Clips {
+    ScratchFolder folder;
+    std::vector<Channels> samples;
+    explicit Clips(std::initializer_list<std::uint32_t> lengths) {
+        for (const auto frames : lengths)
+            samples.push_back(writeClip(path(int(samples.size()) + 1), plat::AudioFileType::wav, 2, frames,
+                                        48000, 0.1f * float(samples.size() + 1))
+                                  ->samples()
+                                  ->channels);
+    }
+    fs::path path(int number) const { return folder.path() / (std::to_string(number) + ".m4a"); }
+};
+
+// Play or Stop, then what the delegate heard of it.
+bool toggle(OfflinePlayer& rig) {
+    const auto heard = rig.recorder->states.size();
+    rig.player->toggle();
+    EXPECT_TRUE(spin([&] { return rig.recorder->states.size() > heard; }));
+    return rig.recorder->states.back();
+}
+
+// Renders as many frames as `expected` holds and compares.
+bool plays(OfflinePlayer& rig, const Channels& expected) {
+    return head(rig.render(expected[0].size()), expected[0].size()) == expected;
 }
 
 } // namespace
 
-TEST(EnginePlayer, BypassedEffectPlaysTheClipBitForBitAndCountsEachPass) {
-    OfflinePlayer rig(fs::path(SORVANE_APP_DIR) / "Resources", {kClip});
+TEST(EnginePlayer, PassesFollowWithoutAGapThroughTheEffectAndAStopIsNoPass) {
+    Clips clips{24100, 300};
+    OfflinePlayer rig(clips.folder.path(), {1, 2});
     const auto effect = makeEffect();
     rig.player->connect(effect);
-    effect->auAudioUnit()->setShouldBypassEffect(true);
-    ConsoleCapture console;
     EXPECT_TRUE(rig.player->toggle());
-    const auto clip = decoded(appClip(kClip));
-    for (long pass = 0; pass < 2; ++pass) {
-        EXPECT_TRUE(rig.render(clip[0].size()) == clip) << "pass " << pass;
-        ASSERT_TRUE(spin([&] { return rig.recorder->loops.size() == std::size_t(pass + 1); }));
-        EXPECT_EQ(console.count("AUEnginePlayer: Current audio file '" + appClip(kClip).string() +
-                                "' looped: " + std::to_string(pass + 1) + "."),
-                  1u);
-    }
-    EXPECT_EQ(rig.recorder->loops, (std::vector<long>{0, 1}));
-    EXPECT_EQ(rig.recorder->files, std::vector<std::string>{appClip(kClip).string()});
-    EXPECT_FALSE(rig.player->toggle());
-    spin([&] { return rig.recorder->states.size() == 2; });
-    EXPECT_EQ(rig.recorder->states, (std::vector<bool>{true, false}));
-    EXPECT_EQ(rig.recorder->loops.size(), 2u) << "a stop is no pass";
+    EXPECT_TRUE(rig.recorder->files.empty()) << "the clip is opened off the main thread";
+    ASSERT_TRUE(spin([&] { return !rig.recorder->states.empty(); }));
+    // Two passes and the start of a third, straight after each other, as the effect alone makes them.
+    // Rendering waits for the first pass to be counted, as a real-time output leaves time for that.
+    Channels played = rig.render(48 * 512);
+    ASSERT_TRUE(spin([&] { return rig.recorder->loops.size() == 1; }));
+    const auto more = rig.render(48 * 512);
+    for (int c = 0; c < 2; ++c) played[c].insert(played[c].end(), more[c].begin(), more[c].end());
+    const auto passes =
+        throughUnitAlone(*makeEffect()->auAudioUnit(), repeated(clips.samples[0], 3), OfflinePlayer::kBlock);
+    EXPECT_TRUE(head(played, 2 * 24100 + 512) == head(passes, 2 * 24100 + 512));
+    ASSERT_TRUE(spin([&] { return rig.recorder->loops.size() == 2; }));
+    EXPECT_FALSE(toggle(rig));
+    effect->auAudioUnit()->setShouldBypassEffect(true);
+    EXPECT_TRUE(toggle(rig));
+    EXPECT_EQ(rig.recorder->loops, (std::vector<long>{0, 1})) << "a stop is no pass";
+    EXPECT_TRUE(plays(rig, repeated(clips.samples[1], 7)))
+        << "a start plays its own clip first, and a short one without a gap";
 }
 
-TEST(EnginePlayer, TheEffectChangesTheClipExactlyAsTheUnitAloneDoes) {
-    OfflinePlayer rig(fs::path(SORVANE_APP_DIR) / "Resources", {kClip});
-    rig.player->connect(makeEffect());
-    ASSERT_TRUE(rig.player->toggle());
-    constexpr std::size_t frames = 48 * OfflinePlayer::kBlock;
-    const auto played = rig.render(frames);
-    const auto clip = decoded(appClip(kClip));
-    EXPECT_FALSE(played == head(clip, frames));
-    EXPECT_TRUE(played == throughUnitAlone(clip, frames));
-}
-
-// A clip that cannot be played leaves the one that plays, and the lines name that one.
+// A clip that cannot be played leaves the one that plays, and the lines name that one; with none
+// to play, Play stays Play.
 TEST(EnginePlayer, AClipThatCannotBeOpenedOrFoundLeavesTheOneThatPlays) {
-    ScratchFolder clips;
-    fs::copy_file(appClip(kClip), clips.path() / "1.m4a");
-    std::ofstream(clips.path() / "2.m4a") << "not audio";
-    OfflinePlayer rig(clips.path(), {1, 2, 3});
+    Clips clips{4000};
+    std::ofstream(clips.path(2)) << "not audio";
+    OfflinePlayer rig(clips.folder.path(), {2, 1, 2, 3});
     ConsoleCapture console;
-    const auto frames = decoded(appClip(kClip))[0].size();
+    EXPECT_FALSE(toggle(rig)) << "nothing to play";
     for (int start = 0; start < 3; ++start) {
-        ASSERT_TRUE(rig.player->toggle()) << "start " << start;
-        rig.render(frames);
+        ASSERT_TRUE(toggle(rig)) << "start " << start;
+        rig.render(4000);
         ASSERT_TRUE(spin([&] { return rig.recorder->loops.size() == std::size_t(start + 1); }));
-        EXPECT_FALSE(rig.player->toggle());
+        EXPECT_FALSE(toggle(rig));
     }
-    const std::string one = (clips.path() / "1.m4a").string(), two = (clips.path() / "2.m4a").string();
+    const std::string one = clips.path(1).string(), two = clips.path(2).string();
     EXPECT_EQ(console.count("AUEnginePlayer::ERROR: Could not create AVAudioFile instance for URL 'file://" +
                             two + "'. error: "),
-              1u);
+              2u);
     EXPECT_EQ(console.count(
                   "AUEnginePlayer::ERROR: The audio file '3.m4a' was not found inside the resource folder "
                   "for the app."),
@@ -104,19 +105,22 @@ TEST(EnginePlayer, AClipThatCannotBeOpenedOrFoundLeavesTheOneThatPlays) {
 }
 
 TEST(EnginePlayer, AnEngineThatCannotStartIsReportedAsNotPlaying) {
-    OfflinePlayer rig(fs::path(SORVANE_APP_DIR) / "Resources", {kClip},
+    Clips clips{3000, 5000};
+    OfflinePlayer rig(clips.folder.path(), {1, 2},
                       plat::AudioOutputConfiguration::parse("alsa:no-such-device").value());
     ConsoleCapture console;
-    EXPECT_FALSE(rig.player->toggle());
-    spin([&] { return !rig.recorder->states.empty(); });
-    EXPECT_EQ(rig.recorder->states, std::vector<bool>{false});
+    EXPECT_FALSE(toggle(rig));
     EXPECT_EQ(console.count("AUEnginePlayer::ERROR: Could not start audio engine. error: "), 1u);
+    EXPECT_EQ(console.text().find("..\n"), std::string::npos) << "one full stop ends a line";
     EXPECT_EQ(console.count("AUEnginePlayer: Audio engine starting."), 0u);
     EXPECT_FALSE(plat::AVAudioSession::sharedInstance().isActive());
+    ASSERT_TRUE(rig.player->audioEngine().enableManualRenderingMode(plat::AVAudioFormat(48000, 2), 512).ok());
+    EXPECT_TRUE(toggle(rig));
+    EXPECT_TRUE(plays(rig, clips.samples[1])) << "the failed start left nothing scheduled";
 }
 
 TEST(EnginePlayer, MIDIEventsAreLoggedWithTheBytesTheyHave) {
-    OfflinePlayer rig(fs::path(SORVANE_APP_DIR) / "Resources", {kClip});
+    OfflinePlayer rig(fs::path(SORVANE_APP_DIR) / "Resources", {39});
     const auto effect = makeEffect();
     rig.player->connect(effect);
     const auto block = effect->auAudioUnit()->MIDIOutputEventBlock();

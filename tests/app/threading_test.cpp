@@ -17,6 +17,7 @@ TEST(EnginePlayerThreads, TheEffectComesAndGoesWhilePlaybackStartsAndStops) {
     });
     for (int i = 0; i < 4; ++i) {
         EXPECT_TRUE(rig.player->toggle());
+        ASSERT_TRUE(spin([&] { return rig.recorder->states.size() == std::size_t(2 * i + 1); }));
         rig.render(8 * OfflinePlayer::kBlock);
         EXPECT_FALSE(rig.player->toggle());
     }
