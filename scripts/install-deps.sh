@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git python3
   clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libplist-dev
+  libplist-dev libxml2-dev
   libcairo2-dev libpango1.0-dev fontconfig fonts-urw-base35
   libsndfile1-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libasound2-dev libsdl2-dev libcurl4-openssl-dev

@@ -134,18 +134,26 @@ inline std::vector<Dictionary::Entry>::const_iterator Dictionary::end() const {
     return entries_.end();
 }
 
+// What a document may cost: its own size, the nesting of its values (a scalar counts as a level),
+// and the bytes its values take once built, which a binary document's shared references multiply.
 struct Limits {
     std::size_t maxBytes = 16 * 1024 * 1024;
     int maxDepth = 64;
+    std::size_t maxExpandedBytes = 64 * 1024 * 1024;
 };
 
-// Binary ("bplist00") or XML, chosen from the content. Errors are in kCocoaErrorDomain.
+// Binary ("bplist00") or XML, chosen from the content. Errors are in kCocoaErrorDomain, code 3840,
+// and say what is wrong: malformed numbers, strings holding NUL or other characters no XML
+// document can carry, integers beyond the signed 64-bit range, values of kinds we do not keep,
+// documents beyond the limits.
 Result<Value> parse(std::span<const std::uint8_t> bytes, const Limits& limits = {});
 Result<Value> parse(std::string_view text, const Limits& limits = {});
 Result<Value> readFile(const std::filesystem::path& path, const Limits& limits = {});
 
+// Empty when the value cannot be written: a string or key that no XML document can carry (a NUL,
+// a control character, bytes that are not UTF-8), a date outside the years 1 to 9999.
 std::string toXML(const Value& value);
-// Writes the XML form atomically.
+// Writes the XML form atomically; the error says which value could not be written.
 Result<void> writeFile(const std::filesystem::path& path, const Value& value);
 
 } // namespace plat::plist
