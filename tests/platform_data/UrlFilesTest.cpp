@@ -3,8 +3,11 @@
 #include "plat/net.h"
 #include "plat/url.h"
 
+#include "ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -66,25 +69,49 @@ TEST(FileManager, CreatesListsAndRemovesFolders) {
     EXPECT_FALSE(fm.fileExists(root));
 }
 
-TEST(AtomicFile, EveryWriterKeepsTheModeOfTheFileItReplaces) {
-    const fs::path root = fs::temp_directory_path() / ("atomic-test-" + std::to_string(::getpid()));
-    fs::create_directories(root);
+// Every writer replaces its file whole and keeps its mode. A save killed mid-write leaves its
+// temporary; the next save into the folder removes it, and nothing else: not what a live writer
+// holds, nor anything young, nor other programs' files.
+TEST(AtomicFile, SavesKeepTheModeAndRemoveOnlyTemporariesLeftByDeadWriters) {
+    ScratchFolder dir;
+    const auto temporaryOf = [&](const char* target) {
+        return fs::path(plat::AtomicFile::create(dir.path() / target)->temporaryPath()).filename().string();
+    };
+    const std::string killed = temporaryOf("state.plist"); // made, then dropped unlocked below
+    auto live = plat::AtomicFile::create(dir.path() / "other.plist");
+    const struct {
+        const char* fault;
+        std::string name;
+        bool old, removed;
+    } cases[] = {
+        {"a dead writer's temporary kept", killed, true, true},
+        {"a live writer's temporary removed", fs::path(live->temporaryPath()).filename().string(), true,
+         false},
+        {"a young temporary removed", ".fresh.plist.partial-abc123", false, false},
+        {"another program's dot file removed", ".state.plist.backup", true, false},
+        {"a name without the leading dot removed", "state.plist.partial-abc123", true, false},
+        {"a name with a longer random part removed", ".state.plist.partial-abc1234", true, false},
+    };
+    for (const auto& c : cases) {
+        const fs::path file = dir.path() / c.name;
+        if (!fs::exists(file)) writeText(file, "partial");
+        if (c.old) fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    }
     using Writer = std::function<bool(const fs::path&)>;
     const std::pair<const char*, Writer> writers[] = {
-        {"property list",
+        {"state.plist",
          [](const fs::path& f) { return plat::plist::writeFile(f, plat::plist::Value(1)).ok(); }},
-        {"image", [](const fs::path& f) { return plat::ImageSurface(2, 2).writePNG(f.string()); }},
+        {"image.png", [](const fs::path& f) { return plat::ImageSurface(2, 2).writePNG(f.string()); }},
     };
-    for (const auto& [what, write] : writers) {
-        const fs::path file = root / what;
-        ASSERT_TRUE(write(file)) << what;
-        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0644)) << what;
+    for (const auto& [name, write] : writers) {
+        const fs::path file = dir.path() / name;
+        ASSERT_TRUE(write(file)) << name;
+        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0644)) << name;
         fs::permissions(file, fs::perms(0640));
-        ASSERT_TRUE(write(file)) << what;
-        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640)) << what;
+        ASSERT_TRUE(write(file)) << name;
+        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640)) << name;
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 2);
-    fs::remove_all(root);
+    for (const auto& c : cases) EXPECT_EQ(!fs::exists(dir.path() / c.name), c.removed) << c.fault;
 }
 
 TEST(FileManager, StandardFoldersFollowTheXDGVariables) {
@@ -118,18 +145,6 @@ TEST(Bundle, ResolvesFromItsBinaryWithResourcesAndIdentifier) {
     EXPECT_FALSE(bare.resourceURL().has_value());
     EXPECT_EQ(bare.bundleIdentifier(), "Demo");
     fs::remove_all(root.parent_path());
-}
-
-TEST(Bundle, MainAndModuleBundlesComeFromTheRunningBinaries) {
-    const auto& main = plat::Bundle::main();
-    EXPECT_EQ(main.executableURL().lastPathComponent(), "platform_data_tests");
-    static int here = 0;
-    const auto mine = plat::Bundle::containing(&here);
-    ASSERT_TRUE(mine.has_value());
-    EXPECT_EQ(mine->executableURL(), main.executableURL());
-    const auto library = plat::Bundle::containing(reinterpret_cast<const void*>(&plat::globallyUniqueString));
-    ASSERT_TRUE(library.has_value());
-    EXPECT_NE(library->executableURL().lastPathComponent().find("libplat"), std::string::npos);
 }
 
 TEST(LoadData, ReadsFilesAndRefusesOtherSchemes) {

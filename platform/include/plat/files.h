@@ -65,7 +65,9 @@ std::string globallyUniqueString();
 // A file replaced whole: bytes go to a temporary file beside the target, which `commit` syncs and
 // renames over it, then syncs the folder, so readers see the old content or the new, never a mix.
 // The new file keeps the permission bits of the one it replaces (0644 when there was none). A file
-// dropped before its commit leaves nothing behind. Errors are in kPOSIXErrorDomain.
+// dropped before its commit leaves nothing behind; the temporary of a process that died while
+// writing (".<name>.partial-XXXXXX", locked while written) is removed by the next save into its
+// folder once it is two minutes old. Errors are in kPOSIXErrorDomain.
 class AtomicFile {
 public:
     // Fails when no file can be made beside the target.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include <mutex>
 #include <pwd.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -198,13 +201,50 @@ Error posixError(const std::string& what, int err) {
     return Error{kPOSIXErrorDomain, err, what + ": " + std::strerror(err)};
 }
 
+// Temporaries are ".<target>.partial-XXXXXX", locked by the writer for as long as it writes.
+constexpr std::string_view kTemporaryMark = ".partial-";
+constexpr std::size_t kTemporaryRandom = 6; // mkstemp's XXXXXX
+constexpr auto kStaleAfter = std::chrono::minutes(2);
+
+bool isTemporaryName(std::string_view name) {
+    if (name.size() < 2 + kTemporaryMark.size() + kTemporaryRandom || name[0] != '.' ||
+        name.substr(name.size() - kTemporaryRandom - kTemporaryMark.size(), kTemporaryMark.size()) !=
+            kTemporaryMark)
+        return false;
+    return std::all_of(name.end() - kTemporaryRandom, name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+}
+
+// A save killed mid-write leaves its temporary behind; the next save into the folder removes such
+// leftovers. Only names of our pattern, only this user's regular files, only those no writer holds
+// locked (the lock dies with its process) and untouched for a while (a writer locks its file just
+// after making it).
+void removeStaleTemporaries(const fs::path& folder) {
+    std::error_code ec;
+    const auto now = std::chrono::system_clock::now();
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!isTemporaryName(it->path().filename().string())) continue;
+        const int fd = ::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            now - std::chrono::system_clock::from_time_t(st.st_mtime) > kStaleAfter &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(it->path().c_str());
+        ::close(fd);
+    }
+}
+
 } // namespace
 
 Result<AtomicFile> AtomicFile::create(const fs::path& path) {
     const fs::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temporary.data());
+    std::string temporary =
+        (folder / ("." + path.filename().string() + std::string(kTemporaryMark) + "XXXXXX")).string();
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return posixError("Cannot create a temporary file beside " + path.string(), errno);
+    ::flock(fd, LOCK_EX);
+    removeStaleTemporaries(folder);
     return AtomicFile(path, std::move(temporary), fd);
 }
 
