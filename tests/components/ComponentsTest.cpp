@@ -1,7 +1,8 @@
-// The component registry against a fixture plug-in in bundles made here, and against the real
-// plug-in's bundle in the build tree, found through the search path and its record alone.
+// The component registry against a fixture plug-in in bundles made here. The real plug-in is
+// found through its record by the application's tests.
 
 #include "ConsoleCapture.h"
+#include "PlistDocuments.h"
 #include "ScratchFolder.h"
 
 #include "plat/components.h"
@@ -10,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <future>
 #include <thread>
 
@@ -34,10 +34,11 @@ Dictionary fixtureRecord(const char* subtype = "fxSV", long flags = 0, const cha
             {"flags", flags}};
 }
 
-// A bundle in `folder` with the fixture library as lib/fixture.so and `record` as its Info.plist.
+// A bundle in `folder` with a copy of the fixture library as lib/fixture.so and `record` as its
+// Info.plist.
 fs::path makeBundle(const fs::path& folder, const std::string& name, const Dictionary& record) {
     fs::create_directories(folder / name / "lib");
-    fs::create_symlink(FIXTURE_LIBRARY, folder / name / "lib/fixture.so");
+    fs::copy_file(FIXTURE_LIBRARY, folder / name / "lib/fixture.so");
     EXPECT_TRUE(plat::plist::writeFile(folder / name / "Info.plist", record).ok());
     return folder / name;
 }
@@ -79,12 +80,15 @@ TEST(ComponentDescription, MatchesWithWildcardsAndUnderTheMask) {
     for (const auto& c : cases) EXPECT_EQ(c.pattern.matches(component), c.matches) << c.fault;
 }
 
-TEST(ComponentRegistry, SkipsEachMalformedRecordWithAMessage) {
+TEST(ComponentRegistry, SkipsEachMalformedBundleWithAMessage) {
+    enum Spoil { none, noRecord, record, cutLibrary, linkLibraryOut };
     const struct {
         const char* fault;
         const char* key; // set to `value` in a valid record, or erased without one
         std::optional<plat::plist::Value> value;
         const char* message;
+        Spoil spoil = none;
+        std::string text = {}; // the record, for `record`
     } cases[] = {
         {"missing key", "entry", {}, "the record has no \"entry\""},
         {"key of the wrong type", "abiVersion", "1", "the record's \"abiVersion\" is not an integer"},
@@ -98,34 +102,57 @@ TEST(ComponentRegistry, SkipsEachMalformedRecordWithAMessage) {
          "the record is for plug-in ABI version 2; this host loads version 1"},
         {"flags out of range", "flags", -1, "\"flags\" must be from 0 to 4294967295"},
         {"malformed version", "version", "1.x", "\"version\" must be major[.minor[.bugfix]]"},
+        {"no record", nullptr, {}, "it has no registration record (Info.plist)", noRecord},
+        {"record that is no property list",
+         nullptr,
+         {},
+         "Info.plist is not a property list",
+         record,
+         "no plist"},
+        {"record's shared values copied without a budget",
+         nullptr,
+         {},
+         "would take more than 1048576 bytes once read",
+         record,
+         expansionBomb(3, 1000)},
+        {"library cut short loaded", nullptr, {}, "is cut short", cutLibrary},
+        {"lib folder linked out of the bundle followed",
+         nullptr,
+         {},
+         "lies outside the bundle",
+         linkLibraryOut},
     };
-    ScratchFolder folder;
+    ScratchFolder folder, outside;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
         Dictionary record = fixtureRecord();
-        cases[i].value ? record.set(cases[i].key, *cases[i].value) : (void)record.erase(cases[i].key);
-        makeBundle(folder.path(), "case" + std::to_string(i) + ".appex", record);
+        if (c.key) c.value ? record.set(c.key, *c.value) : (void)record.erase(c.key);
+        const fs::path bundle = makeBundle(folder.path(), "case" + std::to_string(i) + ".appex", record);
+        if (c.spoil == noRecord) fs::remove(bundle / "Info.plist");
+        if (c.spoil == Spoil::record) writeText(bundle / "Info.plist", c.text);
+        if (c.spoil == cutLibrary) fs::resize_file(bundle / "lib/fixture.so", 4096);
+        if (c.spoil == linkLibraryOut) {
+            fs::rename(bundle / "lib", outside.path() / "lib");
+            fs::create_directory_symlink(outside.path() / "lib", bundle / "lib");
+        }
     }
-    fs::create_directories(folder.path() / "norecord.appex");
-    writeText(folder.path() / "text.appex/Info.plist", "this is no property list");
     makeBundle(folder.path(), "valid.appex", fixtureRecord());
 
     ConsoleCapture console;
     const AVAudioUnitComponentManager registry({folder.path()});
     EXPECT_EQ(bundleNames(registry), std::vector<std::string>{"valid.appex"});
     const std::string printed = console.text();
-    const auto reason = [&](const std::string& bundle) {
-        const auto at = printed.find("plat::components: skipped " + (folder.path() / bundle).string() + ": ");
-        return at == std::string::npos ? std::string() : printed.substr(at, printed.find('\n', at) - at);
-    };
-    for (std::size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_NE(reason("case" + std::to_string(i) + ".appex").find(cases[i].message), std::string::npos)
-            << cases[i].fault;
-    EXPECT_NE(reason("norecord.appex").find("it has no registration record (Info.plist)"), std::string::npos);
-    EXPECT_NE(reason("text.appex").find("Info.plist is not a property list"), std::string::npos);
-    EXPECT_EQ(console.count("\n"), std::size(cases) + 2);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto at =
+            printed.find("plat::components: skipped " +
+                         (folder.path() / ("case" + std::to_string(i) + ".appex")).string() + ": ");
+        const auto reason = at == std::string::npos ? "" : printed.substr(at, printed.find('\n', at) - at);
+        EXPECT_NE(reason.find(cases[i].message), std::string::npos) << cases[i].fault << ": " << reason;
+    }
+    EXPECT_EQ(console.count("\n"), std::size(cases));
 }
 
-TEST(ComponentRegistry, TheFirstValidMatchInAStableOrderWins) {
+TEST(ComponentRegistry, TheFirstValidMatchInAStableOrderWinsAndIsDeliveredOffTheCallersThread) {
     ScratchFolder first, second;
     // Made out of name order: the listing must not follow the folder's own order.
     makeBundle(first.path(), "c.appex", fixtureRecord("fxSV", 3));
@@ -133,10 +160,14 @@ TEST(ComponentRegistry, TheFirstValidMatchInAStableOrderWins) {
     makeBundle(first.path(), "d.appex", fixtureRecord("othr", 4));
     makeBundle(first.path(), "b.appex", fixtureRecord("fxSV", 2));
     makeBundle(second.path(), "a.appex", fixtureRecord("fxSV", 5));
+    auto otherMaker = fixtureRecord("fxSV", 6); // the same codes but for its maker: another plug-in
+    otherMaker.set("manufacturer", "OTHR");
+    makeBundle(second.path(), "e.appex", otherMaker);
 
     ConsoleCapture console;
-    AVAudioUnitComponentManager registry({first.path(), second.path(), first.path()});
-    EXPECT_EQ(bundleNames(registry), (std::vector<std::string>{"b.appex", "d.appex"}));
+    AVAudioUnitComponentManager registry({first.path(), "/nonexistent", second.path(), first.path()});
+    EXPECT_EQ(bundleNames(registry), (std::vector<std::string>{"b.appex", "d.appex", "e.appex"}));
+    EXPECT_EQ(console.count("plat::components: cannot read a plug-in folder: \u201c/nonexistent\u201d"), 1u);
     EXPECT_EQ(console.count("already registered by " + (first.path() / "b.appex").string()), 2u);
     const auto found = registry.componentsMatching(codes("aumf", "fxSV", "TEST", 2, 0));
     ASSERT_EQ(found.size(), 1u);
@@ -148,6 +179,15 @@ TEST(ComponentRegistry, TheFirstValidMatchInAStableOrderWins) {
         awaitDelivery([&](auto done) { registry.instantiate(codes("aumf", "fxSV", ""), done); });
     ASSERT_TRUE(made.unit.ok()) << made.unit.error().description;
     EXPECT_EQ(made.unit.value()->componentDescription(), codes("aumf", "fxSV", "TEST", 2, 0));
+    const auto none = awaitDelivery([&](auto done) { registry.instantiate(codes("none", "", ""), done); });
+    EXPECT_FALSE(none.unit.ok());
+    for (const auto& delivery : {made.thread, none.thread}) EXPECT_NE(delivery, std::this_thread::get_id());
+
+    bool delivered = false; // the view controller comes on the main queue
+    made.unit.value()->requestViewController([&](auto) { delivered = plat::isMainThread(); });
+    EXPECT_FALSE(delivered);
+    EXPECT_TRUE(plat::RunLoop::main().runUntil([&] { return delivered; }, std::chrono::seconds(5)));
+    EXPECT_EQ(console.count("fixture: view controller asked on the main thread"), 1u);
 }
 
 TEST(ComponentRegistry, RefusesToInstantiateWhatCannotBeLoaded) {
@@ -158,7 +198,7 @@ TEST(ComponentRegistry, RefusesToInstantiateWhatCannotBeLoaded) {
         const char* message;
         long code; // the factory's own error arrives unchanged
     } cases[] = {
-        {"library that is no library", "nlib", "FixtureEntry", "cannot load ", -10875},
+        {"library cut short after the scan loaded", "nlib", "FixtureEntry", "is cut short", -10875},
         {"entry symbol missing", "nsym", "NoSuchEntry", "has no entry symbol \"NoSuchEntry\"", -10875},
         {"entry for another ABI", "nabi", "FixtureEntryOtherABI",
          "was built for plug-in ABI version 2; this host loads version 1", -10875},
@@ -167,11 +207,9 @@ TEST(ComponentRegistry, RefusesToInstantiateWhatCannotBeLoaded) {
     ScratchFolder folder;
     for (const auto& c : cases)
         makeBundle(folder.path(), c.subtype + std::string(".appex"), fixtureRecord(c.subtype, 0, c.entry));
-    fs::remove(folder.path() / "nlib.appex/lib/fixture.so");
-    writeText(folder.path() / "nlib.appex/lib/fixture.so", "not a library");
-
     ConsoleCapture console;
     AVAudioUnitComponentManager registry({folder.path()});
+    fs::resize_file(folder.path() / "nlib.appex/lib/fixture.so", 4096);
     for (const auto& c : cases) {
         const auto made =
             awaitDelivery([&](auto done) { registry.instantiate(codes("", c.subtype, ""), done); });
@@ -181,61 +219,6 @@ TEST(ComponentRegistry, RefusesToInstantiateWhatCannotBeLoaded) {
         const std::string bundle = (folder.path() / c.subtype).string() + ".appex: ";
         EXPECT_EQ(console.count("plat::components: cannot instantiate " + bundle), 1u) << c.fault;
     }
-}
-
-TEST(ComponentRegistry, DeliversOffTheCallersThreadAndTheViewControllerOnTheMainQueue) {
-    ScratchFolder folder;
-    makeBundle(folder.path(), "fixture.appex", fixtureRecord());
-    AVAudioUnitComponentManager registry({folder.path()});
-    const auto none = awaitDelivery([&](auto done) { registry.instantiate(codes("none", "", ""), done); });
-    EXPECT_FALSE(none.unit.ok());
-    EXPECT_NE(none.thread, std::this_thread::get_id());
-    const auto made = awaitDelivery([&](auto done) { registry.instantiate(codes("aumf", "", ""), done); });
-    ASSERT_TRUE(made.unit.ok());
-    EXPECT_NE(made.thread, std::this_thread::get_id());
-
-    ConsoleCapture console;
-    bool delivered = false;
-    made.unit.value()->requestViewController([&](auto) { delivered = plat::isMainThread(); });
-    EXPECT_FALSE(delivered);
-    EXPECT_TRUE(plat::RunLoop::main().runUntil([&] { return delivered; }, std::chrono::seconds(5)));
-    EXPECT_EQ(console.count("fixture: view controller asked on the main thread"), 1u);
-}
-
-TEST(PlugInBundle, InstantiatesThroughItsRecordRendersAndFindsItsPresets) {
-    ConsoleCapture console;
-    setenv(plat::kPlugInPathVariable, (std::string("/nonexistent::") + SORVANE_APP_DIR "/PlugIns").c_str(),
-           1);
-    const auto made = awaitDelivery(
-        [](auto done) { plat::AUAudioUnit::instantiate(codes("aumf", "yuSV", "KWOB", 2, 0), 0, done); });
-    ASSERT_TRUE(made.unit.ok()) << made.unit.error().description;
-    auto& unit = *made.unit.value();
-    EXPECT_EQ(unit.componentDescription(), codes("aumf", "yuSV", "KWOB", 2, 0));
-    EXPECT_EQ(console.count("plat::components: cannot read a plug-in folder: \u201c/nonexistent\u201d"), 1u);
-
-    std::vector<std::string> expected, listed;
-    const auto files = plat::FileManager::defaultManager().contentsOfDirectory(SORVANE_FACTORY_PRESETS_DIR);
-    ASSERT_TRUE(files.ok());
-    for (const auto& file : files.value()) expected.push_back(fs::path(file).stem().string());
-    for (const auto& preset : unit.factoryPresets()) listed.push_back(preset.name);
-    EXPECT_FALSE(expected.empty());
-    EXPECT_EQ(listed, expected);
-
-    constexpr std::uint32_t frames = 512;
-    std::vector<float> input(frames), left(frames), right(frames);
-    for (std::uint32_t i = 0; i < frames; ++i) input[i] = 0.5f * float(std::sin(0.13 * i));
-    const plat::AURenderPullInputBlock pull = [&](auto*, auto*, auto n, auto, plat::AudioBufferList* list) {
-        for (std::uint32_t c = 0; c < list->mNumberBuffers; ++c)
-            std::copy_n(input.begin(), n, static_cast<float*>(list->mBuffers[c].mData));
-        return plat::noErr;
-    };
-    plat::AudioBufferList out{2, {{1, frames * 4, left.data()}, {1, frames * 4, right.data()}}};
-    plat::AudioTimeStamp time;
-    ASSERT_TRUE(unit.allocateRenderResources().ok());
-    EXPECT_EQ(unit.renderBlock()(nullptr, &time, frames, 0, &out, nullptr, &pull), plat::noErr);
-    EXPECT_TRUE(std::all_of(left.begin(), left.end(), [](float v) { return std::isfinite(v); }));
-    EXPECT_GT(*std::max_element(left.begin(), left.end()), 0.01f);
-    unit.deallocateRenderResources();
 }
 
 } // namespace

@@ -7,7 +7,8 @@
 //   type, subtype, manufacturer   four printable ASCII characters each ("aumf", "yuSV", "KWOB")
 //   name                          "Manufacturer: Product"
 //   version                       "major[.minor[.bugfix]]", at most 65535.255.255
-//   library                       the library's path inside the bundle ("lib/Plug-in.so")
+//   library                       the library's path inside the bundle ("lib/Plug-in.so"), which
+//                                 must stay inside it once links are resolved
 //   entry                         the C symbol that hands out the plug-in's factory
 //   abiVersion                    kAudioComponentPlugInABIVersion, integer
 //   flags                         the component flags, integer
@@ -84,8 +85,9 @@ public:
     static std::vector<std::filesystem::path> defaultSearchFolders();
 
     // Scans the folders in order, each one's bundles in name order. A bundle whose record is
-    // malformed, or which registers the codes of a bundle found before it, is skipped with a line
-    // on the console, as is a folder that cannot be read.
+    // malformed, whose library is cut short of the segments its headers name, or which registers
+    // the codes of a bundle found before it, is skipped with a line on the console, as is a folder
+    // that cannot be read.
     explicit AVAudioUnitComponentManager(const std::vector<std::filesystem::path>& folders);
     ~AVAudioUnitComponentManager();
     AVAudioUnitComponentManager(const AVAudioUnitComponentManager&) = delete;

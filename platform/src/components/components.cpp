@@ -5,12 +5,17 @@
 #include "plat/files.h"
 #include "plat/plist.h"
 
+#include "../plist/PlistFormats.h"
+
 #include <dlfcn.h>
+#include <elf.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <fstream>
 #include <set>
 #include <string_view>
 
@@ -23,26 +28,13 @@ namespace {
 constexpr std::string_view kBundleExtension = ".appex";
 constexpr const char* kRecordName = "Info.plist";
 constexpr std::size_t kRecordMaxBytes = 64 * 1024;
+// A record's few values take a few kilobytes; a document that would take more refers to its values
+// over and over.
+constexpr std::size_t kRecordMaxExpandedBytes = 1024 * 1024;
 constexpr const char* kLinePrefix = "plat::components: ";
 
 // Record texts go into one-line messages: control bytes are shown escaped, long texts cut.
-std::string shown(std::string_view text) {
-    constexpr std::size_t kShown = 80;
-    std::string out = "\"";
-    for (const char c : text.substr(0, kShown)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            constexpr char hex[] = "0123456789abcdef";
-            out += "\\x";
-            out += hex[byte >> 4];
-            out += hex[byte & 15];
-        } else {
-            out += c;
-        }
-    }
-    if (text.size() > kShown) out += "...";
-    return out + "\"";
-}
+using plist::detail::shown;
 
 Error recordError(std::string reason) {
     return Error{kCocoaErrorDomain, 259, std::move(reason)};
@@ -129,6 +121,51 @@ bool staysInside(const fs::path& path) {
     return true;
 }
 
+// The library's real path, when it lies inside the bundle's real folder: a symbolic link on the
+// way (a "lib" folder that is a link, say) must not lead the host to load a library from elsewhere.
+Result<fs::path> realLibraryInside(const fs::path& bundle, const fs::path& library) {
+    std::error_code ec;
+    const fs::path realBundle = fs::canonical(bundle, ec);
+    const fs::path real = ec ? fs::path() : fs::canonical(library, ec);
+    if (ec) return recordError("the record names a library that is not there: " + library.string());
+    const auto [outside, inside] =
+        std::mismatch(realBundle.begin(), realBundle.end(), real.begin(), real.end());
+    if (outside != realBundle.end() || inside == real.end())
+        return recordError("the library " + library.string() + " lies outside the bundle, in " +
+                           real.string());
+    return real;
+}
+
+// The loader maps every loadable segment from the file: one that ends past the file's end (a copy
+// cut short) faults in the host when touched. Such a file is refused before it is opened.
+Result<void> holdsItsSegments(const fs::path& library) {
+    const auto broken = [&](const std::string& why) {
+        return recordError("the library " + library.string() + " " + why);
+    };
+    std::ifstream in(library, std::ios::binary);
+    Elf64_Ehdr header{};
+    if (!in.read(reinterpret_cast<char*>(&header), sizeof header) ||
+        std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0)
+        return broken("is not an ELF file");
+    if (header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_ident[EI_DATA] != ELFDATA2LSB ||
+        header.e_type != ET_DYN || header.e_phentsize != sizeof(Elf64_Phdr))
+        return broken("is not a 64-bit little-endian shared library");
+    std::error_code ec;
+    const std::uint64_t size = fs::file_size(library, ec);
+    if (ec || header.e_phoff > size || header.e_phnum > (size - header.e_phoff) / sizeof(Elf64_Phdr))
+        return broken("is cut short: its program headers lie past its end");
+    in.seekg(std::streamoff(header.e_phoff));
+    for (unsigned i = 0; i < header.e_phnum; ++i) {
+        Elf64_Phdr segment{};
+        if (!in.read(reinterpret_cast<char*>(&segment), sizeof segment)) return broken("cannot be read");
+        if (segment.p_type == PT_LOAD &&
+            (segment.p_offset > size || segment.p_filesz > size - segment.p_offset))
+            return broken("is cut short: it holds " + std::to_string(size) + " bytes, its segments need " +
+                          std::to_string(segment.p_offset + segment.p_filesz));
+    }
+    return {};
+}
+
 // What the host holds: the unit and the factory that made it, which may hold the unit in turn.
 struct Instance {
     std::shared_ptr<AUAudioUnit> unit;
@@ -160,7 +197,7 @@ Result<AVAudioUnitComponent> AVAudioUnitComponent::fromBundle(const fs::path& fo
     if (!fs::is_regular_file(recordPath, ec))
         return Error{kCocoaErrorDomain, 260,
                      std::string("it has no registration record (") + kRecordName + ")"};
-    auto parsed = plist::readFile(recordPath, {kRecordMaxBytes, 8});
+    auto parsed = plist::readFile(recordPath, {kRecordMaxBytes, 8, kRecordMaxExpandedBytes});
     if (!parsed)
         return recordError(std::string(kRecordName) +
                            " is not a property list: " + parsed.error().description);
@@ -202,9 +239,12 @@ Result<AVAudioUnitComponent> AVAudioUnitComponent::fromBundle(const fs::path& fo
     if (!library) return library.error();
     if (!staysInside(*library))
         return Record::wrong("library", "must be a relative path inside the bundle, not " + shown(*library));
-    c.library_ = folder / *library;
+    auto real = realLibraryInside(folder, folder / *library);
+    if (!real) return real.error();
+    c.library_ = std::move(real).value();
     if (!fs::is_regular_file(c.library_, ec))
         return recordError("the record names a library that is not there: " + c.library_.string());
+    if (auto whole = holdsItsSegments(c.library_); !whole) return whole.error();
 
     auto entry = record.string("entry");
     if (!entry) return entry.error();
@@ -346,6 +386,10 @@ Result<std::shared_ptr<AUAudioUnit>>
 AVAudioUnitComponentManager::load(const AVAudioUnitComponent& component) {
     const std::string library = component.libraryPath().string();
     const std::string& symbol = component.entrySymbol();
+    // The file may have changed since the scan.
+    if (auto real = realLibraryInside(component.bundlePath(), library); !real || real.value() != library)
+        return loadError(real ? "the library " + library + " is now a link" : real.error().description);
+    if (auto whole = holdsItsSegments(library); !whole) return loadError(whole.error().description);
     void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = dlerror();
