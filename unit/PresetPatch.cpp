@@ -59,6 +59,21 @@ bool readCode(const plist::Value& value, std::int64_t& out) {
     return true;
 }
 
+// Text is kept whole or not at all: a NUL would cut it wherever it is written.
+bool readText(const plist::Value& entry, const std::string& where, PresetReadLog& log, std::string& out) {
+    const auto* text = entry.asString();
+    if (!text) {
+        log.problems.push_back(where + " is " + typeName(entry.type()) + ", not a string.");
+        return false;
+    }
+    if (text->find('\0') != std::string::npos) {
+        log.problems.push_back(where + " holds a NUL character.");
+        return false;
+    }
+    out = *text;
+    return true;
+}
+
 plat::Error corrupt(std::string description) {
     return plat::Error{plat::kCocoaErrorDomain, kCorruptDocument, std::move(description)};
 }
@@ -85,10 +100,7 @@ bool PresetParam::fromDictionary(const plist::Dictionary& dict, const std::strin
     };
     for (const auto& [key, entry] : dict) {
         if (key == "identifier") {
-            if (const auto* text = entry.asString())
-                identifier = *text;
-            else
-                wrongType(key, entry, "a string");
+            readText(entry, quoted(where, key), log, identifier);
         } else if (key == "address") {
             const auto integer = entry.asInteger();
             if (!integer) {
@@ -142,13 +154,7 @@ void PresetGroup::fromDictionary(const plist::Dictionary& dict, const std::strin
     params.clear();
     for (const auto& [key, entry] : dict) {
         if (key == "identifier") {
-            if (const auto* text = entry.asString()) {
-                identifier = *text;
-                findGroupNumber();
-            } else {
-                log.problems.push_back(quoted(where, key) + " is " + typeName(entry.type()) +
-                                       ", not a string.");
-            }
+            if (readText(entry, quoted(where, key), log, identifier)) findGroupNumber();
         } else if (key.find("param") != std::string::npos) {
             const std::string here = where + " / \"" + key + "\"";
             const auto* paramDict = entry.asDictionary();
@@ -224,10 +230,7 @@ plat::Result<void> PresetPatch::fromDictionary(const plist::Dictionary& dict) {
         } else if (key == "number") {
             readInteger(key, entry, newNumber);
         } else if (key == "name") {
-            if (const auto* text = entry.asString())
-                newName = *text;
-            else
-                problems.push_back("\"name\" is " + std::string(typeName(entry.type())) + ", not a string.");
+            readText(entry, quoted("", key), log, newName);
         } else if (key.find("group") != std::string::npos) {
             const std::string where = "\"" + key + "\"";
             const auto* groupDict = entry.asDictionary();
@@ -285,6 +288,7 @@ plat::Result<void> PresetPatch::fromData(std::span<const std::uint8_t> bytes) {
     plat::plist::Limits limits;
     limits.maxBytes = kMaxFileBytes;
     limits.maxDepth = 8; // patch, group, parameter: anything deeper is not ours
+    limits.maxExpandedBytes = kMaxExpandedBytes;
     auto parsed = plist::parse(bytes, limits);
     if (!parsed.ok()) {
         printLine(
@@ -323,17 +327,10 @@ plat::Result<void> PresetPatch::loadFromFile(const std::filesystem::path& path) 
         printLine(line);
         return plat::Error{plat::kCocoaErrorDomain, kFileReadUnknown, line};
     }
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > kMaxFileBytes) {
-        const std::string why = "The file is larger than " + std::to_string(kMaxFileBytes) + " bytes.";
-        printLine("AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: " + why +
-                  ", Format: " + std::to_string(kXMLFormat));
-        return corrupt(why);
-    }
     std::ifstream in(path, std::ios::binary);
     std::vector<std::uint8_t> bytes;
     if (in) {
-        // Reads at most one byte past the limit, in case the file grew since it was measured.
+        // One byte past the limit tells a file that is too large.
         bytes.resize(kMaxFileBytes + 1);
         in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
         bytes.resize(std::size_t(in.gcount()));

@@ -3,7 +3,8 @@
 // document is the unit's full state and the content of a preset file.
 //
 // Reading is checked in full before anything is kept. A document that is not shaped like a preset
-// (wrong types, codes out of range, too big) is refused whole with a message per problem, and the
+// (wrong types, codes out of range, text holding a NUL, too big) is refused whole with a message per
+// problem, and the
 // patch stays as it was. A parameter entry without an address or a value, or with a value that is
 // not finite, is only skipped, with a message: the rest of the document still applies.
 
@@ -59,6 +60,8 @@ class PresetPatch {
 public:
     // Beyond these a document is not a preset of ours.
     static constexpr std::size_t kMaxFileBytes = 1 << 20;
+    // What its values may take once read (a binary document may refer to one value many times).
+    static constexpr std::size_t kMaxExpandedBytes = 8 << 20;
     static constexpr std::size_t kMaxParameters = 4096;
 
     long version = 1;

@@ -41,9 +41,16 @@ TEST(PresetDocument, GroupsAndParametersAreFoundByTheWordsInTheirKeysAndCountsAr
     EXPECT_EQ(reader.patch().groups.size(), 1u);
     EXPECT_EQ(recorder.found.size(), 6u);
 
-    PresetGroup numbered;
-    for (auto [identifier, id] : std::vector<std::pair<std::string, long>>{
-             {"kLevel", 0}, {"bank 7", 7}, {"bank -3", -3}, {"bank 7x", 0}, {"bank ", 0}, {"12", 12}}) {
+    PresetGroup numbered; // the last number is beyond a long: read as none, never thrown
+    const std::pair<const char*, long> numbers[] = {{"kLevel", 0},
+                                                    {"bank 7", 7},
+                                                    {"bank -3", -3},
+                                                    {"bank 7x", 0},
+                                                    {"bank ", 0},
+                                                    {"12", 12},
+                                                    {"b -999999999999999999", -999999999999999999},
+                                                    {"b 9999999999999999999", 0}};
+    for (const auto& [identifier, id] : numbers) {
         numbered.identifier = identifier;
         numbered.findGroupNumber();
         EXPECT_EQ(numbered.id, id) << identifier;
