@@ -49,6 +49,8 @@ public:
     std::optional<Preset> currentPreset() const;
     void setCurrentPreset(const std::optional<Preset>& preset);
     void cleanup();
+    // Nothing in the application assigns the unit the preset accessors read; tests do.
+    void setAudioUnitForTesting(std::shared_ptr<plat::AUAudioUnit> unit) { audioUnit = std::move(unit); }
 
 private:
     // The description record, each field by name in decimal.

@@ -6,7 +6,11 @@ namespace {
 
 struct FinderRecorder : AUExtensionManagerDelegate {
     std::atomic<int> found{0}, initialized{0};
-    void onFoundComponent(std::shared_ptr<plat::AVAudioUnit> unit) override { found += unit ? 1 : 100; }
+    std::shared_ptr<plat::AVAudioUnit> unit; // read once `initialized` is seen
+    void onFoundComponent(std::shared_ptr<plat::AVAudioUnit> made) override {
+        found += made ? 1 : 100;
+        unit = std::move(made);
+    }
     void onEngineInitialized() override { ++initialized; }
 };
 
@@ -19,8 +23,14 @@ TEST(ComponentFinder, ListsEveryComponentWithItsFlagsInTenCharacters) {
     auto finder = AUExtensionManager::make(recorder, std::make_shared<AUEnginePlayer>(silent));
     ASSERT_TRUE(spin([&] { return recorder->initialized == 1; }));
     EXPECT_EQ(recorder->found, 1);
-    EXPECT_TRUE(finder->presets().empty());
-    EXPECT_FALSE(finder->currentPreset());
+    // The preset accessors read through to the unit, once one is assigned.
+    finder->setAudioUnitForTesting(recorder->unit->auAudioUnit());
+    const auto presets = finder->presets();
+    ASSERT_GE(presets.size(), 2u);
+    EXPECT_EQ(presets[1].number(), 1);
+    finder->setCurrentPreset(presets[1]);
+    ASSERT_TRUE(finder->currentPreset());
+    EXPECT_EQ(finder->currentPreset()->name(), presets[1].name());
 
     ConsoleCapture console;
     finder->listAvailableAudioUnits();
