@@ -61,7 +61,7 @@ public:
     // Beyond these a document is not a preset of ours.
     static constexpr std::size_t kMaxFileBytes = 1 << 20;
     // What its values may take once read (a binary document may refer to one value many times).
-    static constexpr std::size_t kMaxExpandedBytes = 8 << 20;
+    static constexpr std::size_t kMaxExpandedBytes = 4 << 20;
     static constexpr std::size_t kMaxParameters = 4096;
 
     long version = 1;

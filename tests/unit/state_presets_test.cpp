@@ -123,7 +123,7 @@ TEST_F(FactoryPresets, WhatCannotBeServedIsRefusedAndChangesNothing) {
         {"Version Is A Real", xml({{"version", 1.5}}), "\"version\" is a real, not an integer."},
         {"Name Is Data", xml({{"name", plist::Data{1, 2}}}), "\"name\" is data, not a string."},
         {"Shared Many Times", expansionBomb(3, 2100, "count"),
-         "would take more than 8388608 bytes once read"},
+         "would take more than 4194304 bytes once read"},
         {"Huge Binary", "bplist00" + std::string(2 << 20, '\0'), "larger than 1048576 bytes., Format: 200"},
     };
     for (const auto& [name, content, message] : files)
