@@ -396,7 +396,12 @@ std::string base64(const Data& data) {
 class XMLWriter {
 public:
     Result<std::string> document(const Value& value) {
-        out_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n";
+        // The document type line every reader of property lists expects, as the files we wrote
+        // before carried it.
+        out_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+               "<plist version=\"1.0\">\n";
         write(value, 0);
         if (!problem_.empty())
             return parseError("The property list cannot be written as XML: " + problem_ + ".");
