@@ -114,7 +114,7 @@ TEST(Kernel, EveryParameterSetAndReadPrintsItsLineInOrder) {
         cycle(k, io, 8, &e);
     }
     EXPECT_EQ(console.text(), "unit received parameter : address:1005, value:0.250000\n"
-                              "unit sent parameter : address:3"
+                              "unit sent parameter : address:3\n"
                               "unit received parameter : address:4, value:0.700000\n"
                               "unit received parameter : address:2, value:0.500000\n");
 }

@@ -197,12 +197,12 @@ TEST_F(SteppedClockTest, TimersFireOnTheLoopOfTheThreadThatScheduledThem) {
     worker.join();
 }
 
-TEST(Console, AnotherWritersLineDoesNotRunOnBehindARingRecordLeftOpen) {
+TEST(Console, NoLineRunsOnBehindARingRecordLeftOpen) {
     ConsoleCapture console;
     auto& shared = plat::Console::shared();
     shared.postFormatted("sent %llu", 1);
-    shared.postFormatted("sent %llu\n", 2);
+    shared.postFormatted("sent %llu\n", 2); // another record
     shared.postFormatted("sent %llu", 3);
-    shared.writeLine("value");
-    EXPECT_EQ(console.text(), "sent 1sent 2\nsent 3\nvalue\n");
+    shared.writeLine("value"); // another writer's line
+    EXPECT_EQ(console.text(), "sent 1\nsent 2\nsent 3\nvalue\n");
 }

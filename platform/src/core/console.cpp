@@ -128,6 +128,8 @@ struct Console::Impl {
                 break;
             }
             }
+            // A record after one that left its line open starts a line of its own.
+            if (ringLineOpen && !text.empty()) emit("\n");
             emit(text);
             if (!text.empty()) ringLineOpen = text.back() != '\n';
             cell.sequence.store(dequeuePos + kSlots, std::memory_order_release);
