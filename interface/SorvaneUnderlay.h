@@ -17,6 +17,7 @@ public:
     // A back reference: it does not keep the controller alive.
     std::shared_ptr<AudioUnitViewController> viewController() const { return viewController_.lock(); }
     void setViewController(const std::shared_ptr<AudioUnitViewController>& controller);
+    std::shared_ptr<YUX_Sorvane_Extension_AudioUnit> audioUnit() const { return baseClass_->audioUnit(); }
     SorvaneUnderlayBase& baseClass() const { return *baseClass_; }
 
     void setContrast(plat::CGFloat contrast);
@@ -27,6 +28,9 @@ public:
     void draw(const plat::CGRect& rect) override;
 
 private:
+    void update(const float* values, std::array<plat::CGFloat, SorvaneUnderlayBase::kBandCount>& into,
+                plat::CGFloat base, plat::CGFloat sign);
+
     std::weak_ptr<AudioUnitViewController> viewController_;
     std::unique_ptr<SorvaneUnderlayBase> baseClass_;
 };

@@ -10,6 +10,7 @@
 #include <memory>
 
 class AudioUnitViewController;
+class YUX_Sorvane_Extension_AudioUnit;
 
 class SorvaneUnderlayBase {
 public:
@@ -27,6 +28,8 @@ public:
     SorvaneUnderlayBase& operator=(const SorvaneUnderlayBase&) = delete;
 
     std::weak_ptr<AudioUnitViewController> viewController; // does not keep the controller alive
+    // The controller's audio unit, when there is a controller (defined with the underlay view).
+    std::shared_ptr<YUX_Sorvane_Extension_AudioUnit> audioUnit() const;
     UIColor colorContrast{0, 0, 0, 1};
     UIColor colorContrastInverted{1, 1, 1, 1};
     UIColor colorLevel{0.753, 0.17, 0.402, 1};

@@ -32,6 +32,11 @@ std::shared_ptr<YUX_Sorvane_Extension_AudioUnit> SorvaneView::audioUnit() const 
     return vc ? vc->audioUnit() : nullptr;
 }
 
+std::shared_ptr<YUX_Sorvane_Extension_AudioUnit> SorvaneViewBase::audioUnit() const {
+    const auto vc = viewController.lock();
+    return vc ? vc->audioUnit() : nullptr;
+}
+
 // ---- values in -----------------------------------------------------------------------------------
 
 void SorvaneView::setFocus(bool) {

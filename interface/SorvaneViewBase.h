@@ -12,6 +12,7 @@
 #include <string>
 
 class AudioUnitViewController;
+class YUX_Sorvane_Extension_AudioUnit;
 
 class SorvaneViewBase {
 public:
@@ -32,6 +33,8 @@ public:
     SorvaneViewBase& operator=(const SorvaneViewBase&) = delete;
 
     std::weak_ptr<AudioUnitViewController> viewController; // does not keep the controller alive
+    // The controller's audio unit, when there is a controller (defined with the panel view).
+    std::shared_ptr<YUX_Sorvane_Extension_AudioUnit> audioUnit() const;
     UIColor colorContrast{0, 0, 0, 1};
     UIColor colorContrastInverted{1, 1, 1, 1};
     UIColor colorLevel{0.753, 0.17, 0.402, 1};

@@ -124,11 +124,18 @@ public:
     void setBackgroundColor(std::optional<UIColor> color);
     bool isUserInteractionEnabled() const { return interactive_; }
     void setUserInteractionEnabled(bool enabled) { interactive_ = enabled; }
+    // Whether subviews show only inside this view's bounds (they are hit only there in any case).
+    bool clipsToBounds() const { return clips_; }
+    void setClipsToBounds(bool clips);
 
     // ---- drawing -----------------------------------------------------------------------------
     // Marks the view's picture stale; it is redrawn (draw() is called) at the next render.
     void setNeedsDisplay();
-    bool needsDisplay() const { return needsDisplay_; }
+    // Marks only `rect` (view points) stale: the next render redraws that part of the picture alone,
+    // draw() running clipped to it. For views whose drawing follows from their state alone, so a
+    // part redrawn is the same as that part of a whole redraw.
+    void setNeedsDisplay(const CGRect& rect);
+    bool needsDisplay() const { return needsDisplay_ || !staleRects_.empty(); }
     // How often the picture was redrawn so far.
     std::uint64_t displayCount() const { return displayCount_; }
     // Draws the view's content into the current graphics context, in its own coordinates. Views
@@ -191,7 +198,8 @@ protected:
     // The root view of a view controller tells the controller before and after.
     virtual void layoutSubviews();
     void setDrawsContent(bool draws) { drawsContent_ = draws; }
-    // Asks the window (when there is one) for a layout and display pass on the main loop.
+    // Asks the window (when there is one) for a layout and display pass on the main loop, the whole
+    // window redrawn.
     void requestUpdate() const;
 
 private:
@@ -203,10 +211,12 @@ private:
     CGAffineTransform transform_;
     std::optional<UIColor> background_;
     bool interactive_ = true;
+    bool clips_ = false;
     bool translatesMask_ = true;
     bool needsLayout_ = true;
     bool drawsContent_ = false;
     bool needsDisplay_ = true;
+    std::vector<CGRect> staleRects_; // parts stale while the picture as a whole is not
     std::uint64_t displayCount_ = 0;
     std::unique_ptr<ImageSurface> picture_;
     CGFloat pictureScale_ = 0;

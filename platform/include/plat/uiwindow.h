@@ -38,8 +38,12 @@ public:
     void setRootViewController(std::shared_ptr<UIViewController> controller);
     // Shows the window (on screen) and lays it out.
     void makeKeyAndVisible();
-    // Resizes the window and its tree (on screen the toolkit window follows).
+    // Resizes the window and its tree (on screen the toolkit window follows), never below the
+    // minimum size.
     void setSize(CGSize size);
+    // The smallest size the window may take, by the user's hand too; none at first.
+    CGSize minimumSize() const { return minimumSize_; }
+    void setMinimumSize(CGSize size);
     // Called when the user closes an on-screen window.
     std::function<void()> onClose;
     // Hides and releases the on-screen window.
@@ -76,8 +80,9 @@ public:
     // The X11 window id of an on-screen window, 0 otherwise (for tools that drive it).
     unsigned long nativeWindowId() const;
 
-    // Called by views when they need layout or display.
-    void scheduleUpdate();
+    // Called by views when they need layout or display: one pass on the main loop lays out and asks
+    // the toolkit to draw again what changed, `damage` (window points) or, without it, everything.
+    void scheduleUpdate(std::optional<CGRect> damage = std::nullopt);
 
 protected:
     void layoutSubviews() override;
@@ -99,7 +104,10 @@ private:
     CGPoint lastTapPoint_;
     int lastTapCount_ = 0;
     std::vector<std::weak_ptr<UIGestureRecognizer>> pinchRecognizers_;
+    CGSize minimumSize_;
     bool updateScheduled_ = false;
+    std::vector<CGRect> damage_;
+    bool damagedAll_ = false;
     std::uint64_t renders_ = 0;
 };
 

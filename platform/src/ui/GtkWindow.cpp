@@ -83,9 +83,7 @@ public:
         gtk_container_add(GTK_CONTAINER(window_), overlay_);
 
         g_signal_connect(area_, "draw", G_CALLBACK(+[](GtkWidget* w, cairo_t* cr, gpointer self) -> gboolean {
-                             CGContext ctx(cr);
-                             static_cast<GtkBackend*>(self)->owner_.renderInto(
-                                 ctx, gtk_widget_get_scale_factor(w));
+                             static_cast<GtkBackend*>(self)->draw(w, cr);
                              return TRUE;
                          }),
                          this);
@@ -150,8 +148,25 @@ public:
                               std::max(1, int(size.height)));
     }
 
-    void setNeedsDraw() override {
-        if (area_) gtk_widget_queue_draw(area_);
+    void setMinimumSize(CGSize size) override {
+        if (!window_) return;
+        GdkGeometry hints{};
+        hints.min_width = int(std::ceil(size.width));
+        hints.min_height = int(std::ceil(size.height));
+        gtk_window_set_geometry_hints(GTK_WINDOW(window_), nullptr, &hints, GDK_HINT_MIN_SIZE);
+    }
+
+    void setNeedsDraw(const std::optional<std::vector<CGRect>>& damage) override {
+        if (!area_) return;
+        if (!damage) {
+            gtk_widget_queue_draw(area_);
+            return;
+        }
+        for (const CGRect& r : *damage) {
+            const int x0 = int(std::floor(r.minX())), y0 = int(std::floor(r.minY()));
+            gtk_widget_queue_draw_area(area_, x0, y0, int(std::ceil(r.maxX())) - x0,
+                                       int(std::ceil(r.maxY())) - y0);
+        }
     }
 
     void close() override {
@@ -256,6 +271,44 @@ public:
     }
 
 private:
+    // The tree is composited into an image of our own, then handed to the toolkit in one piece: a
+    // paint per view onto the toolkit's surface would send each picture to the display server.
+    // Only the region the toolkit asks for is composited again.
+    void draw(GtkWidget* widget, cairo_t* cr) {
+        cairo_rectangle_list_t* dirty = cairo_copy_clip_rectangle_list(cr);
+        const int scale = gtk_widget_get_scale_factor(widget);
+        const int width = gtk_widget_get_allocated_width(widget) * scale;
+        const int height = gtk_widget_get_allocated_height(widget) * scale;
+        if (!frame_ || frame_->width() != width || frame_->height() != height)
+            frame_ = std::make_unique<ImageSurface>(width, height);
+        CGContext& ctx = frame_->context();
+        cairo_t* own = ctx.cairo();
+        ctx.saveGState();
+        cairo_new_path(own);
+        if (dirty->status == CAIRO_STATUS_SUCCESS) {
+            for (int i = 0; i < dirty->num_rectangles; ++i) {
+                const cairo_rectangle_t& r = dirty->rectangles[i];
+                const double x0 = std::floor(r.x * scale), y0 = std::floor(r.y * scale);
+                cairo_rectangle(own, x0, y0, std::ceil((r.x + r.width) * scale) - x0,
+                                std::ceil((r.y + r.height) * scale) - y0);
+            }
+            cairo_clip(own);
+        }
+        cairo_rectangle_list_destroy(dirty);
+        cairo_save(own);
+        cairo_set_operator(own, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(own);
+        cairo_restore(own);
+        owner_.renderInto(ctx, scale);
+        ctx.restoreGState();
+        cairo_save(cr);
+        cairo_scale(cr, 1.0 / scale, 1.0 / scale);
+        cairo_set_source_surface(cr, frame_->cairoSurface(), 0, 0);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_paint(cr);
+        cairo_restore(cr);
+    }
+
     static bool fail(std::string* error, const std::string& why) {
         if (error) *error = why;
         return false;
@@ -407,6 +460,7 @@ private:
     CGFloat wheelScale_ = 1;
     CGPoint wheelPoint_;
     std::shared_ptr<Timer> wheelEnd_;
+    std::unique_ptr<ImageSurface> frame_;
 };
 
 } // namespace

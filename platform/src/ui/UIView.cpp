@@ -114,14 +114,31 @@ void UIView::setTransform(const CGAffineTransform& t) {
     requestUpdate();
 }
 
+void UIView::setClipsToBounds(bool clips) {
+    if (clips == clips_) return;
+    clips_ = clips;
+    requestUpdate();
+}
+
 void UIView::setBackgroundColor(std::optional<UIColor> color) {
     background_ = color;
     setNeedsDisplay();
 }
 
+// Only this view's own picture changes: the window redraws only where it lies.
 void UIView::setNeedsDisplay() {
     needsDisplay_ = true;
-    requestUpdate();
+    staleRects_.clear();
+    if (auto w = window()) w->scheduleUpdate(convert(bounds(), nullptr));
+}
+
+void UIView::setNeedsDisplay(const CGRect& rect) {
+    const CGRect part = rect.intersection(bounds());
+    if (part.isEmpty()) return;
+    // Past a few dozen parts one whole redraw costs less than keeping count.
+    if (staleRects_.size() >= 64) return setNeedsDisplay();
+    if (!needsDisplay_) staleRects_.push_back(part);
+    if (auto w = window()) w->scheduleUpdate(convert(part, nullptr));
 }
 
 void UIView::setNeedsLayout() {

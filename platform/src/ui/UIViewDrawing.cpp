@@ -19,28 +19,42 @@ void UIView::display(CGFloat pixelScale) {
     const CGRect b = bounds();
     const int w = std::max(1, int(std::ceil(b.width() * pixelScale)));
     const int h = std::max(1, int(std::ceil(b.height() * pixelScale)));
+    bool partial = !needsDisplay_ && !staleRects_.empty();
     if (!picture_ || picture_->width() != w || picture_->height() != h || pictureScale_ != pixelScale) {
         picture_ = std::make_unique<ImageSurface>(w, h);
         pictureScale_ = pixelScale;
-    } else {
-        cairo_t* cr = picture_->context().cairo();
-        cairo_save(cr);
-        cairo_identity_matrix(cr);
-        cairo_reset_clip(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(cr);
-        cairo_restore(cr);
+        partial = false;
     }
     CGContext& ctx = picture_->context();
+    cairo_t* cr = ctx.cairo();
     ctx.saveGState();
+    CGRect drawn = b;
+    if (partial) {
+        // Whole pixels. What is drawn inside comes out as in a whole redraw, but for a few levels
+        // of antialiasing where an edge crosses the clip.
+        cairo_new_path(cr);
+        drawn = {};
+        for (const CGRect& r : staleRects_) {
+            const double x0 = std::floor(r.minX() * pixelScale), y0 = std::floor(r.minY() * pixelScale);
+            cairo_rectangle(cr, x0, y0, std::ceil(r.maxX() * pixelScale) - x0,
+                            std::ceil(r.maxY() * pixelScale) - y0);
+            drawn = drawn.united(r);
+        }
+        cairo_clip(cr);
+    }
+    cairo_save(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+    cairo_paint(cr);
+    cairo_restore(cr);
     ctx.scaleBy(pixelScale, pixelScale);
     if (background_) ctx.fill(UIBezierPath::withRect(b), *background_);
     {
         UIGraphicsContextScope scope(ctx);
-        draw(b);
+        draw(drawn);
     }
     ctx.restoreGState();
     needsDisplay_ = false;
+    staleRects_.clear();
     ++displayCount_;
 }
 
@@ -56,13 +70,21 @@ void UIView::render(CGContext& ctx, CGFloat pixelScale, bool asRoot) {
     ctx.concatenate(t);
     const bool group = alpha_ < 1;
     if (group) cairo_push_group(cr);
-    if ((drawsContent_ || background_) && b.width() > 0 && b.height() > 0) {
-        if (needsDisplay_ || !picture_ || pictureScale_ != pixelScale) display(pixelScale);
+    if (!drawsContent_ && background_ && b.width() > 0 && b.height() > 0) {
+        // A plain colour needs no picture of its own: filled in place, it costs far less.
+        ctx.fill(UIBezierPath::withRect(b), *background_);
+        needsDisplay_ = false;
+    } else if (drawsContent_ && b.width() > 0 && b.height() > 0) {
+        if (needsDisplay() || !picture_ || pictureScale_ != pixelScale) display(pixelScale);
         cairo_save(cr);
         cairo_scale(cr, 1 / pixelScale, 1 / pixelScale);
         cairo_set_source_surface(cr, picture_->cairoSurface(), 0, 0);
         cairo_paint(cr);
         cairo_restore(cr);
+    }
+    if (clips_) {
+        cairo_rectangle(cr, 0, 0, b.width(), b.height());
+        cairo_clip(cr);
     }
     for (const auto& sub : std::vector(subviews_)) sub->render(ctx, pixelScale, false);
     if (group) {

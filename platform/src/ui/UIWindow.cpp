@@ -4,6 +4,7 @@
 #include "plat/console.h"
 #include "plat/dispatch.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace plat {
@@ -60,9 +61,17 @@ void UIWindow::makeKeyAndVisible() {
 }
 
 void UIWindow::setSize(CGSize size) {
+    size = {std::max(size.width, minimumSize_.width), std::max(size.height, minimumSize_.height)};
     setFrame({0, 0, size.width, size.height});
     backend_->resize(size);
     layoutIfNeeded();
+}
+
+void UIWindow::setMinimumSize(CGSize size) {
+    if (!std::isfinite(size.width) || !std::isfinite(size.height)) return;
+    minimumSize_ = {std::max<CGFloat>(size.width, 0), std::max<CGFloat>(size.height, 0)};
+    backend_->setMinimumSize(minimumSize_);
+    if (frame().width() < minimumSize_.width || frame().height() < minimumSize_.height) setSize(frame().size);
 }
 
 void UIWindow::close() {
@@ -80,16 +89,27 @@ void UIWindow::layoutSubviews() {
     backend_->layoutNative();
 }
 
-void UIWindow::scheduleUpdate() {
+void UIWindow::scheduleUpdate(std::optional<CGRect> damage) {
+    if (!damage || damage_.size() >= 256)
+        damagedAll_ = true;
+    else if (!damage->isEmpty())
+        damage_.push_back(*damage);
     if (updateScheduled_) return;
     updateScheduled_ = true;
     std::weak_ptr<UIView> weak = weak_from_this();
     MainQueue::async([weak] {
         auto self = std::static_pointer_cast<UIWindow>(weak.lock());
         if (!self) return;
+        self->layoutIfNeeded(); // what the layout changes joins this pass
         self->updateScheduled_ = false;
-        self->layoutIfNeeded();
-        self->backend_->setNeedsDraw();
+        if (self->damagedAll_) {
+            // A view hidden, shown or moved takes the native widgets laid over it along.
+            self->backend_->layoutNative();
+            self->backend_->setNeedsDraw(std::nullopt);
+        } else if (!self->damage_.empty())
+            self->backend_->setNeedsDraw(self->damage_);
+        self->damagedAll_ = false;
+        self->damage_.clear();
     });
 }
 

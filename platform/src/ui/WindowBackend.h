@@ -4,7 +4,9 @@
 #include "plat/uiwindow.h"
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace plat {
 
@@ -13,7 +15,9 @@ struct UIWindow::Backend {
     virtual bool onScreen() const { return false; }
     virtual void show() {}
     virtual void resize(CGSize) {}
-    virtual void setNeedsDraw() {}
+    virtual void setMinimumSize(CGSize) {}
+    // The parts that changed, in window points; none: everything.
+    virtual void setNeedsDraw(const std::optional<std::vector<CGRect>>&) {}
     virtual void close() {}
     // Alerts and document pickers; true when the toolkit shows them.
     virtual bool presentDialog(const std::shared_ptr<UIViewController>&) { return false; }
