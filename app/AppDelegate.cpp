@@ -9,6 +9,7 @@
 
 bool AppDelegate::didFinishLaunchingWithOptions(plat::UIApplication&,
                                                 const plat::UIApplicationLaunchOptions&) {
+    if (window_) window_->setMinimumSize(ViewController::minimumSize());
     const char* autoplay = std::getenv(kAutoplayVariable);
     if (!autoplay || std::string(autoplay) != "1" || !window_) return true;
     const auto screen = std::dynamic_pointer_cast<ViewController>(window_->rootViewController());

@@ -2,8 +2,9 @@
 // The application's delegate: it accepts the launch and does nothing else; everything the
 // application does starts when the main screen has loaded.
 //
-// One addition for unattended runs: with SORVANE_AUTOPLAY=1 the unit and play buttons are pressed
-// as soon as the effect's view is in the main screen.
+// Two additions: the window gets the main screen's minimum size, and, for unattended runs, with
+// SORVANE_AUTOPLAY=1 the unit and play buttons are pressed as soon as the effect's view is in the
+// main screen.
 
 #include "plat/uiapplication.h"
 

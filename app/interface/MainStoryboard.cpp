@@ -13,6 +13,7 @@ namespace {
 
 constexpr plat::CGFloat kBarHeight = 56;
 constexpr plat::CGSize kButton{96, 36};
+constexpr plat::CGFloat kMargin = 16, kGap = 10, kTitleWidth = 150;
 
 class MainRootView : public plat::UIView {
 public:
@@ -23,13 +24,13 @@ public:
 protected:
     void layoutSubviews() override {
         UIView::layoutSubviews();
-        plat::CGFloat x = bounds().width() - 16;
+        plat::CGFloat x = bounds().width() - kMargin;
         for (const auto& place : barPlaces) {
             x -= kButton.width;
             for (const auto& weak : place)
                 if (const auto view = weak.lock())
                     view->setFrame({x, (kBarHeight - kButton.height) / 2, kButton.width, kButton.height});
-            x -= 10;
+            x -= kGap;
         }
     }
 };
@@ -54,13 +55,18 @@ const bool declared = plat::UIStoryboard::declare("Main", [] { return std::make_
 
 } // namespace
 
+// The title and the four button places side by side, and a panel below the bar.
+plat::CGSize ViewController::minimumSize() {
+    return {kMargin + kTitleWidth + kMargin + 4 * kButton.width + 3 * kGap + kMargin, kBarHeight + 344};
+}
+
 void ViewController::loadView() {
     const std::weak_ptr<ViewController> self = std::static_pointer_cast<ViewController>(shared_from_this());
 
     auto root = std::make_shared<MainRootView>(plat::CGRect{0, 0, 1024, 768});
     root->setBackgroundColor(plat::UIColor{0.16, 0.16, 0.17, 1});
 
-    auto title = std::make_shared<plat::UILabel>(plat::CGRect{16, 10, 360, 36});
+    auto title = std::make_shared<plat::UILabel>(plat::CGRect{kMargin, 10, kTitleWidth, 36});
     title->setText("YUX Sorvane");
     title->setTextColor(plat::UIColor::white());
     title->setFont(plat::UIFont::systemFont(20));
@@ -68,6 +74,7 @@ void ViewController::loadView() {
 
     pluginView = std::make_shared<plat::UIView>(plat::CGRect{0, kBarHeight, 1024, 768 - kBarHeight});
     pluginView->setBackgroundColor(plat::UIColor{0.08, 0.08, 0.08, 1});
+    pluginView->setClipsToBounds(true); // a panel moved or scaled past it leaves the bar alone
     root->addSubview(pluginView);
     plat::NSLayoutConstraint::activate({
         pluginView->topAnchor().constraint(root->topAnchor(), kBarHeight),

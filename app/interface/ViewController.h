@@ -23,6 +23,9 @@ class ViewController : public plat::UIViewController,
                        public AUEnginePlayerDelegate,
                        public plat::UIDocumentPickerDelegate {
 public:
+    // The smallest window in which the bar's title and buttons fit.
+    static plat::CGSize minimumSize();
+
     // ---- platform ----------------------------------------------------------------------------
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;

@@ -1,16 +1,15 @@
 // The application in a real window under Xvfb: its own entry (delegate, window, main storyboard),
 // driven with xdotool while clips play through the effect into the null output, and its help
-// screen showing the shipped page. Screenshots land in APP_SCREENSHOTS.
+// screen showing the shipped page. Every step waits for what it caused. Screenshots land in
+// APP_SCREENSHOTS.
 #include "AppDelegate.h"
 #include "AppTestSupport.h"
 #include "HelpViewController.h"
 #include "ViewController.h"
+#include "WindowTest.h"
 #include "Xdotool.h"
 
 #include "plat/uiapplication.h"
-#include "plat/uiwindow.h"
-
-#include <gtk/gtk.h>
 
 namespace {
 
@@ -28,46 +27,69 @@ std::size_t changed(const Png& a, const Png& b, int x0, int y0, int x1, int y1) 
 void drive(plat::UIWindow& window) {
     const auto screen = std::dynamic_pointer_cast<ViewController>(window.rootViewController());
     ASSERT_TRUE(screen && window.isOnScreen());
-    ASSERT_TRUE(
-        spin([&] { return window.nativeWindowId() != 0 && !screen->pluginView->subviews().empty(); }));
-    plat::RunLoop::main().runFor(std::chrono::milliseconds(300)); // mapped and drawn before the pointer moves
+    ASSERT_TRUE(waitFor([&] {
+        return gtk_widget_get_mapped(GTK_WIDGET(window.nativeWindow())) && window.renderCount() > 0 &&
+               !screen->pluginView->subviews().empty();
+    }));
     const std::string id = std::to_string(window.nativeWindowId());
-    const auto click = [&](const std::shared_ptr<plat::UIView>& view) {
+    const auto pointAt = [&](const std::shared_ptr<plat::UIView>& view) {
         const auto at = view->convert(plat::CGPoint{view->bounds().midX(), view->bounds().midY()}, nullptr);
-        // No --sync: it waits for a motion that never comes when the pointer is there already (play
-        // and stop share a place). The server takes the fake events in order anyway.
-        return xdotool({"mousemove", "--window", id, std::to_string(int(at.x)), std::to_string(int(at.y)),
-                        "click", "1"});
+        return std::vector<std::string>{"mousemove", "--window", id, std::to_string(int(at.x)),
+                                        std::to_string(int(at.y))};
+    };
+    // No --sync: it waits for a motion that never comes when the pointer is there already (play and
+    // stop share a place). The server takes the fake events in order anyway.
+    const auto click = [&](const std::shared_ptr<plat::UIView>& view) {
+        auto words = pointAt(view);
+        words.insert(words.end(), {"click", "1"});
+        return xdotool(words);
     };
     const auto shoot = [&](const std::string& name) {
         std::string error;
         EXPECT_TRUE(window.writeScreenshot((kShots / name).string(), &error)) << error;
         return readPng(kShots / name);
     };
+    const auto frames = [&](std::uint64_t n) {
+        const auto until = window.renderCount() + n;
+        return waitFor([&] { return window.renderCount() >= until; });
+    };
 
     ASSERT_TRUE(click(screen->buttonUnit));
     ASSERT_TRUE(click(screen->playButton));
-    ASSERT_TRUE(spin([&] { return !screen->pluginView->isHidden() && !screen->stopButton->isHidden(); }));
-    plat::RunLoop::main().runFor(std::chrono::seconds(1));
+    ASSERT_TRUE(waitFor([&] { return !screen->pluginView->isHidden() && !screen->stopButton->isHidden(); }));
+    ASSERT_TRUE(frames(5));
     const Png first = shoot("app_window_playing_1.png");
-    plat::RunLoop::main().runFor(std::chrono::milliseconds(500));
+    ASSERT_TRUE(frames(10));
     const Png second = shoot("app_window_playing_2.png");
     EXPECT_GT(first.colours(0, 60, 1024, 768), 100u) << "the panel shows";
     EXPECT_GT(changed(first, second, 0, 60, 1024, 768), 500u) << "the meters move";
+
+    // Three notches of Ctrl + wheel up on the panel: it grows past the bar, which still shows whole.
+    const auto panel = screen->pluginView->subviews().front()->subviews().front();
+    const double width = panel->frame().width();
+    auto zoom = pointAt(screen->pluginView);
+    zoom.insert(zoom.end(), {"keydown", "ctrl", "click", "4", "click", "4", "click", "4", "keyup", "ctrl"});
+    ASSERT_TRUE(xdotool(zoom));
+    ASSERT_TRUE(waitFor([&] { return std::abs(panel->frame().width() - width * 1.331) < 1; }));
+    ASSERT_TRUE(frames(2));
+    const Png zoomed = shoot("app_window_zoomed.png");
+    EXPECT_LT(panel->convert(panel->bounds(), nullptr).minY(), 0);
+    EXPECT_EQ(changed(second, zoomed, 0, 0, 1024, 56), 0u) << "the bar is left alone";
+
     ASSERT_TRUE(click(screen->stopButton));
-    ASSERT_TRUE(spin([&] { return !screen->playButton->isHidden() && screen->stopButton->isHidden(); }));
+    ASSERT_TRUE(waitFor([&] { return !screen->playButton->isHidden() && screen->stopButton->isHidden(); }));
 
     ConsoleCapture console;
     ASSERT_TRUE(click(screen->buttonHelp));
     auto help = std::dynamic_pointer_cast<HelpViewController>(screen->presentedViewController());
     ASSERT_TRUE(help && help->webView);
     const auto page = HelpViewController::helpSiteRoot()->absoluteString() + "DYNAMICS/";
-    ASSERT_TRUE(spin([&] {
+    ASSERT_TRUE(waitFor([&] {
         return help->webView->url() && help->webView->url()->absoluteString() == page &&
                !help->webView->title().empty();
     }));
-    plat::RunLoop::main().runFor(std::chrono::milliseconds(700)); // painted
-    EXPECT_GT(shoot("app_window_help.png").colours(0, 60, 1024, 768), 20u) << "the page shows";
+    EXPECT_TRUE(waitFor([&] { return shoot("app_window_help.png").colours(0, 60, 1024, 768) > 20; }))
+        << "the page shows";
     std::string missing;
     EXPECT_TRUE(
         linesInOrder(console.text(), {"navigationAction: ", page, "navigationResponse: ", page}, missing))
@@ -83,10 +105,16 @@ void drive(plat::UIWindow& window) {
     EXPECT_EQ(console.count("WKWebView:"), 0u);
 
     ASSERT_TRUE(click(help->buttonExit));
-    ASSERT_TRUE(spin([&] { return !screen->presentedViewController(); }));
+    ASSERT_TRUE(waitFor([&] { return !screen->presentedViewController(); }));
     help.reset(); // the screen and its web view go; the window lays out without them
-    window.setSize({900, 700});
-    plat::RunLoop::main().runFor(std::chrono::milliseconds(200));
+
+    // Too small a window is kept at the size where the bar's title and buttons all fit.
+    window.setSize({420, 300});
+    ASSERT_TRUE(frames(1));
+    const auto title = screen->view()->subviews().front()->frame();
+    EXPECT_GE(screen->playButton->frame().minX(), title.maxX());
+    EXPECT_LE(screen->buttonHelp->frame().maxX(), window.frame().width());
+    shoot("app_window_smallest.png");
 }
 
 } // namespace
@@ -101,5 +129,5 @@ TEST(ApplicationWindow, PlaysThroughTheEmbeddedPanelAndShowsTheHelpPage) {
         gtk_window_close(GTK_WINDOW(window->nativeWindow())); // as the user closes it
     });
     EXPECT_EQ(plat::UIApplicationMain(0, nullptr, std::nullopt, plat::NSStringFromClass<AppDelegate>()), 0);
-    EXPECT_EQ(readPng(kShots / "app_window_on_exit.png").width, 900);
+    EXPECT_EQ(readPng(kShots / "app_window_on_exit.png").width, ViewController::minimumSize().width);
 }
