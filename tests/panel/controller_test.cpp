@@ -27,6 +27,7 @@ TEST(Controller, EveryOrderOfUnitAndViewEndsConnected) {
         }
         rig.drain();
         EXPECT_EQ(console.count(kConnected), 1u);
+        EXPECT_TRUE(rig.panel().audioUnit() && rig.panel().audioUnit() == rig.vc->underlay->audioUnit());
         rig.parameter(1005).setValue(0.25f);
         rig.drain();
         EXPECT_EQ(rig.panel().valueLevel[5], 0.25);
