@@ -95,13 +95,21 @@ void drive(plat::UIWindow& window) {
         linesInOrder(console.text(), {"navigationAction: ", page, "navigationResponse: ", page}, missing))
         << missing;
 
-    // A response without an address is answered once, refused.
-    std::vector<plat::WKNavigationResponsePolicy> answers;
-    help->decidePolicyForNavigationResponse(*help->webView,
-                                            plat::WKNavigationResponse{std::nullopt, "text/html", true},
-                                            plat::WKDecisionHandler<plat::WKNavigationResponsePolicy>(
-                                                [&](auto p) { answers.push_back(p); }, "response"));
-    EXPECT_EQ(answers, std::vector{plat::WKNavigationResponsePolicy::cancel});
+    // Responses without an extension or with a PDF or HTML one show; others, and one without an
+    // address, are refused; each is answered once.
+    using Policy = plat::WKNavigationResponsePolicy;
+    for (const auto& [url, shown] : std::vector<std::pair<std::string, bool>>{{page, true},
+                                                                              {page + "guide.Pdf", true},
+                                                                              {page + "a.html", true},
+                                                                              {page + "a.htm", false},
+                                                                              {page + "a.png", false},
+                                                                              {"", false}}) {
+        std::vector<Policy> answers;
+        help->decidePolicyForNavigationResponse(
+            *help->webView, plat::WKNavigationResponse{plat::URL::string(url), "text/html", true},
+            plat::WKDecisionHandler<Policy>([&](auto p) { answers.push_back(p); }, "response"));
+        EXPECT_EQ(answers, std::vector{shown ? Policy::allow : Policy::cancel}) << url;
+    }
     EXPECT_EQ(console.count("WKWebView:"), 0u);
 
     ASSERT_TRUE(click(help->buttonExit));

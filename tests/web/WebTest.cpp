@@ -1,5 +1,5 @@
-// The web area through a real WebKit view in a window under Xvfb, with the GLib main context
-// served by hand (the tests' main loop), and its offline and configuration helpers.
+// The web area through a real WebKit view in a window under Xvfb, with the GLib main context served
+// by hand (the tests' main loop), and its offline and configuration helpers.
 
 #include "plat/web.h"
 
@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 
 // Last: X11 names would clash with the test framework's.
 #include <gdk/gdkx.h>
@@ -25,7 +26,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Serves the main context until pred() holds or `seconds` pass; returns pred()'s last answer.
-bool spinUntil(const std::function<bool()>& pred, double seconds = 10) {
+bool spinUntil(const std::function<bool()>& pred, double seconds = 30) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (!pred() && std::chrono::steady_clock::now() < end) {
         while (g_main_context_iteration(nullptr, FALSE)) continue;
@@ -39,11 +40,11 @@ void writeFile(const fs::path& path, const std::string& text) {
     std::ofstream(path) << text;
 }
 
+// Allows every action and every response but images.
 struct Recorder : WKNavigationDelegate, WKUIDelegate {
-    std::function<WKNavigationResponsePolicy(const WKNavigationResponse&)> responsePolicy;
     std::vector<WKNavigationAction> actions, newWindows;
     std::vector<WKNavigationResponse> responses;
-    int finished = 0;
+    bool finished = false;
     std::optional<Error> failure;
 
     void decidePolicyForNavigationAction(WKWebView&, const WKNavigationAction& action,
@@ -54,24 +55,19 @@ struct Recorder : WKNavigationDelegate, WKUIDelegate {
     void decidePolicyForNavigationResponse(WKWebView&, const WKNavigationResponse& response,
                                            WKDecisionHandler<WKNavigationResponsePolicy> answer) override {
         responses.push_back(response);
-        answer(responsePolicy ? responsePolicy(response) : WKNavigationResponsePolicy::allow);
+        answer(response.url && response.url->pathExtension() == "png" ? WKNavigationResponsePolicy::cancel
+                                                                      : WKNavigationResponsePolicy::allow);
     }
-    void didFinishNavigation(WKWebView&) override { ++finished; }
+    void didFinishNavigation(WKWebView&) override { finished = true; }
     void didFailProvisionalNavigation(WKWebView&, const Error& e) override { failure = e; }
     void didFailNavigation(WKWebView&, const Error& e) override { failure = e; }
     WKWebView* createWebView(WKWebView&, const WKNavigationAction& action) override {
         newWindows.push_back(action);
         return nullptr;
     }
-    bool settled() const { return finished > 0 || failure; }
-    void reset() {
-        actions.clear(), newWindows.clear(), responses.clear();
-        finished = 0;
-        failure.reset();
-    }
 };
 
-// The web view sits in an overlay, as it will in the application's window.
+// The web view sits in an overlay, as it does in the application's window.
 class WebView : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -80,11 +76,10 @@ protected:
         web = std::move(made.value());
         window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         gtk_window_set_default_size(GTK_WINDOW(window), 900, 700);
-        overlay = gtk_overlay_new();
+        GtkWidget* overlay = gtk_overlay_new();
         gtk_container_add(GTK_CONTAINER(overlay), gtk_drawing_area_new());
         gtk_overlay_add_overlay(GTK_OVERLAY(overlay), web->widget());
         gtk_container_add(GTK_CONTAINER(window), overlay);
-        web->setFrame({0, 0, 900, 700});
         web->setNavigationDelegate(recorder);
         web->setUIDelegate(recorder);
         gtk_widget_show_all(window);
@@ -96,15 +91,35 @@ protected:
 
     // Loads and waits until the load finishes or fails.
     void load(const URL& url, double timeout = 60) {
-        recorder->reset();
+        *recorder = {};
         web->load(URLRequest{url, timeout});
-        ASSERT_TRUE(spinUntil([&] { return recorder->settled(); })) << url.absoluteString();
+        ASSERT_TRUE(spinUntil([&] { return recorder->finished || recorder->failure; }))
+            << url.absoluteString();
+    }
+
+    // Once the page shows (more than a few colours), as the display server has it.
+    void screenshot(const std::string& name) {
+        GdkPixbuf* pixels = nullptr;
+        spinUntil([&] {
+            if (pixels) g_object_unref(pixels);
+            GdkWindow* w = gtk_widget_get_window(window);
+            pixels = gdk_pixbuf_get_from_window(w, 0, 0, gdk_window_get_width(w), gdk_window_get_height(w));
+            const auto* p = reinterpret_cast<const std::uint8_t*>(gdk_pixbuf_get_pixels(pixels));
+            std::set<int> colours;
+            for (int i = 0; i < gdk_pixbuf_get_rowstride(pixels) * 200;
+                 i += gdk_pixbuf_get_n_channels(pixels))
+                colours.insert(p[i] << 16 | p[i + 1] << 8 | p[i + 2]);
+            return colours.size() >= 8;
+        });
+        const fs::path dir = std::getenv("WEB_SCREENSHOTS");
+        fs::create_directories(dir);
+        EXPECT_TRUE(gdk_pixbuf_save(pixels, (dir / name).c_str(), "png", nullptr, nullptr));
+        g_object_unref(pixels);
     }
 
     std::unique_ptr<WKWebView> web;
     std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
     GtkWidget* window = nullptr;
-    GtkWidget* overlay = nullptr;
 };
 
 constexpr const char* kRoot = "SORVANE_HELP_ROOT";
@@ -114,10 +129,6 @@ Result<URL> helpRoot(const char* value = nullptr) {
     auto root = siteRoot(kRoot, "yux-help", std::getenv("SORVANE_HELP_DIR"));
     unsetenv(kRoot);
     return root;
-}
-
-std::string page(const std::string& title) {
-    return "<!DOCTYPE html><title>" + title + "</title>" + title;
 }
 
 // A loopback port that takes connections and never answers, or, closed again, refuses them.
@@ -136,41 +147,23 @@ struct LoopbackPort {
     std::string url() const { return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/"; }
 };
 
-void screenshot(GtkWidget* window, const std::string& name) {
-    spinUntil([] { return false; }, 0.5); // let the page paint
-    GdkWindow* w = gtk_widget_get_window(window);
-    GdkPixbuf* pixels =
-        gdk_pixbuf_get_from_window(w, 0, 0, gdk_window_get_width(w), gdk_window_get_height(w));
-    const fs::path dir = std::getenv("WEB_SCREENSHOTS");
-    fs::create_directories(dir);
-    EXPECT_TRUE(pixels && gdk_pixbuf_save(pixels, (dir / name).c_str(), "png", nullptr, nullptr));
-    g_object_unref(pixels);
-}
-
 } // namespace
 
-// The help screen's rule (no extension, PDF or HTML) through a real view: what the delegate allows
-// shows, what it cancels fails by policy, and nothing outside the served folder is served.
+// A served folder through a real view: what the delegate allows shows, what it cancels fails by
+// policy, and nothing outside the folder is served.
 TEST_F(WebView, ResponsesReachTheDelegateAndItsAnswerHolds) {
     const fs::path folder = fs::temp_directory_path() / ("web-site-" + std::to_string(getpid()));
     fs::remove_all(folder);
-    for (const char* name :
-         {"index.html", "DYNAMICS/index.html", "page.html", "page.htm", "image.png", "script.php"})
-        writeFile(folder / name, page(name));
-    for (const char* name : {"guide.pdf", "guide.Pdf"}) writeFile(folder / name, "%PDF-1.1\n%%EOF\n");
-    writeFile(folder.parent_path() / "web-secret.html", page("Secret"));
+    for (const char* name : {"index.html", "DYNAMICS/index.html", "image.png"})
+        writeFile(folder / name, std::string("<!DOCTYPE html><title>") + name + "</title>");
+    writeFile(folder / "guide.pdf", "%PDF-1.1\n%%EOF\n");
+    writeFile(folder.parent_path() / "web-secret.html", "Secret");
     fs::create_symlink(folder.parent_path() / "web-secret.html", folder / "escape.html");
     // WebKit writes a "|" in a path as it is; the delegate must still be given the URL.
     writeFile(folder / "jump.html", "<meta http-equiv=\"refresh\" content=\"0;url=a|b.html\">");
-    writeFile(folder / "a|b.html", page("Pipe"));
+    writeFile(folder / "a|b.html", "<title>Pipe</title>");
     const auto root = helpRoot(folder.c_str());
     ASSERT_TRUE(root.ok());
-    recorder->responsePolicy = [](const WKNavigationResponse& r) {
-        std::string ext = r.url ? r.url->pathExtension() : "?";
-        for (auto& c : ext) c = char(std::toupper(static_cast<unsigned char>(c)));
-        return ext.empty() || ext == "PDF" || ext == "HTML" ? WKNavigationResponsePolicy::allow
-                                                            : WKNavigationResponsePolicy::cancel;
-    };
     const struct {
         const char* path;
         const char* domain; // nullptr: the page shows
@@ -179,11 +172,7 @@ TEST_F(WebView, ResponsesReachTheDelegateAndItsAnswerHolds) {
         {"", nullptr, 0},                         // a folder serves its index page
         {"DYNAMICS/", nullptr, 0},                //
         {"guide.pdf", nullptr, 0},                //
-        {"guide.Pdf", nullptr, 0},                //
-        {"page.html", nullptr, 0},                //
-        {"page.htm", kWKErrorDomain, 102},        // a cancel WebKit must obey
-        {"image.png", kWKErrorDomain, 102},       //
-        {"script.php", kWKErrorDomain, 102},      //
+        {"image.png", kWKErrorDomain, 102},       // a cancel WebKit must obey
         {"escape.html", kURLErrorDomain, -1100},  // a link out of the folder is not followed
         {"missing.html", kURLErrorDomain, -1100}, // (right after a failure: not lost to its page)
     };
@@ -193,50 +182,37 @@ TEST_F(WebView, ResponsesReachTheDelegateAndItsAnswerHolds) {
         ASSERT_NO_FATAL_FAILURE(load(url));
         ASSERT_FALSE(recorder->actions.empty());
         EXPECT_EQ(recorder->actions.front().requestURL, url);
-        EXPECT_EQ(recorder->failure.has_value(), c.domain != nullptr);
-        if (!c.domain || !recorder->failure) continue;
+        ASSERT_EQ(recorder->failure.has_value(), c.domain != nullptr);
+        if (!c.domain) continue;
         EXPECT_EQ(recorder->failure->domain, c.domain);
         EXPECT_EQ(recorder->failure->code, c.code) << recorder->failure->description;
     }
     ASSERT_NO_FATAL_FAILURE(load(*URL::string(root->absoluteString() + "jump.html")));
     EXPECT_TRUE(spinUntil([&] { return web->title() == "Pipe"; }));
     EXPECT_EQ(recorder->responses.back().url, URL::string(root->absoluteString() + "a%7Cb.html"));
+    fs::remove_all(folder);
 }
 
-TEST_F(WebView, ShippedHelpPagesShowOffline) {
-    const auto root = helpRoot();
-    ASSERT_TRUE(root.ok());
-    for (const auto& [url, title] :
-         {std::pair{*root, "YUX Sorvane"},
-          std::pair{root->appendingPathComponent("DYNAMICS", true), "YUX Sorvane: Dynamics"}}) {
-        ASSERT_NO_FATAL_FAILURE(load(url));
-        EXPECT_FALSE(recorder->failure);
-        EXPECT_EQ(recorder->responses.at(0).mimeType, "text/html");
-        EXPECT_TRUE(spinUntil([&] { return web->title() == title; })) << web->title();
-    }
-    screenshot(window, "help-dynamics.png");
-}
-
-TEST_F(WebView, UnreachableRootFailsAndTheViewGoesOn) {
-    const LoopbackPort refused(false);
-    const auto root = helpRoot(refused.url().c_str());
-    ASSERT_EQ(root->absoluteString(), refused.url());
-    ASSERT_NO_FATAL_FAILURE(load(root->appendingPathComponent("DYNAMICS", true)));
-    EXPECT_EQ(recorder->failure->code, -1004) << recorder->failure->description;
-    screenshot(window, "help-unreachable.png");
-    ASSERT_NO_FATAL_FAILURE(load(*helpRoot()));
-    EXPECT_FALSE(recorder->failure);
-}
-
-// A time-out may come before WebKit has even begun the load (the shorter one) or while it waits.
-TEST_F(WebView, RequestTimeoutIsEnforced) {
-    const LoopbackPort silent(true);
-    for (double timeout : {0.001, 0.3}) {
-        SCOPED_TRACE(timeout);
+// A site that refuses the connection, or takes it and never answers (a time-out may come before
+// WebKit has even begun the load, or while it waits), fails with its reason; the view goes on.
+TEST_F(WebView, UnreachableSitesFailAndTheViewGoesOn) {
+    const LoopbackPort refused(false), silent(true);
+    const struct {
+        std::string url;
+        double timeout;
+        long code;
+    } cases[] = {
+        {refused.url() + "DYNAMICS/", 60, -1004}, {silent.url(), 0.001, -1001}, {silent.url(), 0.3, -1001}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.timeout);
         const auto start = std::chrono::steady_clock::now();
-        ASSERT_NO_FATAL_FAILURE(load(*URL::string(silent.url()), timeout));
-        EXPECT_EQ(recorder->failure->code, -1001) << recorder->failure->description;
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        ASSERT_NO_FATAL_FAILURE(load(*URL::string(c.url), c.timeout));
+        ASSERT_TRUE(recorder->failure);
+        EXPECT_EQ(recorder->failure->code, c.code) << recorder->failure->description;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+        if (c.code == -1004) screenshot("help-unreachable.png");
+        ASSERT_NO_FATAL_FAILURE(load(*helpRoot()));
+        EXPECT_FALSE(recorder->failure);
     }
 }
 
@@ -244,7 +220,7 @@ TEST_F(WebView, NewWindowRequestIsAskedAndNotFollowed) {
     const auto root = helpRoot();
     web->loadHTMLString(
         "<a target=\"_blank\" href=\"DYNAMICS/\" style=\"display:block;height:400px\">new</a>", *root);
-    ASSERT_TRUE(spinUntil([&] { return recorder->settled(); }));
+    ASSERT_TRUE(spinUntil([&] { return recorder->finished; }));
     const auto xid = gdk_x11_window_get_xid(gtk_widget_get_window(window));
     ASSERT_EQ(std::system(("xdotool mousemove --window " + std::to_string(xid) + " 50 50 click 1").c_str()),
               0);
@@ -252,20 +228,7 @@ TEST_F(WebView, NewWindowRequestIsAskedAndNotFollowed) {
     EXPECT_EQ(recorder->newWindows.front().requestURL, root->appendingPathComponent("DYNAMICS", true));
     EXPECT_EQ(recorder->newWindows.front().navigationType, WKNavigationType::linkActivated);
     EXPECT_FALSE(recorder->actions.back().hasTargetFrame);
-    spinUntil([] { return false; }, 0.3);
     EXPECT_EQ(web->url(), *root);
-}
-
-// Where the window puts the view is where it shows.
-TEST_F(WebView, FramePlacesTheWidget) {
-    web->setFrame({30, 40, 320, 240});
-    int x = 0, y = 0;
-    EXPECT_TRUE(spinUntil([&] {
-        gtk_widget_translate_coordinates(web->widget(), overlay, 0, 0, &x, &y);
-        return x == 30 && y == 40 && gtk_widget_get_allocated_width(web->widget()) == 320 &&
-               gtk_widget_get_allocated_height(web->widget()) == 240;
-    })) << x
-        << "," << y;
 }
 
 // A delegate that forgets to answer would hang the load, and one that answers twice would give
@@ -311,48 +274,37 @@ TEST(SiteRoot, ComesFromTheEnvironmentOrTheShippedFolder) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value ? c.value : "(unset)");
         ConsoleCapture console;
-        c.value ? setenv("SORVANE_HELP_ROOT", c.value, 1) : unsetenv("SORVANE_HELP_ROOT");
-        const auto root = siteRoot("SORVANE_HELP_ROOT", "yux-help", shipped);
+        const auto root = helpRoot(c.value);
         ASSERT_TRUE(root.ok()) << root.error().description;
         EXPECT_EQ(root->absoluteString(), c.root ? c.root : "yux-help://bundle/");
         EXPECT_EQ(console.count("the shipped pages are used"), c.root ? 0u : 1u);
     }
-    unsetenv("SORVANE_HELP_ROOT");
     EXPECT_FALSE(serveFolder("http", shipped).ok());
     EXPECT_FALSE(serveFolder("yux-help", shipped / "missing").ok());
 }
 
 TEST(OpenURLInBrowser, RunsTheOpenerAndReportsItsFailure) {
     const fs::path dir = fs::temp_directory_path() / ("web-opener-" + std::to_string(getpid()));
-    const fs::path record = dir / "opened";
     const URL url = *URL::string("https://help.example/?a=1&b=2");
-    const struct {
-        std::string script; // empty: no such program
-        bool ok;
-    } cases[] = {
-        {"printf '%s' \"$1\" > '" + record.string() + "'", true},
-        {"exit 3", false},
-        {"", false},
-    };
+    const std::pair<std::string, bool> cases[] = {
+        {"printf '%s' \"$1\" > '" + (dir / "opened").string() + "'", true}, {"exit 3", false}, {"", false}};
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
-        const fs::path opener = dir / ("opener" + std::to_string(i));
-        if (!cases[i].script.empty()) {
-            writeFile(opener, "#!/bin/sh\n" + cases[i].script + "\n");
-            fs::permissions(opener, fs::perms::owner_all);
-        }
+        const auto& [script, ok] = cases[i];
+        const fs::path opener = dir / ("opener" + std::to_string(i)); // none without a script
+        if (!script.empty()) writeFile(opener, "#!/bin/sh\n" + script + "\n");
+        if (!script.empty()) fs::permissions(opener, fs::perms::owner_all);
         setenv("SORVANE_URL_OPENER", opener.c_str(), 1);
         ConsoleCapture console;
         std::optional<bool> result;
-        openURLInBrowser(url, [&](bool ok) { result = ok; });
+        openURLInBrowser(url, [&](bool opened) { result = opened; });
         EXPECT_FALSE(result) << "the outcome comes from the main context, never inline";
         ASSERT_TRUE(spinUntil([&] { return result.has_value(); }));
-        EXPECT_EQ(*result, cases[i].ok);
-        EXPECT_EQ(console.count("UIApplication: could not open " + url.absoluteString()),
-                  cases[i].ok ? 0u : 1u);
+        EXPECT_EQ(*result, ok);
+        EXPECT_EQ(console.count("UIApplication: could not open " + url.absoluteString()), ok ? 0u : 1u);
     }
     unsetenv("SORVANE_URL_OPENER");
-    std::ifstream in(record);
+    std::ifstream in(dir / "opened");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), url.absoluteString());
     fs::remove_all(dir);
 }

@@ -101,11 +101,8 @@ public:
     WKWebView(const WKWebView&) = delete;
     WKWebView& operator=(const WKWebView&) = delete;
 
-    // The view's widget, owned by the web view, for a GtkOverlay (or a GtkFixed, put at 0, 0).
+    // The view's widget, owned by the web view, for a window to place (UIWindow::placeNativeWidget).
     GtkWidget* widget() const;
-    // Size, and position in the parent's coordinates (negative positions are taken as 0).
-    void setFrame(const CGRect& frame);
-    CGRect frame() const { return frame_; }
 
     // Held weakly, as the views they serve usually belong to them. Without a navigation delegate
     // WebKit decides for itself.
@@ -126,7 +123,6 @@ private:
     WKWebView();
     struct Impl;
     std::unique_ptr<Impl> impl_;
-    CGRect frame_;
 };
 
 // Serves the files under `folder` to every web view of this process at "<scheme>://bundle/<path>",

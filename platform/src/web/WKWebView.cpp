@@ -282,17 +282,6 @@ GtkWidget* WKWebView::widget() const {
     return impl_->widget.get();
 }
 
-void WKWebView::setFrame(const CGRect& frame) {
-    frame_ = frame.standardized();
-    // Alignment and margins place the view within an overlay (or a GtkFixed, put at 0, 0).
-    GtkWidget* w = impl_->widget.get();
-    gtk_widget_set_size_request(w, int(std::lround(frame_.width())), int(std::lround(frame_.height())));
-    gtk_widget_set_halign(w, GTK_ALIGN_START);
-    gtk_widget_set_valign(w, GTK_ALIGN_START);
-    gtk_widget_set_margin_start(w, std::max(int(std::lround(frame_.minX())), 0));
-    gtk_widget_set_margin_top(w, std::max(int(std::lround(frame_.minY())), 0));
-}
-
 void WKWebView::setNavigationDelegate(std::weak_ptr<WKNavigationDelegate> delegate) {
     impl_->navigationDelegate = std::move(delegate);
 }
