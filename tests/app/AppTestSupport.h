@@ -24,7 +24,8 @@ namespace fs = std::filesystem;
 
 using Channels = std::vector<std::vector<float>>;
 
-inline bool spin(const std::function<bool()>& done, double seconds = 10) {
+// Serves the main loop until `done` holds; generous, for busy machines.
+inline bool spin(const std::function<bool()>& done, double seconds = 30) {
     return plat::RunLoop::main().runUntil(done, std::chrono::milliseconds(long(seconds * 1000)));
 }
 

@@ -6,10 +6,14 @@
 #include "AppTestSupport.h"
 #include "HelpViewController.h"
 #include "ViewController.h"
-#include "WindowTest.h"
 #include "Xdotool.h"
 
+#include "plat/files.h"
 #include "plat/uiapplication.h"
+
+#include <gtk/gtk.h>
+
+#include <fstream>
 
 namespace {
 
@@ -27,23 +31,24 @@ std::size_t changed(const Png& a, const Png& b, int x0, int y0, int x1, int y1) 
 void drive(plat::UIWindow& window) {
     const auto screen = std::dynamic_pointer_cast<ViewController>(window.rootViewController());
     ASSERT_TRUE(screen && window.isOnScreen());
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(spin([&] {
         return gtk_widget_get_mapped(GTK_WIDGET(window.nativeWindow())) && window.renderCount() > 0 &&
                !screen->pluginView->subviews().empty();
     }));
+    // The effect's view is embedded, pinned to the container, which stays hidden until Unit.
+    ASSERT_EQ(screen->children().size(), 1u);
+    EXPECT_EQ(screen->pluginView->subviews().front()->constraints().size(), 4u);
+    EXPECT_TRUE(screen->pluginView->isHidden());
     const std::string id = std::to_string(window.nativeWindowId());
-    const auto pointAt = [&](const std::shared_ptr<plat::UIView>& view) {
-        const auto at = view->convert(plat::CGPoint{view->bounds().midX(), view->bounds().midY()}, nullptr);
-        return std::vector<std::string>{"mousemove", "--window", id, std::to_string(int(at.x)),
-                                        std::to_string(int(at.y))};
-    };
     // No --sync: it waits for a motion that never comes when the pointer is there already (play and
     // stop share a place). The server takes the fake events in order anyway.
-    const auto click = [&](const std::shared_ptr<plat::UIView>& view) {
-        auto words = pointAt(view);
-        words.insert(words.end(), {"click", "1"});
-        return xdotool(words);
+    const auto over = [&](const std::shared_ptr<plat::UIView>& view, std::vector<std::string> then) {
+        const auto at = view->convert(plat::CGPoint{view->bounds().midX(), view->bounds().midY()}, nullptr);
+        then.insert(then.begin(),
+                    {"mousemove", "--window", id, std::to_string(int(at.x)), std::to_string(int(at.y))});
+        return xdotool(then);
     };
+    const auto click = [&](const std::shared_ptr<plat::UIView>& view) { return over(view, {"click", "1"}); };
     const auto shoot = [&](const std::string& name) {
         std::string error;
         EXPECT_TRUE(window.writeScreenshot((kShots / name).string(), &error)) << error;
@@ -51,12 +56,13 @@ void drive(plat::UIWindow& window) {
     };
     const auto frames = [&](std::uint64_t n) {
         const auto until = window.renderCount() + n;
-        return waitFor([&] { return window.renderCount() >= until; });
+        return spin([&] { return window.renderCount() >= until; });
     };
 
     ASSERT_TRUE(click(screen->buttonUnit));
-    ASSERT_TRUE(click(screen->playButton));
-    ASSERT_TRUE(waitFor([&] { return !screen->pluginView->isHidden() && !screen->stopButton->isHidden(); }));
+    screen->onPlayButton(*screen->playButton);
+    EXPECT_FALSE(screen->playButton->isHidden()) << "the buttons wait for the player";
+    ASSERT_TRUE(spin([&] { return !screen->pluginView->isHidden() && !screen->stopButton->isHidden(); }));
     ASSERT_TRUE(frames(5));
     const Png first = shoot("app_window_playing_1.png");
     ASSERT_TRUE(frames(10));
@@ -67,28 +73,29 @@ void drive(plat::UIWindow& window) {
     // Three notches of Ctrl + wheel up on the panel: it grows past the bar, which still shows whole.
     const auto panel = screen->pluginView->subviews().front()->subviews().front();
     const double width = panel->frame().width();
-    auto zoom = pointAt(screen->pluginView);
-    zoom.insert(zoom.end(), {"keydown", "ctrl", "click", "4", "click", "4", "click", "4", "keyup", "ctrl"});
-    ASSERT_TRUE(xdotool(zoom));
-    ASSERT_TRUE(waitFor([&] { return std::abs(panel->frame().width() - width * 1.331) < 1; }));
+    ASSERT_TRUE(over(screen->pluginView,
+                     {"keydown", "ctrl", "click", "4", "click", "4", "click", "4", "keyup", "ctrl"}));
+    ASSERT_TRUE(spin([&] { return std::abs(panel->frame().width() - width * 1.331) < 1; }));
     ASSERT_TRUE(frames(2));
     const Png zoomed = shoot("app_window_zoomed.png");
     EXPECT_LT(panel->convert(panel->bounds(), nullptr).minY(), 0);
     EXPECT_EQ(changed(second, zoomed, 0, 0, 1024, 56), 0u) << "the bar is left alone";
 
     ASSERT_TRUE(click(screen->stopButton));
-    ASSERT_TRUE(waitFor([&] { return !screen->playButton->isHidden() && screen->stopButton->isHidden(); }));
+    ASSERT_TRUE(spin([&] { return !screen->playButton->isHidden() && screen->stopButton->isHidden(); }));
 
     ConsoleCapture console;
+    ScratchFolder opened;
+    setenv("SORVANE_OPENED_URLS", (opened.path() / "urls").c_str(), 1);
     ASSERT_TRUE(click(screen->buttonHelp));
     auto help = std::dynamic_pointer_cast<HelpViewController>(screen->presentedViewController());
     ASSERT_TRUE(help && help->webView);
     const auto page = HelpViewController::helpSiteRoot()->absoluteString() + "DYNAMICS/";
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(spin([&] {
         return help->webView->url() && help->webView->url()->absoluteString() == page &&
                !help->webView->title().empty();
     }));
-    EXPECT_TRUE(waitFor([&] { return shoot("app_window_help.png").colours(0, 60, 1024, 768) > 20; }))
+    EXPECT_TRUE(spin([&] { return shoot("app_window_help.png").colours(0, 60, 1024, 768) > 20; }))
         << "the page shows";
     std::string missing;
     EXPECT_TRUE(
@@ -111,10 +118,36 @@ void drive(plat::UIWindow& window) {
         EXPECT_EQ(answers, std::vector{shown ? Policy::allow : Policy::cancel}) << url;
     }
     EXPECT_EQ(console.count("WKWebView:"), 0u);
+    std::string url; // the browser was given the site's first page
+    EXPECT_TRUE(
+        spin([&] { return bool(std::getline(std::ifstream(opened.path() / "urls") >> std::ws, url)); }));
+    EXPECT_EQ(url, plat::Bundle::main().bundleURL().absoluteString() + "Resources/help/index.html");
 
     ASSERT_TRUE(click(help->buttonExit));
-    ASSERT_TRUE(waitFor([&] { return !screen->presentedViewController(); }));
+    ASSERT_TRUE(spin([&] { return !screen->presentedViewController(); }));
     help.reset(); // the screen and its web view go; the window lays out without them
+
+    // Segues prepare the help screen with their own identifier only; each named one is printed.
+    for (const auto& [identifier, printed, prepared] :
+         std::vector<std::tuple<std::optional<std::string>, std::string, std::string>>{
+             {std::nullopt, "", "-"},
+             {"showhelp", "showhelp\n", "-"},
+             {"ShowInfo", "ShowInfo\n", "ShowInfo"},
+             {"ShowHelp", "ShowHelp\n", "ShowHelp"}}) {
+        ConsoleCapture lines;
+        const auto shown = std::make_shared<HelpViewController>();
+        shown->prepareInfo("-");
+        plat::UIStoryboardSegue segue(identifier, screen, shown);
+        screen->prepare(segue, {});
+        EXPECT_EQ(lines.text(), printed);
+        EXPECT_EQ(shown->currentIdentifier(), prepared);
+    }
+    screen->onButtonUnit({});
+    EXPECT_TRUE(screen->pluginView->isHidden());
+    ConsoleCapture lines;
+    screen->onFoundComponent(nullptr);
+    EXPECT_EQ(lines.text(), "ViewController: Loading the audio unit's interface...\n"
+                            "ERROR: The audio unit is not initialized to load the user interface.\n");
 
     // Too small a window is kept at the size where the bar's title and buttons all fit.
     window.setSize({420, 300});

@@ -43,10 +43,10 @@ public:
 
     // A canvas point of the panel in window points, through the panel's current place and fit.
     CGPoint at(CGPoint canvas) const {
-        const plat::CGRect b = vc->mainView->bounds();
-        const plat::CGFloat s = std::min(b.width(), b.height()) / 512;
-        const CGPoint local{(b.width() - 512 * s) / 2 + canvas.x * s,
-                            (b.height() - 512 * s) / 2 + canvas.y * s};
+        const auto fit =
+            fitCanvas(ResizingBehavior::aspectFit, SorvaneViewBase::kCanvas, vc->mainView->bounds());
+        const CGPoint local{fit.rect.minX() + canvas.x * fit.scale.width,
+                            fit.rect.minY() + canvas.y * fit.scale.height};
         return vc->mainView->convert(local, nullptr);
     }
     void touch(plat::UITouch::Phase phase, CGPoint canvas) { window->sendTouch(phase, at(canvas)); }

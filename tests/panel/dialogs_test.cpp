@@ -1,4 +1,4 @@
-// Banner, alerts, document picker, parameters by address and the segue hook.
+// Banner, file-name alerts and parameters by address.
 #include "PanelRig.h"
 #include "SteppedClockTest.h"
 
@@ -63,37 +63,6 @@ TEST_F(Dialogs, FileNameAlertRefusesNamesOutsideItsFolderAndAsksAgainForExisting
     }
 }
 
-TEST_F(Dialogs, AlertsPrintTheirLinesAndRunTheCompletionOnceShown) {
-    CapturedConsole console;
-    bool shown = false;
-    rig.vc->alert("Title", "Body", [&] { shown = true; });
-    EXPECT_FALSE(shown);
-    PanelRig::drain();
-    EXPECT_TRUE(shown);
-    presented<plat::UIAlertController>()->performAction(0);
-    rig.vc->alertQuestion("Q", "Sure?");
-    presented<plat::UIAlertController>()->performAction(1);
-    EXPECT_EQ(console.printed(),
-              "Alert: Title : Body\nAlert was accepted.\nAlert: Q : Sure?\nAnswer was NO.\n");
-}
-
-TEST_F(Dialogs, DocumentPickerReportsWhatWasPicked) {
-    CapturedConsole console;
-    rig.vc->openFilePicker();
-    auto picker = presented<plat::UIDocumentPickerViewController>();
-    ASSERT_TRUE(picker);
-    EXPECT_EQ(picker->documentTypes(), std::vector<std::string>{"public.data"});
-    EXPECT_TRUE(picker->allowsMultipleSelection);
-    picker->pick({plat::URL::fileURL("/tmp/a.wav"), plat::URL::fileURL("/tmp/b.wav")});
-    EXPECT_FALSE(rig.vc->presentedViewController());
-    rig.vc->documentPicker(*picker, plat::URL::fileURL("/tmp/c.wav"));
-    picker->cancel();
-    EXPECT_EQ(console.printed(), "documentPicker: [file:///tmp/a.wav, file:///tmp/b.wav]\n"
-                                 "documentPicker: file:///tmp/c.wav\n"
-                                 "documentPicker: [file:///tmp/c.wav]\n"
-                                 "The document picker was canceled.\n");
-}
-
 TEST(ParameterAccess, ByAddressBeforeAndAfterTheConnection) {
     PanelRig rig;
     rig.loadView();
@@ -119,33 +88,4 @@ TEST(ParameterAccess, ByAddressBeforeAndAfterTheConnection) {
     rig.vc->onSorvaneViewParameter(std::int64_t(1) << 32 | 1, 0.9f); // would wrap to address 1
     rig.vc->onSorvaneViewParameter(-1, 0.9f);
     EXPECT_EQ(rig.parameter(1).value(), before);
-}
-
-TEST(SegueHook, PrintsTheIdentifierOnly) {
-    PanelRig rig;
-    CapturedConsole console;
-    plat::UIStoryboardSegue named("ShowInfo", rig.vc, nullptr), unnamed(std::nullopt, rig.vc, nullptr);
-    rig.vc->prepare(named, {});
-    rig.vc->prepare(unnamed, {});
-    EXPECT_EQ(console.text(), "ShowInfo\n");
-}
-
-TEST(ParameterDump, BlockOfOneParameter) {
-    auto p = plat::AUParameterTree::createParameter("attack", "Attack", 2, 0, 1, 4, std::nullopt,
-                                                    0x30000 | 0xC0000000u, std::nullopt, {});
-    auto tree = plat::AUParameterTree::createTree({p});
-    p->setValue(0.5f);
-    AudioUnitViewController vc;
-    CapturedConsole console;
-    vc.printParameter(*p, 1);
-    EXPECT_EQ(console.text(),
-              "\n\tExtensionViewController: Folllowing AU parameter was found... \n"
-              "\t- address:  2\n\t- displayName:  Attack\n\t- value:  0.5\n"
-              "\t- options:  AudioUnitParameterOptions(rawValue: 3221422080)\n"
-              "\t- The flag value includes the following flags... \n"
-              "\t - flag_DisplaySquareRoot\n\t - flag_DisplaySquared\n\t - flag_DisplayCubed\n"
-              "\t - flag_IsReadable\n\t - flag_IsWritable\n"
-              "\t- maxValue:  1.0\n\t- minValue:  0.0\n\t- unit: (type 4)  seconds\n"
-              "\t- unitName:  \n\t- valueStrings:  []\n");
-    EXPECT_EQ(AudioUnitViewController::verboseParameterKind(27), "unknown parameter kind");
 }

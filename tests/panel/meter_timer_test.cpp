@@ -1,8 +1,6 @@
-// The meter timer on a stepped clock, and what a hidden view draws.
+// The meter timer on a stepped clock, and the underlay redrawing what moved.
 #include "PanelRig.h"
 #include "SteppedClockTest.h"
-
-#include "PanelTestSupport.h"
 
 #include <functional>
 
@@ -44,23 +42,17 @@ TEST_F(MeterTimer, FeedsTheUnderlayTwentyFiveTimesASecond) {
 
 TEST_F(MeterTimer, StopsWhileBypassedOrOutOfSightButNotWhenPartlyOutsideItsParent) {
     using Setup = std::function<void(AudioUnitViewController&)>;
+    const auto placedAt = [](double x) -> Setup {
+        return [x](auto& vc) { vc.pluginView->setFrame({x, 0, 512, 512}); };
+    };
     const std::tuple<const char*, Setup, int> cases[] = {
         {"bypassed", [](auto& vc) { vc.audioUnit()->setShouldBypassEffect(true); }, 0},
         {"panel hidden", [](auto& vc) { vc.mainView->setHidden(true); }, 0},
         {"hidden ancestor", [](auto& vc) { vc.pluginView->setHidden(true); }, 0},
         {"underlay hidden", [](auto& vc) { vc.underlay->setHidden(true); }, 0},
-        {"container outside its parent",
-         [](auto& vc) {
-             vc.pluginView->setFrame({5000, 0, 512, 512});
-         },
-         0},
+        {"container outside its parent", placedAt(5000), 0},
         {"not in a window", [](auto& vc) { vc.view()->removeFromSuperview(); }, 0},
-        {"partly outside its parent",
-         [](auto& vc) {
-             vc.pluginView->setFrame({400, 0, 512, 512});
-         },
-         5},
-    };
+        {"partly outside its parent", placedAt(400), 5}};
     for (const auto& [name, setup, ticked] : cases) {
         SCOPED_TRACE(name);
         PanelRig other;
@@ -81,19 +73,6 @@ TEST_F(MeterTimer, WarnsOnceUntilAUnitArrives) {
     ticks(10);
     EXPECT_EQ(console.count("WARNING: The Audio unit is not initialized."), 1u);
     EXPECT_EQ(rig.vc->counter, 0);
-}
-
-TEST(HiddenView, DrawsNothing) {
-    const auto panel = std::make_shared<SorvaneView>(plat::CGRect{0, 0, 300, 200});
-    const auto underlay = std::make_shared<SorvaneUnderlay>(plat::CGRect{0, 0, 300, 200});
-    underlay->baseClass().valueLevel.fill(1);
-    for (const std::shared_ptr<plat::UIView>& view :
-         {std::shared_ptr<plat::UIView>(panel), std::shared_ptr<plat::UIView>(underlay)}) {
-        view->setHidden(true);
-        plat::ImageSurface image(300, 200);
-        paneltest::render(image, [&] { view->draw(view->bounds()); });
-        EXPECT_TRUE(paneltest::blank(image));
-    }
 }
 
 // Only the bars that moved are drawn again, and the picture is the one a whole redraw gives.

@@ -79,36 +79,3 @@ TEST_F(Input, LongPressBeginsAfterItsDurationUnlessTheTouchWandered) {
     up({70, 50});
     EXPECT_TRUE(seen.empty());
 }
-
-TEST_F(Input, PinchReachesRecognisersUnderThePoint) {
-    std::vector<State> seen;
-    auto pinch = attach<plat::UIPinchGestureRecognizer>(seen, window);
-    window->sendPinch(State::began, {20, 20}, 1);
-    window->sendPinch(State::changed, {20, 20}, 1.5);
-    EXPECT_EQ(pinch->scale(), 1.5);
-    window->sendPinch(State::ended, {20, 20}, 1.5);
-    EXPECT_EQ(seen, (std::vector<State>{State::began, State::changed, State::ended}));
-}
-
-TEST_F(Input, ButtonAndSliderSendTheirEvents) {
-    auto button = std::make_shared<plat::UIButton>(CGRect{10, 10, 50, 30});
-    auto slider = std::make_shared<plat::UISlider>(CGRect{10, 100, 124, 30});
-    content->addSubview(button);
-    content->addSubview(slider);
-    std::vector<std::string> events;
-    button->addTarget([&](plat::UIControl&) { events.push_back("inside"); },
-                      plat::UIControlEvents::touchUpInside);
-    button->addTarget([&](plat::UIControl&) { events.push_back("outside"); },
-                      plat::UIControlEvents::touchUpOutside);
-    slider->addTarget([&](plat::UIControl&) { events.push_back("value"); },
-                      plat::UIControlEvents::valueChanged);
-    down({20, 20});
-    up({25, 25});
-    down({20, 20});
-    up({150, 150});
-    down({72, 115}); // the slider's middle: already its value
-    move({300, 115});
-    up({300, 115});
-    EXPECT_EQ(events, (std::vector<std::string>{"inside", "outside", "value"}));
-    EXPECT_EQ(slider->value(), 1.0f);
-}

@@ -1,4 +1,5 @@
-// The view tree: cached drawing, compositing, geometry and hit testing, windows.
+// The view tree: cached drawing, compositing, geometry and hit testing; view controllers misused.
+#include "ConsoleCapture.h"
 #include "PanelTestSupport.h"
 
 #include "plat/uiwindow.h"
@@ -81,13 +82,18 @@ TEST(ViewTree, ConversionAndHitTestingFollowFramesAndTransforms) {
     EXPECT_EQ(root->hitTest({500, 75}, nullptr), nullptr);
 }
 
-TEST(ViewTree, WindowMembership) {
-    auto window = plat::UIWindow::makeHeadless({100, 100});
-    auto a = std::make_shared<UIView>(), b = std::make_shared<UIView>();
-    a->addSubview(b);
-    EXPECT_EQ(b->window(), nullptr);
-    window->addSubview(a);
-    EXPECT_EQ(b->window(), window);
-    a->removeFromSuperview();
-    EXPECT_EQ(b->window(), nullptr);
+// View controllers asked for what they cannot do. (Loading, layout, children, segues and alerts are
+// driven by the panel's and the application's tests.)
+TEST(ViewController, UnknownSegueAndPresentingOutsideAWindowChangeNothing) {
+    auto window = plat::UIWindow::makeHeadless({300, 200});
+    auto vc = std::make_shared<plat::UIViewController>();
+    window->setRootViewController(vc);
+    auto loose = std::make_shared<plat::UIViewController>();
+    ConsoleCapture console;
+    vc->performSegue("Nowhere");
+    loose->present(std::make_shared<plat::UIViewController>(), true);
+    EXPECT_FALSE(vc->presentedViewController() || loose->presentedViewController());
+    EXPECT_EQ(console.text(),
+              "UIViewController: ERROR: no segue with the identifier 'Nowhere'.\n"
+              "UIViewController: WARNING: cannot present from a view that is not in a window.\n");
 }
