@@ -140,8 +140,10 @@ struct Console::Impl {
     void run() {
         std::unique_lock<std::mutex> lock(wakeMutex);
         while (!stopping) {
-            // The render thread cannot signal (that would be a system call), so the ring is polled.
-            wake.wait_for(lock, std::chrono::milliseconds(2));
+            // The render thread cannot signal (that would be a system call), so the ring is polled:
+            // often enough that its lines show without a noticeable delay, seldom enough to cost
+            // next to nothing while the program idles.
+            wake.wait_for(lock, std::chrono::milliseconds(10));
             lock.unlock();
             {
                 std::lock_guard<std::mutex> guard(writeMutex);

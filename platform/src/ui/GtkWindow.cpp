@@ -162,11 +162,15 @@ public:
             gtk_widget_queue_draw(area_);
             return;
         }
+        cairo_region_t* region = cairo_region_create();
         for (const CGRect& r : *damage) {
             const int x0 = int(std::floor(r.minX())), y0 = int(std::floor(r.minY()));
-            gtk_widget_queue_draw_area(area_, x0, y0, int(std::ceil(r.maxX())) - x0,
-                                       int(std::ceil(r.maxY())) - y0);
+            const cairo_rectangle_int_t box{x0, y0, int(std::ceil(r.maxX())) - x0,
+                                            int(std::ceil(r.maxY())) - y0};
+            cairo_region_union_rectangle(region, &box);
         }
+        gtk_widget_queue_draw_region(area_, region);
+        cairo_region_destroy(region);
     }
 
     void close() override {
