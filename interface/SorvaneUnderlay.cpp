@@ -63,7 +63,7 @@ void SorvaneUnderlay::update(const float* values, Values& into, CGFloat base, CG
         setNeedsDisplay(CGRect{fit.rect.minX() + part.minX() * fit.scale.width,
                                fit.rect.minY() + part.minY() * fit.scale.height,
                                part.width() * fit.scale.width, part.height() * fit.scale.height}
-                            .insetBy(-2, -2));
+                            .insetBy(-1, -1));
     }
 }
 
