@@ -87,7 +87,8 @@ void drive(plat::UIWindow& window) {
     ConsoleCapture console;
     ScratchFolder opened;
     setenv("SORVANE_OPENED_URLS", (opened.path() / "urls").c_str(), 1);
-    ASSERT_TRUE(click(screen->buttonHelp));
+    ASSERT_TRUE(click(screen->buttonHelp) &&
+                spin([&] { return screen->presentedViewController() != nullptr; }));
     auto help = std::dynamic_pointer_cast<HelpViewController>(screen->presentedViewController());
     ASSERT_TRUE(help && help->webView);
     const auto page = HelpViewController::helpSiteRoot()->absoluteString() + "DYNAMICS/";

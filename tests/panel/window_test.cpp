@@ -78,7 +78,8 @@ TEST(Window, DrivenWithRealInputEvents) {
     ASSERT_TRUE(run({to(kLevels), {"click", "1"}}));
     ASSERT_TRUE(waitFor([&] { return panel.panelMode == 1 && drawn(); })); // the bars can be touched
     ASSERT_TRUE(run({to(band(3.2)), {"mousedown", "1"}, to(band(5.2)), to(band(7.2)), {"mouseup", "1"}}));
-    EXPECT_TRUE(waitFor([&] { return !vc->touchesLocked; }));
+    EXPECT_TRUE(
+        waitFor([&] { return tree->parameterWithAddress(1007)->value() == 0.75f && !vc->touchesLocked; }));
     for (int i = 0; i < 32; ++i)
         EXPECT_FLOAT_EQ(tree->parameterWithAddress(1000 + i)->value(), i >= 3 && i <= 7 ? 0.75f : 0.5f) << i;
     // Two notches of Ctrl + wheel down: a pinch to 1 / 1.21, ended once the wheel rests.

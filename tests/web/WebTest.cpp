@@ -162,7 +162,6 @@ TEST_F(WebView, ResponsesReachTheDelegateAndItsAnswerHolds) {
     ASSERT_NO_FATAL_FAILURE(load(*URL::string(root->absoluteString() + "jump.html")));
     EXPECT_TRUE(spinUntil([&] { return web->title() == "Pipe"; }));
     EXPECT_EQ(recorder->responses.back().url, URL::string(root->absoluteString() + "a%7Cb.html"));
-    fs::remove_all(folder);
 }
 
 // A site that refuses the connection (a page says so), or takes it and never answers (a time-out may
