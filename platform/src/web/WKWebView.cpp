@@ -242,8 +242,11 @@ struct WKWebView::Impl {
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* failingURI, GError* error,
                                  gpointer data) {
         auto* self = static_cast<Impl*>(data);
-        if (self->failurePage != FailurePage::none) {
+        if (self->failurePage == FailurePage::loading) {
             self->failurePageShown();
+        } else if (self->failurePage == FailurePage::requested) {
+            // The failed load's own late end (a timed-out load's cancellation): the failure page is
+            // still on its way, and a load asked for meanwhile still waits for it.
         } else if (!(self->timedOut && self->reported)) {
             self->fail(event == WEBKIT_LOAD_COMMITTED, failingURI, webkit::error(error));
         }
