@@ -143,7 +143,7 @@ struct Console::Impl {
             // The render thread cannot signal (that would be a system call), so the ring is polled:
             // often enough that its lines show without a noticeable delay, seldom enough to cost
             // next to nothing while the program idles.
-            wake.wait_for(lock, std::chrono::milliseconds(10));
+            wake.wait_for(lock, std::chrono::milliseconds(20));
             lock.unlock();
             {
                 std::lock_guard<std::mutex> guard(writeMutex);
