@@ -92,11 +92,13 @@ plat::AUAudioUnitStatus YUX_Sorvane_ExtensionDSPKernelAdapter::renderCycle(
     if (!outputData) return plat::noErr;
 
     // Every channel the kernel renders needs a buffer on both sides, large enough for the
-    // cycle; anything less is refused before the host's list is touched.
+    // cycle; anything less, or a list claiming more buffers than a list holds, is refused before
+    // the host's list is touched.
     const std::uint32_t channels = std::uint32_t(kernel_.channelCount);
     const std::uint32_t bytes = frameCount * sizeof(float);
     if (channels > outputData->mNumberBuffers || channels > inputData->mNumberBuffers ||
-        channels > plat::AudioBufferList::kCapacity)
+        outputData->mNumberBuffers > plat::AudioBufferList::kCapacity ||
+        inputData->mNumberBuffers > plat::AudioBufferList::kCapacity)
         return plat::kAudioUnitErr_InvalidPropertyValue;
     const bool inPlace = outputData->mNumberBuffers > 0 && outputData->mBuffers[0].mData == nullptr;
     for (std::uint32_t c = 0; c < channels; ++c) {

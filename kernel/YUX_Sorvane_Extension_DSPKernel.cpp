@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 constexpr const char* kReceivedLine = "unit received parameter : address:%llu, value:%f\n";
@@ -38,12 +39,17 @@ YUX_Sorvane_Extension_DSPKernel::YUX_Sorvane_Extension_DSPKernel() {
 YUX_Sorvane_Extension_DSPKernel::~YUX_Sorvane_Extension_DSPKernel() = default;
 
 void YUX_Sorvane_Extension_DSPKernel::init(int count, double rate) {
-    setSamplerate(float(rate));
+    const bool fits = rate >= double(std::numeric_limits<float>::min()) &&
+                      rate <= double(std::numeric_limits<float>::max());
+    setSamplerate(fits ? float(rate) : 0.0f);
     channelCount = count;
     reset();
 }
 
 void YUX_Sorvane_Extension_DSPKernel::setSamplerate(float rate) {
+    // Every coefficient is derived from the rate in single precision: 0, NaN, infinity or a
+    // subnormal rate would leave them NaN, and the output with them. The rate held stays.
+    if (!std::isnormal(rate) || rate < 0.0f) return;
     sampleRate.store(rate, std::memory_order_relaxed);
     analyzer.setSamplerate(rate);
     for (auto& pair : followers)

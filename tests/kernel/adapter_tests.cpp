@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -42,6 +43,7 @@ TEST(Adapter, RefusesCyclesItCannotRenderWhole) {
         {"one buffer for two channels", 1, -1, false},
         {"in place with one buffer", 1, 0, false},
         {"no buffers", 0, -1, false},
+        {"in place with lists claiming more buffers than a list holds", 9, 0, false},
     };
     for (const Case& c : cases) {
         Adapter a;
@@ -107,6 +109,23 @@ TEST(Adapter, ChannelCountsOtherThanTwoPassThroughAtTheBusRate) {
     plat::AudioTimeStamp ts;
     EXPECT_EQ(a.render(nullptr, &ts, 128, 0, &out.list, nullptr, &pull), plat::noErr);
     EXPECT_EQ(out.l, src);
+}
+
+// Rates the filters cannot be computed at (none, or beyond single precision either way) are not
+// taken: a bus refuses them, and the kernel renders on at the rate it had.
+TEST(Adapter, RatesTheFiltersCannotRunAtAreNotTaken) {
+    for (const double rate : {1e39, 1e-40})
+        EXPECT_FALSE(Adapter().outputBus()->setFormat(plat::AVAudioFormat(rate, 2))) << rate;
+    for (const float rate : {0.0f, NAN, INFINITY, 1e-40f}) {
+        Adapter a;
+        ASSERT_TRUE(a.allocateRenderResources());
+        a.setSamplerate(rate);
+        RenderHost host(a.internalRenderBlock(), 512);
+        ASSERT_EQ(host.cycle(512), plat::noErr);
+        EXPECT_TRUE(std::all_of(host.out[0].begin(), host.out[0].end(), [](float x) {
+            return std::isfinite(x);
+        })) << rate;
+    }
 }
 
 TEST(Adapter, ResetWhileAllocatedIsCarriedOutByTheNextCycle) {
