@@ -3,6 +3,12 @@
 #include "EngineTestSupport.h"
 #include "HostileClips.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <future>
+
 namespace {
 
 TEST(AudioFile, WrittenFilesReadBackWithTheirLengthAndSound) {
@@ -43,11 +49,13 @@ TEST(AudioFile, HostileFilesFailWithTheirNameOrReadWhatTheyHold) {
     constexpr long corrupt = plat::kFileReadCorruptFileError, tooLarge = plat::kFileReadTooLargeError;
     struct Case {
         const char* name;
-        std::optional<std::string> bytes; // none: nothing is written
+        std::optional<std::string> bytes; // none: nothing is written ("|": a pipe is made)
         long code;                        // 0: the file reads as stereo of `frames`
         plat::AVAudioFramePosition frames = 0;
     } cases[] = {
         {"missing.m4a", {}, plat::kFileReadNoSuchFileError},
+        // Read until a writer came and went: the thread waited for good.
+        {"pipe.m4a", "|", corrupt},
         {"empty.wav", "", corrupt},
         // Cut off in its last frame: the damaged packet cost the whole clip.
         {"cut short.wav", wavSilence(2, 48000, 1000).substr(0, 4041), 0, 999},
@@ -66,8 +74,17 @@ TEST(AudioFile, HostileFilesFailWithTheirNameOrReadWhatTheyHold) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path path = scratch.path() / c.name;
-        if (c.bytes) writeText(path, *c.bytes);
-        const auto file = plat::AVAudioFile::forReading(plat::URL::fileURL(path));
+        if (c.bytes == "|")
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        else if (c.bytes)
+            writeText(path, *c.bytes);
+        auto reading = std::async(std::launch::async,
+                                  [&] { return plat::AVAudioFile::forReading(plat::URL::fileURL(path)); });
+        if (reading.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            ADD_FAILURE() << "still reading";
+            ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK)); // a writer that leaves ends it
+        }
+        const auto file = reading.get();
         const std::string why = file.ok() ? "" : file.error().description;
         ASSERT_EQ(file.ok() ? 0 : file.error().code, c.code) << why;
         EXPECT_EQ(why.find(path.string()) != std::string::npos, c.code != 0) << "a failure names the file";

@@ -52,7 +52,7 @@ public:
 
     Result<std::shared_ptr<const AVAudioFile::Samples>> run() {
         // The "file:" prefix keeps names with a colon from being read as another protocol.
-        quietLibav();
+        setUpLibav();
         const std::string url = "file:" + path_.string();
         AVFormatContext* opened = nullptr;
         AVDictionary* options = nullptr;
@@ -207,6 +207,8 @@ Result<std::shared_ptr<const AVAudioFile::Samples>> decodeAudioFile(const fs::pa
         return Error{kCocoaErrorDomain, kFileReadNoSuchFileError,
                      "The file '" + path.string() + "' does not exist."};
     if (fs::is_directory(status)) return undecodable(path, "it is a folder");
+    // A pipe or a device may never end, or keep the reading thread waiting for good.
+    if (!fs::is_regular_file(status)) return undecodable(path, "it is not a regular file");
     return Decoder(path).run();
 }
 

@@ -154,7 +154,7 @@ private:
     M4AWriter(fs::path path, AtomicFile staged) : path_(std::move(path)), staged_(std::move(staged)) {}
 
     Result<void> open(const AVAudioFileSettings& settings) {
-        quietLibav();
+        setUpLibav();
         if (avformat_alloc_output_context2(&output_, nullptr, "ipod", nullptr) < 0 || !output_)
             return cannotWrite(path_, "no m4a muxer");
         // No version strings or times in the file: the same samples always make the same bytes.

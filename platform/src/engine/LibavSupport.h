@@ -7,8 +7,11 @@ extern "C" {
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
+#include <libavutil/mem.h>
 #include <libswresample/swresample.h>
 }
+
+#include "plat/audiofile.h"
 
 #include <memory>
 #include <mutex>
@@ -23,9 +26,15 @@ inline std::string avErrorText(int code) {
 }
 
 // libav reports problems on standard error; ours reach the caller with the same reason instead.
-inline void quietLibav() {
+// Containers size some tables from a count in their header before reading them (49 bytes of MP4
+// made libav ask for 512 MiB), so no single libav allocation may exceed what a whole clip may
+// decode to.
+inline void setUpLibav() {
     static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+    std::call_once(once, [] {
+        av_log_set_level(AV_LOG_QUIET);
+        av_max_alloc(std::size_t(AVAudioFile::kMaximumDecodedBytes) + (std::size_t(1) << 20));
+    });
 }
 
 struct FormatInputClose {
