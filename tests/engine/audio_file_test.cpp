@@ -95,12 +95,14 @@ TEST(AudioFile, HostileFilesFailWithTheirNameOrReadWhatTheyHold) {
     }
 }
 
+// Written through a link, which stays.
 TEST(AudioFile, AWrittenFileReplacesTheOldOneOnlyWhenClosed) {
     ScratchFolder scratch;
-    const fs::path target = scratch.path() / "clip.wav";
+    const fs::path target = scratch.path() / "clip.wav", link = scratch.path() / "link.wav";
     writeText(target, "old");
+    fs::create_symlink(target, link);
     plat::AVAudioFileSettings settings;
-    auto file = plat::AVAudioFile::forWriting(plat::URL::fileURL(target), settings);
+    auto file = plat::AVAudioFile::forWriting(plat::URL::fileURL(link), settings);
     ASSERT_TRUE(file.ok());
     auto buffer = plat::AVAudioPCMBuffer::make(file.value()->processingFormat(), 1000);
     buffer->setFrameLength(1000);
@@ -108,7 +110,8 @@ TEST(AudioFile, AWrittenFileReplacesTheOldOneOnlyWhenClosed) {
     EXPECT_EQ(fs::file_size(target), 3u); // still "old"
     ASSERT_TRUE(file.value()->close().ok());
     EXPECT_EQ(plat::AVAudioFile::forReading(plat::URL::fileURL(target)).value()->length(), 1000);
-    EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()), 2);
 }
 
 } // namespace

@@ -162,7 +162,8 @@ TEST(EngineOutput, AnOutputThatCannotBeOpenedFailsStartCleanly) {
         std::string named; // what the error says
     } cases[] = {
         {"alsa:sorvane_no_such_device", "sorvane_no_such_device"},
-        {"wav:/nonexistent-folder/out.wav", "/nonexistent-folder/out.wav"},
+        {"wav:/nonexistent-folder/out.wav", "'/nonexistent-folder/out.wav' cannot be written: No such file"},
+        {"wav:" + (scratch.path() / "new/").string(), "SORVANE_AUDIO_OUTPUT"}, // wrote a file "new"
         {"wav:" + pipe.string(), pipe.string() + "' cannot be written: it is not a regular file."},
         {"wav:" + folder.string(), folder.string() + "' cannot be written: it is a folder."},
         {"speakers", "SORVANE_AUDIO_OUTPUT"},

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -41,11 +42,15 @@ public:
         SF_INFO info{};
         info.samplerate = int(settings.sampleRate);
         info.channels = int(settings.channelCount);
+        // A WAV file counts its bytes in 32 bits: a take past 4 GiB (three hours of 48 kHz float
+        // stereo) would close as a file whose header lies. Such a file becomes RF64, the WAV that
+        // counts in 64 bits; anything shorter closes as plain WAV.
         info.format =
-            SF_FORMAT_WAV |
+            SF_FORMAT_RF64 |
             (settings.sampleFormat == AudioFileSampleFormat::int16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT);
         SNDFILE* file = sf_open_fd(staged.descriptor(), SFM_WRITE, &info, SF_FALSE);
         if (!file) return cannotWrite(path, sf_strerror(nullptr));
+        sf_command(file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
         // Samples beyond full scale are clipped rather than wrapped in 16-bit files.
         sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
         return std::unique_ptr<AVAudioFile::Writer>(
@@ -249,15 +254,22 @@ Result<std::unique_ptr<AVAudioFile::Writer>> makeAudioFileWriter(const fs::path&
         return cannotWrite(path, "a sample rate of " + std::to_string(rate) + " Hz is not supported");
     if (settings.channelCount == 0 || settings.channelCount > AudioBufferList::kCapacity)
         return cannotWrite(path, std::to_string(settings.channelCount) + " channels are not supported");
-    // Only a regular file is replaced (a device, a pipe or a folder stays what it is).
+    // Only a regular file is replaced (a device, a pipe or a folder stays what it is), and a link
+    // is written through: the file it names is replaced and the link stays.
     std::error_code ec;
-    if (const auto status = fs::status(path, ec); fs::exists(status) && !fs::is_regular_file(status))
+    const auto status = fs::status(path, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status))
         return cannotWrite(path, fs::is_directory(status) ? "it is a folder" : "it is not a regular file");
-    auto staged = AtomicFile::create(path);
-    if (!staged.ok()) return staged.error();
+    fs::path target = path;
+    if (fs::exists(status) && fs::is_symlink(fs::symlink_status(path, ec))) {
+        target = fs::canonical(path, ec);
+        if (ec) return cannotWrite(path, ec.message());
+    }
+    auto staged = AtomicFile::create(target);
+    if (!staged.ok()) return cannotWrite(path, std::strerror(int(staged.error().code)));
     if (settings.fileType == AudioFileType::m4a)
-        return M4AWriter::make(path, std::move(staged.value()), settings);
-    return WavWriter::make(path, std::move(staged.value()), settings);
+        return M4AWriter::make(target, std::move(staged.value()), settings);
+    return WavWriter::make(target, std::move(staged.value()), settings);
 }
 
 } // namespace plat::engine_detail

@@ -337,7 +337,7 @@ Result<AudioOutputConfiguration> AudioOutputConfiguration::parse(std::string_vie
     } else if (kind == "null" && colon == std::string_view::npos) {
         configuration.kind = Kind::null;
         return configuration;
-    } else if (kind == "wav" && !argument.empty()) {
+    } else if (kind == "wav" && !argument.empty() && argument.back() != '/') { // a file, not a folder
         configuration.kind = Kind::wav;
         configuration.file = std::filesystem::path(argument);
         return configuration;
