@@ -197,8 +197,15 @@ private:
     Result<void> open() override {
         static std::once_flag quiet;
         std::call_once(quiet, [] { snd_lib_error_set_handler(&quietAlsa); });
-        if (const int rc = snd_pcm_open(&pcm_, device_.c_str(), SND_PCM_STREAM_PLAYBACK, 0); rc < 0) {
+        // A device another program holds would keep a blocking open waiting until it lets go: the
+        // open does not wait (a busy device fails at once), the writes do.
+        if (const int rc = snd_pcm_open(&pcm_, device_.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+            rc < 0) {
             pcm_ = nullptr;
+            return deviceError("cannot be opened", rc);
+        }
+        if (const int rc = snd_pcm_nonblock(pcm_, 0); rc < 0) {
+            close();
             return deviceError("cannot be opened", rc);
         }
         auto configured = configure();
