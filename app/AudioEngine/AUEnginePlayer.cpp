@@ -243,26 +243,31 @@ void AUEnginePlayer::startPlayingInternal() {
 
 // On the state queue: a new generation of passes, the one that plays first and enough after it to
 // cover a quarter of a second (at least one more), so that the next is always queued before the
-// output needs it, however short the clip. Each pass that ends queues one more.
+// output needs it, however short the clip: a clip of one frame takes 12000 at 48 kHz. Each pass
+// that ends queues one more.
 void AUEnginePlayer::queuePasses() {
     ++passes;
     if (!file) return;
     const double ahead =
         file->processingFormat().sampleRate() / 4 / double(std::max<std::int64_t>(file->length(), 1));
-    for (int n = std::clamp(int(std::ceil(ahead)), 1, 1000) + 1; n > 0; --n) scheduleEffectLoop();
+    // A clip the player refuses (at another rate) is refused once, not once per pass.
+    for (int n = std::max(int(std::ceil(ahead)), 1) + 1; n > 0 && scheduleEffectLoop(); --n) {
+    }
 }
 
-void AUEnginePlayer::scheduleEffectLoop() {
+bool AUEnginePlayer::scheduleEffectLoop() {
     if (!file) {
         print("AUEnginePlayer::ERROR: `file` parameter must not be nil.");
-        return;
+        return false;
     }
     std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
-    reportFailure(player->scheduleFile(file, [weak, queue = stateChangeQueue, generation = passes] {
+    const auto scheduled = player->scheduleFile(file, [weak, queue = stateChangeQueue, generation = passes] {
         queue->async([weak, generation] {
             if (const auto self = weak.lock()) self->onPassFinished(generation);
         });
-    }));
+    });
+    reportFailure(scheduled);
+    return bool(scheduled);
 }
 
 // On the state queue, after a pass ended or the player let go of it.

@@ -81,7 +81,8 @@ private:
     void beginPlaying();
     void startPlayingInternal();
     void queuePasses();
-    void scheduleEffectLoop();
+    // False when nothing was scheduled.
+    bool scheduleEffectLoop();
     void stopPlayingInternal();
     void resetAudioLoop();
     void onPassFinished(std::uint64_t generation);

@@ -77,6 +77,21 @@ TEST(EnginePlayer, PassesFollowWithoutAGapThroughTheEffectAndAStopIsNoPass) {
         << "a start plays its own clip first, and a short one without a gap";
 }
 
+// However short the clip, a quarter of a second of passes is queued before the output needs them, so
+// it never waits for a completion to come round (one frame: 1001 passes, then silence); a clip the
+// player refuses is refused once, not once for each pass that quarter second would take.
+TEST(EnginePlayer, AOneFrameClipPlaysAQuarterOfASecondWithoutWaiting) {
+    Clips clips{1};
+    OfflinePlayer rig(clips.folder.path(), {1, 2});
+    ASSERT_TRUE(toggle(rig));
+    EXPECT_TRUE(plays(rig, repeated(clips.samples[0], 12000)));
+    EXPECT_FALSE(toggle(rig));
+    writeClip(clips.path(2), plat::AudioFileType::wav, 2, 1, 96000);
+    ConsoleCapture console;
+    EXPECT_FALSE(toggle(rig));
+    EXPECT_EQ(console.count("holds 2 channels at 96000 Hz"), 1u);
+}
+
 // A clip that cannot be played leaves the one that plays, and the lines name that one; with none
 // to play, Play stays Play.
 TEST(EnginePlayer, AClipThatCannotBeOpenedOrFoundLeavesTheOneThatPlays) {
