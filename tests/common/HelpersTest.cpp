@@ -1,11 +1,13 @@
 // Lines printed in order from any thread, four-character codes, pinned views and unique names.
 #include "Helpers.h"
-#include "TestSupport.h"
+#include "ConsoleCapture.h"
+
+#include <gtest/gtest.h>
 
 #include <set>
 #include <thread>
 
-TEST(Safeprint, WritesLinesInCallOrderOnlyWhenTheMainQueueRuns) {
+TEST(Safeprint, WritesLinesInCallOrderWhenTheMainQueueRunsAndFromARealtimeThreadThroughTheRing) {
     ConsoleCapture out;
     plat::RunLoop::main().drain();
     safeprint("first line");
@@ -13,51 +15,40 @@ TEST(Safeprint, WritesLinesInCallOrderOnlyWhenTheMainQueueRuns) {
     EXPECT_EQ(out.text(), "");
     plat::RunLoop::main().drain();
     EXPECT_EQ(out.text(), "first line\nsecond line\n");
-}
-
-TEST(Safeprint, ARealtimeThreadUsesTheConsoleRing) {
-    ConsoleCapture out;
     std::thread render([] {
         plat::RealtimeScope realtime;
         safeprint("from the render thread");
-        safeprint(std::string(400, 'x'));
+        safeprint(std::string(400, 'x')); // cut to what a ring slot holds
     });
     render.join();
     EXPECT_EQ(plat::RunLoop::main().drain(), 0u); // nothing went through the main queue
-    const std::string text = out.text();
+    const std::string text = out.text().substr(23);
     EXPECT_EQ(text.substr(0, 23), "from the render thread\n");
     EXPECT_EQ(text.back(), '\n');
     EXPECT_LT(text.size(), 23u + 400u);
 }
 
-TEST(StringValue, FourBytesAsMacRomanText) {
-    EXPECT_EQ(stringValue(0x61756D66), "aumf");
-    EXPECT_EQ(stringValue(0x20202020), "    ");
-    EXPECT_EQ(stringValue(0), std::string(4, '\0'));
-    EXPECT_EQ(stringValue(0x4B574F42), "KWOB");
-    EXPECT_EQ(stringValue(0xA5000000u | 0x414243u), "\u2022ABC");
-}
+TEST(Helpers, FourCharacterCodesAsMacRomanTextPinnedViewsAndUniqueNames) {
+    const std::pair<std::uint32_t, std::string> codes[] = {
+        {0x61756D66, "aumf"}, {0x20202020, "    "}, {0, std::string(4, '\0')}, {0xA5414243u, "\u2022ABC"}};
+    for (const auto& [code, text] : codes) EXPECT_EQ(stringValue(code), text);
 
-TEST(PinToSuperviewEdges, FollowsTheSuperviewsBoundsAndLeavesALoneViewAlone) {
     auto parent = std::make_shared<plat::UIView>(plat::CGRect(0, 0, 300, 200));
     auto child = std::make_shared<plat::UIView>(plat::CGRect(5, 5, 10, 10));
+    auto lone = std::make_shared<plat::UIView>(plat::CGRect(1, 2, 3, 4));
     parent->addSubview(child);
     pinToSuperviewEdges(*child);
+    pinToSuperviewEdges(*lone);
     EXPECT_FALSE(child->translatesAutoresizingMaskIntoConstraints());
     parent->setFrame(plat::CGRect(10, 10, 640, 480));
     parent->layoutIfNeeded();
     EXPECT_EQ(child->frame(), plat::CGRect(0, 0, 640, 480));
-    auto lone = std::make_shared<plat::UIView>(plat::CGRect(1, 2, 3, 4));
-    pinToSuperviewEdges(*lone);
     EXPECT_TRUE(lone->translatesAutoresizingMaskIntoConstraints() && lone->constraints().empty());
-}
 
-TEST(UniqueName, PrefixedAndUnique) {
     const std::string a = uniqueName("take"), b = uniqueName("take");
     EXPECT_EQ(a.rfind("take-", 0), 0u);
     EXPECT_NE(a, b);
-    const std::string plain = uniqueName(std::nullopt);
-    EXPECT_NE(plain.rfind("take", 0), 0u);
+    EXPECT_NE(uniqueName(std::nullopt).rfind("take", 0), 0u);
     EXPECT_EQ(uniqueName("").rfind("-", 0), 0u);
     std::set<std::string> many;
     for (int i = 0; i < 1000; ++i) many.insert(uniqueName(std::nullopt));

@@ -8,10 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
-#include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -20,10 +17,9 @@ public:
     struct Answer {
         int status;
         std::string contentType, body;
-        std::function<bool()> holdUntil; // the answer waits (at most 5 s) until this returns true
     };
 
-    LocalHttpServer() {
+    explicit LocalHttpServer(std::map<std::string, Answer> routes) : routes_(std::move(routes)) {
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -50,39 +46,21 @@ public:
     std::string url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(port_) + path;
     }
-    void route(const std::string& path, Answer answer) {
-        std::lock_guard lock(m_);
-        routes_[path] = std::move(answer);
-    }
     int requestsServed() const { return served_; }
-    bool lastHoldTimedOut() const { return holdTimedOut_; }
 
 private:
     void answer(int fd) {
         std::string request;
         char buf[1024];
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         for (pollfd p{fd, POLLIN, 0};
-             request.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < until;)
-            if (::poll(&p, 1, 50) > 0) {
-                const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-                if (n <= 0) return;
-                request.append(buf, std::size_t(n));
-            }
+             request.find("\r\n\r\n") == std::string::npos && ::poll(&p, 1, 2000) > 0;) {
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) return;
+            request.append(buf, std::size_t(n));
+        }
         const auto start = request.find(' ') + 1;
-        Answer a{404, "text/plain", "not found", {}};
-        {
-            std::lock_guard lock(m_);
-            if (auto it = routes_.find(request.substr(start, request.find(' ', start) - start));
-                it != routes_.end())
-                a = it->second;
-        }
-        if (a.holdUntil) {
-            const auto holdUntil = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            while (!a.holdUntil() && std::chrono::steady_clock::now() < holdUntil && !stop_)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            holdTimedOut_ = !a.holdUntil();
-        }
+        const auto it = routes_.find(request.substr(start, request.find(' ', start) - start));
+        const Answer a = it == routes_.end() ? Answer{404, "text/plain", "not found"} : it->second;
         const std::string all =
             "HTTP/1.1 " + std::to_string(a.status) + " Answer\r\nContent-Type: " + a.contentType +
             "\r\nContent-Length: " + std::to_string(a.body.size()) + "\r\nConnection: close\r\n\r\n" + a.body;
@@ -94,11 +72,10 @@ private:
         ++served_;
     }
 
+    const std::map<std::string, Answer> routes_;
     int listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int port_ = 0;
-    std::atomic<bool> stop_{false}, holdTimedOut_{false};
+    std::atomic<bool> stop_{false};
     std::atomic<int> served_{0};
-    std::mutex m_;
-    std::map<std::string, Answer> routes_;
     std::thread thread_;
 };

@@ -1,149 +1,107 @@
+// The cairo-backed context: what each drawing call inks, and the state that saving brackets.
 #include "plat/graphics.h"
 #include "plat/image.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <tuple>
 
 using namespace plat;
 
 namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+UIBezierPath line(CGPoint from, CGPoint to, CGFloat width, UIBezierPath::LineCap cap) {
+    UIBezierPath p;
+    p.moveTo(from);
+    p.addLineTo(to);
+    p.lineWidth = width;
+    p.lineCapStyle = cap;
+    return p;
+}
+} // namespace
+
+TEST(GraphicsContext, EachCallInksWhereItShouldAndNowhereElse) {
+    ImageSurface image(160, 40);
+    CGContext& c = image.context();
+    const UIColor black = UIColor::black();
+    const auto butt = UIBezierPath::LineCap::butt, round = UIBezierPath::LineCap::round;
+    auto box = [](double x, double y, double w, double h) { return UIBezierPath::withRect({x, y, w, h}); };
+    c.restoreGState(); // unmatched: ignored
+    c.saveGState();    // x 0..40: a clip ends with its restore
+    c.clip({0, 0, 10, 40});
+    c.fill(box(0, 0, 40, 20), black);
+    c.restoreGState();
+    c.fill(box(0, 20, 40, 20), black);
+    c.saveGState(); // x 40..80: a quarter turn is clockwise, so user (2..6, -1..1) lands below the centre
+    c.translateBy(60, 20), c.rotate(3.14159265358979323846 / 2), c.scaleBy(2, 2);
+    c.fill(box(2, -1, 4, 2), black);
+    c.restoreGState();
+    c.stroke(line({90, 10}, {110, 10}, 10, butt), black); // x 80..120: width and cap
+    c.stroke(line({90, 30}, {110, 30}, 10, round), black);
+    c.saveGState(); // x 120..160, y 0..10: zero-length dashes draw round dots every 8 units
+    const CGFloat dots[] = {0, 8};
+    c.setLineDash(0, dots);
+    c.stroke(line({124, 5}, {156, 5}, 4, round), black);
+    c.restoreGState();
+    c.saveGState(); // y 10..20: a degenerate transform draws nothing until its restore
+    c.scaleBy(0, 1);
+    c.fill(box(120, 10, 40, 10), black);
+    c.saveGState(), c.rotate(kNaN), c.restoreGState();
+    c.restoreGState();
+    c.fill(box(120, 20, 40, 10), black);
+    c.fill(box(120, 30, 40, 10), UIColor{kNaN, 0, 0, 1}); // y 30..40: nothing non-finite paints
+    UIBezierPath bad;
+    bad.moveTo({120, 30}), bad.addLineTo({kNaN, 40}), bad.addLineTo({160, 40});
+    c.fill(bad, black);
+    const std::tuple<int, int, bool, const char*> probes[] = {
+        {5, 5, true, "clip"},          {15, 5, false, "clip kept"},
+        {35, 25, true, "clip kept"},   {60, 28, true, "rotation"},
+        {68, 20, false, "rotation"},   {100, 6, true, "line width"},
+        {87, 10, false, "butt cap"},   {87, 30, true, "round cap"},
+        {124, 5, true, "dots"},        {132, 5, true, "dots"},
+        {128, 5, false, "dots"},       {140, 15, false, "degenerate"},
+        {140, 25, true, "degenerate"}, {140, 35, false, "non-finite paint"},
+    };
+    for (const auto& [x, y, inked, what] : probes) EXPECT_EQ(image.pixel(x, y).a > 200, inked) << what;
+    // A colour's alpha is replaced, not multiplied: 0.6, not 0.5 x 0.6.
+    c.fill(box(40, 0, 10, 10), UIColor{0.2, 0.4, 0.6, 0.5}.withAlphaComponent(0.6));
+    const Pixel p = image.pixel(45, 5);
+    for (const auto& [got, want] : {std::pair{p.r, 51}, {p.g, 102}, {p.b, 153}, {p.a, 153}})
+        EXPECT_NEAR(got, want, 2);
 }
 
-TEST(GraphicsContext, SaveAndRestoreAreBalancedAndCounted) {
-    ImageSurface image(10, 10);
+TEST(GraphicsContext, SavingBracketsTransformDashAndClipAndContextsStackPerThread) {
+    ImageSurface image(20, 20), other(4, 4);
     CGContext& ctx = image.context();
-    EXPECT_EQ(ctx.gStateDepth(), 0);
     ctx.saveGState();
     ctx.translateBy(3, 4);
     ctx.saveGState();
     EXPECT_EQ(ctx.gStateDepth(), 2);
     ctx.scaleBy(2, 2);
+    const CGFloat dash[] = {1, 2};
+    ctx.setLineDash(0, dash);
+    ctx.clip({0, 0, 5, 20});
+    EXPECT_EQ(ctx.lineDashCount(), 2);
+    EXPECT_EQ(ctx.clipBoundingBox(), CGRect(0, 0, 5, 8));
     ctx.restoreGState();
     EXPECT_EQ(ctx.ctm(), CGAffineTransform::translation(3, 4));
+    EXPECT_EQ(ctx.lineDashCount(), 0);
     ctx.restoreGState();
-    EXPECT_EQ(ctx.ctm(), CGAffineTransform());
     ctx.restoreGState(); // unmatched: ignored
     EXPECT_EQ(ctx.gStateDepth(), 0);
-    ctx.fill(UIBezierPath::withRect({0, 0, 10, 10}), UIColor::black());
-    EXPECT_EQ(image.pixel(5, 5).a, 255);
-}
-
-TEST(GraphicsContext, AlphaIsReplacedNotMultiplied) {
-    ImageSurface image(10, 10);
-    const UIColor half{0.2, 0.4, 0.6, 0.5};
-    image.context().fill(UIBezierPath::withRect({0, 0, 10, 10}), half.withAlphaComponent(0.6));
-    const Pixel p = image.pixel(5, 5);
-    EXPECT_NEAR(p.a, 153, 1); // 0.6, not 0.5 x 0.6 = 0.3
-    EXPECT_NEAR(p.r, 51, 2);
-    EXPECT_NEAR(p.g, 102, 2);
-    EXPECT_NEAR(p.b, 153, 2);
-}
-
-TEST(GraphicsContext, RectangleClipLimitsDrawingUntilRestore) {
-    ImageSurface image(20, 20);
-    CGContext& ctx = image.context();
-    ctx.saveGState();
-    ctx.clip({0, 0, 10, 20});
-    EXPECT_EQ(ctx.clipBoundingBox(), CGRect(0, 0, 10, 20));
-    ctx.fill(UIBezierPath::withRect({0, 0, 20, 10}), UIColor::black());
-    ctx.restoreGState();
-    ctx.fill(UIBezierPath::withRect({0, 10, 20, 10}), UIColor::black());
-    EXPECT_EQ(image.pixel(5, 5).a, 255);
-    EXPECT_EQ(image.pixel(15, 5).a, 0);
-    EXPECT_EQ(image.pixel(15, 15).a, 255);
-}
-
-TEST(GraphicsContext, RotationAndScaleMapUserUnitsClockwise) {
-    ImageSurface image(40, 40);
-    CGContext& ctx = image.context();
-    ctx.translateBy(20, 20);
-    ctx.rotate(3.14159265358979323846 / 2);
-    ctx.scaleBy(2, 2);
-    // User (2..6, -1..1) lands below the centre after a quarter turn clockwise.
-    ctx.fill(UIBezierPath::withRect({2, -1, 4, 2}), UIColor::black());
-    EXPECT_EQ(image.pixel(20, 28).a, 255);
-    EXPECT_EQ(image.pixel(28, 20).a, 0);
-}
-
-TEST(GraphicsContext, DashesAreStateAndZeroLengthDashesDrawRoundDots) {
-    ImageSurface image(40, 10);
-    CGContext& ctx = image.context();
-    ctx.saveGState();
-    const CGFloat dots[] = {0, 8};
-    ctx.setLineDash(0, dots);
-    EXPECT_EQ(ctx.lineDashCount(), 2);
-    UIBezierPath line;
-    line.moveTo({4, 5});
-    line.addLineTo({36, 5});
-    line.lineWidth = 4;
-    line.lineCapStyle = UIBezierPath::LineCap::round;
-    ctx.stroke(line, UIColor::black());
-    ctx.restoreGState();
-    EXPECT_EQ(ctx.lineDashCount(), 0);
-    EXPECT_GT(image.pixel(4, 5).a, 200); // a dot at every 8 units
-    EXPECT_GT(image.pixel(12, 5).a, 200);
-    EXPECT_EQ(image.pixel(8, 5).a, 0); // between dots
-}
-
-TEST(GraphicsContext, StrokeUsesThePathsWidthCapAndJoin) {
-    ImageSurface image(40, 40);
-    UIBezierPath line;
-    line.moveTo({10, 20});
-    line.addLineTo({30, 20});
-    line.lineWidth = 10;
-    image.context().stroke(line, UIColor::black());
-    EXPECT_EQ(image.pixel(20, 16).a, 255);
-    EXPECT_EQ(image.pixel(7, 20).a, 0); // butt cap: nothing beyond the end
-    line.lineCapStyle = UIBezierPath::LineCap::round;
-    image.context().stroke(line, UIColor::black());
-    EXPECT_EQ(image.pixel(7, 20).a, 255);
-}
-
-TEST(GraphicsContext, DegenerateTransformSuppressesDrawingUntilRestore) {
-    ImageSurface image(20, 20);
-    CGContext& ctx = image.context();
-    ctx.saveGState();
-    ctx.scaleBy(0, 1);
-    EXPECT_FALSE(ctx.isDrawing());
-    ctx.fill(UIBezierPath::withRect({0, 0, 20, 20}), UIColor::black());
-    ctx.saveGState();
-    ctx.rotate(kNaN);
-    ctx.restoreGState();
-    ctx.restoreGState();
+    EXPECT_EQ(ctx.ctm(), CGAffineTransform());
     EXPECT_TRUE(ctx.isDrawing());
-    EXPECT_EQ(image.pixel(10, 10).a, 0);
-    // The context still works afterwards.
-    ctx.fill(UIBezierPath::withRect({0, 0, 20, 20}), UIColor::black());
-    EXPECT_EQ(image.pixel(10, 10).a, 255);
-}
 
-TEST(GraphicsContext, NonFiniteColoursAndPathsDrawNothing) {
-    ImageSurface image(20, 20);
-    CGContext& ctx = image.context();
-    ctx.fill(UIBezierPath::withRect({0, 0, 20, 20}), UIColor{kNaN, 0, 0, 1});
-    UIBezierPath bad;
-    bad.moveTo({0, 0});
-    bad.addLineTo({kNaN, 20});
-    bad.addLineTo({20, 20});
-    ctx.fill(bad, UIColor::black());
-    EXPECT_EQ(image.pixel(10, 15).a, 0);
-    ctx.fill(UIBezierPath::withRect({0, 0, 20, 20}), UIColor::black());
-    EXPECT_EQ(image.pixel(10, 15).a, 255);
-}
-
-TEST(GraphicsContext, CurrentContextIsAPerThreadStack) {
     EXPECT_EQ(UIGraphicsGetCurrentContext(), nullptr);
-    ImageSurface a(4, 4), b(4, 4);
     {
-        UIGraphicsContextScope outer(a.context());
-        EXPECT_EQ(UIGraphicsGetCurrentContext(), &a.context());
+        UIGraphicsContextScope outer(ctx);
         {
-            UIGraphicsContextScope inner(b.context());
-            EXPECT_EQ(UIGraphicsGetCurrentContext(), &b.context());
+            UIGraphicsContextScope inner(other.context());
+            EXPECT_EQ(UIGraphicsGetCurrentContext(), &other.context());
         }
-        EXPECT_EQ(UIGraphicsGetCurrentContext(), &a.context());
+        EXPECT_EQ(UIGraphicsGetCurrentContext(), &ctx);
     }
     EXPECT_EQ(UIGraphicsGetCurrentContext(), nullptr);
 }

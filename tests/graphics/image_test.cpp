@@ -1,3 +1,4 @@
+// Image surfaces: pixels read back unpremultiplied, and PNG files written whole or not at all.
 #include "plat/image.h"
 
 #include <cairo.h>
@@ -8,60 +9,36 @@
 
 using namespace plat;
 
-namespace {
-std::filesystem::path tempFolder() {
-    auto dir = std::filesystem::temp_directory_path() / ("plat_image_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
-}
-} // namespace
-
-TEST(ImageSurface, PixelsReadBackUnpremultiplied) {
-    ImageSurface image(8, 8);
+TEST(ImageSurface, PixelsReadBackUnpremultipliedAndTransparentOutsideOrWhenTooLargeToMake) {
+    ImageSurface image(8, 8), huge(40000, 10); // beyond the widest image the drawing library makes
     EXPECT_EQ(image.pixel(3, 3), Pixel{});
     image.fill(UIColor{1, 0.5, 0, 0.5});
     const Pixel p = image.pixel(3, 3);
-    EXPECT_NEAR(p.r, 255, 2);
-    EXPECT_NEAR(p.g, 128, 2);
-    EXPECT_EQ(p.b, 0);
-    EXPECT_NEAR(p.a, 128, 1);
-    EXPECT_EQ(image.pixel(-1, 0), Pixel{});
-    EXPECT_EQ(image.pixel(8, 0), Pixel{});
+    for (const auto& [got, want] : {std::pair{p.r, 255}, {p.g, 128}, {p.b, 0}, {p.a, 128}})
+        EXPECT_NEAR(got, want, 2);
+    huge.fill(UIColor::black());
+    huge.context().fill(UIBezierPath::withRect({0, 0, 10, 10}), UIColor::black());
+    for (const auto& [surface, x] : {std::pair{&image, -1}, {&image, 8}, {&huge, 1}})
+        EXPECT_EQ(surface->pixel(x, 1), Pixel{}) << x;
 }
 
-TEST(ImageSurface, WritesAPngThatReadsBackWithTheSamePixels) {
-    const auto dir = tempFolder();
-    const auto path = (dir / "square.png").string();
-    ImageSurface image(16, 12);
+TEST(ImageSurface, WritesAPngAtomicallyOrSaysWhyNot) {
+    const auto dir = std::filesystem::temp_directory_path() / ("plat_image_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    ImageSurface image(16, 12), huge(40000, 10);
     image.context().fill(UIBezierPath::withRect({4, 4, 4, 4}), UIColor{0, 0, 1, 1});
     std::string error;
-    ASSERT_TRUE(image.writePNG(path, &error)) << error;
-    cairo_surface_t* back = cairo_image_surface_create_from_png(path.c_str());
-    ASSERT_EQ(cairo_surface_status(back), CAIRO_STATUS_SUCCESS);
+    ASSERT_TRUE(image.writePNG((dir / "square.png").string(), &error)) << error;
+    cairo_surface_t* back = cairo_image_surface_create_from_png((dir / "square.png").c_str());
     EXPECT_EQ(cairo_image_surface_get_width(back), 16);
     EXPECT_EQ(cairo_image_surface_get_height(back), 12);
     cairo_surface_destroy(back);
-    // No temporary file is left beside it.
-    int files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++files;
-    EXPECT_EQ(files, 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1); // no temporary left beside it
+    const std::pair<ImageSurface*, std::string> failures[] = {{&image, "/nonexistent-folder-for-plat"},
+                                                              {&huge, "40000 x 10"}};
+    for (const auto& [surface, said] : failures) {
+        EXPECT_FALSE(surface->writePNG("/nonexistent-folder-for-plat/x.png", &error));
+        EXPECT_NE(error.find(said), std::string::npos) << error;
+    }
     std::filesystem::remove_all(dir);
-}
-
-TEST(ImageSurface, WritingIntoAMissingFolderFailsWithAMessage) {
-    ImageSurface image(4, 4);
-    std::string error;
-    EXPECT_FALSE(image.writePNG("/nonexistent-folder-for-plat/x.png", &error));
-    EXPECT_NE(error.find("/nonexistent-folder-for-plat"), std::string::npos);
-}
-
-TEST(ImageSurface, AnImageTooLargeToMakeReadsTransparentAndRefusesToWrite) {
-    ImageSurface image(40000, 10); // beyond the widest image the drawing library makes
-    image.fill(UIColor::black());
-    image.context().fill(UIBezierPath::withRect({0, 0, 10, 10}), UIColor::black());
-    EXPECT_EQ(image.pixel(1, 1), Pixel{});
-    std::string error;
-    EXPECT_FALSE(
-        image.writePNG((std::filesystem::temp_directory_path() / "plat_too_large.png").string(), &error));
-    EXPECT_NE(error.find("40000 x 10"), std::string::npos) << error;
 }

@@ -1,128 +1,106 @@
+// Paths: their bounds and what they contain (non-zero winding, y axis down).
 #include "plat/graphics.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <vector>
 
 using namespace plat;
 
 namespace {
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kPi = 3.14159265358979323846, kNaN = std::numeric_limits<double>::quiet_NaN();
 
-void expectRectNear(const CGRect& a, const CGRect& b, double tol) {
-    EXPECT_NEAR(a.minX(), b.minX(), tol);
-    EXPECT_NEAR(a.minY(), b.minY(), tol);
-    EXPECT_NEAR(a.maxX(), b.maxX(), tol);
-    EXPECT_NEAR(a.maxY(), b.maxY(), tol);
-}
-} // namespace
-
-TEST(BezierPath, EmptyPathContainsNothingAndHasNoBounds) {
-    UIBezierPath p;
-    EXPECT_TRUE(p.isEmpty());
-    EXPECT_FALSE(p.contains({0, 0}));
-    EXPECT_EQ(p.bounds(), CGRect());
+double rad(double degrees) {
+    return degrees * kPi / 180;
 }
 
-TEST(BezierPath, RectangleContainsItsInsideOnly) {
-    const auto p = UIBezierPath::withRect({49, 191, 414, 128});
-    EXPECT_TRUE(p.contains({256, 250}));
-    EXPECT_TRUE(p.contains({49.5, 191.5}));
-    EXPECT_FALSE(p.contains({48, 250}));
-    EXPECT_FALSE(p.contains({256, 320}));
-    expectRectNear(p.bounds(), {49, 191, 414, 128}, 1e-9);
-}
-
-TEST(BezierPath, RoundedRectRadiusIsClampedToHalfTheShorterSide) {
-    // A radius of 50 on a 10 x 4 rectangle becomes 2: the ends are half circles of radius 2.
-    const auto p = UIBezierPath::withRoundedRect({0, 0, 10, 4}, 50);
-    expectRectNear(p.bounds(), {0, 0, 10, 4}, 1e-6);
-    EXPECT_TRUE(p.contains({5, 2}));
-    EXPECT_TRUE(p.contains({0.3, 2}));
-    EXPECT_FALSE(p.contains({0.2, 0.2})); // outside the rounded corner
-}
-
-TEST(BezierPath, RoundedRectOfNoHeightIsEmpty) {
-    EXPECT_TRUE(UIBezierPath::withRoundedRect({49, 320, 10, 0}, 5).isEmpty());
-    EXPECT_TRUE(UIBezierPath::withRoundedRect({49, 320, 0, 10}, 5).isEmpty());
-    // A negative height is a bar on the other side, not an empty one.
-    const auto below = UIBezierPath::withRoundedRect({49, 320, 10, -20}, 5);
-    expectRectNear(below.bounds(), {49, 300, 10, 20}, 1e-6);
-}
-
-TEST(BezierPath, OvalFollowsTheEllipse) {
-    const auto p = UIBezierPath::withOvalIn({-30, -30, 60, 60});
-    expectRectNear(p.bounds(), {-30, -30, 60, 60}, 0.05);
-    EXPECT_TRUE(p.contains({20, 20}));  // radius 28.3
-    EXPECT_FALSE(p.contains({22, 22})); // radius 31.1
-    // Half a unit inside a large circle, between the points of a coarse flattening.
-    const auto big = UIBezierPath::withOvalIn({-1000, -1000, 2000, 2000});
-    const double a = kPi / 64;
-    EXPECT_TRUE(big.contains({999.5 * std::cos(a), 999.5 * std::sin(a)}));
-    EXPECT_FALSE(big.contains({1000.5 * std::cos(a), 1000.5 * std::sin(a)}));
-}
-
-TEST(BezierPath, ClockwiseArcRunsThroughIncreasingAnglesOnAYDownScreen) {
-    // From -90 (up) to 0 (right) clockwise: passes the upper right, never below the centre.
-    const auto cw = UIBezierPath::withArc({0, 0}, 10, -kPi / 2, 0, true);
-    const CGRect b = cw.bounds();
-    EXPECT_NEAR(b.minY(), -10, 1e-6);
-    EXPECT_NEAR(b.maxY(), 0, 1e-6);
-    EXPECT_NEAR(b.minX(), 0, 1e-6);
-    // The same angles anticlockwise take the long way round, through left and bottom.
-    const auto ccw = UIBezierPath::withArc({0, 0}, 10, -kPi / 2, 0, false);
-    expectRectNear(ccw.bounds(), {-10, -10, 20, 20}, 1e-3);
-}
-
-TEST(BezierPath, ArcOfTheKnobScaleSpans260Degrees) {
-    // -220 to 40 degrees clockwise about (55, 60), radius 41: over the top, open at the bottom.
-    const auto a = UIBezierPath::withArc({55, 60}, 41, -220 * kPi / 180, 40 * kPi / 180, true);
-    const CGRect b = a.bounds();
-    EXPECT_NEAR(b.minY(), 19, 1e-3);
-    EXPECT_NEAR(b.minX(), 14, 1e-3);
-    EXPECT_NEAR(b.maxX(), 96, 1e-3);
-    EXPECT_NEAR(b.maxY(), 60 + 41 * std::sin(40 * kPi / 180), 1e-3);
-    const CGPoint end = a.currentPoint();
-    EXPECT_NEAR(end.x, 55 + 41 * std::cos(40 * kPi / 180), 1e-9);
-    EXPECT_NEAR(end.y, 60 + 41 * std::sin(40 * kPi / 180), 1e-9);
-}
-
-TEST(BezierPath, ArcOfNoSweepIsOnlyItsStartPoint) {
-    const auto a = UIBezierPath::withArc({55, 60}, 41, 1.0, 1.0, true);
-    ASSERT_EQ(a.elements().size(), 1u);
-    EXPECT_EQ(a.elements()[0].kind, UIBezierPath::Element::Kind::move);
-}
-
-TEST(BezierPath, NonZeroWindingFillsOnlyBetweenOppositeContours) {
-    UIBezierPath ring = UIBezierPath::withOvalIn({-20, -20, 40, 40});
-    UIBezierPath inner; // anticlockwise on screen
+// A disc of radius 20 with a circle of radius 10 inside, drawn the same way round or the other.
+UIBezierPath ring(bool opposite) {
+    UIBezierPath p = UIBezierPath::withOvalIn({-20, -20, 40, 40});
+    if (!opposite) return p.append(UIBezierPath::withOvalIn({-10, -10, 20, 20})), p;
+    UIBezierPath inner;
     inner.addArc({0, 0}, 10, 0, -2 * kPi + 1e-9, false);
     inner.close();
-    ring.append(inner);
-    EXPECT_TRUE(ring.contains({15, 0}));
-    EXPECT_FALSE(ring.contains({0, 0}));
-    // Same direction twice: the inside stays filled.
-    UIBezierPath both = UIBezierPath::withOvalIn({-20, -20, 40, 40});
-    both.append(UIBezierPath::withOvalIn({-10, -10, 20, 20}));
-    EXPECT_TRUE(both.contains({0, 0}));
+    return p.append(inner), p;
 }
 
-TEST(BezierPath, CurvesAreHitTestedAlongTheCurveNotTheirControlPolygon) {
+UIBezierPath curve() {
     UIBezierPath p;
     p.moveTo({0, 0});
     p.addCurveTo({100, 0}, {0, 100}, {100, 100});
     p.close();
-    EXPECT_TRUE(p.contains({50, 50}));
-    EXPECT_FALSE(p.contains({50, 90})); // inside the control polygon, outside the curve
+    return p;
 }
 
-TEST(BezierPath, NonFinitePointsMakeThePathUndrawable) {
+UIBezierPath withNaN() {
     UIBezierPath p;
     p.moveTo({0, 0});
-    p.addLineTo({std::numeric_limits<double>::quiet_NaN(), 5});
-    EXPECT_FALSE(p.isFinite());
-    EXPECT_FALSE(p.contains({0, 0}));
+    p.addLineTo({kNaN, 5});
+    return p;
+}
+} // namespace
+
+TEST(BezierPath, BoundsAndContainmentOfEveryShape) {
+    const CGPoint edge{std::cos(kPi / 64), std::sin(kPi / 64)}; // between the points of a coarse flattening
+    const CGPoint in{999.5 * edge.x, 999.5 * edge.y}, out{1000.5 * edge.x, 1000.5 * edge.y};
+    const CGPoint knobEnd{55 + 41 * std::cos(rad(40)), 60 + 41 * std::sin(rad(40))};
+    const auto rect = UIBezierPath::withRect({49, 191, 414, 128});
+    const auto pill = UIBezierPath::withRoundedRect({0, 0, 10, 4}, 50);
+    const auto below = UIBezierPath::withRoundedRect({49, 320, 10, -20}, 5);
+    const auto big = UIBezierPath::withOvalIn({-1000, -1000, 2000, 2000});
+    const auto cw = UIBezierPath::withArc({0, 0}, 10, -kPi / 2, 0, true);
+    const auto ccw = UIBezierPath::withArc({0, 0}, 10, -kPi / 2, 0, false);
+    const auto cwBack = UIBezierPath::withArc({0, 0}, 10, 0, -kPi / 2, true);
+    const auto knob = UIBezierPath::withArc({55, 60}, 41, rad(-220), rad(40), true);
+    struct Case {
+        const char* fault;
+        UIBezierPath path;
+        std::optional<CGRect> bounds; // none: not checked
+        std::vector<CGPoint> inside, outside;
+    };
+    const Case cases[] = {
+        {"empty path has an inside", {}, CGRect(), {}, {{0, 0}}},
+        {"rectangle edges",
+         rect,
+         CGRect(49, 191, 414, 128),
+         {{256, 250}, {49.5, 191.5}},
+         {{48, 250}, {256, 320}}},
+        {"radius not clamped", pill, CGRect(0, 0, 10, 4), {{5, 2}, {0.3, 2}}, {{0.2, 0.2}}},
+        {"negative height empty", below, CGRect(49, 300, 10, 20), {{54, 310}}, {}},
+        {"coarse oval", big, CGRect(-1000, -1000, 2000, 2000), {in, {700, 700}}, {out, {710, 710}}},
+        {"clockwise arc the long way", cw, CGRect(0, -10, 10, 10), {}, {}},
+        {"anticlockwise arc the short way", ccw, CGRect(-10, -10, 20, 20), {}, {}},
+        {"clockwise arc to a smaller angle the short way", cwBack, CGRect(-10, -10, 20, 20), {}, {}},
+        {"knob scale arc", knob, CGRect(14, 19, 82, knobEnd.y - 19), {}, {}},
+        {"opposite contours add up", ring(true), std::nullopt, {{15, 0}}, {{0, 0}}},
+        {"same-way contours cancel", ring(false), std::nullopt, {{0, 0}, {15, 0}}, {}},
+        {"curve bounds or hit by control polygon", curve(), CGRect(0, 0, 100, 75), {{50, 50}}, {{50, 90}}},
+        {"non-finite point drawable", withNaN(), CGRect(), {}, {{0, 0}}},
+    };
+    for (const Case& c : cases) {
+        if (c.bounds) {
+            const CGRect b = c.path.bounds();
+            for (const auto& [got, want] : {std::pair{b.minX(), c.bounds->minX()},
+                                            {b.minY(), c.bounds->minY()},
+                                            {b.maxX(), c.bounds->maxX()},
+                                            {b.maxY(), c.bounds->maxY()}})
+                EXPECT_NEAR(got, want, 1e-3) << c.fault;
+        }
+        for (CGPoint p : c.inside) EXPECT_TRUE(c.path.contains(p)) << c.fault << " " << p.x << "," << p.y;
+        for (CGPoint p : c.outside) EXPECT_FALSE(c.path.contains(p)) << c.fault << " " << p.x << "," << p.y;
+    }
+    const CGPoint end = knob.currentPoint();
+    EXPECT_NEAR(end.x, knobEnd.x, 1e-9);
+    EXPECT_NEAR(end.y, knobEnd.y, 1e-9);
+    const auto still = UIBezierPath::withArc({55, 60}, 41, 1.0, 1.0, true); // no sweep: its start point only
+    ASSERT_EQ(still.elements().size(), 1u);
+    EXPECT_EQ(still.elements()[0].kind, UIBezierPath::Element::Kind::move);
+    for (const CGRect& flat : {CGRect(49, 320, 10, 0), CGRect(49, 320, 0, 10)})
+        EXPECT_TRUE(UIBezierPath::withRoundedRect(flat, 5).isEmpty());
+    EXPECT_FALSE(withNaN().isFinite());
     EXPECT_FALSE(
         UIBezierPath::withRoundedRect({0, std::numeric_limits<double>::infinity(), 10, 10}, 2).isFinite());
 }

@@ -6,7 +6,7 @@
 
 using namespace paneltest;
 
-TEST(FramePlate, FillsTheBoundsInsetByTwoWithRoundCornersInTheContrastGrey) {
+TEST(FramePlate, FillsTheBoundsInsetByTwoInTheContrastGreyAndSkipsViewsOfFourPointsOrLess) {
     for (double contrast : {0.0, 0.15, 1.0}) {
         PluginFrameBaseEx frame;
         frame.contrast = contrast;
@@ -16,18 +16,13 @@ TEST(FramePlate, FillsTheBoundsInsetByTwoWithRoundCornersInTheContrastGrey) {
             EXPECT_TRUE(sameColour(image.pixel(x, y), {contrast, contrast, contrast, 1})) << contrast;
         for (const auto& [x, y] : {std::pair{1, 150}, {398, 150}, {200, 1}})
             EXPECT_EQ(image.pixel(x, y).a, 0);
-        EXPECT_LT(image.pixel(2, 2).a, 128); // rounded corners
-        EXPECT_LT(image.pixel(397, 297).a, 128);
+        EXPECT_LT(std::max(image.pixel(2, 2).a, image.pixel(397, 297).a), 128); // rounded corners
         EXPECT_EQ(frame.viewScale, plat::CGSize(1, 1));
     }
-}
-
-TEST(FramePlate, ViewsOfFourPointsOrLessDrawNothing) {
     PluginFrameBaseEx frame;
     plat::ImageSurface image(20, 20);
     for (const plat::CGRect& r : {plat::CGRect(0, 0, 0, 0), plat::CGRect(0, 0, 4, 20),
                                   plat::CGRect(0, 0, 20, 3), plat::CGRect(0, 0, 20, -2)})
         render(image, [&] { frame.drawInView(r); });
     EXPECT_TRUE(blank(image));
-    EXPECT_EQ(frame.viewScale, plat::CGSize(1, 1));
 }

@@ -6,130 +6,104 @@
 
 using namespace paneltest;
 
-TEST(MainFace, FittedIntoAWideViewAsACentredSquare) {
-    SorvaneViewBase panel;
-    panel.valueKnob = 0.5;
-    plat::ImageSurface image(1024, 768);
-    render(image, [&] { panel.drawMain({0, 0, 1024, 768}, ResizingBehavior::aspectFit); });
-    EXPECT_EQ(panel.viewScale, plat::CGSize(1.5, 1.5));
-    EXPECT_EQ(panel.viewOrigin, plat::CGPoint(128, 0));
-    EXPECT_FLOAT_EQ(panel.getScalingFactor(), 1.5f);
-    // Canvas point c lands at (128 + 1.5 c.x, 1.5 c.y).
-    auto view = [](double x, double y) { return plat::CGPoint{128 + 1.5 * x, 1.5 * y}; };
-    const plat::CGPoint ringRight = view(256 + 200, 256), ringTop = view(256, 256 - 200);
-    EXPECT_TRUE(sameColour(at(image, ringRight.x, ringRight.y), panel.colorContrast.withAlphaComponent(0.5)));
-    EXPECT_TRUE(sameColour(at(image, ringTop.x, ringTop.y), panel.colorContrast.withAlphaComponent(0.5)));
-    // The centre knob (scale 1.1 about the panel centre) points straight up at 0.5.
-    const plat::CGPoint dot = view(256, 256 - 18.7 * 1.1);
-    EXPECT_TRUE(sameColour(at(image, dot.x, dot.y), panel.colorLevel));
-    for (int y = 0; y < 768; y += 3) {
-        EXPECT_EQ(image.pixel(120, y).a, 0);
-        EXPECT_EQ(image.pixel(1024 - 121, y).a, 0);
-    }
+namespace {
+
+plat::ImageSurface& drawn(SorvaneViewBase& panel, plat::ImageSurface& image) {
+    render(image, [&] {
+        panel.drawMain({0, 0, double(image.width()), double(image.height())}, ResizingBehavior::aspectFit);
+    });
+    return image;
 }
 
-TEST(MainFace, WithoutAContextOrAtCanvasSizeTheFitStays) {
+// Whether the accent colour shows within `r` of (x, y): captions take it when active.
+bool accentNear(const SorvaneViewBase& panel, const plat::ImageSurface& image, double x, double y, int rx,
+                int ry) {
+    for (int j = int(y) - ry; j <= int(y) + ry; ++j)
+        for (int i = int(x) - rx; i <= int(x) + rx; ++i)
+            if (sameColour(image.pixel(i, j), panel.colorLevel, 2)) return true;
+    return false;
+}
+
+} // namespace
+
+TEST(MainFace, FitsAWideViewAsACentredSquareAndKeepsItsFitWithoutAContextOrAtCanvasSize) {
     SorvaneViewBase panel;
     panel.drawMain({0, 0, 256, 256}, ResizingBehavior::aspectFit); // no current context: nothing
     EXPECT_EQ(panel.viewScale, plat::CGSize(1, 1));
     EXPECT_TRUE(panel.hotspotKnobPath.isEmpty());
-    plat::ImageSurface image(512, 512);
-    render(image, [&] { panel.drawMain({0, 0, 256, 256}, ResizingBehavior::aspectFit); });
-    render(image, [&] { panel.drawMain({0, 0, 512, 512}, ResizingBehavior::aspectFit); });
+    plat::ImageSurface image(1024, 768), square(512, 512);
+    drawn(panel, image);
+    EXPECT_EQ(panel.viewScale, plat::CGSize(1.5, 1.5));
+    EXPECT_EQ(panel.viewOrigin, plat::CGPoint(128, 0));
+    // Canvas point (x, y) lands at (128 + 1.5 x, 1.5 y): the ring's right and top, and the centre knob's
+    // dot (scale 1.1 about the centre) straight up at 0.5.
+    const plat::UIColor ring = panel.colorContrast.withAlphaComponent(0.5);
+    for (const auto& [x, y, colour] :
+         {std::tuple{456.0, 256.0, ring}, {256, 56, ring}, {256, 256 - 18.7 * 1.1, panel.colorLevel}})
+        EXPECT_TRUE(sameColour(at(image, 128 + 1.5 * x, 1.5 * y), colour)) << x << "," << y;
+    for (int y = 0; y < 768; y += 3) EXPECT_EQ(image.pixel(120, y).a + image.pixel(1024 - 121, y).a, 0);
+    render(square, [&] { panel.drawMain({0, 0, 256, 256}, ResizingBehavior::aspectFit); });
+    drawn(panel, square); // at canvas size the last fit stays
     EXPECT_FLOAT_EQ(panel.getScalingFactor(), 0.5f);
 }
 
-TEST(MainFace, OnlyTheSelectedPageIsDrawn) {
-    // The LEVELS caption is drawn only on page 1, in the accent colour.
-    auto accentInCaption = [](double mode) {
-        SorvaneViewBase panel;
-        panel.panelMode = mode;
-        plat::ImageSurface image(512, 512);
-        render(image, [&] { panel.drawMain({0, 0, 512, 512}, ResizingBehavior::aspectFit); });
-        for (int y = 161; y < 181; ++y)
-            for (int x = 156; x < 356; ++x)
-                if (sameColour(image.pixel(x, y), panel.colorLevel, 2)) return true;
-        return false;
-    };
-    EXPECT_TRUE(accentInCaption(1));
-    EXPECT_FALSE(accentInCaption(0));
-    EXPECT_FALSE(accentInCaption(1.5));
-}
-
-TEST(Hotspots, NoneBeforeTheFirstDrawThenThoseOfThePageDrawnLast) {
+TEST(MainFace, OnlyTheSelectedPageIsDrawnAndTheHotspotsAreThoseOfThePageDrawnLast) {
     SorvaneViewBase panel;
     for (const plat::UIBezierPath* path :
          {&panel.hotspotKnobPath, &panel.hotspotButtonLevelsPath, &panel.hotspotButtonResonancePath,
           &panel.hotspotButtonCompansionPath, &panel.hotspotButtonBypassPath, &panel.hotspotKnobReleasePath,
           &panel.hotspotKnobAttackPath, &panel.hotspotCaption1Path, &panel.hotspotCaption2Path,
           &panel.hotspotSlidersPath})
-        EXPECT_FALSE(path->contains({256, 256}) || !path->isEmpty());
-    plat::ImageSurface image(512, 512);
-    render(image, [&] { panel.drawMain({0, 0, 512, 512}, ResizingBehavior::aspectFit); });
-    EXPECT_TRUE(panel.hotspotKnobPath.contains({256, 256}));
-    EXPECT_TRUE(panel.hotspotSlidersPath.isEmpty());
-    EXPECT_TRUE(panel.hotspotButtonBypassPath.contains({93, 461}));
-    EXPECT_TRUE(panel.hotspotCaption1Path.contains({256, 20}));
-    EXPECT_TRUE(panel.hotspotCaption2Path.contains({256, 480}));
-
-    panel.panelMode = 1;
-    render(image, [&] { panel.drawMain({0, 0, 512, 512}, ResizingBehavior::aspectFit); });
-    EXPECT_TRUE(panel.hotspotSlidersPath.contains({256, 250}));
-    EXPECT_TRUE(panel.hotspotKnobAttackPath.contains({200, 100}));
-    EXPECT_TRUE(panel.hotspotKnobPath.contains({256, 256})); // kept from the main page
+        EXPECT_TRUE(path->isEmpty());
+    for (double mode : {0.0, 1.5, 1.0}) {
+        panel.panelMode = mode;
+        plat::ImageSurface image(512, 512);
+        EXPECT_EQ(accentNear(panel, drawn(panel, image), 256, 171, 100, 10), mode == 1)
+            << mode; // LEVELS caption
+    }
+    const std::tuple<const plat::UIBezierPath&, double, double> inside[] = {
+        {panel.hotspotKnobPath, 256, 256}, // kept from the main page
+        {panel.hotspotButtonBypassPath, 93, 461},    {panel.hotspotButtonLevelsPath, 93, 49},
+        {panel.hotspotButtonResonancePath, 422, 49}, {panel.hotspotButtonCompansionPath, 422, 452},
+        {panel.hotspotCaption1Path, 256, 20},        {panel.hotspotCaption2Path, 256, 480},
+        {panel.hotspotKnobAttackPath, 216, 102},     {panel.hotspotKnobReleasePath, 295, 102}};
+    for (const auto& [path, x, y] : inside) EXPECT_TRUE(path.contains({x, y})) << x << "," << y;
+    EXPECT_FALSE(panel.hotspotKnobAttackPath.contains({295, 102}) ||
+                 panel.hotspotKnobReleasePath.contains({216, 102}));
     EXPECT_EQ(panel.hotspotSlidersPath.bounds(), plat::CGRect(49, 191, 414, 128));
 }
 
-TEST(MainFace, ButtonsSitAtTheirCentresAndGrowWhilePressed) {
+TEST(MainFace, ButtonsSitAtTheirCentresAndGrowWhilePressedAndBypassShowsInItsCaption) {
     // A button's outline runs 1 unit inside its 102 x 25 canvas, which is centred on the button's
     // point and scaled by 1.1 (1.5 while pressed): its edges lie at centre.y -/+ 11.5 s, and a
     // horizontal edge carries half-opaque ink 1.5 s units deep.
-    auto top = [](double centreY, double s) { return centreY - 11.5 * s; };
-    auto bottom = [](double centreY, double s) { return centreY + 11.5 * s; };
     auto inkAcross = [](const plat::ImageSurface& image, double x, double y) {
         double ink = 0;
         for (int row = int(y) - 2; row <= int(y) + 2; ++row) ink += at(image, x, row).a / 255.0;
         return ink;
     };
-    auto edge = [](double s) { return 0.5 * 1.5 * s; };
-    struct Button {
-        double x, y;
-    };
-    const Button levels{93.1, 49.25}, resonance{422.1, 49.25}, compansion{422.1, 452.25},
+    auto edgeInk = [](double s) { return 0.5 * 1.5 * s; };
+    const std::pair<double, double> levels{93.1, 49.25}, resonance{422.1, 49.25}, compansion{422.1, 452.25},
         bypass{93.1, 461.25};
-
     SorvaneViewBase panel;
-    plat::ImageSurface idle(512, 512);
-    render(idle, [&] { panel.drawMain({0, 0, 512, 512}, ResizingBehavior::aspectFit); });
-    for (const Button& b : {levels, resonance, compansion, bypass}) {
-        SCOPED_TRACE(b.y);
-        EXPECT_NEAR(inkAcross(idle, b.x, top(b.y, 1.1)), edge(1.1), 0.1);
-        EXPECT_NEAR(inkAcross(idle, b.x, bottom(b.y, 1.1)), edge(1.1), 0.1);
-    }
-    // The two lower buttons are not level: COMPANSION sits 9 units higher than BYPASS.
-    EXPECT_EQ(inkAcross(idle, compansion.x, bottom(bypass.y, 1.1)), 0);
-
-    // Pressing BYPASS grows it; its caption shows the bypass state, not the press.
-    auto accentIn = [&](const plat::ImageSurface& image, const Button& b) {
-        for (int y = int(b.y) - 8; y <= int(b.y) + 8; ++y)
-            for (int x = int(b.x) - 45; x <= int(b.x) + 45; ++x)
-                if (sameColour(image.pixel(x, y), panel.colorLevel, 2)) return true;
-        return false;
-    };
-    EXPECT_EQ(inkAcross(idle, bypass.x, top(bypass.y, 1.5)), 0);
-    EXPECT_FALSE(accentIn(idle, bypass));
-    panel.isButtonBypassActive = true;
-    plat::ImageSurface pressed(512, 512);
-    render(pressed, [&] { panel.drawMain({0, 0, 512, 512}, ResizingBehavior::aspectFit); });
-    EXPECT_NEAR(inkAcross(pressed, bypass.x, top(bypass.y, 1.5)), edge(1.5), 0.1);
-    EXPECT_FALSE(accentIn(pressed, bypass));
-
+    plat::ImageSurface idle(512, 512), pressed(512, 512), bypassed(512, 512);
+    drawn(panel, idle);
+    for (const auto& [x, y] : {levels, resonance, compansion, bypass})
+        for (double edge : {y - 11.5 * 1.1, y + 11.5 * 1.1})
+            EXPECT_NEAR(inkAcross(idle, x, edge), edgeInk(1.1), 0.1) << y;
+    EXPECT_EQ(inkAcross(idle, compansion.first, bypass.second + 11.5 * 1.1),
+              0); // COMPANSION sits 9 units higher
+    EXPECT_EQ(inkAcross(idle, bypass.first, bypass.second - 11.5 * 1.5), 0);
+    EXPECT_FALSE(accentNear(panel, idle, bypass.first, bypass.second, 45, 8));
+    panel.isButtonBypassActive = true; // pressing grows the button; its caption shows the bypass state
+    drawn(panel, pressed);
+    EXPECT_NEAR(inkAcross(pressed, bypass.first, bypass.second - 11.5 * 1.5), edgeInk(1.5), 0.1);
+    EXPECT_FALSE(accentNear(panel, pressed, bypass.first, bypass.second, 45, 8));
     panel.isButtonBypassActive = false;
     panel.isBypass = true;
-    plat::ImageSurface bypassed(512, 512);
-    render(bypassed, [&] { panel.drawMain({0, 0, 512, 512}, ResizingBehavior::aspectFit); });
-    EXPECT_NEAR(inkAcross(bypassed, bypass.x, top(bypass.y, 1.1)), edge(1.1), 0.1);
-    EXPECT_TRUE(accentIn(bypassed, bypass));
+    drawn(panel, bypassed);
+    EXPECT_NEAR(inkAcross(bypassed, bypass.first, bypass.second - 11.5 * 1.1), edgeInk(1.1), 0.1);
+    EXPECT_TRUE(accentNear(panel, bypassed, bypass.first, bypass.second, 45, 8));
 }
 
 TEST(MainFace, AnActiveKnobGrowsFrom1_1To1_5AboutItsCentre) {
@@ -144,18 +118,18 @@ TEST(MainFace, AnActiveKnobGrowsFrom1_1To1_5AboutItsCentre) {
     };
     const Knob knobs[] = {{256, 256, 1.0, 0, &SorvaneViewBase::isKnobActive, 0},
                           {216, 102, 60.0 / 110, 5, &SorvaneViewBase::isAttackActive, 3}};
-    for (const Knob& k : knobs) {
-        SCOPED_TRACE(k.x);
-        auto dotY = [&](double s) { return k.y + s * k.units * (k.pivotBelow - 18.7); };
+    for (const Knob& k : knobs)
         for (bool active : {false, true}) {
             SorvaneViewBase panel;
             panel.panelMode = k.mode;
             panel.*k.active = active;
-            // Twice the canvas size, so the small knob's dot covers whole pixels.
-            plat::ImageSurface image(1024, 1024);
-            render(image, [&] { panel.drawMain({0, 0, 1024, 1024}, ResizingBehavior::aspectFit); });
-            EXPECT_EQ(sameColour(at(image, 2 * k.x, 2 * dotY(1.5)), panel.colorLevel), active);
-            EXPECT_EQ(sameColour(at(image, 2 * k.x, 2 * dotY(1.1)), panel.colorLevel), !active);
+            plat::ImageSurface image(1024,
+                                     1024); // twice the canvas, so the small knob's dot covers whole pixels
+            drawn(panel, image);
+            for (double s : {1.1, 1.5})
+                EXPECT_EQ(sameColour(at(image, 2 * k.x, 2 * (k.y + s * k.units * (k.pivotBelow - 18.7))),
+                                     panel.colorLevel),
+                          active == (s == 1.5))
+                    << k.x << " " << s;
         }
-    }
 }

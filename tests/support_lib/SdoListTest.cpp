@@ -43,7 +43,7 @@ void fill(CPointerList& list) {
 }
 } // namespace
 
-TEST(CPointerList, AccessByIndexOrIterationAndPopsThatEmptyTheListAndNullItemsNeverStored) {
+TEST(CPointerList, AccessIterationPopsAndDeletesKeepEndsAndCursorAndNeverStoreNull) {
     CPointerList list;
     list.Push(nullptr);
     list.Add(nullptr);
@@ -55,74 +55,43 @@ TEST(CPointerList, AccessByIndexOrIterationAndPopsThatEmptyTheListAndNullItemsNe
     EXPECT_EQ(list.At(3), nullptr);
     EXPECT_EQ(list.At(-1), nullptr);
     list.Rewind();
-    for (int* item : {&a, &b, &c}) EXPECT_EQ(list.Next(), item);
-    EXPECT_EQ(list.Next(), nullptr);
-    for (int* item : {&c, &b, &a}) EXPECT_EQ(list.Pop(), item);
-    EXPECT_EQ(list.Count(), 0u);
-    EXPECT_EQ(list.First(), nullptr);
-    EXPECT_EQ(list.Last(), nullptr);
-    EXPECT_EQ(list.Current(), nullptr);
-    EXPECT_EQ(list.Pop(), nullptr);
-}
+    for (int* item : {&a, &b, &c, static_cast<int*>(nullptr)}) EXPECT_EQ(list.Next(), item);
+    for (int* item : {&c, &b, &a, static_cast<int*>(nullptr)}) EXPECT_EQ(list.Pop(), item);
+    EXPECT_EQ(std::tuple(list.Count(), list.First(), list.Last(), list.Current()),
+              std::tuple(0u, nullptr, nullptr, nullptr));
 
-TEST(CPointerList, DeleteJoinsNeighboursAndMovesEndsAndCursor) {
-    CPointerList list;
     fill(list);
-    list.Delete(&b);
-    ASSERT_EQ(list.Count(), 2u);
-    EXPECT_EQ(list.At(0), &a);
-    EXPECT_EQ(list.At(1), &c);
-    list.Delete(&b);
-    EXPECT_EQ(list.Count(), 2u);
+    list.Delete(&b); // joins the neighbours
+    list.Delete(&b); // gone already
+    EXPECT_EQ(std::tuple(list.Count(), list.At(0), list.At(1)), std::tuple(2u, &a, &c));
     list.Delete(&c);
-    EXPECT_EQ(list.Count(), 1u);
-    EXPECT_EQ(list.Last(), &a);
-    EXPECT_EQ(list.Current(), nullptr);
-    list.Delete(0);
-    EXPECT_EQ(list.Count(), 0u);
-    EXPECT_EQ(list.First(), nullptr);
+    EXPECT_EQ(std::tuple(list.Count(), list.Last(), list.Current()), std::tuple(1u, &a, nullptr));
     list.Delete(5);
+    list.Delete(0);
+    EXPECT_EQ(std::tuple(list.Count(), list.First(), list.Last()), std::tuple(0u, nullptr, nullptr));
 }
 
-TEST(CPointerList, ArrayOperationDropsNulledEntries) {
-    CPointerList list;
+TEST(CPointerList, ArrayOperationsCopiesAndAssignmentsKeepTheItemsEvenWhenAllocationFails) {
+    CPointerList list, copy, moved;
+    EXPECT_EQ(list.BeginArrayOperation(), nullptr); // nothing to hand out
     fill(list);
     void** items = list.BeginArrayOperation();
     ASSERT_NE(items, nullptr);
     EXPECT_EQ(list.Count(), 0u);
-    items[1] = nullptr;
+    items[1] = nullptr; // dropped when the operation ends
     list.EndArrayOperation();
-    ASSERT_EQ(list.Count(), 2u);
-    EXPECT_EQ(list.First(), &a);
-    EXPECT_EQ(list.Last(), &c);
+    EXPECT_EQ(std::tuple(list.Count(), list.First(), list.Last()), std::tuple(2u, &a, &c));
     EXPECT_EQ(list.array.items, nullptr);
-    EXPECT_EQ(CPointerList().BeginArrayOperation(), nullptr);
-}
-
-TEST(CPointerList, CopyKeepsTheSourceAssignMovesItAndNeitherLosesItsOwnItems) {
-    CPointerList source, copy, moved;
-    fill(source);
-    copy = source;
-    EXPECT_EQ(copy.Count(), 3u);
-    EXPECT_EQ(source.Count(), 3u);
-    moved.Assign(source);
-    EXPECT_EQ(moved.Count(), 3u);
-    EXPECT_EQ(moved.Last(), &c);
-    EXPECT_EQ(source.Count(), 0u);
-    moved = moved;
-    moved.Assign(moved);
-    EXPECT_EQ(moved.Count(), 3u);
-    EXPECT_EQ(moved.At(2), &c);
-}
-
-TEST(CPointerList, FailedArrayAllocationKeepsTheItems) {
-    CPointerList list;
-    fill(list);
     failArrayAllocation = true;
     EXPECT_EQ(list.BeginArrayOperation(), nullptr);
-    ASSERT_EQ(list.Count(), 3u);
-    EXPECT_EQ(list.At(0), &a);
-    EXPECT_EQ(list.At(2), &c);
     list.EndArrayOperation();
-    EXPECT_EQ(list.Count(), 3u);
+    EXPECT_EQ(std::tuple(list.Count(), list.At(0), list.At(1)), std::tuple(2u, &a, &c));
+
+    copy = list; // keeps the source
+    EXPECT_EQ(std::tuple(copy.Count(), list.Count()), std::tuple(2u, 2u));
+    moved.Assign(list); // empties it
+    EXPECT_EQ(std::tuple(moved.Count(), moved.Last(), list.Count()), std::tuple(2u, &c, 0u));
+    moved = moved;
+    moved.Assign(moved);
+    EXPECT_EQ(std::tuple(moved.Count(), moved.At(1)), std::tuple(2u, &c));
 }
