@@ -67,47 +67,35 @@ TEST_F(Sequencer, ItemsPlayFromTheirStartFramesInTheOrderAddedAndTheTimelineEnds
 
 TEST_F(Sequencer, PauseHoldsTheTimelineAndRemovedItemsStopPlayingButTheEndStays) {
     auto a = item(1, 10), b = item(1, 2);
-    seq->start();
-    tick(0.005, 3);
-    seq->pause();
-    tick(0.005, 20);
-    EXPECT_EQ(seq->getCurrentFrame(), 3);
-    EXPECT_EQ(steps[a.get()].size(), 3u);
-    seq->continueAnimation();
-    tick(0.005);
+    seq->start(), tick(0.005, 3), seq->pause(), tick(0.005, 20);
+    EXPECT_EQ(std::tuple(seq->getCurrentFrame(), steps[a.get()].size()), std::tuple(3, 3u));
+    seq->continueAnimation(), tick(0.005);
     EXPECT_EQ(steps[a.get()].back(), 4);
-    seq->remove(a);
-    tick(0.005);
-    EXPECT_EQ(steps[a.get()].size(), 4u);
-    EXPECT_EQ(seq->getCount(), 1);
-    EXPECT_EQ(seq->getMaxFrames(), 11);
+    seq->remove(a), tick(0.005);
+    EXPECT_EQ(std::tuple(steps[a.get()].size(), seq->getCount(), seq->getMaxFrames()), std::tuple(4u, 1, 11));
     seq->removeAll();
     EXPECT_EQ(std::tuple(seq->getMaxFrames(), seq->getCurrentCount()), std::tuple(0, 0));
     ConsoleCapture out;
     seq->add(nullptr, 3);
-    EXPECT_EQ(out.count("FEHLER: Das Animator Objekt ist ungültig.\n"), 1u);
-    EXPECT_EQ(seq->getCount(), 0);
+    EXPECT_EQ(std::tuple(out.count("FEHLER: Das Animator Objekt ist ungültig.\n"), seq->getCount()),
+              std::tuple(1u, 0));
 }
 
 TEST_F(Sequencer, SeekStopsEarlierItemsRearmsTheRestForTheirStartAndStopsPastTheEnd) {
     auto two = item(2, 3), seven = item(7, 3), nine = item(9, 3);
     seq->seek(7);
-    EXPECT_TRUE(two->isFinished());
-    EXPECT_FALSE(seven->isFinished() || nine->isFinished());
+    EXPECT_TRUE(two->isFinished() && !seven->isFinished() && !nine->isFinished());
     EXPECT_EQ(seq->getCurrentIndex(), 1);
-    seq->start();
-    tick(0.005);
+    seq->start(), tick(0.005);
     EXPECT_EQ(steps[seven.get()], Frames{8});
     EXPECT_TRUE(steps[two.get()].empty() && steps[nine.get()].empty());
     tick(0.005, 3); // all running now; seeking back must not let re-armed items play before their start
-    seq->seek(6);
-    steps.clear();
-    tick(0.005);
+    seq->seek(6), steps.clear(), tick(0.005);
     EXPECT_EQ(steps[seven.get()], Frames{7});
     EXPECT_TRUE(steps[nine.get()].empty());
     tick(0.005, 2);
     EXPECT_EQ(steps[nine.get()], Frames{9});
     seq->seek(100);
-    EXPECT_EQ(seq->getCurrentFrame(), 0);
-    EXPECT_EQ(plat::RunLoop::current().scheduledTimerCount(), 0u);
+    EXPECT_EQ(std::tuple(seq->getCurrentFrame(), plat::RunLoop::current().scheduledTimerCount()),
+              std::tuple(0, 0u));
 }

@@ -43,13 +43,6 @@ TEST(Easing, EveryCurveHasItsShapeStartsAtSourceAndEndsAtDestination) {
                 EXPECT_NEAR(curve(a, raw, d, 3, c, d), 3 + c, tolerance) << raw << " " << d;
             }
     }
-    // Where the formulas would miss an end by rounding, the ends are exact.
-    for (auto f : {&Animator::easeInExpo, &Animator::easeInElastic, &Animator::easeOutElastic,
-                   &Animator::easeInOutElastic})
-        EXPECT_EQ((a.*f)(0, 2.5f, 3.0f, 9), 2.5f);
-    for (auto f : {&Animator::easeOutExpo, &Animator::easeInOutExpo, &Animator::easeInElastic,
-                   &Animator::easeOutElastic, &Animator::easeInOutElastic})
-        EXPECT_EQ((a.*f)(9, 2.5f, 3.0f, 9), 5.5f);
     EXPECT_EQ(enumEasing(41), EnumEasing::EASING_easeLast);
     EXPECT_FALSE(enumEasing(42) || enumEasing(-1));
 }
@@ -83,6 +76,11 @@ TEST(Animator, FramesAndTheEndOfEveryKindOfRun) {
     auto steps = [](A& a, int n) {
         for (int i = 0; i < n; ++i) a.animate();
     };
+    auto rewound = [&](A& a) {
+        a.setup(0, 10, 4, .02f, EnumEasing::EASING_easeInQuad), steps(a, 5), a.rewind();
+    };
+    auto reversed = [&](A& a) { a.setup(3, 8, 2), steps(a, 3), a.reverse(); };
+    auto last = [](A& a) { a.setup(0, 8, 4), a.setType(EnumEasing::EASING_easeLast); };
     const Case cases[] = {
         {"a frame too many or a second finish",
          [](A& a) { a.setup(0, 1, 4); },
@@ -94,24 +92,9 @@ TEST(Animator, FramesAndTheEndOfEveryKindOfRun) {
         {"equal ends step", [](A& a) { a.setup(2, 2, 50); }, 1, {}, {2}, 0},
         {"a negative count steps", [](A& a) { a.setup(0, 1, -3); }, 1, {}, {1}, 0},
         {"a loop finishes", [](A& a) { a.setup(0, 1, 2), a.looped = true; }, 6, {0, .5f, 1, .5f}, {}, 2},
-        {"rewind keeps the curve or the count",
-         [&](A& a) { a.setup(0, 10, 4, 0.02f, EnumEasing::EASING_easeInQuad), steps(a, 5), a.rewind(); },
-         5,
-         {0, 2.5f, 5, 7.5f},
-         {10},
-         0},
-        {"reverse of a finished run",
-         [&](A& a) { a.setup(3, 8, 2), steps(a, 3), a.reverse(); },
-         1,
-         {},
-         {3},
-         0},
-        {"the last curve is not linear",
-         [](A& a) { a.setup(0, 8, 4), a.setType(EnumEasing::EASING_easeLast); },
-         2,
-         {0, 2},
-         {},
-         0},
+        {"rewind loses the curve or the count", rewound, 5, {0, 2.5f, 5, 7.5f}, {10}, 0},
+        {"reverse of a finished run", reversed, 1, {}, {3}, 0},
+        {"the last curve is not linear", last, 2, {0, 2}, {}, 0},
     };
     for (const auto& c : cases) {
         auto a = std::make_shared<A>();
@@ -131,15 +114,13 @@ TEST(Animator, FramesAndTheEndOfEveryKindOfRun) {
     undone.onAnimation = undone.onFinished = [&](A&, float v) { seen.push_back(v); };
     undone.undo();
     EXPECT_EQ(seen, (std::vector<float>{0, 5}));
-    EXPECT_TRUE(undone.isFinished());
     undone.looped = true;
     undone.stop(); // a stopped animator does not loop when started again
-    EXPECT_FALSE(undone.looped);
+    EXPECT_TRUE(undone.isFinished() && !undone.looped);
 }
 
-// Every animation class runs on a timer of the thread that starts it: the first step comes one interval
-// later, a second start replaces the first timer, the timer holds the object until its run ends, and an
-// object no shared pointer owns cannot start.
+// Every animation class runs on a timer of the thread that starts it: a second start replaces the first
+// timer, the timer holds the object until its run ends, and an object no shared pointer owns cannot start.
 class AnimationTimer : public SteppedClockTest {};
 
 TEST_F(AnimationTimer, EveryClassRunsOnOneTimerThatHoldsItUntilItsRunEnds) {
@@ -177,17 +158,6 @@ TEST_F(AnimationTimer, EveryClassRunsOnOneTimerThatHoldsItUntilItsRunEnds) {
         EXPECT_EQ(plat::RunLoop::current().scheduledTimerCount(), 0u);
         EXPECT_EQ(Animator::classCount(), before);
     }
-    auto a = std::make_shared<Animator>(0, 1, 4, 0.01f);
-    int frames = 0;
-    a->onAnimation = [&](auto&, float) { ++frames; };
-    a->start();
-    tick(0.005);
-    EXPECT_EQ(frames, 0);
-    tick(0.005);
-    EXPECT_EQ(frames, 1);
-    a->stop();
-    EXPECT_EQ(plat::RunLoop::current().scheduledTimerCount(), 0u);
-
     ConsoleCapture out;
     Animator unowned(0, 1, 2);
     unowned.start();

@@ -3,7 +3,6 @@
 // connection at a time, every wait bounded.
 
 #include <arpa/inet.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,29 +19,24 @@ public:
     };
 
     explicit LocalHttpServer(std::map<std::string, Answer> routes) : routes_(std::move(routes)) {
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in addr{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
         socklen_t len = sizeof addr;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(listener_, 8) != 0)
-            return;
+        const timeval wait{0, 100'000}; // accept and recv give up after 0.1 s, so the server can stop
+        ::setsockopt(listener_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), len);
+        ::listen(listener_, 8);
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
         port_ = ntohs(addr.sin_port);
         thread_ = std::thread([this] {
-            for (pollfd p{listener_, POLLIN, 0}; !stop_;)
-                if (::poll(&p, 1, 50) > 0)
-                    if (const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC); fd >= 0) {
-                        answer(fd);
-                        ::close(fd);
-                    }
+            while (!stop_)
+                if (const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC); fd >= 0) answer(fd);
         });
     }
     ~LocalHttpServer() {
         stop_ = true;
-        if (thread_.joinable()) thread_.join();
+        thread_.join();
         ::close(listener_);
     }
-
     std::string url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(port_) + path;
     }
@@ -50,30 +44,26 @@ public:
 
 private:
     void answer(int fd) {
+        const timeval patience{5, 0}; // for a request from a client on a busy machine
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
         std::string request;
         char buf[1024];
-        for (pollfd p{fd, POLLIN, 0};
-             request.find("\r\n\r\n") == std::string::npos && ::poll(&p, 1, 2000) > 0;) {
-            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-            if (n <= 0) return;
+        for (ssize_t n;
+             request.find("\r\n\r\n") == std::string::npos && (n = ::recv(fd, buf, sizeof buf, 0)) > 0;)
             request.append(buf, std::size_t(n));
-        }
         const auto start = request.find(' ') + 1;
         const auto it = routes_.find(request.substr(start, request.find(' ', start) - start));
         const Answer a = it == routes_.end() ? Answer{404, "text/plain", "not found"} : it->second;
         const std::string all =
             "HTTP/1.1 " + std::to_string(a.status) + " Answer\r\nContent-Type: " + a.contentType +
             "\r\nContent-Length: " + std::to_string(a.body.size()) + "\r\nConnection: close\r\n\r\n" + a.body;
-        for (std::size_t sent = 0; sent < all.size();) {
-            const ssize_t n = ::send(fd, all.data() + sent, all.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) break;
-            sent += std::size_t(n);
-        }
+        ::send(fd, all.data(), all.size(), MSG_NOSIGNAL); // small answers: one send takes them whole
+        ::close(fd);
         ++served_;
     }
 
     const std::map<std::string, Answer> routes_;
-    int listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<int> served_{0};

@@ -4,22 +4,34 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <vector>
 
 namespace {
 
 using Storage = PersistentAppData::Storage;
 using plat::plist::Value;
 
-// Runs the settings probe (a second process) through the shell; what it printed, or "failed".
-std::string probe(const std::string& arguments) {
-    std::FILE* pipe = ::popen((std::string(SETTINGS_PROBE) + " " + arguments).c_str(), "r");
-    if (!pipe) return "failed";
-    std::string out;
-    char buffer[256];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    return ::pclose(pipe) == 0 ? out : "failed";
+// Runs `work` in child processes, as other applications sharing the settings would, and waits for them.
+void inOtherProcesses(const std::vector<std::function<void()>>& works) {
+    std::vector<pid_t> children;
+    for (const auto& work : works)
+        if (const pid_t pid = ::fork(); pid == 0) {
+            work();
+            std::_Exit(0);
+        } else {
+            children.push_back(pid);
+        }
+    for (pid_t pid : children) {
+        int status = -1;
+        ::waitpid(pid, &status, 0);
+        EXPECT_EQ(status, 0);
+    }
 }
 
 } // namespace
@@ -61,21 +73,25 @@ TEST(PersistentAppData, ApplicationAndGroupStoresStayApartAndOtherProcessesShare
         {"apart.other", Storage::defaults, 5}, {"apart.other", Storage::shared, 0}};
     for (const auto& [key, storage, value] : reads) EXPECT_EQ(data.getInteger(key, storage), value) << key;
 
+    // Another process sees both stores apart; a change it makes is read again, and processes writing
+    // at once lose no change.
     data.setString("xproc.app", "from-test");
     data.setString("xproc.group", "group-value", Storage::shared);
-    const std::string app = plat::UserDefaults::standard()->domainName();
-    EXPECT_EQ(probe("get " + app + " xproc.app"), "from-test");
-    EXPECT_EQ(probe("get " + sharedContainer + " xproc.group"), "group-value");
-    EXPECT_EQ(probe("get " + sharedContainer + " xproc.app"), "<none>");
-    ASSERT_EQ(probe("set " + sharedContainer + " xproc.fromChild 42"), "");
-    EXPECT_EQ(data.getInteger("xproc.fromChild", Storage::shared), 42); // read again after the change
-    EXPECT_EQ(data.getString("xproc.group", Storage::shared), "group-value");
-
-    const std::string domain = sharedContainer + ".concurrent", run = SETTINGS_PROBE;
-    ASSERT_EQ(std::system(
-                  (run + " fill " + domain + " a 60 & " + run + " fill " + domain + " b 60 & wait").c_str()),
-              0);
-    EXPECT_EQ(plat::UserDefaults::suite(domain)->dictionaryRepresentation().size(), 120u);
+    const std::string concurrent = sharedContainer + ".concurrent";
+    auto fill = [&](char prefix) {
+        auto store = plat::UserDefaults::suite(concurrent);
+        for (int i = 0; i < 60; ++i) store->set(std::to_string(i) + prefix, Value(i));
+    };
+    inOtherProcesses({[] {
+        PersistentAppData other;
+        const bool apart = other.getString("xproc.app") == "from-test" &&
+                           !other.getString("xproc.app", Storage::shared) &&
+                           other.getString("xproc.group", Storage::shared) == "group-value";
+        other.setInteger("xproc.fromChild", apart ? 42 : -1, Storage::shared);
+    }});
+    EXPECT_EQ(data.getInteger("xproc.fromChild", Storage::shared), 42);
+    inOtherProcesses({[&] { fill('a'); }, [&] { fill('b'); }});
+    EXPECT_EQ(plat::UserDefaults::suite(concurrent)->dictionaryRepresentation().size(), 120u);
 }
 
 TEST(PersistentAppData, FramesBecomeDictionariesAndBackAndAnUnusableGroupNameIsReportedAndKeptInMemory) {
@@ -103,16 +119,12 @@ TEST(PersistentAppData, FramesBecomeDictionariesAndBackAndAnUnusableGroupNameIsR
 
 TEST(PersistentAppData, DumpoutListsEveryStoreInOrder) {
     PersistentAppData data;
-    data.setInteger("dump.app", 11);
-    data.setInteger("dump.group", 12, Storage::shared);
+    data.setInteger("dump.app", 11), data.setInteger("dump.group", 12, Storage::shared);
     ConsoleCapture out;
     data.dumpout();
-    const std::string text = out.text(), head = "PersistentAppData::dumpout() : UserDefaults.";
-    const auto standard = text.find(head + "standard : \n"),
-               shared = text.find(head + "shared : \n", standard),
-               combined = text.find(head + "combined : \n", shared);
-    ASSERT_NE(combined, std::string::npos);
-    EXPECT_LT(text.find("dump.app = 11 \n\n"), shared);
-    EXPECT_GT(text.find("dump.group = 12 \n\n"), shared);
-    EXPECT_NE(text.find("dump.group = 12 \n\n", combined), std::string::npos);
+    std::size_t at = 0;
+    for (const char* part : {"standard : \n", "dump.app = 11 \n\n", "shared : \n", "dump.group = 12 \n\n",
+                             "combined : \n", "dump.app = 11 \n\n", "dump.group = 12 \n\n"})
+        EXPECT_NE(at = out.text().find(part, at), std::string::npos) << part;
+    EXPECT_EQ(out.count("PersistentAppData::dumpout() : UserDefaults."), 3u);
 }

@@ -18,42 +18,34 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN(),
                  kInf = std::numeric_limits<double>::infinity();
 
-void drawBiDi(SorvaneViewBase& p, plat::CGRect r, double v) {
-    p.drawSymbolKnobBiDi(r, ResizingBehavior::aspectFit, v, "knob", false);
-}
-
 } // namespace
 
 TEST(Knobs, PointersTurnFrom130LeftThroughTopTo130RightAndAnyValueStillDrawsACentredKnob) {
-    using Draw = std::function<void(SorvaneViewBase&, double)>;
-    const std::pair<const char*, Draw> knobs[] = {
-        {"bipolar",
-         [](auto& p, double v) {
-             drawBiDi(p, {0, 0, 440, 440}, v);
-         }},
-        {"unipolar", [](auto& p, double v) {
-             p.drawSymbolKnobUni({0, 0, 440, 440}, ResizingBehavior::aspectFit, "ATTACK", false, v, true);
-         }}};
-    for (const auto& [kind, draw] : knobs)
+    for (bool uni : {false, true})
         for (const auto& [value, degrees] : {std::pair{0.0, -130.0}, {0.5, 0.0}, {1.0, 130.0}}) {
-            SCOPED_TRACE(::testing::Message() << kind << " at " << value);
+            SCOPED_TRACE(::testing::Message() << uni << " at " << value);
             SorvaneViewBase panel;
             plat::ImageSurface image(440, 440); // four times the knob's canvas
-            render(image, [&] { draw(panel, value); });
+            render(image, [&] {
+                const plat::CGRect r{0, 0, 440, 440};
+                uni ? panel.drawSymbolKnobUni(r, ResizingBehavior::aspectFit, "ATTACK", false, value, true)
+                    : panel.drawSymbolKnobBiDi(r, ResizingBehavior::aspectFit, value, "knob", false);
+            });
             // The pointer dot (18.7 from the pivot at (55, 60)), the pointer triangle, and not opposite,
             // in the pointer's frame turned clockwise.
             const double c = std::cos(rad(degrees)), s = std::sin(rad(degrees));
             for (const auto& [x, y, inked] :
-                 {std::tuple{0.0, -18.7, true}, {-0.5, -36.5, true}, {0.0, 18.7, false}})
-                EXPECT_EQ(sameColour(at(image, 4 * (55 + x * c - y * s), 4 * (60 + x * s + y * c)),
-                                     panel.colorLevel),
-                          inked)
-                    << x << "," << y;
+                 {std::tuple{0.0, -18.7, true}, {-0.5, -36.5, true}, {0.0, 18.7, false}}) {
+                const plat::Pixel p = at(image, 4 * (55 + x * c - y * s), 4 * (60 + x * s + y * c));
+                EXPECT_EQ(sameColour(p, panel.colorLevel), inked) << x << "," << y;
+            }
         }
     for (double value : {0.5, kNaN, kInf, 1e300}) {
         SorvaneViewBase panel;
         plat::ImageSurface image(220, 110);
-        render(image, [&] { drawBiDi(panel, {0, 0, 220, 110}, value); });
+        render(image, [&] {
+            panel.drawSymbolKnobBiDi({0, 0, 220, 110}, ResizingBehavior::aspectFit, value, "x", false);
+        });
         for (int y = 0; y < 110; ++y) EXPECT_EQ(image.pixel(50, y).a + image.pixel(170, y).a, 0) << y;
         EXPECT_FALSE(blank(image)) << value; // body, scale and label
     }
@@ -96,34 +88,29 @@ TEST(Drawing, EveryDrawingLeavesTheContextAsFound) {
     underlay.valueLevel.fill(0.7);
     PluginFrameBaseEx frame;
     using B = ResizingBehavior;
-    const std::pair<const char*, std::function<void()>> drawings[] = {
-        {"knobs and button",
-         [&] {
-             for (double v : {0.8, kNaN, kInf, 1e300}) {
-                 panel.drawSymbolKnobBiDi({10, 10, 220, 110}, B::aspectFit, v, "comp./exp.", true);
-                 panel.drawSymbolKnobUni({0, 0, 60, 60}, B::stretch, "RELEASE", true, v, true);
-             }
-             panel.drawSymbolButton({10, 10, 204, 50}, B::aspectFit, true, "LEVELS");
-         }},
-        {"every page",
-         [&] {
-             for (double mode : {0.0, 1.0, 2.0, 3.0, 1.5}) {
-                 panel.panelMode = mode;
-                 panel.drawMain({0, 0, 1024, 768}, B::aspectFit);
-             }
-             panel.drawSymbolResonance({0, 0, 300, 200}, B::aspectFill);
-         }},
-        {"underlay",
-         [&] {
-             underlay.drawMain({0, 0, 300, 200}, B::aspectFit);
-         }},
-        {"frame plate",
-         [&] {
-             frame.drawInView({0, 0, 400, 300});
-             frame.draw({10, 20, 200, 100}, B::center);
-             frame.drawInView({0, 0, 4, 20});
-         }},
+    auto knobs = [&] {
+        for (double v : {0.8, kNaN, kInf, 1e300}) {
+            panel.drawSymbolKnobBiDi({10, 10, 220, 110}, B::aspectFit, v, "comp./exp.", true);
+            panel.drawSymbolKnobUni({0, 0, 60, 60}, B::stretch, "RELEASE", true, v, true);
+        }
+        panel.drawSymbolButton({10, 10, 204, 50}, B::aspectFit, true, "LEVELS");
     };
+    auto pages = [&] {
+        for (double mode : {0.0, 1.0, 2.0, 3.0, 1.5})
+            panel.panelMode = mode, panel.drawMain({0, 0, 1024, 768}, B::aspectFit);
+        panel.drawSymbolResonance({0, 0, 300, 200}, B::aspectFill);
+    };
+    auto plate = [&] {
+        frame.drawInView({0, 0, 400, 300}), frame.draw({10, 20, 200, 100}, B::center),
+            frame.drawInView({0, 0, 4, 20});
+    };
+    const std::pair<const char*, std::function<void()>> drawings[] = {
+        {"knobs and button", knobs},
+        {"every page", pages},
+        {"frame plate", plate},
+        {"underlay", [&] {
+             underlay.drawMain({0, 0, 300, 200}, B::aspectFit);
+         }}};
     for (const auto& [what, draw] : drawings) {
         SCOPED_TRACE(what);
         expectStateKept(draw);

@@ -43,62 +43,66 @@ TEST(AudioUnit, TheHostFacingMembersDoTheirPartAndPrintTheirLines) {
                              "AUExtension: WARNING: The property 'scheduleMIDIEventBlock' is NOT defined.\n",
                              "AUExtension: The property 'midiOutputEventBlock' is defined.\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
-}
 
-TEST(AudioUnit, TheRenderEntryRefusesWhatTheUnitCannotServe) {
-    auto unit = makeUnit();
-    RenderHost host(unit->renderBlock(), 8192);
-    EXPECT_EQ(host.cycle(256), plat::kAudioUnitErr_Uninitialized);
-
-    // Unequal channel counts are refused at allocation, so rendering stays refused.
-    ASSERT_TRUE(unit->inputBusses()[0]->setFormat(plat::AVAudioFormat(48000, 1)));
-    auto allocated = unit->allocateRenderResources();
-    ASSERT_FALSE(allocated.ok());
-    EXPECT_EQ(allocated.error().code, plat::kAudioUnitErr_FormatNotSupported);
-    EXPECT_EQ(host.cycle(256), plat::kAudioUnitErr_Uninitialized);
-
-    ASSERT_TRUE(unit->inputBusses()[0]->setFormat(plat::AVAudioFormat(48000, 2)));
-    unit->setMaximumFramesToRender(1024);
-    ASSERT_TRUE(unit->allocateRenderResources().ok());
-    unit->setMaximumFramesToRender(4096); // waits for the next allocation
-    EXPECT_EQ(unit->kernelAdapter().maximumFramesToRender(), 1024u);
-    EXPECT_EQ(host.cycle(256, {}, 1), plat::kAudioUnitErr_InvalidElement);
-    EXPECT_EQ(host.cycle(256, {}, -1), plat::kAudioUnitErr_InvalidElement);
-    EXPECT_EQ(host.cycle(1025), plat::kAudioUnitErr_TooManyFramesToProcess);
-    EXPECT_EQ(host.cycle(1024), plat::noErr);
-    unit->deallocateRenderResources();
-    EXPECT_EQ(host.cycle(256), plat::kAudioUnitErr_Uninitialized);
-}
-
-TEST(AudioUnit, SetParameterSetsTreeAndKernelAndIgnoresUnknownAddresses) {
-    auto unit = makeUnit();
+    // Parameters by address: the same value leaves the tree alone, unknown addresses are ignored.
     int heard = 0;
-    const auto token = unit->parameterTree()->tokenByAddingParameterObserver([&](auto, auto) { ++heard; });
+    unit->parameterTree()->tokenByAddingParameterObserver([&](auto, auto) { ++heard; });
     unit->setParameter(1003, 0.8f);
-    unit->setParameter(1003, 0.8f); // the same value: the tree is left alone
+    unit->setParameter(1003, 0.8f);
     EXPECT_EQ(unit->getParameter(1003), 0.8f);
     for (std::int32_t address : {4, 999, 1032, -1, -1000}) {
         unit->setParameter(address, 0.9f);
         EXPECT_EQ(unit->getParameter(address), 0.0f) << address;
     }
     EXPECT_EQ(heard, 1);
-    unit->parameterTree()->removeParameterObserver(token);
+}
+
+TEST(AudioUnit, TheRenderEntryRefusesWhatTheUnitCannotServeAndItsBlockOutlivesTheUnit) {
+    plat::AURenderBlock block;
+    {
+        auto unit = makeUnit();
+        RenderHost host(unit->renderBlock(), 8192);
+        EXPECT_EQ(host.cycle(256), plat::kAudioUnitErr_Uninitialized);
+        // Unequal channel counts are refused at allocation, so rendering stays refused.
+        ASSERT_TRUE(unit->inputBusses()[0]->setFormat(plat::AVAudioFormat(48000, 1)));
+        auto allocated = unit->allocateRenderResources();
+        ASSERT_FALSE(allocated.ok());
+        EXPECT_EQ(allocated.error().code, plat::kAudioUnitErr_FormatNotSupported);
+        EXPECT_EQ(host.cycle(256), plat::kAudioUnitErr_Uninitialized);
+
+        ASSERT_TRUE(unit->inputBusses()[0]->setFormat(plat::AVAudioFormat(48000, 2)));
+        unit->setMaximumFramesToRender(1024);
+        ASSERT_TRUE(unit->allocateRenderResources().ok());
+        unit->setMaximumFramesToRender(4096); // waits for the next allocation
+        EXPECT_EQ(unit->kernelAdapter().maximumFramesToRender(), 1024u);
+        const std::tuple<std::uint32_t, plat::NSInteger, plat::OSStatus> cycles[] = {
+            {256, 1, plat::kAudioUnitErr_InvalidElement},
+            {256, -1, plat::kAudioUnitErr_InvalidElement},
+            {1025, 0, plat::kAudioUnitErr_TooManyFramesToProcess},
+            {1024, 0, plat::noErr}};
+        for (const auto& [frames, bus, status] : cycles)
+            EXPECT_EQ(host.cycle(frames, {}, bus), status) << frames;
+        unit->deallocateRenderResources();
+        EXPECT_EQ(host.cycle(256), plat::kAudioUnitErr_Uninitialized);
+        ASSERT_TRUE(unit->allocateRenderResources().ok());
+        block = unit->renderBlock();
+    }
+    EXPECT_EQ(RenderHost(block).cycle(128), plat::noErr);
 }
 
 TEST(AudioUnitHost, RenderEventsShowInTheTreeAndBypassPassesTheInput) {
     auto unit = makeUnit(), reference = makeUnit();
-    ASSERT_TRUE(unit->allocateRenderResources().ok());
-    ASSERT_TRUE(reference->allocateRenderResources().ok());
+    ASSERT_TRUE(unit->allocateRenderResources().ok() && reference->allocateRenderResources().ok());
     RenderHost host(unit->renderBlock(), 512, 0.05f), referenceHost(reference->renderBlock(), 512, 0.05f);
-    const std::vector<ParameterChange> none, change{{100, 1018, 0.0f}};
     for (int c = 0; c < 4; ++c) {
-        ASSERT_EQ(host.cycle(512, c == 3 ? change : none), plat::noErr);
+        ASSERT_EQ(host.cycle(512, c == 3 ? std::vector<ParameterChange>{{100, 1018, 0.0f}}
+                                         : std::vector<ParameterChange>{}),
+                  plat::noErr);
         ASSERT_EQ(referenceHost.cycle(512), plat::noErr);
     }
     EXPECT_TRUE(std::equal(host.out[0].begin(), host.out[0].begin() + 100, referenceHost.out[0].begin()));
     EXPECT_NE(host.out[0][300], referenceHost.out[0][300]);
     EXPECT_EQ(unit->parameterTree()->parameterWithAddress(1018)->value(), 0.0f);
-
     unit->setShouldBypassEffect(true);
     EXPECT_TRUE(unit->kernelAdapter().shouldBypassEffect());
     ASSERT_EQ(host.cycle(512), plat::noErr);
@@ -127,7 +131,7 @@ TEST(AudioUnitHost, EveryDoorKeepsValuesFiniteAndInRange) {
         RenderHost host(unit->renderBlock(), 512);
         std::vector<float> heard; // what the panel would hear
         unit->parameterTree()->tokenByAddingParameterObserver([&](auto, float v) { heard.push_back(v); });
-        for (plat::AUParameterAddress address : {1, 1005, 2005, 3005}) {
+        for (plat::AUParameterAddress address : {1, 1005, 2005, 3005})
             for (const auto& [value, held] : sequence) {
                 set(*unit, host, address, value);
                 EXPECT_EQ(unit->parameterTree()->parameterWithAddress(address)->value(), held)
@@ -139,24 +143,12 @@ TEST(AudioUnitHost, EveryDoorKeepsValuesFiniteAndInRange) {
                         << door << " " << address << " " << value;
                 }
             }
-        }
         EXPECT_TRUE(std::all_of(heard.begin(), heard.end(), [](float v) { return v >= 0 && v <= 1; }))
             << door;
         auto copy = makeUnit();
         ASSERT_TRUE(copy->setFullState(unit->fullState()).ok());
         EXPECT_EQ(allValues(*copy), allValues(*unit)) << door;
     }
-}
-
-TEST(AudioUnitHost, TheRenderBlockOutlivesTheUnitSafely) {
-    plat::AURenderBlock block;
-    {
-        auto unit = makeUnit();
-        ASSERT_TRUE(unit->allocateRenderResources().ok());
-        block = unit->renderBlock();
-    }
-    RenderHost host(block);
-    EXPECT_EQ(host.cycle(128), plat::noErr);
 }
 
 } // namespace
