@@ -6,67 +6,58 @@
 #include "ConsoleCapture.h"
 #include "SteppedClockTest.h"
 
+#include <algorithm>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
 
-// Which item each tick of a group reported, by index, and the ticks at which the group finished.
+// A group of animators of the given frame counts and what its ticks did, as text: the index of each
+// item stepped, "r" and the index of each item removed, "F" when the group finished, "|" between ticks.
 template <class Group>
 struct GroupRun {
     std::shared_ptr<Group> group = std::make_shared<Group>();
     std::vector<std::shared_ptr<Animator>> items;
-    std::vector<int> visited, finishedAt, removedAt;
-    int tickNo = 0;
+    std::string trace;
 
     explicit GroupRun(std::vector<int> frames, float interval = 0.009f) {
         for (int n : frames) add(std::make_shared<Animator>(0, 1, n, interval));
-        group->onAnimation = [this](Group&, const std::shared_ptr<Animator>& a) {
-            visited.push_back(index(a));
-        };
-        group->onFinished = [this](Group&) { finishedAt.push_back(tickNo); };
+        group->onAnimation = [this](Group&, const std::shared_ptr<Animator>& a) { trace += index(a); };
+        group->onFinished = [this](Group&) { trace += 'F'; };
+        if constexpr (std::is_same_v<Group, AnimatorStack>)
+            group->onRemovedItem = [this](Group&, const std::shared_ptr<Animator>& a) {
+                trace += 'r', trace += index(a);
+            };
     }
-    int index(const std::shared_ptr<Animator>& a) const {
-        return int(std::find(items.begin(), items.end(), a) - items.begin());
+    char index(const std::shared_ptr<Animator>& a) const {
+        return char('0' + (std::find(items.begin(), items.end(), a) - items.begin()));
     }
     void add(std::shared_ptr<Animator> a) { items.push_back(a), group->add(a); }
     void ticks(int n) {
-        for (int i = 0; i < n; ++i, ++tickNo) group->animate();
+        for (int i = 0; i < n; ++i) group->animate(), trace += '|';
     }
 };
 
 } // namespace
 
-TEST(AnimatorStack, RunsItemsSideBySideDropsEachWhenItFinishesAndSkipsFinishedOnes) {
-    GroupRun<AnimatorStack> run({3, 5});
-    run.add(std::make_shared<Animator>()); // finished from the start: neither stepped nor removed
+TEST(AnimatorGroups, AStackRunsItemsSideBySideAndAChainOneAfterAnotherAndBackwardsDownToItemZero) {
+    GroupRun<AnimatorStack> stack({3, 5});
+    stack.add(std::make_shared<Animator>()); // finished from the start: neither stepped nor removed
     auto twice = std::make_shared<Animator>(0, 1, 3);
-    run.add(twice); // an item added twice is stepped twice a tick and removed once
-    run.add(twice);
-    run.group->onRemovedItem = [&](AnimatorStack&, const std::shared_ptr<Animator>& a) {
-        run.removedAt.push_back(run.index(a) * 10 + run.tickNo);
-    };
-    run.ticks(7);
-    EXPECT_EQ(run.visited, (std::vector<int>{0, 1, 3, 3, 0, 1, 3, 3, 0, 1, 0, 1, 1, 1}));
-    EXPECT_EQ(run.removedAt, (std::vector<int>{31, 3, 15}));
-    EXPECT_EQ(run.finishedAt, std::vector<int>{6});
-    EXPECT_EQ(run.group->getCount(), 0);
-}
-
-TEST(AnimatorChain, PlaysItemsOneAfterAnotherAndBackwardsDownToItemZero) {
+    stack.add(twice), stack.add(twice); // an item added twice is stepped twice a tick and removed once
     GroupRun<AnimatorChain> forwards({2, 2, 2}), fromRest({2, 2, 2}), back({2, 2, 2, 2});
-    forwards.ticks(9);
-    EXPECT_EQ(forwards.visited, (std::vector<int>{0, 0, 0, 1, 1, 1, 2, 2, 2}));
-    EXPECT_EQ(forwards.finishedAt, std::vector<int>{8});
-    EXPECT_EQ(forwards.group->getCurrentIndex(), 0);
     fromRest.group->setBackwards(true);
-    fromRest.ticks(3);
-    EXPECT_EQ(fromRest.visited, (std::vector<int>{0, 0, 0}));
-    EXPECT_EQ(fromRest.finishedAt, std::vector<int>{2});
+    stack.ticks(7), forwards.ticks(9), fromRest.ticks(3);
     back.ticks(7); // items 0 and 1 done, item 2 has had its first step
     back.group->setBackwards(true);
     back.ticks(4); // a walk that stopped early would be restarted by these ticks: it must finish once
-    EXPECT_EQ(back.visited, (std::vector<int>{0, 0, 0, 1, 1, 1, 2, 2, 2, 1, 0}));
-    EXPECT_EQ(back.finishedAt, std::vector<int>{10});
+    EXPECT_EQ(stack.trace, "0133|0133r3|01|0r01|1|1r1|F|");
+    EXPECT_EQ(stack.group->getCount(), 0);
+    EXPECT_EQ(forwards.trace, "0|0|0|1|1|1|2|2|2F|");
+    EXPECT_EQ(forwards.group->getCurrentIndex(), 0);
+    EXPECT_EQ(fromRest.trace, "0|0|0F|");
+    EXPECT_EQ(back.trace, "0|0|0|1|1|1|2|2|2|1|0F|");
 }
 
 TEST(AnimatorChain, RemovingAnItemKeepsTheCurrentOneOrFallsBackToTheNewLast) {
@@ -79,38 +70,29 @@ TEST(AnimatorChain, RemovingAnItemKeepsTheCurrentOneOrFallsBackToTheNewLast) {
     last.ticks(7); // item 2 current
     last.group->remove(last.items[2]);
     last.ticks(1);
-    EXPECT_EQ(last.visited.back(), 1);
+    EXPECT_EQ(last.trace.substr(last.trace.size() - 3), "1F|"); // the new last, already done
     EXPECT_EQ(AnimatorChain().getCurrentItem(), nullptr);
 }
 
-class AnimatorGroups : public SteppedClockTest {};
+class AnimatorGroupTimers : public SteppedClockTest {};
 
-TEST_F(AnimatorGroups, AsyncChainsStartAnItemPerTickEmptyOnesWarnAndStopAndAStoppedStackDropsItsItems) {
+TEST_F(AnimatorGroupTimers, AsyncChainsStartAnItemPerTickEmptyOnesWarnAndStopAndAStoppedStackDropsItsItems) {
     GroupRun<AnimatorChain> async({2, 2, 2}, 0.005f), empty({});
+    GroupRun<AnimatorStack> stack({10});
     int itemsFinished = 0;
     for (auto& item : async.items) item->onFinished = [&](Animator&, float) { ++itemsFinished; };
     async.group->async = true;
-    async.group->start();
-    tick(0.005, 3);
-    EXPECT_EQ(async.finishedAt.size(), 1u);
+    async.group->start(), tick(0.005, 3);
+    EXPECT_EQ(std::count(async.trace.begin(), async.trace.end(), 'F'), 1);
     tick(0.005, 5);
     EXPECT_EQ(itemsFinished, 3);
 
     ConsoleCapture out;
     auto timeline = std::make_shared<AnimationSequencer>();
-    empty.group->start();
-    timeline->start();
-    tick(0.005, 5);
+    empty.group->start(), timeline->start(), stack.group->start(), tick(0.005, 2);
+    stack.group->stop(), tick(0.005, 5);
     EXPECT_EQ(out.count("WARNUNG: Es sind keine Animator Objekte definiert.\n"), 2u);
-    EXPECT_TRUE(empty.finishedAt.empty());
-    EXPECT_EQ(plat::RunLoop::current().scheduledTimerCount(), 0u);
-
-    GroupRun<AnimatorStack> stack({10});
-    stack.group->start();
-    tick(0.005, 2);
-    stack.group->stop();
-    tick(0.005, 5);
-    EXPECT_TRUE(stack.finishedAt.empty());
+    EXPECT_EQ(empty.trace + stack.trace, "00"); // no finish, no tick after the stop
     EXPECT_EQ(stack.group->getCount(), 0);
     EXPECT_FALSE(stack.items[0]->isFinished());
     EXPECT_EQ(plat::RunLoop::current().scheduledTimerCount(), 0u);

@@ -33,9 +33,9 @@ protected:
         return until([&] { return out.count(line) >= times; });
     }
 
-    LocalHttpServer server{{{"/image.png", {200, "image/png", pngBytes(3, 2)}},
-                            {"/missing.png", {404, "text/html", "<p>"}},
-                            {"/text.png", {200, "text/plain", "hello"}}}};
+    LocalHttpServer server{{{"/image.png", {200, pngBytes(3, 2)}},
+                            {"/missing.png", {404, "<p>"}},
+                            {"/text.png", {200, "hello"}}}};
     std::shared_ptr<plat::UIImageView> view = std::make_shared<plat::UIImageView>();
     ConsoleCapture out;
 };

@@ -17,30 +17,6 @@ double rad(double degrees) {
     return degrees * kPi / 180;
 }
 
-// A disc of radius 20 with a circle of radius 10 inside, drawn the same way round or the other.
-UIBezierPath ring(bool opposite) {
-    UIBezierPath p = UIBezierPath::withOvalIn({-20, -20, 40, 40});
-    if (!opposite) return p.append(UIBezierPath::withOvalIn({-10, -10, 20, 20})), p;
-    UIBezierPath inner;
-    inner.addArc({0, 0}, 10, 0, -2 * kPi + 1e-9, false);
-    inner.close();
-    return p.append(inner), p;
-}
-
-UIBezierPath curve() {
-    UIBezierPath p;
-    p.moveTo({0, 0});
-    p.addCurveTo({100, 0}, {0, 100}, {100, 100});
-    p.close();
-    return p;
-}
-
-UIBezierPath withNaN() {
-    UIBezierPath p;
-    p.moveTo({0, 0});
-    p.addLineTo({kNaN, 5});
-    return p;
-}
 } // namespace
 
 TEST(BezierPath, BoundsAndContainmentOfEveryShape) {
@@ -55,6 +31,12 @@ TEST(BezierPath, BoundsAndContainmentOfEveryShape) {
     const auto ccw = UIBezierPath::withArc({0, 0}, 10, -kPi / 2, 0, false);
     const auto cwBack = UIBezierPath::withArc({0, 0}, 10, 0, -kPi / 2, true);
     const auto knob = UIBezierPath::withArc({55, 60}, 41, rad(-220), rad(40), true);
+    // A disc with a circle inside drawn the other way round, or the same way; a curve; a non-finite point.
+    UIBezierPath ring = UIBezierPath::withOvalIn({-20, -20, 40, 40}), same = ring, inner, curve, withNaN;
+    inner.addArc({0, 0}, 10, 0, -2 * kPi + 1e-9, false), inner.close(), ring.append(inner);
+    same.append(UIBezierPath::withOvalIn({-10, -10, 20, 20}));
+    curve.moveTo({0, 0}), curve.addCurveTo({100, 0}, {0, 100}, {100, 100}), curve.close();
+    withNaN.moveTo({0, 0}), withNaN.addLineTo({kNaN, 5});
     struct Case {
         const char* fault;
         UIBezierPath path;
@@ -75,10 +57,10 @@ TEST(BezierPath, BoundsAndContainmentOfEveryShape) {
         {"anticlockwise arc the short way", ccw, CGRect(-10, -10, 20, 20), {}, {}},
         {"clockwise arc to a smaller angle the short way", cwBack, CGRect(-10, -10, 20, 20), {}, {}},
         {"knob scale arc", knob, CGRect(14, 19, 82, knobEnd.y - 19), {}, {}},
-        {"opposite contours add up", ring(true), std::nullopt, {{15, 0}}, {{0, 0}}},
-        {"same-way contours cancel", ring(false), std::nullopt, {{0, 0}, {15, 0}}, {}},
-        {"curve bounds or hit by control polygon", curve(), CGRect(0, 0, 100, 75), {{50, 50}}, {{50, 90}}},
-        {"non-finite point drawable", withNaN(), CGRect(), {}, {{0, 0}}},
+        {"opposite contours add up", ring, std::nullopt, {{15, 0}}, {{0, 0}}},
+        {"same-way contours cancel", same, std::nullopt, {{0, 0}, {15, 0}}, {}},
+        {"curve bounds or hit by control polygon", curve, CGRect(0, 0, 100, 75), {{50, 50}}, {{50, 90}}},
+        {"non-finite point drawable", withNaN, CGRect(), {}, {{0, 0}}},
     };
     for (const Case& c : cases) {
         if (c.bounds) {
@@ -100,7 +82,7 @@ TEST(BezierPath, BoundsAndContainmentOfEveryShape) {
     EXPECT_EQ(still.elements()[0].kind, UIBezierPath::Element::Kind::move);
     for (const CGRect& flat : {CGRect(49, 320, 10, 0), CGRect(49, 320, 0, 10)})
         EXPECT_TRUE(UIBezierPath::withRoundedRect(flat, 5).isEmpty());
-    EXPECT_FALSE(withNaN().isFinite());
+    EXPECT_FALSE(withNaN.isFinite());
     EXPECT_FALSE(
         UIBezierPath::withRoundedRect({0, std::numeric_limits<double>::infinity(), 10, 10}, 2).isFinite());
 }

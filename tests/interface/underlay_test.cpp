@@ -33,13 +33,13 @@ TEST(Underlay, BandIsBarsLineUpWithRingLabelIAndTheirAlphaReplacesTheColours) {
             for (int dx = -4; dx <= 4; ++dx) ink = ink || at(face, label.x + dx, label.y + dy).a > 0;
         EXPECT_TRUE(ink);
 
-        // A full level (radius 119 is on a dash) and a full reduction, whose bar reaches out to 248.
+        // A full level, out to 185 (182 is on a dash), and a full reduction, whose bar reaches out to 248.
         SorvaneUnderlayBase underlay;
         underlay.colorLevel = underlay.colorLevel.withAlphaComponent(0.3);
         underlay.valueLevel[band] = 1;
         underlay.valueReduct[band] = 0;
         render(meters, [&] { underlay.drawMain({0, 0, 512, 512}, ResizingBehavior::aspectFit); });
-        const auto level = towardsLabel(band, 119), gain = towardsLabel(band, 240),
+        const auto level = towardsLabel(band, 182), gain = towardsLabel(band, 240),
                    past = towardsLabel(band, 252);
         EXPECT_TRUE(sameColour(at(meters, level.x, level.y), underlay.colorLevel.withAlphaComponent(0.6)));
         EXPECT_TRUE(sameColour(at(meters, gain.x, gain.y), underlay.colorReduction.withAlphaComponent(0.6)));

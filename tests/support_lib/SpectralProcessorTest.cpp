@@ -77,8 +77,8 @@ TEST(ChromaticFilter, GainsAndPitchFactorsFromSettingsWithinTheNoteRange) {
     EXPECT_EQ(std::tuple(p.filterGains[0], p.pitchFactors[0]), std::tuple(0.0f, 0.0f));
 }
 
-TEST(ChromaticFilter, AClosedToneBetweenOpenOnesIsAttenuatedAndAnOpenFilterPassesTheSignalAFrameLate) {
-    ChromaticFilter f(8192, 4, static_cast<float>(kRate)), open(1024, 4, static_cast<float>(kRate));
+TEST(ChromaticFilter, AClosedToneBetweenOpenOnesIsAttenuated) {
+    ChromaticFilter f(8192, 4, static_cast<float>(kRate));
     f.setChromaticFilterBand2(72, 0.0f); // C5
     const int n = 12 * 8192, from = n - 4 * 8192, len = 4 * 8192;
     auto x = triad(n);
@@ -88,14 +88,6 @@ TEST(ChromaticFilter, AClosedToneBetweenOpenOnesIsAttenuatedAndAnOpenFilterPasse
     EXPECT_GT(std::min(a, e), 0.2);
     EXPECT_LT(db(c / std::min(a, e)), -40.0);
     EXPECT_NEAR(a / e, 1.0, 0.05); // untouched tones keep their balance
-    // With gain 1 everywhere the output is the input one frame late, at the resynthesis gain 1.5.
-    const auto in = sine(1000.0, kRate, 16 * 1024, 0.5);
-    auto y = in;
-    open.process(y.data(), 16 * 1024);
-    double ratio = 0.0;
-    for (std::size_t i = 8 * 1024; i < y.size(); ++i)
-        if (std::fabs(in[i - 1024]) > 0.4) ratio = std::max(ratio, static_cast<double>(y[i] / in[i - 1024]));
-    EXPECT_NEAR(ratio, 1.5, 0.01);
 }
 
 TEST(ChromaticPitch, EveryModePassesAToneAtUnitSettingsAndByDefaultItIsTheFilter) {
