@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -13,17 +14,13 @@ using Frames = std::vector<std::int64_t>;
 
 class Sequencer : public SteppedClockTest {
 protected:
-    void SetUp() override {
-        SteppedClockTest::SetUp();
-        seq->onAnimation = [this](AnimationSequencer& s, const std::shared_ptr<Animator>& a) {
+    Sequencer() {
+        seq->onAnimation = [this](AnimationSequencer& s, const auto& a) {
             steps[a.get()].push_back(s.getCurrentFrame());
         };
         seq->onFinished = [this](AnimationSequencer& s) { finishedAtFrame.push_back(s.getCurrentFrame()); };
     }
-    void TearDown() override {
-        seq->stop();
-        SteppedClockTest::TearDown();
-    }
+    void TearDown() override { seq->stop(), SteppedClockTest::TearDown(); }
     std::shared_ptr<Animator> item(std::int64_t start, std::int64_t frames) {
         auto a = std::make_shared<Animator>(0, 1, frames);
         a->onFinished = [this, raw = a.get()](Animator&, float) {
@@ -32,9 +29,9 @@ protected:
         seq->add(a, start);
         return a;
     }
-    Frames range(std::int64_t from, std::int64_t to) {
-        Frames v;
-        for (auto i = from; i <= to; ++i) v.push_back(i);
+    static Frames range(std::int64_t from, std::int64_t to) {
+        Frames v(std::size_t(to - from + 1));
+        std::iota(v.begin(), v.end(), from);
         return v;
     }
 
@@ -54,8 +51,7 @@ TEST_F(Sequencer, ItemsPlayFromTheirStartFramesInTheOrderAddedAndTheTimelineEnds
         steps[x.get()].push_back(s.getCurrentFrame()), order.push_back(x.get());
     };
     EXPECT_EQ(seq->getMaxFrames(), 17);
-    seq->start();
-    tick(0.005, 20);
+    seq->start(), tick(0.005, 20);
     for (const auto& [x, from, to] : {std::tuple{b, 2, 6}, {a, 5, 15}, {zero, 1, 17}}) {
         EXPECT_EQ(steps[x.get()], range(from, to));
         EXPECT_EQ(completedAtFrame[x.get()], to);

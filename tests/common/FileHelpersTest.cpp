@@ -1,9 +1,11 @@
-// Folders made on demand, and the folders the plug-in finds at start.
+// Folders made on demand, the folders the plug-in finds at start, and the MIDI meta-event record.
 #include "FileHelpers.h"
 #include "ConsoleCapture.h"
+#include "MIDIDefinitions.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -31,4 +33,21 @@ TEST(FileHelpers, FoldersAreMadeOnDemandAFileInTheWayIsReportedAndStartUpFindsIt
             "\n",
         "AudioUnitViewController::getPaths() : ERROR: Audio Unit's resources path is nil.\n"};
     for (const auto& line : logged) EXPECT_EQ(out.count(line), 1u) << line;
+}
+
+// The meta-event record: type, the data length at byte 4, the data from byte 8, and zeros up to its 12-byte
+// head plus the data count.
+TEST(MyMetaEvent, RecordHoldsTypeLengthAndDataAfterAZeroedHead) {
+    const std::uint8_t tempo[] = {0x07, 0xA1, 0x20};
+    const MyMetaEvent event(0x51, tempo);
+    ASSERT_EQ(event.size, 15u);
+    const std::uint8_t expected[15] = {0x51, 0, 0, 0, 3, 0, 0, 0, 0x07, 0xA1, 0x20, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(event.bytes(), expected, 15), 0);
+    int calls = 0;
+    event.withMIDIMetaEventPtr([&](const plat::MIDIMetaEvent* e) {
+        EXPECT_EQ(std::tuple(e->metaEventType, e->dataLength, e->data[0]), std::tuple(0x51, 3u, 0x07));
+        ++calls;
+    });
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(MyMetaEvent(0x2F, {}).size, 12u);
 }

@@ -38,17 +38,12 @@ void inOtherProcesses(const std::vector<std::function<void()>>& works) {
 
 TEST(PersistentAppData, TypedValuesRoundTripAndMissingOrRemovedKeysGiveNeutralValues) {
     {
-        PersistentAppData writer;
-        writer.setString("rt.string", "Grüße");
-        writer.setInteger("rt.int", -42);
-        writer.setFloat("rt.float", 0.25f);
-        writer.setBool("rt.bool", true);
-        writer.setURL("rt.url", plat::URL::string("https://example.org/a%20b"));
-        writer.setObject("rt.object", Value(plat::plist::Array{1, "two", 3.5}));
-        writer.setURL("rm.url", plat::URL::fileURL("/tmp/x"));
-        writer.setURL("rm.url", std::nullopt);
-        writer.setObject("rm.obj", Value(1));
-        writer.setObject("rm.obj", std::nullopt);
+        PersistentAppData w;
+        w.setString("rt.string", "Grüße"), w.setInteger("rt.int", -42), w.setFloat("rt.float", 0.25f);
+        w.setBool("rt.bool", true), w.setURL("rt.url", plat::URL::string("https://example.org/a%20b"));
+        w.setObject("rt.object", Value(plat::plist::Array{1, "two", 3.5}));
+        w.setURL("rm.url", plat::URL::fileURL("/tmp/x")), w.setURL("rm.url", std::nullopt);
+        w.setObject("rm.obj", Value(1)), w.setObject("rm.obj", std::nullopt);
     }
     PersistentAppData reader;
     EXPECT_EQ(reader.getString("rt.string"), "Grüße");
@@ -62,8 +57,7 @@ TEST(PersistentAppData, TypedValuesRoundTripAndMissingOrRemovedKeysGiveNeutralVa
 
 TEST(PersistentAppData, ApplicationAndGroupStoresStayApartAndOtherProcessesShareThemWithoutLosingChanges) {
     PersistentAppData data;
-    data.setInteger("apart.key", 7, Storage::shared);
-    data.setInteger("apart.key", 3, Storage::defaults);
+    data.setInteger("apart.key", 7, Storage::shared), data.setInteger("apart.key", 3, Storage::defaults);
     data.setInteger("apart.group", 8, Storage::shared);
     data.setInteger("apart.other", 5, Storage::combined); // combined writes to the application
     // The application's store first, then the group's; the application's never sees the group's keys.
@@ -75,8 +69,7 @@ TEST(PersistentAppData, ApplicationAndGroupStoresStayApartAndOtherProcessesShare
 
     // Another process sees both stores apart; a change it makes is read again, and processes writing
     // at once lose no change.
-    data.setString("xproc.app", "from-test");
-    data.setString("xproc.group", "group-value", Storage::shared);
+    data.setString("xproc.app", "from-test"), data.setString("xproc.group", "group-value", Storage::shared);
     const std::string concurrent = sharedContainer + ".concurrent";
     auto fill = [&](char prefix) {
         auto store = plat::UserDefaults::suite(concurrent);
@@ -100,8 +93,7 @@ TEST(PersistentAppData, FramesBecomeDictionariesAndBackAndAnUnusableGroupNameIsR
               (plat::plist::Dictionary{{"left", -20.0}, {"top", 20.0}, {"width", 30.0}, {"height", 40.0}}));
     auto& shared = PersistentAppData::sharedInstance();
     shared.setObject("frame.partial", Value(plat::plist::Dictionary{{"width", 300.0f}}));
-    shared.setObject("frame.full", Value(dict));
-    shared.setString("frame.text", "not a frame");
+    shared.setObject("frame.full", Value(dict)), shared.setString("frame.text", "not a frame");
     EXPECT_EQ(PersistentAppData::dictionaryToFrame("frame.partial"), plat::CGRect(0, 0, 300, 100));
     EXPECT_EQ(PersistentAppData::dictionaryToFrame("frame.full"), plat::CGRect(-20, 20, 30, 40));
     EXPECT_FALSE(PersistentAppData::dictionaryToFrame("frame.text") ||

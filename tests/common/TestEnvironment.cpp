@@ -1,34 +1,23 @@
 // Every test process gets its own configuration and documents folders, so settings written by the
-// tests never touch the user's.
-
-#include <gtest/gtest.h>
-
+// tests never touch the user's. They go when the process exits (children leave through _Exit).
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 namespace {
 
-class TemporaryHome : public ::testing::Environment {
-public:
-    void SetUp() override {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "sorvane-common-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        root_ = tmpl;
-        std::filesystem::create_directories(root_ / "config");
-        std::filesystem::create_directories(root_ / "Documents");
-        ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-        ::setenv("XDG_DOCUMENTS_DIR", (root_ / "Documents").c_str(), 1);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
+char root[] = "/tmp/sorvane-common-XXXXXX"; // a plain array: nothing destroys it before the clean-up
 
-private:
-    std::filesystem::path root_;
-};
-
-const auto* const registered = ::testing::AddGlobalTestEnvironment(new TemporaryHome);
+const bool madeHome = [] {
+    if (::mkdtemp(root) == nullptr) std::abort();
+    for (const char* sub : {"config", "Documents"})
+        std::filesystem::create_directories(std::string(root) + "/" + sub);
+    ::setenv("XDG_CONFIG_HOME", (std::string(root) + "/config").c_str(), 1);
+    ::setenv("XDG_DOCUMENTS_DIR", (std::string(root) + "/Documents").c_str(), 1);
+    return std::atexit([] {
+               std::error_code ec;
+               std::filesystem::remove_all(root, ec);
+           }) == 0;
+}();
 
 } // namespace

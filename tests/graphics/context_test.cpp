@@ -1,4 +1,5 @@
-// The cairo-backed context: what each drawing call inks, and the state that saving brackets.
+// The cairo-backed context: what each drawing call inks, the state that saving brackets, and the
+// image surfaces it draws into.
 #include "plat/graphics.h"
 #include "plat/image.h"
 
@@ -75,25 +76,17 @@ TEST(GraphicsContext, EachCallInksWhereItShouldAndNowhereElse) {
 TEST(GraphicsContext, SavingBracketsTransformDashAndClipAndContextsStackPerThread) {
     ImageSurface image(20, 20), other(4, 4);
     CGContext& ctx = image.context();
-    ctx.saveGState();
-    ctx.translateBy(3, 4);
-    ctx.saveGState();
-    EXPECT_EQ(ctx.gStateDepth(), 2);
-    ctx.scaleBy(2, 2);
     const CGFloat dash[] = {1, 2};
-    ctx.setLineDash(0, dash);
-    ctx.clip({0, 0, 5, 20});
-    EXPECT_EQ(ctx.lineDashCount(), 2);
-    EXPECT_EQ(ctx.clipBoundingBox(), CGRect(0, 0, 5, 8));
+    ctx.saveGState(), ctx.translateBy(3, 4), ctx.saveGState();
+    EXPECT_EQ(ctx.gStateDepth(), 2);
+    ctx.scaleBy(2, 2), ctx.setLineDash(0, dash), ctx.clip({0, 0, 5, 20});
+    EXPECT_EQ(std::tuple(ctx.lineDashCount(), ctx.clipBoundingBox()), std::tuple(2, CGRect(0, 0, 5, 8)));
     ctx.restoreGState();
-    EXPECT_EQ(ctx.ctm(), CGAffineTransform::translation(3, 4));
-    EXPECT_EQ(ctx.lineDashCount(), 0);
-    ctx.restoreGState();
-    ctx.restoreGState(); // unmatched: ignored
-    EXPECT_EQ(ctx.gStateDepth(), 0);
-    EXPECT_EQ(ctx.ctm(), CGAffineTransform());
-    EXPECT_TRUE(ctx.isDrawing());
-
+    EXPECT_EQ(std::tuple(ctx.ctm(), ctx.lineDashCount()),
+              std::tuple(CGAffineTransform::translation(3, 4), 0));
+    ctx.restoreGState(), ctx.restoreGState(); // the second is unmatched: ignored
+    EXPECT_EQ(std::tuple(ctx.gStateDepth(), ctx.ctm(), ctx.isDrawing()),
+              std::tuple(0, CGAffineTransform(), true));
     EXPECT_EQ(UIGraphicsGetCurrentContext(), nullptr);
     {
         UIGraphicsContextScope outer(ctx);
@@ -104,4 +97,21 @@ TEST(GraphicsContext, SavingBracketsTransformDashAndClipAndContextsStackPerThrea
         EXPECT_EQ(UIGraphicsGetCurrentContext(), &ctx);
     }
     EXPECT_EQ(UIGraphicsGetCurrentContext(), nullptr);
+}
+
+// A surface too large to make reads transparent and refuses to be written.
+TEST(ImageSurface, PixelsReadBackUnpremultipliedAndTransparentOutsideOrWhenTooLargeToMake) {
+    ImageSurface image(8, 8), huge(40000, 10); // beyond the widest image the drawing library makes
+    EXPECT_EQ(image.pixel(3, 3), Pixel{});
+    image.fill(UIColor{1, 0.5, 0, 0.5});
+    const Pixel p = image.pixel(3, 3);
+    for (const auto& [got, want] : {std::pair{p.r, 255}, {p.g, 128}, {p.b, 0}, {p.a, 128}})
+        EXPECT_NEAR(got, want, 2);
+    huge.fill(UIColor::black());
+    huge.context().fill(UIBezierPath::withRect({0, 0, 10, 10}), UIColor::black());
+    for (const auto& [surface, x] : {std::pair{&image, -1}, {&image, 8}, {&huge, 1}})
+        EXPECT_EQ(surface->pixel(x, 1), Pixel{}) << x;
+    std::string error;
+    EXPECT_FALSE(huge.writePNG("/tmp/never-written.png", &error));
+    EXPECT_NE(error.find("40000 x 10"), std::string::npos) << error;
 }

@@ -80,8 +80,7 @@ TEST(Text, WrapsAndColoursTheSameAtEveryScale) {
     const UIFont font = UIFont::withName("HelveticaNeue", 10);
     const TextAttributes centred{font, UIColor::black(), NSTextAlignment::center};
     const CGFloat one = textHeight("RESONANCE", 200, centred);
-    EXPECT_GT(one, 9);
-    EXPECT_LT(one, 16);
+    EXPECT_TRUE(one > 9 && one < 16) << one;
     EXPECT_NEAR(textHeight("62\nhz", 200, centred), 2 * one, 1);
     EXPECT_GT(textHeight("RESONANCE", 12, centred), 3 * one - 1); // broken between characters
     // Hinting off: four times the scale, four times the width.
@@ -112,10 +111,7 @@ TEST(Text, MalformedUtf8IsDrawnWithReplacementMarksWithoutWarnings) {
         },
         nullptr, nullptr);
     const TextAttributes a{UIFont::withName("HelveticaNeue", 10), UIColor::black(), NSTextAlignment::left};
-    std::string bad = "62";
-    bad.insert(bad.begin(), '\xff');
-    bad.push_back('\0');
-    bad += "\x80hz";
+    const std::string bad("\xff\x36\x32\0\x80hz", 7); // "62" and "hz" around bytes that are no UTF-8
     const CGFloat oneLine = textHeight("62hz", 200, a);
     EXPECT_LT(textHeight(bad, 200, a), 1.5 * oneLine);
     ImageSurface image(100, 20);

@@ -1,5 +1,7 @@
-// The meter underlay: band i's level and gain bars along the line of the panel's ring label i.
+// The layers under and around the panel: the meter underlay, whose band i bars run along the line of
+// the panel's ring label i, and the frame plate.
 #include "PanelTestSupport.h"
+#include "PluginFrameBaseEx.h"
 #include "SorvaneUnderlayBase.h"
 #include "SorvaneViewBase.h"
 
@@ -57,4 +59,26 @@ TEST(Underlay, AWideViewGetsACentredSquareAndItsScaleIsRecorded) {
     EXPECT_EQ(underlay.viewOrigin, plat::CGPoint(128, 0));
     for (int y = 0; y < 256; ++y) EXPECT_EQ(image.pixel(127, y).a + image.pixel(384, y).a, 0);
     EXPECT_FALSE(blank(image));
+}
+
+// The frame plate: a grey plate inset by two points with round corners, nothing for tiny views.
+TEST(FramePlate, FillsTheBoundsInsetByTwoInTheContrastGreyAndSkipsViewsOfFourPointsOrLess) {
+    for (double contrast : {0.0, 0.15}) {
+        PluginFrameBaseEx frame;
+        frame.contrast = contrast;
+        plat::ImageSurface image(400, 300);
+        render(image, [&] { frame.drawInView({0, 0, 400, 300}); });
+        for (const auto& [x, y] : {std::pair{200, 150}, {2, 150}})
+            EXPECT_TRUE(sameColour(image.pixel(x, y), {contrast, contrast, contrast, 1})) << contrast;
+        for (const auto& [x, y] : {std::pair{1, 150}, {398, 150}, {200, 1}})
+            EXPECT_EQ(image.pixel(x, y).a, 0);
+        EXPECT_LT(std::max(image.pixel(2, 2).a, image.pixel(397, 297).a), 128); // rounded corners
+        EXPECT_EQ(frame.viewScale, plat::CGSize(1, 1));
+    }
+    PluginFrameBaseEx frame;
+    plat::ImageSurface image(20, 20);
+    for (const plat::CGRect& r : {plat::CGRect(0, 0, 0, 0), plat::CGRect(0, 0, 4, 20),
+                                  plat::CGRect(0, 0, 20, 3), plat::CGRect(0, 0, 20, -2)})
+        render(image, [&] { frame.drawInView(r); });
+    EXPECT_TRUE(blank(image));
 }

@@ -1,4 +1,5 @@
-// The FFT and the analyser: transforms, frame timing, read-outs, settings and the real-time path.
+// The FFT and the analyser: transforms, frame timing, read-outs, settings, the real-time path, and the
+// aligned buffers they use.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "AllocationCounter.h"
 #include "Analyzer.h"
 #include "ConsoleCapture.h"
+#include "DynaBuffer.h"
 #include "SpectroTestSignals.h"
 
 using SPECTRO::Analyzer;
@@ -46,19 +48,17 @@ TEST(FFTBase, ACosineHitsItsBinAndTheMirroredOneAndTheInverseGivesSizeTimesTheIn
     std::uniform_real_distribution<float> d(-1.0f, 1.0f);
     for (float& v : noise) v = d(rng);
     auto back = noise;
-    a.fft(-1, back.data());
-    a.fft(+1, back.data());
+    a.fft(-1, back.data()), a.fft(+1, back.data());
     for (std::size_t i = 0; i < back.size(); ++i) EXPECT_NEAR(back[i], 64.0f * noise[i], 1e-3f);
 }
 
 TEST(Analyzer, FramesComeEveryHopAndAnalysesAtTheUpdateRate) {
     CountingAnalyzer a(256, 4, 48000.0f);
-    feed(a, std::vector<float>(63, 0.1f));
-    EXPECT_EQ(a.frames, 0);
-    feed(a, {0.1f}); // the first frame after one hop
-    EXPECT_EQ(a.frames, 1);
-    feed(a, std::vector<float>(64 * 3, 0.1f));
-    EXPECT_EQ(a.frames, 4);
+    for (const auto& [samples, frames] :
+         {std::pair{63, 0}, {1, 1}, {64 * 3, 4}}) { // the first frame after a hop
+        feed(a, std::vector<float>(std::size_t(samples), 0.1f));
+        EXPECT_EQ(a.frames, frames);
+    }
     for (const auto& [rate, interval, analyses] : {std::tuple{375, 2, 4}, {0, 1, 8}, {-3, 1, 8}}) {
         a.setUpdateRate(rate); // 48000 / 256 * 4 / 375 = 2 frames per analysis
         a.analyses = 0;
@@ -109,12 +109,9 @@ TEST(Analyzer, BadSettingsFallBackOrAreRefusedAndAResizeResizesTheBinMap) {
     EXPECT_TRUE(std::isfinite(a.getFrequencies(10)));
 
     Analyzer resized(256, 2, 48000.0f);
-    resized.setChromatic(true);
-    resized.setUpdateRate(0);
-    resized.setSize(2048);
+    resized.setChromatic(true), resized.setUpdateRate(0), resized.setSize(2048);
     feed(resized, sine(3000.0, 48000.0, 4 * 2048));
-    EXPECT_EQ(resized.halfSize, 1024);
-    EXPECT_GT(resized.binToTone[1024], 100);
+    EXPECT_TRUE(resized.halfSize == 1024 && resized.binToTone[1024] > 100);
 }
 
 TEST(Analyzer, ResynthesisPhasesStayWrappedAndNeitherFeedingNorANewRateAllocates) {
@@ -130,8 +127,30 @@ TEST(Analyzer, ResynthesisPhasesStayWrappedAndNeitherFeedingNorANewRateAllocates
     const long before = allocations::onThisThread();
     a.process(x.data(), static_cast<int>(x.size()));
     a.process(x.data(), x.data(), static_cast<int>(x.size()));
-    a.setUpdateRate(4);
-    a.setSamplerate(96000.0f);
+    a.setUpdateRate(4), a.setSamplerate(96000.0f);
     EXPECT_EQ(allocations::onThisThread(), before);
     EXPECT_EQ(std::tuple(a.binWidth, a.updateInterval), std::tuple(96000.0f / 1024.0f, 94)); // ceil(93.75)
+}
+
+// The aligned float block under the transforms: zeroed, growing only when asked to, released by empty
+// requests.
+TEST(DynaBuffer, NewBlocksAreZeroedAlignedOnlyGrowUnlessReadjustedAndEmptyRequestsRelease) {
+    DynaBuffer b(7), a(8), r(8);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b.getBuffer()) % 16, 0u);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(b[i], 0.0f);
+    b.allocate(8);
+    b[7] = 3.0f;
+    EXPECT_EQ(b.allocate(4), b.getBuffer()); // smaller: the block and its contents stay
+    EXPECT_EQ(std::tuple(b.getSize(), b[7]), std::tuple(8, 3.0f));
+    b.ensure(16);
+    EXPECT_EQ(std::tuple(b.getSize(), b[7]), std::tuple(16, 0.0f));
+    b[0] = 1.0f;
+    b.readjust(4);
+    EXPECT_EQ(std::tuple(b.getSize(), b[0]), std::tuple(4, 0.0f));
+    b[1] = 5.0f;
+    b.clear();
+    EXPECT_EQ(b[1], 0.0f);
+    EXPECT_EQ(std::tuple(a.allocate(0), r.readjust(-1), DynaBuffer().getBuffer()),
+              std::tuple(nullptr, nullptr, nullptr));
+    EXPECT_EQ(a.getSize(), 0);
 }

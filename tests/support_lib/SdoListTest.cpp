@@ -3,22 +3,18 @@
 
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 #include "CPointerList.h"
 
 using SDO::CPointerList;
 
 namespace {
-// Makes the next array allocation of this program fail.
-bool failArrayAllocation = false;
+bool failArrayAllocation = false; // makes the next array allocation of this program fail
 } // namespace
 
 void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
-    if (failArrayAllocation) {
-        failArrayAllocation = false;
-        return nullptr;
-    }
-    return std::malloc(n ? n : 1);
+    return std::exchange(failArrayAllocation, false) ? nullptr : std::malloc(n ? n : 1);
 }
 
 void* operator new[](std::size_t n) {
@@ -37,9 +33,7 @@ namespace {
 int a = 1, b = 2, c = 3;
 
 void fill(CPointerList& list) {
-    list.Push(&a);
-    list.Push(&b);
-    list.Push(&c);
+    list.Push(&a), list.Push(&b), list.Push(&c);
 }
 } // namespace
 

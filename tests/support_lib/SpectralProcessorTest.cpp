@@ -5,7 +5,6 @@
 #include <functional>
 #include <vector>
 
-#include "AllocationCounter.h"
 #include "ChromaticPitch.h"
 #include "CrossModulator.h"
 #include "Interpolator2.h"
@@ -25,10 +24,6 @@ std::vector<float> triad(int n) {
     add(x, sine(kC5, kRate, n, 0.3));
     add(x, sine(kE5, kRate, n, 0.3));
     return x;
-}
-
-double db(double ratio) {
-    return 20.0 * std::log10(ratio);
 }
 
 double peak(const std::vector<float>& x, std::size_t from) {
@@ -86,8 +81,8 @@ TEST(ChromaticFilter, AClosedToneBetweenOpenOnesIsAttenuated) {
     const double a = amplitudeAt(x, kA4, kRate, from, len), c = amplitudeAt(x, kC5, kRate, from, len),
                  e = amplitudeAt(x, kE5, kRate, from, len);
     EXPECT_GT(std::min(a, e), 0.2);
-    EXPECT_LT(db(c / std::min(a, e)), -40.0);
-    EXPECT_NEAR(a / e, 1.0, 0.05); // untouched tones keep their balance
+    EXPECT_LT(c / std::min(a, e), 0.01); // 40 dB down
+    EXPECT_NEAR(a / e, 1.0, 0.05);       // untouched tones keep their balance
 }
 
 TEST(ChromaticPitch, EveryModePassesAToneAtUnitSettingsAndByDefaultItIsTheFilter) {
@@ -165,7 +160,7 @@ TEST(CrossModulator, PassesOnlySharedEnergyNothingAtZeroAmountAndKeepsItsRangeOn
     const double shared = amplitudeAt(b, kA4, kRate, from, len),
                  other = amplitudeAt(b, kE5, kRate, from, len);
     EXPECT_GT(shared, 1e-3);
-    EXPECT_LT(db(other / shared), -40.0);
+    EXPECT_LT(other / shared, 0.01); // 40 dB down
     silent.setAmount(0.0f);
     silent.process(a.data(), c.data(), n);
     EXPECT_EQ(peak(c, 0), 0.0);
@@ -197,19 +192,4 @@ TEST(SuperSpectro, WaveletsPeakAtTheirCentreForEveryQualityAndTheOutputIsASteady
     for (std::size_t i = from; i + 1 < x.size(); ++i)
         step = std::max(step, std::fabs(double(x[i + 1] - x[i])));
     EXPECT_LT(step, 1.2 * 2.0 * std::numbers::pi * hz / rate * top);
-}
-
-TEST(SpectralProcessors, NoAllocationPerSample) {
-    PitchShifter p(1024, 4, static_cast<float>(kRate));
-    p.setShift(1.5f);
-    SuperSpectro s(256, 4, 2000.0f);
-    ChromaticPitch c(1024, 4, static_cast<float>(kRate));
-    c.setChromatic(false);
-    c.setMode(ChromaticPitch::kFilter);
-    auto x = triad(8192);
-    const long before = allocations::onThisThread();
-    p.process(x.data(), 8192);
-    s.process(x.data(), 8192);
-    c.process(x.data(), 8192);
-    EXPECT_EQ(allocations::onThisThread(), before);
 }

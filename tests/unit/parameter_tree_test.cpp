@@ -1,4 +1,4 @@
-// The tree of 100 parameters: the address map, and the wiring of values to the kernel and observers.
+// The tree of 100 parameters: the address map, and the wiring of values to the kernel.
 #include "UnitTestSupport.h"
 
 #include "YUX_Sorvane_Extension_Parameters.h"
@@ -64,21 +64,6 @@ TEST_F(ParameterTree, EverySetReachesTheKernelOnceAndEveryReadComesFromIt) {
     CapturedConsole console;
     EXPECT_EQ(tree->parameterWithAddress(2005)->value(), 0.875f);
     EXPECT_EQ(console.count("unit sent parameter : address:2005"), 1u);
-}
-
-TEST_F(ParameterTree, ObserversAddedByTokenHearEveryChangeUntilRemoved) {
-    Values heard, heardToo;
-    const auto token =
-        tree->tokenByAddingParameterObserver([&](auto a, auto v) { heard.emplace_back(a, v); });
-    const auto other =
-        tree->tokenByAddingParameterObserver([&](auto a, auto v) { heardToo.emplace_back(a, v); });
-    tree->parameterWithAddress(1)->setValue(0.75f);
-    tree->parameterWithAddress(3007)->setValue(0.125f, other); // the originator is not told
-    tree->removeParameterObserver(token);
-    tree->parameterWithAddress(2)->setValue(0.3f);
-    EXPECT_EQ(heard, (Values{{1, 0.75f}, {3007, 0.125f}}));
-    EXPECT_EQ(heardToo, (Values{{1, 0.75f}, {2, 0.3f}}));
-    tree->removeParameterObserver(other);
 }
 
 } // namespace
