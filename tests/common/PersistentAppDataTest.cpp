@@ -21,16 +21,10 @@ using plat::plist::Value;
 void inOtherProcesses(const std::vector<std::function<void()>>& works) {
     std::vector<pid_t> children;
     for (const auto& work : works)
-        if (const pid_t pid = ::fork(); pid == 0) {
-            work();
-            std::_Exit(0);
-        } else {
-            children.push_back(pid);
-        }
+        if (children.push_back(::fork()), children.back() == 0) work(), std::_Exit(0); // in the child
     for (pid_t pid : children) {
         int status = -1;
-        ::waitpid(pid, &status, 0);
-        EXPECT_EQ(status, 0);
+        EXPECT_TRUE(::waitpid(pid, &status, 0) == pid && status == 0);
     }
 }
 

@@ -76,7 +76,7 @@ TEST(Text, FaceNamesMapToTheInstalledFacesAndAnUnknownFaceFallsBackAndStillDraws
     EXPECT_GE(inkColumns(image).first, 0);
 }
 
-TEST(Text, WrapsAndColoursTheSameAtEveryScale) {
+TEST(Text, WrapsCentresAndColoursTheSameAtEveryScale) {
     const UIFont font = UIFont::withName("HelveticaNeue", 10);
     const TextAttributes centred{font, UIColor::black(), NSTextAlignment::center};
     const CGFloat one = textHeight("RESONANCE", 200, centred);
@@ -84,13 +84,16 @@ TEST(Text, WrapsAndColoursTheSameAtEveryScale) {
     EXPECT_NEAR(textHeight("62\nhz", 200, centred), 2 * one, 1);
     EXPECT_GT(textHeight("RESONANCE", 12, centred), 3 * one - 1); // broken between characters
     // Hinting off: four times the scale, four times the width.
-    ImageSurface small(100, 20), large(400, 80), big(60, 40);
+    ImageSurface small(100, 20), large(400, 80), big(60, 40), box(200, 20);
     drawText(small.context(), "COMPANSION", {0, 0, 100, 20}, {font, UIColor::black(), NSTextAlignment::left});
     large.context().scaleBy(4, 4);
     drawText(large.context(), "COMPANSION", {0, 0, 100, 20}, {font, UIColor::black(), NSTextAlignment::left});
     const auto [s0, s1] = inkColumns(small);
     const auto [l0, l1] = inkColumns(large);
     EXPECT_NEAR(l1 - l0, 4 * (s1 - s0), 6);
+    drawText(box.context(), "BYPASS", {20, 0, 100, 20}, centred);
+    const auto [first, last] = inkColumns(box);
+    EXPECT_NEAR(first + last + 1, 140, 3); // centred on x = 70
     drawText(big.context(), "I", {0, 0, 60, 40},
              {UIFont::withName("HelveticaNeue", 36), UIColor{0, 0, 1, 0.5}, NSTextAlignment::center});
     Pixel densest;

@@ -47,12 +47,12 @@ TEST(Queues, SerialWorkRunsOneAtATimeInOrderAndFinishesBeforeTheQueueGoesAndGlob
     bool overlapped = false;
     {
         plat::SerialQueue queue("test.serial");
-        for (int i = 0; i < 100; ++i)
-            queue.async([&, i] { overlapped |= ++inside > 1, order.push_back(i), --inside; });
         int value = 0;
         queue.sync([&] { queue.sync([&] { value = 2; }); }); // nested: runs at once instead of deadlocking
         EXPECT_EQ(value, 2);
-    }
+        for (int i = 0; i < 100; ++i)
+            queue.async([&, i] { overlapped |= ++inside > 1, order.push_back(i), --inside; });
+    } // still queued work is done before the queue goes
     EXPECT_FALSE(overlapped);
     ASSERT_EQ(order.size(), 100u);
     for (int i = 0; i < 100; ++i) EXPECT_EQ(order[std::size_t(i)], i);
