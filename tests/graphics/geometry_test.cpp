@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace plat;
 
 TEST(Geometry, RectanglesAreStandardisedHalfOpenAndIntersectOnlyWithSharedArea) {
@@ -49,10 +51,12 @@ TEST(Geometry, TransformsTurnClockwiseApplyInOrderAndInvert) {
     }
     const CGRect r(0, 0, 10, 20);
     EXPECT_EQ(r.applying(CGAffineTransform::translation(5, 5).scaledBy(2, 2)), CGRect(5, 5, 20, 40));
-    const CGRect turned = r.applying(CGAffineTransform::rotation(kPi / 2)); // the corners' bounding box
-    for (const auto& [got, want] : {std::pair{turned.minX(), -20.0},
+    // A sixth of a half turn: every corner counts for the bounding box, the opposite ones do not suffice.
+    const CGRect turned = r.applying(CGAffineTransform::rotation(kPi / 6));
+    const double c = std::cos(kPi / 6), sn = std::sin(kPi / 6);
+    for (const auto& [got, want] : {std::pair{turned.minX(), -20 * sn},
                                     {turned.minY(), 0.0},
-                                    {turned.width(), 20.0},
-                                    {turned.height(), 10.0}})
+                                    {turned.maxX(), 10 * c},
+                                    {turned.maxY(), 10 * sn + 20 * c}})
         EXPECT_NEAR(got, want, 1e-9);
 }
