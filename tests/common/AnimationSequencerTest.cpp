@@ -63,19 +63,22 @@ TEST_F(Sequencer, ItemsPlayFromTheirStartFramesInTheOrderAddedAndTheTimelineEnds
 }
 
 TEST_F(Sequencer, PauseHoldsTheTimelineAndRemovedItemsStopPlayingButTheEndStays) {
-    auto a = item(1, 10), b = item(1, 2);
+    auto a = item(1, 10), b = item(1, 30);
     seq->start(), tick(0.005, 3), seq->pause(), tick(0.005, 20);
     EXPECT_EQ(std::tuple(seq->getCurrentFrame(), steps[a.get()].size()), std::tuple(3, 3u));
     seq->continueAnimation(), tick(0.005);
     EXPECT_EQ(steps[a.get()].back(), 4);
     seq->remove(a), tick(0.005);
-    EXPECT_EQ(std::tuple(steps[a.get()].size(), seq->getCount(), seq->getMaxFrames()), std::tuple(4u, 1, 11));
+    EXPECT_EQ(std::tuple(steps[a.get()].size(), seq->getCount(), seq->getMaxFrames()), std::tuple(4u, 1, 31));
+    const auto stepsOfB = steps[b.get()].size();
     seq->removeAll();
     EXPECT_EQ(std::tuple(seq->getMaxFrames(), seq->getCurrentCount()), std::tuple(0, 0));
+    item(1, 2), tick(0.005); // a new item plays, the removed ones do not
+    EXPECT_EQ(steps[b.get()].size(), stepsOfB);
     ConsoleCapture out;
     seq->add(nullptr, 3);
     EXPECT_EQ(std::tuple(out.count("FEHLER: Das Animator Objekt ist ungültig.\n"), seq->getCount()),
-              std::tuple(1u, 0));
+              std::tuple(1u, 1));
 }
 
 TEST_F(Sequencer, SeekStopsEarlierItemsRearmsTheRestForTheirStartAndStopsPastTheEnd) {

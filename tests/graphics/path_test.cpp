@@ -24,7 +24,8 @@ TEST(BezierPath, BoundsAndContainmentOfEveryShape) {
     const CGPoint in{999.5 * edge.x, 999.5 * edge.y}, out{1000.5 * edge.x, 1000.5 * edge.y};
     const CGPoint knobEnd{55 + 41 * std::cos(rad(40)), 60 + 41 * std::sin(rad(40))};
     const auto rect = UIBezierPath::withRect({49, 191, 414, 128});
-    const auto pill = UIBezierPath::withRoundedRect({0, 0, 10, 4}, 50);
+    const auto pill = UIBezierPath::withRoundedRect({0, 0, 10, 4}, 50),
+               box = UIBezierPath::withRoundedRect({0, 0, 10, 4}, 0);
     const auto below = UIBezierPath::withRoundedRect({49, 320, 10, -20}, 5);
     const auto big = UIBezierPath::withOvalIn({-1000, -1000, 2000, 2000});
     const auto cw = UIBezierPath::withArc({0, 0}, 10, -kPi / 2, 0, true);
@@ -51,6 +52,7 @@ TEST(BezierPath, BoundsAndContainmentOfEveryShape) {
          {{256, 250}, {49.5, 191.5}},
          {{48, 250}, {256, 320}}},
         {"radius not clamped", pill, CGRect(0, 0, 10, 4), {{5, 2}, {0.3, 2}}, {{0.2, 0.2}}},
+        {"no radius, no rectangle", box, CGRect(0, 0, 10, 4), {{0.2, 0.2}}, {}},
         {"negative height empty", below, CGRect(49, 300, 10, 20), {{54, 310}}, {}},
         {"coarse oval", big, CGRect(-1000, -1000, 2000, 2000), {in, {700, 700}}, {out, {710, 710}}},
         {"clockwise arc the long way", cw, CGRect(0, -10, 10, 10), {}, {}},

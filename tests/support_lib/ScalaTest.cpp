@@ -6,12 +6,13 @@
 #include "Scala.h"
 
 TEST(Names, NoteNamesWhiteKeysAndNumbersWithinTheirBounds) {
+    // The last row: the result holds at most seven characters.
     const std::tuple<int, int, const char*, int> notes[] = {
         {60, 4, "C 4", 1},  {61, 4, "C#4", 0},
         {1, -1, "C#-1", 0}, {64, 0, "E 0", 1},
+        {70, 3, "A#3", 0},  {71, 3, "B 3", 1},
         {-1, 0, "-", -1},   {128, 0, "-", -1},
-        {200, 0, "-", -1},  {0, -2000000000, "C -2000", 1}, // the result holds at most seven characters
-    };
+        {200, 0, "-", -1},  {0, -2000000000, "C -2000", 1}};
     for (const auto& [note, octave, name, white] : notes) {
         EXPECT_EQ(std::string(Scala::names.getName(note, octave)), name) << note;
         EXPECT_EQ(Scala::names.getWhite(note), white) << note;
