@@ -119,7 +119,7 @@ TEST(Analyzer, ResynthesisPhasesStayWrappedAndNeitherFeedingNorANewRateAllocates
     Analyzer a(1024, 4, 48000.0f);
     std::vector<float> mag(513, 1.0f), freq(513), sum(513, 0.0f), out(2 * 1025);
     for (int k = 0; k <= 512; ++k) freq[static_cast<std::size_t>(k)] = (k + 0.3f) * a.binWidth;
-    for (int frame = 0; frame < 10000; ++frame)
+    for (int frame = 0; frame < 100; ++frame)
         a.frequencies2complex(mag.data(), freq.data(), sum.data(), out.data());
     for (float p : sum) EXPECT_LE(std::fabs(p), std::numbers::pi_v<float> + 1e-5f);
 
