@@ -171,9 +171,10 @@ struct WKWebView::Impl {
         g_free(where);
         failurePage = FailurePage::requested;
         webkit_web_view_load_alternate_html(view(), html.c_str(), failingURI, nullptr);
-        // Should the page never arrive, a waiting load still goes ahead.
+        // Should the page never arrive, a waiting load still goes ahead; long after the page would
+        // have come on a busy machine, since a load let through early is lost to the page.
         removeSource(failureGuardSource);
-        failureGuardSource = g_timeout_add(2000, onFailureGuard, this);
+        failureGuardSource = g_timeout_add(10000, onFailureGuard, this);
     }
 
     static gboolean onFailureGuard(gpointer data) {
@@ -226,8 +227,9 @@ struct WKWebView::Impl {
     static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
         auto* self = static_cast<Impl*>(data);
         if (self->failurePage != FailurePage::none) {
-            // The failed load's own end comes first, then the failure page's load.
-            if (event == WEBKIT_LOAD_STARTED) self->failurePage = FailurePage::loading;
+            // The failed load's own late events come first (a timed-out load may even start after
+            // its time-out), then the failure page's: of the two, only the page commits.
+            if (event == WEBKIT_LOAD_COMMITTED) self->failurePage = FailurePage::loading;
             if (event == WEBKIT_LOAD_FINISHED && self->failurePage == FailurePage::loading)
                 self->failurePageShown();
             return;
