@@ -6,6 +6,7 @@
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -74,7 +75,7 @@ TEST(FileManager, CreatesListsAndRemovesFolders) {
 // holds, nor anything young, nor other programs' files.
 TEST(AtomicFile, SavesKeepTheModeAndRemoveOnlyTemporariesLeftByDeadWriters) {
     ScratchFolder dir;
-    const auto temporaryOf = [&](const char* target) {
+    const auto temporaryOf = [&](const std::string& target) {
         return fs::path(plat::AtomicFile::create(dir.path() / target)->temporaryPath()).filename().string();
     };
     const std::string killed = temporaryOf("state.plist"); // made, then dropped unlocked below
@@ -85,6 +86,7 @@ TEST(AtomicFile, SavesKeepTheModeAndRemoveOnlyTemporariesLeftByDeadWriters) {
         bool old, removed;
     } cases[] = {
         {"a dead writer's temporary kept", killed, true, true},
+        {"a shortened temporary of a long name kept", temporaryOf(std::string(250, 'n')), true, true},
         {"a live writer's temporary removed", fs::path(live->temporaryPath()).filename().string(), true,
          false},
         {"a young temporary removed", ".fresh.plist.partial-abc123", false, false},
@@ -105,13 +107,39 @@ TEST(AtomicFile, SavesKeepTheModeAndRemoveOnlyTemporariesLeftByDeadWriters) {
     };
     for (const auto& [name, write] : writers) {
         const fs::path file = dir.path() / name;
-        ASSERT_TRUE(write(file)) << name;
-        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0644)) << name;
-        fs::permissions(file, fs::perms(0640));
+        ASSERT_EQ(::mknod(file.c_str(), S_IFREG | 0640, 0), 0);
         ASSERT_TRUE(write(file)) << name;
         EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640)) << name;
     }
     for (const auto& c : cases) EXPECT_EQ(!fs::exists(dir.path() / c.name), c.removed) << c.fault;
+}
+
+// A save replaces a regular file or writes through a link to one; anything else stays as it is. A
+// pipe stands for a device: with a fault back, a link to /dev/null would lose /dev/null itself.
+TEST(AtomicFile, SavesReplaceOnlyRegularFiles) {
+    ScratchFolder dir;
+    const struct {
+        const char* fault;
+        std::string name;
+        mode_t made;                    // what is there before: a node of this mode, if any,
+        const char* linkTo;             // or a link
+        std::optional<fs::perms> saved; // none: refused
+    } cases[] = {
+        {"set-id and sticky bits carried over", "setid.plist", S_IFREG | 07755, nullptr, fs::perms(0755)},
+        {"a link replaced, not written through", "link.plist", 0, "setid.plist", fs::perms(0755)},
+        {"a pipe replaced by a file", "pipe.plist", S_IFIFO | 0600, nullptr, std::nullopt},
+        {"a link to a device replaced by a file", "device.plist", 0, "pipe.plist", std::nullopt},
+        {"a long name left no room for its temporary", std::string(250, 'n'), 0, nullptr, fs::perms(0644)},
+    };
+    for (const auto& c : cases) {
+        const fs::path file = dir.path() / c.name;
+        ASSERT_TRUE(!c.made || ::mknod(file.c_str(), c.made, 0) == 0);
+        if (c.linkTo) fs::create_symlink(c.linkTo, file);
+        EXPECT_EQ(plat::writeFileAtomically(file, "new").ok(), c.saved.has_value()) << c.fault;
+        EXPECT_EQ(fs::is_symlink(file), c.linkTo != nullptr) << c.fault;
+        EXPECT_EQ(fs::status(file).permissions(), c.saved.value_or(fs::status(file).permissions()))
+            << c.fault;
+    }
 }
 
 TEST(FileManager, StandardFoldersFollowTheXDGVariables) {

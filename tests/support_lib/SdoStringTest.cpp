@@ -219,7 +219,7 @@ TEST(CStringFile, FailedLoadsAndSavesAreReported) {
         {false, "/nonexistent/sdo/out.txt",
          "\nERROR: File '/nonexistent/sdo/out.txt' could not be opened for saving."},
         {false, never.c_str(), "\nError: String object is empty."},
-        {false, folder.c_str(), "\nERROR: While writing file."},
+        {false, folder.c_str(), "\nERROR: File '"}, // ... could not be opened for saving.
     };
     for (const auto& [load, path, line] : cases) {
         if (load && path == shortFile && !readsShort) continue;

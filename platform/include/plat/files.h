@@ -62,12 +62,18 @@ private:
 // A string unique across processes and time, e.g. for temporary names.
 std::string globallyUniqueString();
 
+// The file that a save to `path` replaces: `path` itself, or the regular file that a link there
+// names (the link stays). Refused when a folder, a device, a pipe or the like is there: a save
+// never turns one into a file. Errors are in kPOSIXErrorDomain.
+Result<std::filesystem::path> replaceableFile(const std::filesystem::path& path);
+
 // A file replaced whole: bytes go to a temporary file beside the target, which `commit` syncs and
 // renames over it, then syncs the folder, so readers see the old content or the new, never a mix.
-// The new file keeps the permission bits of the one it replaces (0644 when there was none). A file
-// dropped before its commit leaves nothing behind; the temporary of a process that died while
-// writing (".<name>.partial-XXXXXX", locked while written) is removed by the next save into its
-// folder once it is two minutes old. Errors are in kPOSIXErrorDomain.
+// The target is what replaceableFile names. The new file keeps the permission bits of the one it
+// replaces, without set-id and sticky bits (0644 when there was none). A file dropped before its
+// commit leaves nothing behind; the temporary of a process that died while writing
+// (".<name>.partial-XXXXXX", the name shortened when long, locked while written) is removed by the
+// next save into its folder once it is two minutes old. Errors are in kPOSIXErrorDomain.
 class AtomicFile {
 public:
     // Fails when no file can be made beside the target.

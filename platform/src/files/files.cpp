@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -205,6 +206,7 @@ Error posixError(const std::string& what, int err) {
 constexpr std::string_view kTemporaryMark = ".partial-";
 constexpr std::size_t kTemporaryRandom = 6; // mkstemp's XXXXXX
 constexpr auto kStaleAfter = std::chrono::minutes(2);
+constexpr std::size_t kNameMax = NAME_MAX;
 
 bool isTemporaryName(std::string_view name) {
     if (name.size() < 2 + kTemporaryMark.size() + kTemporaryRandom || name[0] != '.' ||
@@ -237,15 +239,33 @@ void removeStaleTemporaries(const fs::path& folder) {
 
 } // namespace
 
+Result<fs::path> replaceableFile(const fs::path& path) {
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    if (!fs::exists(status)) return path; // a link that names nothing is replaced like a missing file
+    if (!fs::is_regular_file(status))
+        return Error{kPOSIXErrorDomain, fs::is_directory(status) ? EISDIR : EINVAL,
+                     "Cannot replace " + path.string() +
+                         (fs::is_directory(status) ? ": it is a folder" : ": it is not a regular file")};
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+    auto target = fs::canonical(path, ec);
+    if (ec) return posixError("Cannot follow " + path.string(), ec.value());
+    return target;
+}
+
 Result<AtomicFile> AtomicFile::create(const fs::path& path) {
-    const fs::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    std::string temporary =
-        (folder / ("." + path.filename().string() + std::string(kTemporaryMark) + "XXXXXX")).string();
+    auto target = replaceableFile(path);
+    if (!target.ok()) return target.error();
+    const fs::path folder = target->has_parent_path() ? target->parent_path() : ".";
+    // A name near the limit leaves no room for the mark: the temporary takes a shorter one.
+    std::string name = target->filename().string();
+    name.resize(std::min(name.size(), kNameMax - 1 - kTemporaryMark.size() - kTemporaryRandom));
+    std::string temporary = (folder / ("." + name + std::string(kTemporaryMark) + "XXXXXX")).string();
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return posixError("Cannot create a temporary file beside " + path.string(), errno);
     ::flock(fd, LOCK_EX);
     removeStaleTemporaries(folder);
-    return AtomicFile(path, std::move(temporary), fd);
+    return AtomicFile(std::move(target.value()), std::move(temporary), fd);
 }
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
@@ -275,8 +295,11 @@ Result<void> AtomicFile::write(std::span<const std::uint8_t> bytes) {
 
 Result<void> AtomicFile::commit() {
     if (fd_ < 0) return posixError("Cannot write " + temporary_, EBADF);
+    // Whatever took the target's place since it was created, a folder or a device stays.
+    if (auto still = replaceableFile(target_); !still.ok()) return still.error();
+    // The replaced file's permissions, never its set-id or sticky bits.
     struct stat existing {};
-    const mode_t mode = ::stat(target_.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
+    const mode_t mode = ::stat(target_.c_str(), &existing) == 0 ? (existing.st_mode & 0777) : 0644;
     if (::fchmod(fd_, mode) != 0) return posixError("Cannot set the mode of " + temporary_, errno);
     if (::fsync(fd_) != 0) return posixError("Cannot sync " + temporary_, errno);
     const int closed = ::close(fd_);
