@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -102,7 +103,8 @@ TEST(Application, InstalledItFindsTheEffectByItsRecordAndPlaysThroughIt) {
 }
 
 // Also: a recording that meets a full disk leaves the file it was to replace as it was, keeps what
-// it has under the name its line gives, and fails the run.
+// it has under the name its line gives, and fails the run; so does a screenshot that cannot be
+// written (a pipe is not replaced by a file).
 TEST(Application, WithoutThePlugInItPlaysItsClipsDry) {
     ScratchFolder bundle;
     const fs::path built = SORVANE_APP_DIR, sound = bundle.path() / "sound.wav";
@@ -111,6 +113,10 @@ TEST(Application, WithoutThePlugInItPlaysItsClipsDry) {
     for (const char* part : {"lib", "Resources", "Info.plist"})
         fs::create_symlink(built / part, bundle.path() / part);
     writeText(sound, "the previous take");
+    const fs::path pipe = bundle.path() / "shot.png";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const auto shot = run(bundle.path() / "bin/YUX_Sorvane", "null", pipe);
+    EXPECT_TRUE(WIFEXITED(shot.status) && WEXITSTATUS(shot.status) == 1 && fs::is_fifo(pipe)) << shot.output;
     const auto started = run(bundle.path() / "bin/YUX_Sorvane", "wav:" + sound.string(), "", 128 * 1024);
     EXPECT_TRUE(WIFEXITED(started.status) && WEXITSTATUS(started.status) == 1) << started.status;
     std::string missing;

@@ -162,14 +162,17 @@ void drive(plat::UIWindow& window) {
 } // namespace
 
 TEST(ApplicationWindow, PlaysThroughTheEmbeddedPanelAndShowsTheHelpPage) {
-    fs::create_directories(kShots);
-    fs::remove(kShots / "app_window_on_exit.png");
-    setenv(plat::UIApplication::kScreenshotVariable, (kShots / "app_window_on_exit.png").c_str(), 1);
+    const fs::path shot = kShots / "app_window_on_exit.png", link = kShots / "app_window_on_exit.link";
+    writeText(shot, "old"); // replaced through the link, which stays
+    fs::remove(link);
+    fs::create_symlink(shot.filename(), link);
+    setenv(plat::UIApplication::kScreenshotVariable, link.c_str(), 1);
     plat::MainQueue::async([] {
         const auto& window = plat::UIApplication::shared().window();
         drive(*window);
         gtk_window_close(GTK_WINDOW(window->nativeWindow())); // as the user closes it
     });
     EXPECT_EQ(plat::UIApplicationMain(0, nullptr, std::nullopt, plat::NSStringFromClass<AppDelegate>()), 0);
-    EXPECT_EQ(readPng(kShots / "app_window_on_exit.png").width, ViewController::minimumSize().width);
+    EXPECT_EQ(readPng(shot).width, ViewController::minimumSize().width);
+    EXPECT_TRUE(fs::is_symlink(link));
 }

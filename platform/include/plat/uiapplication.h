@@ -10,7 +10,8 @@
 // How the application runs is configuration, read from the environment at launch:
 //   SORVANE_HEADLESS=1          no window: the view tree renders off screen
 //   SORVANE_RUN_SECONDS=<s>     the application ends after that many seconds
-//   SORVANE_SCREENSHOT=<png>    the window is written there as the application ends
+//   SORVANE_SCREENSHOT=<png>    the window is written there as the application ends (through a
+//                               link; anything but a regular file there is left alone and fails the run)
 // Main thread only.
 
 #include "plat/uiwindow.h"
@@ -84,6 +85,7 @@ private:
     std::shared_ptr<UIWindow> window_;
     bool running_ = false;
     bool terminating_ = false;
+    int status_ = 0; // 1 once a screenshot asked for could not be written
 };
 
 // Declares a stored interface (what a storyboard file is elsewhere) by the name the bundle's
@@ -115,8 +117,9 @@ std::string NSStringFromClass() {
                                                      [] { return std::make_shared<Delegate>(); });
 }
 
-// Runs the application; returns its exit status once it ends (0) or, when it cannot start (an
-// unknown delegate or principal class), 1 with the reason on the console. Call it once, from main.
+// Runs the application; returns its exit status once it ends (0, or 1 when the screenshot asked for
+// could not be written) or, when it cannot start (an unknown delegate or principal class), 1 with
+// the reason on the console. Call it once, from main.
 int UIApplicationMain(int argc, char** argv, const std::optional<std::string>& principalClassName,
                       const std::string& delegateClassName);
 

@@ -105,11 +105,14 @@ void UIApplication::terminate() {
         delegate_->applicationWillTerminate(*this);
     }
     if (const auto path = environment(kScreenshotVariable); path && window_) {
-        std::string error;
-        if (window_->writeScreenshot(*path, &error))
+        const auto target = replaceableFile(*path); // as every save: through a link, only over a file
+        std::string error = target.ok() ? "" : target.error().description;
+        if (target.ok() && window_->writeScreenshot(target->string(), &error)) {
             say("the window was written to " + *path);
-        else
+        } else {
             say("the window could not be written: " + error);
+            status_ = 1;
+        }
     }
     RunLoop::main().stop();
 }
@@ -166,7 +169,7 @@ int UIApplication::run(const std::string& delegateClassName) {
     RunLoop::main().run();
     if (deadline) deadline->invalidate();
     Console::shared().flush();
-    return 0;
+    return status_;
 }
 
 int UIApplicationMain(int argc, char** argv, const std::optional<std::string>& principalClassName,
