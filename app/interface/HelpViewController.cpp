@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -29,20 +28,13 @@ std::optional<plat::URL> HelpViewController::helpSiteRoot() {
     return root.value();
 }
 
-// A browser shows a folder of pages from its first page.
+// The browser is given the site the view shows: a remote root as it was set, a folder of pages
+// from its first page.
 std::optional<plat::URL> HelpViewController::webSite() {
-    const char* value = std::getenv(kHelpRootVariable);
-    const std::string text = value ? value : "";
-    std::filesystem::path folder = shippedHelp();
-    if (text.starts_with('/')) {
-        folder = text;
-    } else if (const auto url = plat::URL::string(text)) {
-        if (url->isFileURL())
-            folder = url->filePath();
-        else if (!url->host().empty())
-            return plat::URL::string(url->scheme() + "://" + url->host() + "/");
-    }
-    return plat::URL::fileURL(folder / "index.html");
+    const auto root = helpSiteRoot();
+    if (!root) return std::nullopt;
+    if (const auto folder = plat::servedFolder(*root)) return plat::URL::fileURL(*folder / "index.html");
+    return root;
 }
 
 void HelpViewController::loadView() {

@@ -24,7 +24,7 @@ public:
 
     // The help site's root (ending in "/"): SORVANE_HELP_ROOT, else the shipped pages.
     static std::optional<plat::URL> helpSiteRoot();
-    // What the browser gets for the site: a remote site's host, or the first page of the folder.
+    // What the browser gets for that site: the remote root itself, or the folder's first page.
     static std::optional<plat::URL> webSite();
 
     virtual void prepareInfo(const std::string& which) { identifier = which; }

@@ -123,6 +123,14 @@ void drive(plat::UIWindow& window) {
     EXPECT_TRUE(
         spin([&] { return bool(std::getline(std::ifstream(opened.path() / "urls") >> std::ws, url)); }));
     EXPECT_EQ(url, plat::Bundle::main().bundleURL().absoluteString() + "Resources/help/index.html");
+    // The browser opens the site the view shows (both ask; a root the view refuses is told once).
+    for (const std::string root : {"http://localhost:8080/help/", "http://localhost:8080/help"}) {
+        setenv(HelpViewController::kHelpRootVariable, root.c_str(), 1);
+        EXPECT_EQ(HelpViewController::webSite()->absoluteString(), root.ends_with('/') ? root : url);
+        HelpViewController::helpSiteRoot();
+    }
+    unsetenv(HelpViewController::kHelpRootVariable);
+    EXPECT_EQ(console.count("the shipped pages are used"), 1u);
 
     ASSERT_TRUE(click(help->buttonExit));
     ASSERT_TRUE(spin([&] { return !screen->presentedViewController(); }));

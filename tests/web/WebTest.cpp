@@ -247,7 +247,6 @@ TEST(SiteRoot, ComesFromTheEnvironmentOrTheShippedFolder) {
         EXPECT_EQ(console.count("the shipped pages are used"), wanted ? 0u : 1u);
     }
     EXPECT_FALSE(serveFolder("http", shipped).ok());
-    EXPECT_FALSE(serveFolder("yux-help", shipped / "missing").ok());
 }
 
 TEST(OpenURLInBrowser, RunsTheOpenerAndReportsItsFailure) {

@@ -130,11 +130,14 @@ private:
 // index.html; nothing outside `folder` is ever served. Calling it again for a scheme points the
 // scheme at the new folder. The scheme must be a lower-case name that is not one WebKit handles itself.
 Result<URL> serveFolder(std::string_view scheme, const std::filesystem::path& folder);
+// The folder that a root serveFolder returned is served from; nothing for any other URL.
+std::optional<std::filesystem::path> servedFolder(const URL& root);
 
 // The root URL of a site that may live on the network or ship with the program: the value of the
 // environment variable `variable` when it is set (an absolute URL ending in "/", or a local folder
 // given by path or file URL, which is then served under `scheme`), else `shippedFolder` served under
-// `scheme`. A value that is neither is reported and the shipped folder is used.
+// `scheme`. A value that is neither is reported (once while it stays set) and the shipped folder is
+// used.
 Result<URL> siteRoot(const char* variable, std::string_view scheme,
                      const std::filesystem::path& shippedFolder);
 

@@ -101,7 +101,15 @@ Result<URL> serveFolder(std::string_view scheme, const fs::path& folder) {
     return *URL::string(entry->first + "://bundle/");
 }
 
+std::optional<fs::path> servedFolder(const URL& root) {
+    const auto& folders = servedFolders();
+    const auto folder = folders.find(root.scheme());
+    if (folder == folders.end() || root.host() != "bundle" || root.path() != "/") return std::nullopt;
+    return folder->second;
+}
+
 Result<URL> siteRoot(const char* variable, std::string_view scheme, const fs::path& shippedFolder) {
+    static std::string reported; // each use asks again; a bad setting is told once
     const char* value = std::getenv(variable);
     if (!value || !*value) return serveFolder(scheme, shippedFolder);
     const std::string_view text(value);
@@ -114,9 +122,10 @@ Result<URL> siteRoot(const char* variable, std::string_view scheme, const fs::pa
             return *url;
         }
     }
-    Console::shared().writeLine("WKWebView: " + std::string(variable) +
-                                " is neither a URL ending in \"/\" nor a folder (" + std::string(text) +
-                                "); the shipped pages are used");
+    if (std::exchange(reported, std::string(text)) != text)
+        Console::shared().writeLine("WKWebView: " + std::string(variable) +
+                                    " is neither a URL ending in \"/\" nor a folder (" + std::string(text) +
+                                    "); the shipped pages are used");
     return serveFolder(scheme, shippedFolder);
 }
 
