@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <plist/plist.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <variant>
@@ -156,4 +157,8 @@ TEST(Plist, FilesAreWrittenAtomicallyAndWhatXMLCannotCarryIsRefused) {
     EXPECT_EQ(*plat::plist::readFile(file), sample());
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
     EXPECT_EQ(plat::plist::readFile(dir.path() / "nothing.plist").error().code, 260);
+    const fs::path pipe = dir.path() / "pipe.plist"; // no writer ever comes: refused, not waited for
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_NE(plat::plist::readFile(pipe).error().description.find("is not a regular file"),
+              std::string::npos);
 }

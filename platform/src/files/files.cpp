@@ -331,24 +331,29 @@ Result<void> writeFileAtomically(const fs::path& path, std::string_view text) {
 }
 
 Result<std::vector<std::uint8_t>> readFileContents(const fs::path& path, std::size_t maxBytes) {
-    const auto unreadable = [&] {
-        return Error{kCocoaErrorDomain, 256,
-                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be read."};
+    const auto failure = [&](long code, const char* what) {
+        return Error{kCocoaErrorDomain, code, "The file \u201c" + path.string() + "\u201d " + what};
     };
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Error{kCocoaErrorDomain, 260,
-                     "The file \u201c" + path.string() + "\u201d couldn\u2019t be opened."};
-    in.seekg(0, std::ios::end);
-    const auto size = in.tellg();
-    if (size < 0) return unreadable();
-    if (std::size_t(size) > maxBytes)
-        return Error{kCocoaErrorDomain, kFileTooLargeError,
-                     "The file \u201c" + path.string() + "\u201d is too large."};
-    in.seekg(0);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), size);
-    if (!in) return unreadable();
+    // Opened without waiting, and only a regular file is read: a pipe or a device named where a
+    // document belongs would otherwise keep the reader waiting, or reading, for good.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return failure(260, "couldn\u2019t be opened.");
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return failure(256, "couldn\u2019t be read.");
+    if (!S_ISREG(st.st_mode)) return failure(256, "is not a regular file.");
+    if (std::uint64_t(st.st_size) > maxBytes) return failure(kFileTooLargeError, "is too large.");
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return failure(256, "couldn\u2019t be read.");
+        done += std::size_t(n);
+    }
     return bytes;
 }
 
