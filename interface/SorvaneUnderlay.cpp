@@ -27,25 +27,9 @@ void SorvaneUnderlay::setContrast(plat::CGFloat c) {
     if (panel::applyContrast(*baseClass_, c)) setNeedsDisplay();
 }
 
-namespace {
-
 using plat::CGFloat;
 using plat::CGRect;
 using Values = std::array<CGFloat, SorvaneUnderlayBase::kBandCount>;
-
-// The canvas box around band i's bar between radii r0 and r1 (the bars are 32 units wide).
-CGRect barPart(int band, CGFloat r0, CGFloat r1) {
-    const CGFloat a = panel::radians(10.0 * band + 25), c = std::cos(a), s = std::sin(a);
-    CGFloat x0 = INFINITY, x1 = -INFINITY, y0 = INFINITY, y1 = -INFINITY;
-    for (const CGFloat x : {-16.0, 16.0})
-        for (const CGFloat r : {r0, r1}) {
-            x0 = std::min(x0, 256 + x * c - r * s), x1 = std::max(x1, 256 + x * c - r * s);
-            y0 = std::min(y0, 256 + x * s + r * c), y1 = std::max(y1, 256 + x * s + r * c);
-        }
-    return {x0, y0, x1 - x0, y1 - y0};
-}
-
-} // namespace
 
 // A new meter value changes only its bar between the old and the new end, so only that part of the
 // face is drawn again (with whatever overlaps it). Meters that hold still cost nothing.
@@ -59,7 +43,7 @@ void SorvaneUnderlay::update(const float* values, Values& into, CGFloat base, CG
             setNeedsDisplay();
             continue;
         }
-        const CGRect part = barPart(i, base + sign * 128 * was, base + sign * 128 * now);
+        const CGRect part = SorvaneUnderlayBase::barBox(i, base + sign * 128 * was, base + sign * 128 * now);
         setNeedsDisplay(CGRect{fit.rect.minX() + part.minX() * fit.scale.width,
                                fit.rect.minY() + part.minY() * fit.scale.height,
                                part.width() * fit.scale.width, part.height() * fit.scale.height}

@@ -48,4 +48,7 @@ public:
 
     // The underlay view's drawing pass: nothing while hidden.
     void drawInView(const CGRect& bounds, bool isHidden);
+
+    // The canvas box around band `band`'s bar between radii r0 and r1.
+    static CGRect barBox(int band, CGFloat r0, CGFloat r1);
 };

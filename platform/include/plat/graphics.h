@@ -110,6 +110,9 @@ public:
     void clip(const CGRect& r);
     // Bounding box of the current clip in user units.
     CGRect clipBoundingBox() const;
+    // The current clip as rectangles that do not overlap, in user units; its bounding box alone when
+    // the transform turns it out of rectangles.
+    std::vector<CGRect> clipRectangles() const;
     // An empty list means solid lines.
     void setLineDash(CGFloat phase, std::span<const CGFloat> lengths);
     int lineDashCount() const;

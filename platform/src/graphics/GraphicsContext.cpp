@@ -113,6 +113,21 @@ CGRect CGContext::clipBoundingBox() const {
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
+std::vector<CGRect> CGContext::clipRectangles() const {
+    cairo_rectangle_list_t* list = cairo_copy_clip_rectangle_list(cr_);
+    std::vector<CGRect> out;
+    if (list->status == CAIRO_STATUS_SUCCESS) {
+        for (int i = 0; i < list->num_rectangles; ++i) {
+            const cairo_rectangle_t& r = list->rectangles[i];
+            out.push_back({r.x, r.y, r.width, r.height});
+        }
+    } else {
+        out.push_back(clipBoundingBox());
+    }
+    cairo_rectangle_list_destroy(list);
+    return out;
+}
+
 void CGContext::setLineDash(CGFloat phase, std::span<const CGFloat> lengths) {
     bool usable = std::isfinite(phase);
     double total = 0;
