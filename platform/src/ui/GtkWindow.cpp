@@ -179,6 +179,7 @@ public:
         window_ = overlay_ = area_ = nullptr;
         for (auto& [widget, host] : natives_) g_signal_handlers_disconnect_by_data(widget, this);
         natives_.clear();
+        dropFrame();
         gtk_widget_destroy(w);
         g_object_unref(w);
     }
@@ -283,9 +284,22 @@ private:
         const int scale = gtk_widget_get_scale_factor(widget);
         const int width = gtk_widget_get_allocated_width(widget) * scale;
         const int height = gtk_widget_get_allocated_height(widget) * scale;
-        if (!frame_ || frame_->width() != width || frame_->height() != height)
-            frame_ = std::make_unique<ImageSurface>(width, height);
-        CGContext& ctx = frame_->context();
+        if (!frame_ || cairo_image_surface_get_width(frame_) != width ||
+            cairo_image_surface_get_height(frame_) != height) {
+            dropFrame();
+            // Shared with the display server where it can be: the damaged parts then reach it
+            // without going through the socket.
+            frame_ = gdk_window_create_similar_image_surface(gtk_widget_get_window(widget),
+                                                             CAIRO_FORMAT_ARGB32, width, height, 1);
+            if (cairo_surface_status(frame_) != CAIRO_STATUS_SUCCESS) {
+                cairo_surface_destroy(frame_);
+                frame_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+            }
+            cairo_t* fresh = cairo_create(frame_);
+            frameContext_ = std::make_unique<CGContext>(fresh);
+            cairo_destroy(fresh);
+        }
+        CGContext& ctx = *frameContext_;
         cairo_t* own = ctx.cairo();
         ctx.saveGState();
         cairo_new_path(own);
@@ -307,10 +321,16 @@ private:
         ctx.restoreGState();
         cairo_save(cr);
         cairo_scale(cr, 1.0 / scale, 1.0 / scale);
-        cairo_set_source_surface(cr, frame_->cairoSurface(), 0, 0);
+        cairo_set_source_surface(cr, frame_, 0, 0);
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
         cairo_paint(cr);
         cairo_restore(cr);
+    }
+
+    void dropFrame() {
+        frameContext_.reset();
+        if (frame_) cairo_surface_destroy(frame_);
+        frame_ = nullptr;
     }
 
     static bool fail(std::string* error, const std::string& why) {
@@ -464,7 +484,8 @@ private:
     CGFloat wheelScale_ = 1;
     CGPoint wheelPoint_;
     std::shared_ptr<Timer> wheelEnd_;
-    std::unique_ptr<ImageSurface> frame_;
+    cairo_surface_t* frame_ = nullptr;
+    std::unique_ptr<CGContext> frameContext_;
 };
 
 } // namespace
