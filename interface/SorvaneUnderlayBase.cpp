@@ -2,6 +2,8 @@
 
 #include "PanelDrawing.h"
 
+#include "plat/image.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -63,51 +65,145 @@ CGRect SorvaneUnderlayBase::barBox(int band, CGFloat r0, CGFloat r1) {
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
-// The bars are 32 wide with butt ends, so each is filled as rectangles: the level bar's dashes (6 on,
-// 2 off from radius 60) as one path of them. That covers what a dashed stroke covers, at a fraction
-// of the stroker's cost. A tick that moved a few bars leaves a clip of many small boxes: each box is
-// drawn on its own with only the bars that reach into it, since a bar filled under the whole clip
-// costs as much as the bar drawn whole.
+const CGRect& SorvaneUnderlayBase::dashBox(int band, int dash) {
+    static const auto boxes = [] {
+        std::array<std::array<CGRect, kDashes>, kBandCount> all;
+        for (int i = 0; i < kBandCount; ++i)
+            for (int k = 0; k < kDashes; ++k)
+                all[std::size_t(i)][std::size_t(k)] = barBox(i, 60 + 8.0 * k, 66 + 8.0 * k);
+        return all;
+    }();
+    return boxes[std::size_t(band)][std::size_t(dash)];
+}
+
+// The bars are 32 wide with butt ends, so each is filled as rectangles: a level bar as its dashes (6
+// on, 2 off from radius 60), which covers what a dashed stroke covers at a fraction of the stroker's
+// cost. Each shape (a gain bar, a whole dash, a level bar's last dash) is drawn into an image of its
+// own when it changes and painted from there, several times cheaper than filling it again: a tick
+// draws each moved bar once, then paints. A tick that moved a few bars leaves a clip of many small
+// boxes: each box is painted on its own with only what reaches into it, since a shape painted under
+// the whole clip costs as much as the shape painted whole.
 void SorvaneUnderlayBase::drawSymbolUnderlay(CGRect frame, ResizingBehavior0 resizing) {
     CGContext* ctx = plat::UIGraphicsGetCurrentContext();
     if (ctx == nullptr) return;
     GState whole(*ctx);
     panel::enterCanvas(*ctx, apply(resizing, kCanvas, frame, *this), 512, 512);
 
-    struct Bar {
-        UIBezierPath shape; // along +y, before the band's turn
-        CGRect box;         // on the canvas
-    };
-    std::vector<Bar> gains, levels;
-    // Gain bars first, so level bars paint over them where they overlap.
-    for (int i = 0; i < kBandCount; ++i) {
-        if (!std::isfinite(valueReduct[i])) continue;
-        const CGFloat from = std::clamp<CGFloat>(120 + 128 * (1 - valueReduct[i]), -kReach, kReach);
-        gains.push_back({UIBezierPath::withRect({-16, std::min(from, 183.0), 32, std::abs(183 - from)}),
-                         barBox(i, from, 183)});
-        gains.back().shape.apply(barTurn(i));
-    }
-    for (int i = 0; i < kBandCount; ++i) {
-        if (!std::isfinite(valueLevel[i])) continue;
-        const CGFloat to = std::clamp<CGFloat>(55 + 128 * valueLevel[i] + 2, -kReach, kReach);
-        const CGFloat length = std::abs(to - 60), direction = to < 60 ? -1 : 1;
-        Bar bar{{}, barBox(i, 60, to)};
-        for (CGFloat at = 0; at < length; at += 8) {
-            const CGFloat r0 = 60 + direction * at, r1 = 60 + direction * std::min(at + 6, length);
-            bar.shape.append(UIBezierPath::withRect({-16, std::min(r0, r1), 32, std::abs(r1 - r0)}));
-        }
-        bar.shape.apply(barTurn(i));
-        levels.push_back(std::move(bar));
-    }
-
     const UIColor gainColor = colorReduction.withAlphaComponent(0.6);
     const UIColor levelColor = colorLevel.withAlphaComponent(0.6);
+    if (sprites_.transform != ctx->ctm() || sprites_.gainColor != gainColor ||
+        sprites_.levelColor != levelColor)
+        sprites_ = {ctx->ctm(), gainColor, levelColor, {}};
+
+    // What each band shows: its gain bar from `from` to 183, its whole dashes and what is left.
+    struct Band {
+        CGFloat from = 0, to = 0;
+        CGRect gainBox, wholeBox, restBox;
+        int whole = 0;
+        bool gain = false, rest = false;
+    };
+    std::array<Band, kBandCount> bands;
+    for (int i = 0; i < kBandCount; ++i) {
+        Band& b = bands[std::size_t(i)];
+        if (std::isfinite(valueReduct[i])) {
+            b.gain = true;
+            b.from = std::clamp<CGFloat>(120 + 128 * (1 - valueReduct[i]), -kReach, kReach);
+            b.gainBox = barBox(i, b.from, 183);
+        }
+        if (!std::isfinite(valueLevel[i])) continue;
+        b.to = std::clamp<CGFloat>(55 + 128 * valueLevel[i] + 2, -kReach, kReach);
+        const CGFloat length = b.to - 60;
+        b.whole = length > 0 ? std::min(int((length + 2) / 8), kDashes) : 0;
+        if (b.whole > 0) b.wholeBox = barBox(i, 60, 60 + 8 * b.whole);
+        b.rest = 8.0 * b.whole < std::abs(length);
+        if (b.rest) b.restBox = barBox(i, 60 + 8.0 * b.whole, b.to);
+    }
+
+    // Gain bars first, so level bars paint over them where they overlap.
     for (const CGRect& box : ctx->clipRectangles()) {
         GState g(*ctx);
         ctx->clip(box);
-        for (const Bar& bar : gains)
-            if (bar.box.intersects(box)) ctx->fill(bar.shape, gainColor);
-        for (const Bar& bar : levels)
-            if (bar.box.intersects(box)) ctx->fill(bar.shape, levelColor);
+        for (int i = 0; i < kBandCount; ++i)
+            if (const Band& b = bands[std::size_t(i)]; b.gain && b.gainBox.intersects(box))
+                paintGain(*ctx, i, b.from);
+        for (int i = 0; i < kBandCount; ++i) {
+            const Band& b = bands[std::size_t(i)];
+            if (b.whole > 0 && b.wholeBox.intersects(box))
+                for (int k = 0; k < b.whole; ++k)
+                    if (dashBox(i, k).intersects(box)) paintDash(*ctx, i, k);
+            if (b.rest && b.restBox.intersects(box)) paintRest(*ctx, i, b.whole, b.to);
+        }
     }
+}
+
+namespace {
+
+// Bar shape along +y between radii r0 and r1, turned to band i on the canvas.
+UIBezierPath barShape(int band, CGFloat r0, CGFloat r1) {
+    UIBezierPath path = UIBezierPath::withRect({-16, std::min(r0, r1), 32, std::abs(r1 - r0)});
+    path.apply(barTurn(band));
+    return path;
+}
+
+} // namespace
+
+void SorvaneUnderlayBase::paintGain(CGContext& ctx, int band, CGFloat from) {
+    // Its image has room for any gain the meter shows; a bar past that is filled in place.
+    if (from < 120 || from > 248) return ctx.fill(barShape(band, from, 183), sprites_.gainColor);
+    paint(
+        ctx, sprites_.bands[std::size_t(band)].gain, barBox(band, 120, 248), from,
+        [&] { return barShape(band, from, 183); }, sprites_.gainColor);
+}
+
+void SorvaneUnderlayBase::paintDash(CGContext& ctx, int band, int dash) {
+    paint(
+        ctx, sprites_.bands[std::size_t(band)].dashes[std::size_t(dash)], dashBox(band, dash), 0,
+        [&] { return barShape(band, 60 + 8.0 * dash, 66 + 8.0 * dash); }, sprites_.levelColor);
+}
+
+// The level bar past its whole dashes: the last dash, cut short, from its image; anything else (a bar
+// past the meter's full reach, or one turned inwards) filled in place.
+void SorvaneUnderlayBase::paintRest(CGContext& ctx, int band, int whole, CGFloat to) {
+    const CGFloat from = 60 + 8.0 * whole;
+    if (to > from && whole < kDashes) {
+        paint(
+            ctx, sprites_.bands[std::size_t(band)].rest, dashBox(band, whole), to,
+            [&] { return barShape(band, from, to); }, sprites_.levelColor);
+        return;
+    }
+    const CGFloat length = std::abs(to - 60), direction = to < 60 ? -1 : 1;
+    UIBezierPath rest;
+    for (CGFloat at = 8.0 * whole; at < length; at += 8)
+        rest.append(barShape(band, 60 + direction * at, 60 + direction * std::min(at + 6, length)));
+    ctx.fill(rest, sprites_.levelColor);
+}
+
+// A shape painted from its sprite, drawn into it first when the sprite holds another shape. The
+// sprite covers `room` (canvas) in whole device pixels, so painted back it looks as the shape
+// filled in place.
+void SorvaneUnderlayBase::paint(CGContext& ctx, Sprite& sprite, const CGRect& room, CGFloat key,
+                                const std::function<UIBezierPath()>& shape, const UIColor& color) {
+    if (!sprite.pixels || sprite.room != room) {
+        UIBezierPath corners = UIBezierPath::withRect(room);
+        corners.apply(sprites_.transform);
+        const CGRect r = corners.bounds();
+        // On a very large face the images would cost more memory than they save time.
+        if (!(r.width() * r.height() < 1 << 17)) return ctx.fill(shape(), color);
+        sprite.x = int(std::floor(r.minX())) - 1, sprite.y = int(std::floor(r.minY())) - 1;
+        sprite.pixels = std::make_unique<plat::ImageSurface>(int(std::ceil(r.maxX())) + 1 - sprite.x,
+                                                             int(std::ceil(r.maxY())) + 1 - sprite.y);
+        sprite.room = room;
+        sprite.drawn = false;
+    }
+    if (!sprite.drawn || sprite.key != key) {
+        sprite.pixels->fill(UIColor::clear());
+        CGContext& into = sprite.pixels->context();
+        GState g(into);
+        into.translateBy(-sprite.x, -sprite.y);
+        into.concatenate(sprites_.transform);
+        into.fill(shape(), color);
+        sprite.key = key;
+        sprite.drawn = true;
+    }
+    ctx.paintAtDevicePixel(*sprite.pixels, sprite.x, sprite.y);
 }

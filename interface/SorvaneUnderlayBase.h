@@ -7,9 +7,14 @@
 #include "plat/graphics.h"
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <vector>
 
 class AudioUnitViewController;
+namespace plat {
+class ImageSurface;
+}
 class YUX_Sorvane_Extension_AudioUnit;
 
 class SorvaneUnderlayBase {
@@ -51,4 +56,36 @@ public:
 
     // The canvas box around band `band`'s bar between radii r0 and r1.
     static CGRect barBox(int band, CGFloat r0, CGFloat r1);
+
+private:
+    static constexpr int kDashes = 16; // a full level bar's, out to radius 185
+
+    // A shape's pixels as last drawn: `room` (canvas) in whole device pixels from (x, y), showing the
+    // shape drawn for `key` (a bar's end).
+    struct Sprite {
+        std::unique_ptr<plat::ImageSurface> pixels;
+        int x = 0, y = 0;
+        CGRect room;
+        CGFloat key = 0;
+        bool drawn = false;
+    };
+    struct BandSprites {
+        Sprite gain;
+        std::array<Sprite, kDashes> dashes; // the level bar's whole dashes, outwards
+        Sprite rest;                        // its last dash, cut short
+    };
+    // Drawn under this transform in these colours; a change of any drops them all.
+    struct Sprites {
+        plat::CGAffineTransform transform;
+        UIColor gainColor, levelColor;
+        std::array<BandSprites, kBandCount> bands;
+    } sprites_;
+
+    // The canvas box around whole dash `dash` of band `band`'s level bar.
+    static const CGRect& dashBox(int band, int dash);
+    void paintGain(plat::CGContext& ctx, int band, CGFloat from);
+    void paintDash(plat::CGContext& ctx, int band, int dash);
+    void paintRest(plat::CGContext& ctx, int band, int whole, CGFloat to);
+    void paint(plat::CGContext& ctx, Sprite& sprite, const CGRect& room, CGFloat key,
+               const std::function<plat::UIBezierPath()>& shape, const UIColor& color);
 };

@@ -75,15 +75,24 @@ TEST_F(MeterTimer, WarnsOnceUntilAUnitArrives) {
     EXPECT_EQ(rig.vc->counter, 0);
 }
 
-// Only the bars that moved are drawn again, and the picture is the one a whole redraw gives.
+// Only the bars that moved are drawn again, and the picture is the one a fresh underlay draws whole.
 TEST(Underlay, RedrawingWhatMovedGivesTheWholeRedrawsPicture) {
     // An odd size: the face is fitted at an odd scale, and bar ends fall between pixels.
-    const auto window = plat::UIWindow::makeHeadless({701, 533});
-    const auto underlay = std::make_shared<SorvaneUnderlay>(plat::CGRect{3, 5, 690, 521});
-    window->addSubview(underlay);
-    window->snapshot();
+    plat::CGRect frame{3, 5, 690, 521};
+    plat::UIColor colour{0.753, 0.17, 0.402, 1};
     std::array<float, 32> levels{}, factors;
     factors.fill(0.5f);
+    const auto show = [&](const std::shared_ptr<plat::UIWindow>& window, SorvaneUnderlay& underlay) {
+        underlay.setFrame(frame);
+        underlay.baseClass().colorLevel = colour;
+        underlay.setLevels(levels.data());
+        underlay.setFactors(factors.data());
+        return window->snapshot();
+    };
+    const auto window = plat::UIWindow::makeHeadless({701, 533});
+    const auto underlay = std::make_shared<SorvaneUnderlay>(frame);
+    window->addSubview(underlay);
+    window->snapshot();
     const std::pair<const char*, std::function<void()>> steps[] = {
         {"levels that grow",
          [&] {
@@ -92,14 +101,17 @@ TEST(Underlay, RedrawingWhatMovedGivesTheWholeRedrawsPicture) {
         {"levels that fall back past the bars' start", [&] { levels.fill(0.004f); }},
         {"gains that reduce", [&] { factors[5] = 0.1f, factors[6] = 0.0f; }},
         {"gains that turn to raising", [&] { factors[5] = 0.9f, factors[6] = 1.0f; }},
+        {"a face resized", [&] { frame.size.width = 500; }},
+        {"the level colour changed, all drawn again",
+         [&] { colour.green = 0.8, underlay->setNeedsDisplay(); }},
     };
     for (const auto& [name, change] : steps) {
         change();
-        underlay->setLevels(levels.data());
-        underlay->setFactors(factors.data());
-        const auto part = window->snapshot();
-        underlay->setNeedsDisplay();
-        const auto whole = window->snapshot();
+        const auto part = show(window, *underlay);
+        const auto fresh = plat::UIWindow::makeHeadless({701, 533});
+        const auto other = std::make_shared<SorvaneUnderlay>(frame);
+        fresh->addSubview(other);
+        const auto whole = show(fresh, *other);
         // Where an edge crosses the redrawn part's border, cairo's antialiasing may differ by a
         // few levels; a bar left stale differs by far more.
         int worst = 0;

@@ -85,6 +85,8 @@ private:
     bool finite_ = true;
 };
 
+class ImageSurface;
+
 // A drawing context over a cairo context. A transform that would make the mapping singular or not
 // finite is not applied; instead nothing is drawn until the matching restore, so a degenerate
 // frame draws nothing rather than breaking the context for every later drawing.
@@ -119,6 +121,10 @@ public:
 
     void fill(const UIBezierPath& path, const UIColor& color);
     void stroke(const UIBezierPath& path, const UIColor& color);
+    // The image over what is there, its top left corner at device pixel (x, y) whatever the
+    // transform; the clip applies. A shape drawn once into an image and painted back at whole pixels
+    // looks as the shape drawn in place.
+    void paintAtDevicePixel(const ImageSurface& image, int x, int y);
 
     // False while a degenerate transform is in force.
     bool isDrawing() const { return !suppressed_.back(); }

@@ -1,4 +1,5 @@
 #include "plat/graphics.h"
+#include "plat/image.h"
 
 #include "CairoPath.h"
 
@@ -178,6 +179,15 @@ void CGContext::fill(const UIBezierPath& path, const UIColor& color) {
     cairo_set_source_rgba(cr_, color.red, color.green, color.blue, color.alpha);
     cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
     cairo_fill(cr_);
+}
+
+void CGContext::paintAtDevicePixel(const ImageSurface& image, int x, int y) {
+    if (suppressed_.back()) return;
+    cairo_save(cr_);
+    cairo_identity_matrix(cr_);
+    cairo_set_source_surface(cr_, image.cairoSurface(), x, y);
+    cairo_paint(cr_);
+    cairo_restore(cr_);
 }
 
 void CGContext::stroke(const UIBezierPath& path, const UIColor& color) {
