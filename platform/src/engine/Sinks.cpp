@@ -98,6 +98,7 @@ protected:
 
 private:
     void loop(EngineCore& core) {
+        pthread_setname_np(pthread_self(), "render"); // for profilers and bench/app_cpu.sh
         using clock = std::chrono::steady_clock;
         const auto period = std::chrono::duration_cast<clock::duration>(
             std::chrono::duration<double>(double(period_) / format_.sampleRate()));
