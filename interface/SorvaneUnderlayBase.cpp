@@ -49,6 +49,22 @@ plat::CGAffineTransform barTurn(int band) {
         .concatenating(plat::CGAffineTransform::translation(256, 256));
 }
 
+// Whether band i's bar between radii r0 and r1 reaches into the box (canvas units): the box's
+// bounds are checked first, then its projections across and along the bar, as a box just off a
+// turned bar's side is often inside the bar's bounds. Painting a shape that misses the box would
+// change nothing there, and costs as much as one that does not.
+bool touches(int band, CGFloat r0, CGFloat r1, const CGRect& barBounds, const CGRect& box) {
+    if (!barBounds.intersects(box)) return false;
+    const CGFloat a = bandAngle(band), c = std::cos(a), s = std::sin(a);
+    const CGFloat dx = box.midX() - 256, dy = box.midY() - 256, hx = box.width() / 2, hy = box.height() / 2;
+    const CGFloat across = dx * c + dy * s, along = dy * c - dx * s;
+    const CGFloat acrossReach = hx * std::abs(c) + hy * std::abs(s),
+                  alongReach = hx * std::abs(s) + hy * std::abs(c);
+    constexpr CGFloat margin = 0.5;
+    return std::abs(across) < 16 + acrossReach + margin && along + alongReach + margin > std::min(r0, r1) &&
+           along - alongReach - margin < std::max(r0, r1);
+}
+
 // Past this radius a bar is off the canvas whatever its value; it ends there.
 constexpr CGFloat kReach = 400;
 
@@ -124,14 +140,15 @@ void SorvaneUnderlayBase::drawSymbolUnderlay(CGRect frame, ResizingBehavior0 res
         GState g(*ctx);
         ctx->clip(box);
         for (int i = 0; i < kBandCount; ++i)
-            if (const Band& b = bands[std::size_t(i)]; b.gain && b.gainBox.intersects(box))
+            if (const Band& b = bands[std::size_t(i)]; b.gain && touches(i, b.from, 183, b.gainBox, box))
                 paintGain(*ctx, i, b.from);
         for (int i = 0; i < kBandCount; ++i) {
             const Band& b = bands[std::size_t(i)];
             if (b.whole > 0 && b.wholeBox.intersects(box))
                 for (int k = 0; k < b.whole; ++k)
-                    if (dashBox(i, k).intersects(box)) paintDash(*ctx, i, k);
-            if (b.rest && b.restBox.intersects(box)) paintRest(*ctx, i, b.whole, b.to);
+                    if (touches(i, 60 + 8.0 * k, 66 + 8.0 * k, dashBox(i, k), box)) paintDash(*ctx, i, k);
+            if (b.rest && touches(i, 60 + 8.0 * b.whole, b.to, b.restBox, box))
+                paintRest(*ctx, i, b.whole, b.to);
         }
     }
 }
@@ -161,13 +178,15 @@ void SorvaneUnderlayBase::paintDash(CGContext& ctx, int band, int dash) {
         [&] { return barShape(band, 60 + 8.0 * dash, 66 + 8.0 * dash); }, sprites_.levelColor);
 }
 
-// The level bar past its whole dashes: the last dash, cut short, from its image; anything else (a bar
-// past the meter's full reach, or one turned inwards) filled in place.
+// The level bar past its whole dashes from its image: the last dash, cut short, or at a level near
+// nothing the bit from 60 inwards to 57. Anything else (a bar past the meter's full reach) is filled
+// in place.
 void SorvaneUnderlayBase::paintRest(CGContext& ctx, int band, int whole, CGFloat to) {
     const CGFloat from = 60 + 8.0 * whole;
-    if (to > from && whole < kDashes) {
+    if ((to > from && whole < kDashes) || (whole == 0 && to < 60 && to >= 54)) {
         paint(
-            ctx, sprites_.bands[std::size_t(band)].rest, dashBox(band, whole), to,
+            ctx, sprites_.bands[std::size_t(band)].rest,
+            to > from ? dashBox(band, whole) : barBox(band, 54, 60), to,
             [&] { return barShape(band, from, to); }, sprites_.levelColor);
         return;
     }
