@@ -87,6 +87,10 @@ private:
 
 class ImageSurface;
 
+// Fewer parts to redraw: two parts whose bounding box is no larger than both together plus `slack`
+// (square units: what drawing a part on its own costs over its pixels) become that box.
+void coalesceRects(std::vector<CGRect>& rects, CGFloat slack);
+
 // A drawing context over a cairo context. A transform that would make the mapping singular or not
 // finite is not applied; instead nothing is drawn until the matching restore, so a degenerate
 // frame draws nothing rather than breaking the context for every later drawing.

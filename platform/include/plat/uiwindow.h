@@ -50,8 +50,9 @@ public:
     void close();
 
     // ---- rendering ---------------------------------------------------------------------------
-    // Lays out, redraws what is stale and composites the tree.
-    void renderInto(CGContext& ctx, CGFloat pixelScale = 1);
+    // Lays out, redraws what is stale and composites the tree; with `parts` (the context's units),
+    // only those, each cleared and composited on its own.
+    void renderInto(CGContext& ctx, CGFloat pixelScale = 1, std::span<const CGRect> parts = {});
     std::unique_ptr<ImageSurface> snapshot();
     // The tree as rendered now, written atomically as PNG.
     bool writePNG(const std::string& path, std::string* error = nullptr);

@@ -108,6 +108,23 @@ void CGContext::clip(const CGRect& r) {
     cairo_clip(cr_);
 }
 
+void coalesceRects(std::vector<CGRect>& rects, CGFloat slack) {
+    const auto area = [](const CGRect& r) { return r.width() * r.height(); };
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (std::size_t i = 0; i < rects.size(); ++i)
+            for (std::size_t j = i + 1; j < rects.size(); ++j) {
+                const CGRect both = rects[i].united(rects[j]);
+                if (area(both) > area(rects[i]) + area(rects[j]) + slack) continue;
+                rects[i] = both;
+                rects[j] = rects.back();
+                rects.pop_back();
+                merged = true;
+                j = i; // the grown part may now take in those passed over
+            }
+    }
+}
+
 CGRect CGContext::clipBoundingBox() const {
     double x0, y0, x1, y1;
     cairo_clip_extents(cr_, &x0, &y0, &x1, &y1);

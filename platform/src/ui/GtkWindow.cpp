@@ -300,24 +300,22 @@ private:
             cairo_destroy(fresh);
         }
         CGContext& ctx = *frameContext_;
-        cairo_t* own = ctx.cairo();
         ctx.saveGState();
-        cairo_new_path(own);
+        parts_.clear();
         if (dirty->status == CAIRO_STATUS_SUCCESS) {
             for (int i = 0; i < dirty->num_rectangles; ++i) {
                 const cairo_rectangle_t& r = dirty->rectangles[i];
                 const double x0 = std::floor(r.x * scale), y0 = std::floor(r.y * scale);
-                cairo_rectangle(own, x0, y0, std::ceil((r.x + r.width) * scale) - x0,
-                                std::ceil((r.y + r.height) * scale) - y0);
+                parts_.push_back({x0, y0, std::ceil((r.x + r.width) * scale) - x0,
+                                  std::ceil((r.y + r.height) * scale) - y0});
             }
-            cairo_clip(own);
+            // The toolkit's region comes in bands: what one damaged part became is joined again.
+            coalesceRects(parts_, 1024);
+        } else {
+            parts_.push_back({0, 0, double(width), double(height)});
         }
         cairo_rectangle_list_destroy(dirty);
-        cairo_save(own);
-        cairo_set_operator(own, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(own);
-        cairo_restore(own);
-        owner_.renderInto(ctx, scale);
+        owner_.renderInto(ctx, scale, parts_);
         ctx.restoreGState();
         cairo_save(cr);
         cairo_scale(cr, 1.0 / scale, 1.0 / scale);
@@ -486,6 +484,7 @@ private:
     std::shared_ptr<Timer> wheelEnd_;
     cairo_surface_t* frame_ = nullptr;
     std::unique_ptr<CGContext> frameContext_;
+    std::vector<CGRect> parts_; // kept, so a frame allocates none
 };
 
 } // namespace

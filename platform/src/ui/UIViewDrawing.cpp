@@ -27,32 +27,39 @@ void UIView::display(CGFloat pixelScale) {
     }
     CGContext& ctx = picture_->context();
     cairo_t* cr = ctx.cairo();
-    ctx.saveGState();
-    CGRect drawn = b;
-    if (partial) {
-        // Whole pixels. What is drawn inside comes out as in a whole redraw, but for a few levels
-        // of antialiasing where an edge crosses the clip.
-        cairo_new_path(cr);
-        drawn = {};
-        for (const CGRect& r : staleRects_) {
+    // Each stale part is drawn on its own, under a clip of one rectangle: a clip of many rectangles
+    // costs its drawing a pass per rectangle, and cuts overlapping parts into many more. Parts close
+    // together are drawn as one.
+    const auto redraw = [&](const CGRect* part) {
+        ctx.saveGState();
+        if (part != nullptr) {
+            // Whole pixels. What is drawn inside comes out as in a whole redraw, but for a few
+            // levels of antialiasing where an edge crosses the clip.
+            const CGRect& r = *part;
             const double x0 = std::floor(r.minX() * pixelScale), y0 = std::floor(r.minY() * pixelScale);
+            cairo_new_path(cr);
             cairo_rectangle(cr, x0, y0, std::ceil(r.maxX() * pixelScale) - x0,
                             std::ceil(r.maxY() * pixelScale) - y0);
-            drawn = drawn.united(r);
+            cairo_clip(cr);
         }
-        cairo_clip(cr);
+        cairo_save(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(cr);
+        cairo_restore(cr);
+        ctx.scaleBy(pixelScale, pixelScale);
+        if (background_) ctx.fill(UIBezierPath::withRect(b), *background_);
+        {
+            UIGraphicsContextScope scope(ctx);
+            draw(part != nullptr ? *part : b);
+        }
+        ctx.restoreGState();
+    };
+    if (partial) {
+        coalesceRects(staleRects_, 1024 / (pixelScale * pixelScale));
+        for (const CGRect& part : staleRects_) redraw(&part);
+    } else {
+        redraw(nullptr);
     }
-    cairo_save(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-    cairo_paint(cr);
-    cairo_restore(cr);
-    ctx.scaleBy(pixelScale, pixelScale);
-    if (background_) ctx.fill(UIBezierPath::withRect(b), *background_);
-    {
-        UIGraphicsContextScope scope(ctx);
-        draw(drawn);
-    }
-    ctx.restoreGState();
     needsDisplay_ = false;
     staleRects_.clear();
     ++displayCount_;

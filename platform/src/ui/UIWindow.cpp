@@ -4,6 +4,8 @@
 #include "plat/console.h"
 #include "plat/dispatch.h"
 
+#include <cairo.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -106,16 +108,31 @@ void UIWindow::scheduleUpdate(std::optional<CGRect> damage) {
             // A view hidden, shown or moved takes the native widgets laid over it along.
             self->backend_->layoutNative();
             self->backend_->setNeedsDraw(std::nullopt);
-        } else if (!self->damage_.empty())
+        } else if (!self->damage_.empty()) {
+            coalesceRects(self->damage_, 1024);
             self->backend_->setNeedsDraw(self->damage_);
+        }
         self->damagedAll_ = false;
         self->damage_.clear();
     });
 }
 
-void UIWindow::renderInto(CGContext& ctx, CGFloat pixelScale) {
+void UIWindow::renderInto(CGContext& ctx, CGFloat pixelScale, std::span<const CGRect> parts) {
     layoutIfNeeded();
-    render(ctx, pixelScale, true);
+    if (parts.empty()) render(ctx, pixelScale, true);
+    // Under a clip of one rectangle each: a clip of many costs every view's composite a pass per
+    // rectangle, and cuts overlapping parts into many more.
+    for (const CGRect& part : parts) {
+        ctx.saveGState();
+        ctx.clip(part);
+        cairo_t* cr = ctx.cairo();
+        cairo_save(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(cr);
+        cairo_restore(cr);
+        render(ctx, pixelScale, true);
+        ctx.restoreGState();
+    }
     ++renders_;
 }
 
