@@ -1,5 +1,5 @@
 # Graphics: cairo for drawing and PNG, pango for text, fontconfig for our face mapping.
-pkg_check_modules(PLAT_GRAPHICS REQUIRED IMPORTED_TARGET cairo pangocairo pangoft2 fontconfig)
+pkg_check_modules(PLAT_GRAPHICS REQUIRED IMPORTED_TARGET cairo pangocairo pangoft2 fontconfig pixman-1)
 target_link_libraries(plat PUBLIC PkgConfig::PLAT_GRAPHICS)
 target_link_libraries(plat PRIVATE ${CMAKE_DL_LIBS})
 

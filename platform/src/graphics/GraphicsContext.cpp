@@ -4,6 +4,7 @@
 #include "CairoPath.h"
 
 #include <cairo.h>
+#include <pixman.h>
 
 #include <cmath>
 
@@ -198,8 +199,69 @@ void CGContext::fill(const UIBezierPath& path, const UIColor& color) {
     cairo_fill(cr_);
 }
 
+namespace {
+
+// An image surface's pixels as pixman sees them; null when they are not plain ARGB32.
+pixman_image_t* pixelsOf(cairo_surface_t* s) {
+    if (cairo_surface_get_type(s) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(s) != CAIRO_FORMAT_ARGB32 ||
+        cairo_image_surface_get_data(s) == nullptr)
+        return nullptr;
+    return pixman_image_create_bits(
+        PIXMAN_a8r8g8b8, cairo_image_surface_get_width(s), cairo_image_surface_get_height(s),
+        reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(s)), cairo_image_surface_get_stride(s));
+}
+
+// The image over an image target straight through pixman, when the clip is one rectangle of whole
+// device pixels and nothing (operator, group, offset) asks for more: what cairo then does is the
+// same composite, after a setup that costs several times the copy of a small image.
+bool paintDirect(cairo_t* cr, cairo_surface_t* image, int x, int y) {
+    cairo_surface_t* target = cairo_get_group_target(cr);
+    double ox = 0, oy = 0;
+    cairo_surface_get_device_offset(target, &ox, &oy);
+    if (cairo_get_operator(cr) != CAIRO_OPERATOR_OVER || target != cairo_get_target(cr) || ox != 0 || oy != 0)
+        return false;
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_rectangle_list_t* clip = cairo_copy_clip_rectangle_list(cr);
+    cairo_restore(cr);
+    bool done = false;
+    if (clip->status == CAIRO_STATUS_SUCCESS && clip->num_rectangles <= 1) {
+        const int w = cairo_image_surface_get_width(image), h = cairo_image_surface_get_height(image);
+        int x0 = x, y0 = y, x1 = x + w, y1 = y + h;
+        bool whole = true;
+        if (clip->num_rectangles == 1) {
+            const cairo_rectangle_t& r = clip->rectangles[0];
+            whole = r.x == std::floor(r.x) && r.y == std::floor(r.y) && r.width == std::floor(r.width) &&
+                    r.height == std::floor(r.height);
+            x0 = std::max(x0, int(r.x)), y0 = std::max(y0, int(r.y));
+            x1 = std::min(x1, int(r.x + r.width)), y1 = std::min(y1, int(r.y + r.height));
+        } else {
+            x1 = x0; // nothing left to paint into
+        }
+        pixman_image_t* from = whole ? pixelsOf(image) : nullptr;
+        pixman_image_t* into = from != nullptr ? pixelsOf(target) : nullptr;
+        if (into != nullptr) {
+            if (x0 < x1 && y0 < y1) {
+                cairo_surface_flush(target);
+                cairo_surface_flush(image);
+                pixman_image_composite32(PIXMAN_OP_OVER, from, nullptr, into, x0 - x, y0 - y, 0, 0, x0, y0,
+                                         x1 - x0, y1 - y0);
+                cairo_surface_mark_dirty_rectangle(target, x0, y0, x1 - x0, y1 - y0);
+            }
+            done = true;
+        }
+        if (into != nullptr) pixman_image_unref(into);
+        if (from != nullptr) pixman_image_unref(from);
+    }
+    cairo_rectangle_list_destroy(clip);
+    return done;
+}
+
+} // namespace
+
 void CGContext::paintAtDevicePixel(const ImageSurface& image, int x, int y) {
-    if (suppressed_.back()) return;
+    if (suppressed_.back() || paintDirect(cr_, image.cairoSurface(), x, y)) return;
     cairo_save(cr_);
     cairo_identity_matrix(cr_);
     cairo_set_source_surface(cr_, image.cairoSurface(), x, y);
