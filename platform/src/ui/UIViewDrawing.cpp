@@ -85,8 +85,16 @@ void UIView::render(CGContext& ctx, CGFloat pixelScale, bool asRoot) {
         if (needsDisplay() || !picture_ || pictureScale_ != pixelScale) display(pixelScale);
         cairo_save(cr);
         cairo_scale(cr, 1 / pixelScale, 1 / pixelScale);
-        cairo_set_source_surface(cr, picture_->cairoSurface(), 0, 0);
-        cairo_paint(cr);
+        // At a whole pixel, unturned and unscaled, as a view mostly lies: painted there directly.
+        cairo_matrix_t m;
+        cairo_get_matrix(cr, &m);
+        if (m.xx == 1 && m.yy == 1 && m.xy == 0 && m.yx == 0 && m.x0 == std::floor(m.x0) &&
+            m.y0 == std::floor(m.y0) && std::abs(m.x0) < 1e9 && std::abs(m.y0) < 1e9) {
+            ctx.paintAtDevicePixel(*picture_, int(m.x0), int(m.y0));
+        } else {
+            cairo_set_source_surface(cr, picture_->cairoSurface(), 0, 0);
+            cairo_paint(cr);
+        }
         cairo_restore(cr);
     }
     if (clips_) {
