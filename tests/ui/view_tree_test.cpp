@@ -33,8 +33,11 @@ TEST(ViewTree, PicturesAreRedrawnOnlyWhenStale) {
     window->snapshot();
     window->snapshot();
     EXPECT_EQ(swatch->draws, 1);
-    swatch->setFrame({40, 40, 20, 20}); // moved, same size: the picture is reused
-    EXPECT_TRUE(paneltest::sameColour(window->snapshot()->pixel(50, 50), {1, 0, 0, 1}));
+    swatch->setFrame({40, 40, 20, 20});    // moved, same size: the picture is reused
+    const auto moved = window->snapshot(); // its picture's edges on its frame's, to the pixel
+    EXPECT_TRUE(paneltest::sameColour(moved->pixel(40, 40), {1, 0, 0, 1}));
+    EXPECT_FALSE(paneltest::sameColour(moved->pixel(39, 40), {1, 0, 0, 1}) ||
+                 paneltest::sameColour(moved->pixel(40, 39), {1, 0, 0, 1}));
     EXPECT_EQ(swatch->draws, 1);
     swatch->setNeedsDisplay();
     window->snapshot();
