@@ -8,7 +8,7 @@ packages=(
   clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libplist-dev libxml2-dev
-  libcairo2-dev libpango1.0-dev fontconfig fonts-urw-base35
+  libcairo2-dev libpixman-1-dev libpango1.0-dev fontconfig fonts-urw-base35
   libsndfile1-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libasound2-dev libsdl2-dev libcurl4-openssl-dev
   libwebkit2gtk-4.1-dev libgtk-3-dev xdg-utils
