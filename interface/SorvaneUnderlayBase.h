@@ -9,7 +9,6 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <vector>
 
 class AudioUnitViewController;
 namespace plat {

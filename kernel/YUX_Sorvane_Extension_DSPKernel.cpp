@@ -1,11 +1,11 @@
 #include "YUX_Sorvane_Extension_DSPKernel.h"
 
+#include "plat/audio.h"
 #include "plat/console.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 namespace {
 constexpr const char* kReceivedLine = "unit received parameter : address:%llu, value:%f\n";
@@ -39,9 +39,7 @@ YUX_Sorvane_Extension_DSPKernel::YUX_Sorvane_Extension_DSPKernel() {
 YUX_Sorvane_Extension_DSPKernel::~YUX_Sorvane_Extension_DSPKernel() = default;
 
 void YUX_Sorvane_Extension_DSPKernel::init(int count, double rate) {
-    const bool fits = rate >= double(std::numeric_limits<float>::min()) &&
-                      rate <= double(std::numeric_limits<float>::max());
-    setSamplerate(fits ? float(rate) : 0.0f);
+    if (plat::isSupportedSampleRate(rate)) setSamplerate(float(rate)); // else the rate held stays
     channelCount = count;
     reset();
 }

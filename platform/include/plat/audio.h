@@ -184,6 +184,10 @@ using AUInternalRenderBlock = std::function<AUAudioUnitStatus(
 
 inline constexpr const char* kOSStatusErrorDomain = "NSOSStatusErrorDomain";
 
+// Units compute in single precision: a rate a float cannot hold as a normal number (0, NaN,
+// beyond its range either way) would leave every coefficient derived from it NaN.
+bool isSupportedSampleRate(double rate);
+
 // One input or output connection point of an audio unit.
 class AUAudioUnitBus {
 public:

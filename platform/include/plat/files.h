@@ -63,8 +63,8 @@ private:
 std::string globallyUniqueString();
 
 // The file that a save to `path` replaces: `path` itself, or the regular file that a link there
-// names (the link stays). Refused when a folder, a device, a pipe or the like is there: a save
-// never turns one into a file. Errors are in kPOSIXErrorDomain.
+// names (the link stays). Refused when a folder (EISDIR), a device, a pipe or the like (EINVAL) is
+// there: a save never turns one into a file. Errors are in kPOSIXErrorDomain.
 Result<std::filesystem::path> replaceableFile(const std::filesystem::path& path);
 
 // A file replaced whole: bytes go to a temporary file beside the target, which `commit` syncs and
@@ -87,6 +87,8 @@ public:
     // For writers that want the open file or its name (libraries writing through their own I/O).
     int descriptor() const { return fd_; }
     const std::string& temporaryPath() const { return temporary_; }
+    // The file the commit replaces: the path given, or the file a link there names.
+    const std::filesystem::path& target() const { return target_; }
 
 private:
     AtomicFile(std::filesystem::path target, std::string temporary, int fd)

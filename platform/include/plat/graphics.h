@@ -124,6 +124,8 @@ public:
     int lineDashCount() const;
 
     void fill(const UIBezierPath& path, const UIColor& color);
+    // What the clip lets through becomes transparent.
+    void clear();
     void stroke(const UIBezierPath& path, const UIColor& color);
     // The image over what is there, its top left corner at device pixel (x, y) whatever the
     // transform; the clip applies. A shape drawn once into an image and painted back at whole pixels

@@ -49,18 +49,14 @@ void AVAudioPCMBuffer::setFrameLength(AUAudioFrameCount frames) {
     frameLength_ = frames < frameCapacity_ ? frames : frameCapacity_;
 }
 
-namespace {
-// Units compute in single precision: a rate a float cannot hold as a normal number (0, NaN,
-// beyond its range either way) would leave every coefficient derived from it NaN.
-bool carriesRate(double rate) {
+bool isSupportedSampleRate(double rate) {
     return rate >= double(std::numeric_limits<float>::min()) &&
            rate <= double(std::numeric_limits<float>::max());
 }
-} // namespace
 
 std::shared_ptr<AUAudioUnitBus> AUAudioUnitBus::make(const AVAudioFormat& format, Error* error) {
     if (format.channelCount() == 0 || format.channelCount() > AudioBufferList::kCapacity ||
-        !carriesRate(format.sampleRate())) {
+        !isSupportedSampleRate(format.sampleRate())) {
         if (error)
             *error = Error{kOSStatusErrorDomain, kAudioUnitErr_FormatNotSupported, "unsupported bus format"};
         return nullptr;
@@ -74,7 +70,7 @@ bool AUAudioUnitBus::setFormat(const AVAudioFormat& format, Error* error) {
         why = "cannot change a bus format while render resources are allocated";
     } else if (format.channelCount() == 0 || format.channelCount() > maximumChannelCount_) {
         why = "channel count not supported by this bus";
-    } else if (!carriesRate(format.sampleRate())) {
+    } else if (!isSupportedSampleRate(format.sampleRate())) {
         why = "sample rate not supported";
     }
     if (why) {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -254,19 +255,16 @@ Result<std::unique_ptr<AVAudioFile::Writer>> makeAudioFileWriter(const fs::path&
         return cannotWrite(path, "a sample rate of " + std::to_string(rate) + " Hz is not supported");
     if (settings.channelCount == 0 || settings.channelCount > AudioBufferList::kCapacity)
         return cannotWrite(path, std::to_string(settings.channelCount) + " channels are not supported");
-    // Only a regular file is replaced (a device, a pipe or a folder stays what it is), and a link
-    // is written through: the file it names is replaced and the link stays.
-    std::error_code ec;
-    const auto status = fs::status(path, ec);
-    if (fs::exists(status) && !fs::is_regular_file(status))
-        return cannotWrite(path, fs::is_directory(status) ? "it is a folder" : "it is not a regular file");
-    fs::path target = path;
-    if (fs::exists(status) && fs::is_symlink(fs::symlink_status(path, ec))) {
-        target = fs::canonical(path, ec);
-        if (ec) return cannotWrite(path, ec.message());
+    // As every save: only a regular file is replaced (a device, a pipe or a folder stays what it
+    // is), and a link is written through: the file it names is replaced and the link stays.
+    auto staged = AtomicFile::create(path);
+    if (!staged.ok()) {
+        const int code = int(staged.error().code);
+        return cannotWrite(path, code == EISDIR   ? "it is a folder"
+                                 : code == EINVAL ? "it is not a regular file"
+                                                  : std::strerror(code));
     }
-    auto staged = AtomicFile::create(target);
-    if (!staged.ok()) return cannotWrite(path, std::strerror(int(staged.error().code)));
+    const fs::path target = staged->target();
     if (settings.fileType == AudioFileType::m4a)
         return M4AWriter::make(target, std::move(staged.value()), settings);
     return WavWriter::make(target, std::move(staged.value()), settings);

@@ -199,6 +199,13 @@ void CGContext::fill(const UIBezierPath& path, const UIColor& color) {
     cairo_fill(cr_);
 }
 
+void CGContext::clear() {
+    cairo_save(cr_);
+    cairo_set_operator(cr_, CAIRO_OPERATOR_CLEAR);
+    cairo_paint(cr_);
+    cairo_restore(cr_);
+}
+
 namespace {
 
 // An image surface's pixels as pixman sees them; null when they are not plain ARGB32.

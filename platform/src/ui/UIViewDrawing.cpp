@@ -42,10 +42,7 @@ void UIView::display(CGFloat pixelScale) {
                             std::ceil(r.maxY() * pixelScale) - y0);
             cairo_clip(cr);
         }
-        cairo_save(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(cr);
-        cairo_restore(cr);
+        ctx.clear();
         ctx.scaleBy(pixelScale, pixelScale);
         if (background_) ctx.fill(UIBezierPath::withRect(b), *background_);
         {

@@ -4,8 +4,6 @@
 #include "plat/console.h"
 #include "plat/dispatch.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <cmath>
 
@@ -125,11 +123,7 @@ void UIWindow::renderInto(CGContext& ctx, CGFloat pixelScale, std::span<const CG
     for (const CGRect& part : parts) {
         ctx.saveGState();
         ctx.clip(part);
-        cairo_t* cr = ctx.cairo();
-        cairo_save(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(cr);
-        cairo_restore(cr);
+        ctx.clear();
         render(ctx, pixelScale, true);
         ctx.restoreGState();
     }
