@@ -17,9 +17,9 @@ void AnimatorChain::remove(const std::shared_ptr<Animator>& item) {
     if (!item) return;
     const auto it = std::find(_animators.begin(), _animators.end(), item);
     if (it == _animators.end()) return;
-    const auto index = std::int64_t(it - _animators.begin());
+    // The index stays: removing an entry before the current one makes the next item current, and
+    // an index left past the end is brought back to the last entry at the next tick.
     _animators.erase(it);
-    if (index < _currentIndex) --_currentIndex; // keep pointing at the same current item
 }
 
 void AnimatorChain::removeAll() {
@@ -46,9 +46,9 @@ void AnimatorChain::reset() {
 void AnimatorChain::animate() {
     auto keepAlive = weak_from_this().lock();
     if (_animators.empty()) {
-        // Nothing will ever be added by the tick itself: say so once and end the run.
+        // The timer keeps running: items may still be added, and the warning repeats until then
+        // or until stop().
         plat::Console::shared().writeLine("WARNUNG: Es sind keine Animator Objekte definiert.");
-        stop();
         return;
     }
     const auto count = std::int64_t(_animators.size());
@@ -59,16 +59,19 @@ void AnimatorChain::animate() {
         auto observer = onAnimation;
         observer(*this, item);
     }
+    bool moved = true;
     if (!async) {
         item->animate();
-        if (item->isFinished()) _currentIndex += _direction;
+        moved = item->isFinished();
     } else {
         item->start();
-        _currentIndex += _direction;
     }
+    if (moved) _currentIndex += _direction;
 
+    // Backwards the walk ends once the index has moved to 0 or below, so item 0 is played only by a
+    // walk that begins there; one that does is played to completion before the walk ends.
     const bool pastEnd =
-        _direction > 0 ? _currentIndex >= std::int64_t(_animators.size()) : _currentIndex < 0;
+        _direction > 0 ? _currentIndex >= std::int64_t(_animators.size()) : moved && _currentIndex <= 0;
     if (pastEnd) {
         if (onFinished) {
             auto observer = onFinished;

@@ -15,6 +15,17 @@
 // The application group shared by the container application and the plug-in.
 extern const std::string sharedContainer;
 
+// What the settings classes add to the platform's store type.
+namespace UserDefaultsExtension {
+// A new store object for the group's domain on every call. A group name that cannot be a settings
+// domain is reported once and gets a store that lives in memory for this run.
+std::shared_ptr<plat::UserDefaults> shared(std::string_view group = sharedContainer);
+// The process's standard store, after adding the group's domain to its search list: from then on
+// every read through the standard store also finds the group's keys that the application's own
+// domain does not hold. Writes still go to the application's domain.
+std::shared_ptr<plat::UserDefaults> combined(std::string_view group = sharedContainer);
+} // namespace UserDefaultsExtension
+
 class PersistentAppData {
 public:
     enum class Storage : int { defaults = 0, shared = 1, combined = 2 };
@@ -23,10 +34,9 @@ public:
     // The one instance of the process, made on first use (also under concurrent first use).
     static PersistentAppData& sharedInstance();
 
-    // `defaults` is the application's own domain and stays its own; `shared` is the group's
-    // domain; `combined` reads the application's domain first, then the group's, and writes to
-    // the application's. A group name that cannot be a settings domain is reported and replaced
-    // by a store that lives in memory for this run.
+    // `defaults` and `combined` are the same store, the process's standard one, which from now on
+    // searches the group's domain after the application's own; `shared` is the group's domain.
+    // Writes through `defaults` or `combined` go to the application's domain.
     explicit PersistentAppData(std::string_view groupName = sharedContainer);
     virtual ~PersistentAppData() = default;
 
@@ -48,7 +58,8 @@ public:
                            Storage for_ = Storage::defaults);
     virtual std::optional<plat::plist::Value> getObject(std::string_view key,
                                                         Storage from = Storage::defaults) const;
-    // Writes every store's entries to standard output at once.
+    // Writes the entries of the standard store, then of fresh reads of the shared and combined
+    // stores, to standard output at once.
     virtual void dumpout() const;
 
     // "left", "top", "width", "height" of the standardised rectangle.
@@ -59,6 +70,7 @@ public:
 
 private:
     plat::UserDefaults& store(Storage s) const;
+    std::string group;
     std::shared_ptr<plat::UserDefaults> defaults;
     std::shared_ptr<plat::UserDefaults> shared;
     std::shared_ptr<plat::UserDefaults> combined;

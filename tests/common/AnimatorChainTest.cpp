@@ -53,20 +53,22 @@ TEST(AnimatorGroups, AStackRunsItemsSideBySideAndAChainOneAfterAnotherAndBackwar
     stack.ticks(7), forwards.ticks(9), fromRest.ticks(3);
     back.ticks(7); // items 0 and 1 done, item 2 has had its first step
     back.group->setBackwards(true);
-    back.ticks(4); // a walk that stopped early would be restarted by these ticks: it must finish once
+    back.ticks(3); // item 2 completes, then the finished item 1 moves the index to 0: the walk ends
     EXPECT_EQ(stack.trace, "0133|0133r3|01|0r01|1|1r1|F|");
     EXPECT_EQ(stack.group->getCount(), 0);
     EXPECT_EQ(forwards.trace, "0|0|0|1|1|1|2|2|2F|");
     EXPECT_EQ(forwards.group->getCurrentIndex(), 0);
-    EXPECT_EQ(fromRest.trace, "0|0|0F|");
-    EXPECT_EQ(back.trace, "0|0|0|1|1|1|2|2|2|1|0F|");
+    EXPECT_EQ(fromRest.trace, "0|0|0F|"); // a walk that begins at item 0 plays it to completion
+    EXPECT_EQ(back.trace, "0|0|0|1|1|1|2|2|2|1F|") << "a backward walk visits item 0 again";
 }
 
-TEST(AnimatorChain, RemovingAnItemKeepsTheCurrentOneOrFallsBackToTheNewLast) {
+TEST(AnimatorChain, RemovingAnItemLeavesTheIndexAndAnIndexPastTheEndFallsBackToTheNewLast) {
     GroupRun<AnimatorChain> earlier({2, 2, 2}), last({2, 2, 2});
     earlier.ticks(4); // item 1 is current and running
     earlier.group->remove(earlier.items[0]);
-    EXPECT_EQ(earlier.group->getCurrentItem(), earlier.items[1]);
+    EXPECT_EQ(std::tuple(earlier.group->getCurrentIndex(), earlier.group->getCurrentItem()),
+              std::tuple(1, earlier.items[2]))
+        << "the index was moved to keep the current item";
     earlier.group->remove(std::make_shared<Animator>()); // not in the list: nothing changes
     EXPECT_EQ(earlier.group->getCount(), 2);
     last.ticks(7); // item 2 current
@@ -78,7 +80,8 @@ TEST(AnimatorChain, RemovingAnItemKeepsTheCurrentOneOrFallsBackToTheNewLast) {
 
 class AnimatorGroupTimers : public SteppedClockTest {};
 
-TEST_F(AnimatorGroupTimers, AsyncChainsStartAnItemPerTickEmptyOnesWarnAndStopAndAStoppedStackDropsItsItems) {
+TEST_F(AnimatorGroupTimers,
+       AsyncChainsStartAnItemPerTickEmptyOnesWarnEveryTickAndAStoppedStackDropsItsItems) {
     GroupRun<AnimatorChain> async({2, 2, 2}, 0.005f), empty({});
     GroupRun<AnimatorStack> stack({10});
     int itemsFinished = 0;
@@ -91,9 +94,19 @@ TEST_F(AnimatorGroupTimers, AsyncChainsStartAnItemPerTickEmptyOnesWarnAndStopAnd
 
     ConsoleCapture out;
     auto timeline = std::make_shared<AnimationSequencer>();
-    empty.group->start(), timeline->start(), stack.group->start(), tick(0.005, 2);
-    stack.group->stop(), tick(0.005, 5);
-    EXPECT_EQ(out.count("WARNUNG: Es sind keine Animator Objekte definiert.\n"), 2u);
+    empty.group->start(), stack.group->start(), tick(0.005, 2);
+    stack.group->stop(), tick(0.005, 3);
+    // An empty chain or timeline warns on every tick and never finishes by itself, until stop().
+    const std::string warning = "WARNUNG: Es sind keine Animator Objekte definiert.\n";
+    EXPECT_EQ(std::tuple(out.count(warning), plat::RunLoop::current().scheduledTimerCount()),
+              std::tuple(5u, 1u))
+        << "an empty chain ends its run";
+    empty.group->stop(), timeline->start(), tick(0.005, 4);
+    EXPECT_EQ(std::tuple(out.count(warning), plat::RunLoop::current().scheduledTimerCount()),
+              std::tuple(9u, 1u))
+        << "an empty timeline ends its run";
+    timeline->stop(), tick(0.005, 2);
+    EXPECT_EQ(out.count(warning), 9u);
     EXPECT_EQ(empty.trace + stack.trace, "00"); // no finish, no tick after the stop
     EXPECT_EQ(stack.group->getCount(), 0);
     EXPECT_FALSE(stack.items[0]->isFinished());
@@ -137,7 +150,8 @@ TEST_F(ImpulseRun, APushDecaysUntilBelowTheThresholdOrBouncesBetweenBounds) {
     EXPECT_EQ(finishedValues.size(), 1u);
 }
 
-TEST_F(ImpulseRun, ABoundReachedExactlyIsACollisionAndPushesTooSmallEndlessOrOfAnyIntensityDieAway) {
+TEST_F(ImpulseRun,
+       ABoundReachedExactlyIsACollisionPushesTooSmallOrEndlessDieAwayAndStrongOnesRunUntilStopped) {
     auto exact = make();
     exact->setup(0, 1, 0.009f, 0.5f), exact->setMinMax(true, -1, 0.5f), exact->animate();
     EXPECT_EQ(events, (std::vector<char>{'c', 'a'}));
@@ -147,11 +161,26 @@ TEST_F(ImpulseRun, ABoundReachedExactlyIsACollisionAndPushesTooSmallEndlessOrOfA
     small->setup(0, 0.001f), endless->setup(0, INFINITY);
     fresh->animate(), small->animate(), endless->animate();
     EXPECT_EQ(events, (std::vector<char>{'f', 'f', 'f'}));
-    for (float intensity : {1.0f, 1.5f, -3.0f, NAN}) {
+    // An intensity that is not finite is refused for the default, and the push dies away.
+    for (float intensity : {NAN, INFINITY, -INFINITY}) {
         auto i = make();
         i->setup(0, 1, 0.009f, intensity);
-        EXPECT_LT(std::fabs(i->getIntensity()), 1.0f);
-        for (int n = 0; n < 2000 && !i->isFinished(); ++n) i->animate();
+        EXPECT_EQ(i->getIntensity(), 0.75f);
+        for (int n = 0; n < 100 && !i->isFinished(); ++n) i->animate();
         EXPECT_TRUE(i->isFinished()) << intensity;
+    }
+    // One of magnitude 1 or more is kept: the push never dies away and the timer runs until stop().
+    for (float intensity : {1.0f, 1.5f, -1.0f, -3.0f}) {
+        events.clear();
+        auto i = make();
+        i->setup(0, 1, 0.009f, intensity), i->setMinMax(intensity < 0, -10, 10), i->start();
+        tick(0.009, 400);
+        EXPECT_EQ(
+            std::tuple(i->getIntensity(), i->isFinished(), plat::RunLoop::current().scheduledTimerCount()),
+            std::tuple(intensity, false, 1u))
+            << "an intensity of " << intensity << " was held below 1";
+        EXPECT_EQ(std::count(events.begin(), events.end(), 'f'), 0);
+        i->stop();
+        EXPECT_TRUE(i->isFinished() && plat::RunLoop::current().scheduledTimerCount() == 0u);
     }
 }
