@@ -122,13 +122,15 @@ TEST(PersistentAppData, FramesBecomeDictionariesAndBackAndAnUnusableGroupNameIsR
                  PersistentAppData::dictionaryToFrame("frame.none"));
 
     ConsoleCapture out;
-    PersistentAppData data("../escape/attempt");
+    static int run = 0; // a name of its own for each repetition: each name is reported once
+    const std::string unusable = "../escape/attempt" + std::to_string(++run);
+    PersistentAppData data(unusable);
     data.setString("mem.key", "kept", Storage::shared);
     EXPECT_EQ(std::tuple(data.getString("mem.key", Storage::combined), data.getString("mem.key")),
               std::tuple("kept", "kept"));
-    EXPECT_EQ(UserDefaultsExtension::shared("../escape/attempt")->string("mem.key"), "kept")
+    EXPECT_EQ(UserDefaultsExtension::shared(unusable)->string("mem.key"), "kept")
         << "a fresh read of the group's store lost what it held";
-    EXPECT_EQ(out.count("UserDefaults.shared : ERROR: the settings group '../escape/attempt'"), 1u);
+    EXPECT_EQ(out.count("UserDefaults.shared : ERROR: the settings group '" + unusable + "'"), 1u);
     EXPECT_FALSE(
         std::filesystem::exists(std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / ".." / "escape"));
 }
