@@ -26,13 +26,25 @@ void Bandpass4Pole32_NEON1::setFrequency(VEC32 v) {
     // The centres are fixed: every third semitone from the C of MIDI note 12.
     frequency = v;
     for (int i = 0; i < 32; ++i) frequency[i] = 2.0f * Modulator::freqTable[4 * i];
+    // A band whose centre lies above 0.4 x the rate is muted at that rate only: a host that ran
+    // the effect at a low rate and comes back to a higher one gets every band that fits again.
     const float limit = 0.4f * sampleRate;
     for (int i = 0; i < 32; ++i) {
+        const std::uint32_t bit = 1u << i;
+        bool above = false;
         if (frequency[i] < 1.0f) {
             frequency[i] = 1.0f;
         } else if (frequency[i] > limit) {
             frequency[i] = limit;
-            attenuation[i] = 0.0f; // muted for good
+            above = true;
+        }
+        if (above) {
+            if (!(limitMuted & bit)) attenuationBeforeLimit[i] = attenuation[i];
+            limitMuted |= bit;
+            attenuation[i] = 0.0f;
+        } else if (limitMuted & bit) {
+            limitMuted &= ~bit;
+            attenuation[i] = attenuationBeforeLimit[i];
         }
     }
     w = frequency * f2v(3.1415927f / sampleRate);

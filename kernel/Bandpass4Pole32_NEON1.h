@@ -4,6 +4,8 @@
 #include "Modulator.h"
 #include "VEC32.h"
 
+#include <cstdint>
+
 class Bandpass4Pole32_NEON1 {
 public:
     Bandpass4Pole32_NEON1();
@@ -43,6 +45,10 @@ public:
     VEC32 stageGain = 1.0f;
     VEC32 gain2 = 1.0f;
     Modulator modulator;
+    // Lanes muted because their centre lies above 0.4 x the rate, and the attenuation each had
+    // before, given back when a later rate fits the centre.
+    std::uint32_t limitMuted = 0;
+    VEC32 attenuationBeforeLimit = 1.0f;
 
 private:
     static VEC32 f2v(const float& x) { return VEC32(x); }

@@ -45,9 +45,9 @@ void YUX_Sorvane_Extension_DSPKernel::init(int count, double rate) {
 }
 
 void YUX_Sorvane_Extension_DSPKernel::setSamplerate(float rate) {
-    // Every coefficient is derived from the rate in single precision: 0, NaN, infinity or a
-    // subnormal rate would leave them NaN, and the output with them. The rate held stays.
-    if (!std::isnormal(rate) || rate < 0.0f) return;
+    // The buses refuse, with an error, a rate outside what a real host uses; one that reaches
+    // the kernel some other way leaves the rate held, and the bands muted for it, as they were.
+    if (!plat::isSupportedSampleRate(double(rate))) return;
     sampleRate.store(rate, std::memory_order_relaxed);
     analyzer.setSamplerate(rate);
     for (auto& pair : followers)

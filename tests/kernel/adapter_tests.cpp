@@ -128,6 +128,41 @@ TEST(Adapter, RatesTheFiltersCannotRunAtAreNotTaken) {
     }
 }
 
+// A bus takes the rates a real host runs at and refuses every other, saying why; a refused
+// rate leaves the format, and the rate the kernel allocates with, as they were.
+TEST(Adapter, BusesTakeTheRatesARealHostUsesAndRefuseOthersWithAnError) {
+    const struct {
+        double rate;
+        const char* refusal; // null: taken
+    } rows[] = {
+        {7999.0, "sample rate 7999 Hz not supported: a bus carries 8000 to 768000 Hz"},
+        {8000.0, nullptr},
+        {768000.0, nullptr},
+        {768001.0, "sample rate 768001 Hz not supported: a bus carries 8000 to 768000 Hz"},
+        {1e-30, "sample rate 1e-30 Hz not supported: a bus carries 8000 to 768000 Hz"},
+        {3e38, "sample rate 3e+38 Hz not supported: a bus carries 8000 to 768000 Hz"},
+        {NAN, "sample rate nan Hz not supported: a bus carries 8000 to 768000 Hz"},
+    };
+    for (const auto& [rate, refusal] : rows) {
+        const plat::AVAudioFormat format(rate, 2);
+        plat::Error made, set;
+        const auto bus = plat::AUAudioUnitBus::make(format, &made);
+        Adapter a;
+        const bool taken = a.outputBus()->setFormat(format, &set);
+        EXPECT_EQ(taken, refusal == nullptr) << rate;
+        EXPECT_EQ(bus != nullptr, refusal == nullptr) << rate;
+        if (refusal) {
+            EXPECT_EQ(set.description, refusal);
+            EXPECT_EQ(made.description, refusal);
+            EXPECT_EQ(set.code, plat::kAudioUnitErr_FormatNotSupported);
+        }
+        ASSERT_TRUE(a.allocateRenderResources());
+        const double held = refusal ? 48000.0 : rate;
+        EXPECT_EQ(a.outputBus()->format().sampleRate(), held) << rate;
+        EXPECT_EQ(a.getSamplerate(), float(held)) << rate;
+    }
+}
+
 TEST(Adapter, ResetWhileAllocatedIsCarriedOutByTheNextCycle) {
     Adapter a;
     a.setParameter(1002, 0.1f);

@@ -28,6 +28,38 @@ TEST(NoteTable, FilledByTheFirstModulatorWhoseSettersClamp) {
     EXPECT_EQ(m.table1, Modulator::waveSine);
 }
 
+// Band i is centred on 16.35 Hz x 2^(i/3); a band is muted exactly while its centre lies above
+// 0.4 x the rate the bank runs at now, whatever rates it ran at before.
+TEST(Bandpass, MutesExactlyTheBandsAboveTheLimitOfTheCurrentRate) {
+    const struct {
+        const char* fault;
+        std::vector<float> rates;
+        int firstMuted; // every band from this one up is muted, none below
+    } rows[] = {
+        {"band 31 sounds at 48 kHz", {48000.0f}, 31},
+        {"band 31 sounds at 44.1 kHz", {44100.0f}, 31},
+        {"band 31 stays muted from construction at 96 kHz", {96000.0f}, 32},
+        {"too few or too many bands are muted at 16 kHz", {16000.0f}, 26},
+        {"too few or too many bands are muted at 8 kHz", {8000.0f}, 23},
+        {"too few or too many bands are muted at 100 Hz", {100.0f}, 4},
+        {"a band sounds at 2 Hz", {2.0f}, 0},
+        {"16 kHz mutes the top bands for good", {16000.0f, 48000.0f}, 31},
+        {"100 Hz mutes the bands for good", {100.0f, 48000.0f}, 31},
+        {"2 Hz mutes every band for good", {2.0f, 48000.0f}, 31},
+        {"a band muted at a lower rate stays muted", {8000.0f, 16000.0f, 96000.0f}, 32},
+    };
+    for (const auto& row : rows) {
+        Bandpass4Pole32_NEON1 bank;
+        for (const float rate : row.rates) bank.setSamplerate(rate);
+        bank.reset();
+        for (int i = 0; i < 32; ++i) {
+            const bool muted = i >= row.firstMuted;
+            EXPECT_EQ(bank.attenuation[i], muted ? 0.0f : 1.0f) << row.fault << ", band " << i;
+            EXPECT_EQ(bank.att[i] == 0.0f, muted) << row.fault << ", band " << i;
+        }
+    }
+}
+
 TEST(Compander, ABandObjectLimitsASteadyPeakOfFourToAQuarter) {
     Compander32_NEON1 c;
     c.follower.peak = VEC32(4.0f);

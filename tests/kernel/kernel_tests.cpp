@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -83,7 +84,38 @@ TEST(Kernel, TheFiltersAndFollowersFollowTheSampleRate) {
     k.init(2, 96000.0);
     EXPECT_EQ(k.spectralCompander.compander[1].outFollower.sampleRate, 96000.0f);
     EXPECT_EQ(k.spectralCompander.bandpass[1].sampleRate, 96000.0f);
-    EXPECT_EQ(k.spectralCompander.bandpass[1].att[31], 0.0f); // muted for good, though now below the limit
+    EXPECT_GT(k.spectralCompander.bandpass[1].att[31], 0.0f); // 21.1 kHz lies below 0.4 x 96 kHz
+}
+
+// A rate the instance ran at before leaves no trace: a 10 kHz tone comes out as from a fresh
+// instance at 48 kHz, bit for bit. A rate no host uses is not taken.
+TEST(Kernel, RendersAfterARateChangeAsAFreshInstanceAtTheNewRate) {
+    auto render = [](YUX_Sorvane_Extension_DSPKernel& k) {
+        Stereo io(4800);
+        for (std::size_t i = 0; i < io.l.size(); ++i)
+            io.l[i] = io.r[i] = 0.5f * float(std::sin(2 * 3.14159265358979 * 10000 * double(i) / 48000));
+        cycle(k, io, 4800);
+        return io.l;
+    };
+    YUX_Sorvane_Extension_DSPKernel fresh;
+    fresh.init(2, 48000.0);
+    const std::vector<float> want = render(fresh);
+    const struct {
+        const char* fault;
+        std::vector<double> rates;
+    } rows[] = {
+        {"16 kHz mutes the bands above 6.4 kHz for good", {16000.0, 48000.0}},
+        {"8 kHz mutes the bands above 3.2 kHz for good", {8000.0, 48000.0}},
+        {"a rate below 8 kHz is taken", {20.0}},
+        {"a rate below 8 kHz is taken (and mutes for good)", {100.0, 48000.0}},
+        {"a rate above 768 kHz is taken", {1e6}},
+    };
+    for (const auto& row : rows) {
+        YUX_Sorvane_Extension_DSPKernel k;
+        for (const double rate : row.rates) k.init(2, rate);
+        EXPECT_EQ(k.getSamplerate(), 48000.0f) << row.fault;
+        EXPECT_TRUE(render(k) == want) << row.fault;
+    }
 }
 
 TEST(Kernel, MissingBuffersRenderNothing) {

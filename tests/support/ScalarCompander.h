@@ -51,6 +51,7 @@ struct Bank {
         const float limit = 0.4f * sampleRate;
         for (int i = 0; i < N; ++i) {
             float f = 2.0f * table[4 * i];
+            attenuation[i] = 1.0f; // muted only at a rate the centre lies too high for
             if (f < 1.0f) {
                 f = 1.0f;
             } else if (f > limit) {

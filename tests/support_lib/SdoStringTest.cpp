@@ -1,6 +1,7 @@
 // The data and string classes: formatting, operators at their edges, editing, and files.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +58,21 @@ TEST(CData, HexAndXMLFormsOfSomeAndOfNoBytesAndSharedResultsThatOutliveTheLastOb
     EXPECT_NE(b.Unicode(), nullptr);
     EXPECT_STREQ(b.XML(0), "<CString encoding='UTF8'>\n\tcd\n</CString>\n");
     CData::count = live + 1; // `b` is still alive
+}
+
+TEST(CData, TheLastObjectToGoReleasesEverySharedBuffer) {
+    const int live = CData::count;
+    CData::count = 0; // as if no other object were alive
+    {
+        CString a("ab");
+        (void)a.Hex2();
+        (void)a.Unicode();
+        CData::err = static_cast<char*>(std::calloc(16, 1));
+    }
+    const std::pair<const void*, const char*> shared[] = {
+        {CData::temp, "temp"}, {CData::wtemp, "wtemp"}, {CData::err, "err"}};
+    for (const auto& [buffer, name] : shared) EXPECT_EQ(buffer, nullptr) << name << " kept";
+    CData::count = live;
 }
 
 TEST(CString, TheEmptyStringShowsAMarkerOperatorsBuildWholeTextsAndIndexingOutsideHitsAScratchByte) {

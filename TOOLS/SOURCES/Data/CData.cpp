@@ -27,6 +27,7 @@ const char* const hextable = kHexTable.text;
 int CData::count = 0;
 char* CData::temp = nullptr;
 char32_t* CData::wtemp = nullptr;
+char* CData::err = nullptr;
 
 CData::CData() {
     ++count;
@@ -40,6 +41,8 @@ CData::~CData() {
         temp = nullptr;
         std::free(wtemp);
         wtemp = nullptr;
+        std::free(err);
+        err = nullptr;
     }
 }
 

@@ -50,6 +50,9 @@ public:
     static int count;
     static char* temp;
     static char32_t* wtemp;
+    // The shared buffer for an error text; like the result buffers, allocated with the C
+    // allocator and released when the last object goes.
+    static char* err;
 
 protected:
     // Replaces the content with `n` bytes of `a` followed by `m` bytes of `b` (the sources may lie

@@ -184,9 +184,15 @@ using AUInternalRenderBlock = std::function<AUAudioUnitStatus(
 
 inline constexpr const char* kOSStatusErrorDomain = "NSOSStatusErrorDomain";
 
-// Units compute in single precision: a rate a float cannot hold as a normal number (0, NaN,
-// beyond its range either way) would leave every coefficient derived from it NaN.
+// The rates a real host runs at. Units compute in single precision and derive their
+// coefficients from the rate: far outside this range (0, NaN, beyond a float's range) they turn
+// NaN, and a band filter tuned for a rate of a few hertz has nothing left to pass.
+inline constexpr double kMinimumSampleRate = 8000.0;
+inline constexpr double kMaximumSampleRate = 768000.0;
 bool isSupportedSampleRate(double rate);
+// Why a bus refuses `rate`, as its error says it: "sample rate <rate> Hz not supported: a bus
+// carries 8000 to 768000 Hz".
+std::string sampleRateRefusal(double rate);
 
 // One input or output connection point of an audio unit.
 class AUAudioUnitBus {

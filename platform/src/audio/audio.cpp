@@ -1,9 +1,9 @@
 #include "plat/audio.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 
 namespace plat {
 
@@ -50,31 +50,43 @@ void AVAudioPCMBuffer::setFrameLength(AUAudioFrameCount frames) {
 }
 
 bool isSupportedSampleRate(double rate) {
-    return rate >= double(std::numeric_limits<float>::min()) &&
-           rate <= double(std::numeric_limits<float>::max());
+    return rate >= kMinimumSampleRate && rate <= kMaximumSampleRate; // NaN is neither
+}
+
+std::string sampleRateRefusal(double rate) {
+    // to_chars: the shortest text that reads back as the rate, whatever the locale.
+    char number[64];
+    const auto written = std::to_chars(number, number + sizeof number, rate);
+    return "sample rate " + std::string(number, written.ptr) + " Hz not supported: a bus carries " +
+           std::to_string(long(kMinimumSampleRate)) + " to " + std::to_string(long(kMaximumSampleRate)) +
+           " Hz";
 }
 
 std::shared_ptr<AUAudioUnitBus> AUAudioUnitBus::make(const AVAudioFormat& format, Error* error) {
-    if (format.channelCount() == 0 || format.channelCount() > AudioBufferList::kCapacity ||
-        !isSupportedSampleRate(format.sampleRate())) {
-        if (error)
-            *error = Error{kOSStatusErrorDomain, kAudioUnitErr_FormatNotSupported, "unsupported bus format"};
+    std::string why;
+    if (format.channelCount() == 0 || format.channelCount() > AudioBufferList::kCapacity) {
+        why = "unsupported bus format";
+    } else if (!isSupportedSampleRate(format.sampleRate())) {
+        why = sampleRateRefusal(format.sampleRate());
+    }
+    if (!why.empty()) {
+        if (error) *error = Error{kOSStatusErrorDomain, kAudioUnitErr_FormatNotSupported, std::move(why)};
         return nullptr;
     }
     return std::make_shared<AUAudioUnitBus>(format);
 }
 
 bool AUAudioUnitBus::setFormat(const AVAudioFormat& format, Error* error) {
-    const char* why = nullptr;
+    std::string why;
     if (ownerAllocated_) {
         why = "cannot change a bus format while render resources are allocated";
     } else if (format.channelCount() == 0 || format.channelCount() > maximumChannelCount_) {
         why = "channel count not supported by this bus";
     } else if (!isSupportedSampleRate(format.sampleRate())) {
-        why = "sample rate not supported";
+        why = sampleRateRefusal(format.sampleRate());
     }
-    if (why) {
-        if (error) *error = Error{kOSStatusErrorDomain, kAudioUnitErr_FormatNotSupported, why};
+    if (!why.empty()) {
+        if (error) *error = Error{kOSStatusErrorDomain, kAudioUnitErr_FormatNotSupported, std::move(why)};
         return false;
     }
     format_ = format;
