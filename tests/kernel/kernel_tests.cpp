@@ -116,6 +116,11 @@ TEST(Kernel, RendersAfterARateChangeAsAFreshInstanceAtTheNewRate) {
         EXPECT_EQ(k.getSamplerate(), 48000.0f) << row.fault;
         EXPECT_TRUE(render(k) == want) << row.fault;
     }
+    YUX_Sorvane_Extension_DSPKernel direct;
+    for (const float rate : {20.0f, 7999.0f, 768001.0f}) direct.setSamplerate(rate);
+    direct.reset();
+    EXPECT_EQ(direct.getSamplerate(), 48000.0f) << "a rate no host uses is set on the kernel directly";
+    EXPECT_TRUE(render(direct) == want) << "a rate no host uses is set on the kernel directly";
 }
 
 TEST(Kernel, MissingBuffersRenderNothing) {
