@@ -15,7 +15,8 @@ struct Settings {
 };
 
 Settings of(const Follower& f) {
-    return {f.attack, f.attackSamples, f.attackStep, f.release, f.releaseSamples, f.releaseStep, f.holdSamples};
+    return {f.attack,         f.attackSamples, f.attackStep, f.release,
+            f.releaseSamples, f.releaseStep,   f.holdSamples};
 }
 
 void expectSettings(const Settings& got, const Settings& want, const char* fault) {
@@ -42,7 +43,8 @@ TEST(Follower, TakesTimesOnlyWithinTheirRangesAndCountsThemAtTheRate) {
         {"an attack of 0 is refused, or not raised to 16 samples",
          [](Follower& f) { f.setAttack(0.0f); },
          {0.0f, 16.0f, 0.0625, 0.5f, 24000.0f, 1.0 / 24000.0, 4}},
-        {"a release of 10 s is refused", [](Follower& f) { f.setRelease(10.0f); },
+        {"a release of 10 s is refused",
+         [](Follower& f) { f.setRelease(10.0f); },
          {0.01f, 480.0f, 1.0 / 480.0, 10.0f, 480000.0f, 1.0 / 480000.0, 4}},
         {"a release above 10 s is taken", [](Follower& f) { f.setRelease(10.5f); }, fresh},
         {"a negative release is taken", [](Follower& f) { f.setRelease(-0.5f); }, fresh},

@@ -111,7 +111,8 @@ TEST(VEC32, EveryOperationReachesEveryLaneUpToTheLast) {
              return r;
          },
          [](float x, float y) { return x * y; }},
-        {"the broadcast misses a group or lane", [] { return VEC32(2.5f); }, [](float, float) { return 2.5f; }},
+        {"the broadcast misses a group or lane", [] { return VEC32(2.5f); },
+         [](float, float) { return 2.5f; }},
     };
     for (const auto& row : rows) {
         const VEC32 r = row.op();
