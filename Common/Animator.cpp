@@ -152,9 +152,9 @@ void Animator::reset() {
 // Curves. Single precision throughout; powers multiply left to right from the amount.
 
 float Animator::outIn(Curve out, Curve in, std::int64_t t, float b, float c, std::int64_t d) const {
-    // The halves meet at the real midpoint, so with an odd frame count no frame is evaluated on the
-    // wrong side of it and the curve stays continuous.
-    if (2 * t < d) return (this->*out)(2 * t, b, c / 2, d);
+    // The halfway test divides the frame count as integers: with an odd count the middle frame
+    // (d - 1) / 2 already belongs to the second half and is read as the In curve at frame -1.
+    if (t < d / 2) return (this->*out)(2 * t, b, c / 2, d);
     return (this->*in)(2 * t - d, b + c / 2, c / 2, d);
 }
 

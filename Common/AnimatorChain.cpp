@@ -17,9 +17,8 @@ void AnimatorChain::remove(const std::shared_ptr<Animator>& item) {
     if (!item) return;
     const auto it = std::find(_animators.begin(), _animators.end(), item);
     if (it == _animators.end()) return;
-    const auto index = std::int64_t(it - _animators.begin());
+    // The index stays where it is; a tick brings it back inside the list if it fell off the end.
     _animators.erase(it);
-    if (index < _currentIndex) --_currentIndex; // keep pointing at the same current item
 }
 
 void AnimatorChain::removeAll() {
@@ -46,9 +45,8 @@ void AnimatorChain::reset() {
 void AnimatorChain::animate() {
     auto keepAlive = weak_from_this().lock();
     if (_animators.empty()) {
-        // Nothing will ever be added by the tick itself: say so once and end the run.
+        // The timer keeps running: items added later are played, and until then every tick warns.
         plat::Console::shared().writeLine("WARNUNG: Es sind keine Animator Objekte definiert.");
-        stop();
         return;
     }
     const auto count = std::int64_t(_animators.size());
@@ -59,6 +57,7 @@ void AnimatorChain::animate() {
         auto observer = onAnimation;
         observer(*this, item);
     }
+    const auto before = _currentIndex;
     if (!async) {
         item->animate();
         if (item->isFinished()) _currentIndex += _direction;
@@ -67,8 +66,11 @@ void AnimatorChain::animate() {
         _currentIndex += _direction;
     }
 
-    const bool pastEnd =
-        _direction > 0 ? _currentIndex >= std::int64_t(_animators.size()) : _currentIndex < 0;
+    // The walk ends when the index, after moving, has left the list forwards or reached 0 or less
+    // backwards: a backward walk never plays item 0 unless it began there.
+    const bool moved = _currentIndex != before;
+    const bool pastEnd = moved && (_direction > 0 ? _currentIndex >= std::int64_t(_animators.size())
+                                                  : _currentIndex <= 0);
     if (pastEnd) {
         if (onFinished) {
             auto observer = onFinished;

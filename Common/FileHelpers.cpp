@@ -85,7 +85,8 @@ void getImageFromURLString(const std::shared_ptr<plat::UIImageView>& view, std::
             return;
         }
         if (result->statusCode == 200) console.writeLine("Fetched image successfully");
-        if (auto image = plat::UIImage::fromData(result->data)) view->setImage(std::move(image));
+        // Whatever the status: an answer that is no image clears the view's image.
+        view->setImage(plat::UIImage::fromData(result->data));
     });
 }
 

@@ -24,8 +24,7 @@ void Impulse::setup(std::int64_t frames, float amount, float interval, float int
     if (!std::isfinite(amount)) amount = 0;
     _source = amount;
     _amount = amount;
-    if (std::isnan(intensity)) intensity = 0.75f;
-    if (std::fabs(intensity) > kMaximumIntensity) intensity = std::copysign(kMaximumIntensity, intensity);
+    if (!std::isfinite(intensity)) intensity = 0.75f;
     _intensity = intensity;
     _interval = interval;
 }

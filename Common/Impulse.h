@@ -21,9 +21,9 @@ public:
     Callback onFinished;  // once, when the push has died away
     Callback onCollision; // when a step reached a bound and was taken back
 
-    // Arms the impulse; only the sign of frames matters. An intensity of magnitude 1 or more (or
-    // not a number) would never let the push die away: it is held just below 1. A push that is
-    // not finite counts as none.
+    // Arms the impulse; only the sign of frames matters. An intensity of magnitude 1 or more never
+    // lets the push die away: such an impulse runs until stop(). An intensity that is not finite is
+    // refused (the default is used), and a push that is not finite counts as none.
     virtual void setup(std::int64_t frames, float amount, float interval = 0.009f, float intensity = 0.75f);
     virtual void setMinMax(bool enabled, float min, float max);
     // Replaces a timer started earlier.
@@ -34,8 +34,6 @@ public:
     virtual float getSourceValue() const { return _source; }
     float getValue() const { return _value; }
     float getIntensity() const { return _intensity; }
-
-    static constexpr float kMaximumIntensity = 0.99f;
 
 private:
     void reset();

@@ -14,8 +14,19 @@ PersistentAppData& PersistentAppData::sharedInstance() {
     return instance;
 }
 
-PersistentAppData::PersistentAppData(std::string_view groupName) : defaults(plat::UserDefaults::standard()) {
-    shared = plat::UserDefaults::suite(groupName);
+std::shared_ptr<plat::UserDefaults> GroupDefaults::shared(std::string_view group) {
+    return plat::UserDefaults::suite(group);
+}
+
+std::shared_ptr<plat::UserDefaults> GroupDefaults::combined(std::string_view group) {
+    auto store = plat::UserDefaults::standard();
+    store->addSuite(group);
+    return store;
+}
+
+PersistentAppData::PersistentAppData(std::string_view groupName)
+    : group_(groupName), defaults(plat::UserDefaults::standard()) {
+    shared = GroupDefaults::shared(groupName);
     if (!shared) {
         plat::Console::shared().writeLine("PersistentAppData::init() : ERROR: the settings group '" +
                                           std::string(groupName) +
@@ -23,12 +34,11 @@ PersistentAppData::PersistentAppData(std::string_view groupName) : defaults(plat
                                           "only); group settings are kept in "
                                           "memory for this run.");
         shared = plat::UserDefaults::inMemory(std::string(groupName));
+        defaults->addSuite(*shared);
+        combined = defaults;
+        return;
     }
-    // A store object of its own for the combined view, so the application's store never searches
-    // the group.
-    combined = plat::UserDefaults::suite(defaults->domainName());
-    if (!combined) combined = plat::UserDefaults::inMemory(defaults->domainName());
-    combined->addSuite(*shared);
+    combined = GroupDefaults::combined(groupName);
 }
 
 plat::UserDefaults& PersistentAppData::store(Storage s) const {
@@ -91,9 +101,12 @@ void PersistentAppData::dumpout() const {
         for (const auto& [key, value] : s.dictionaryRepresentation())
             console.writeLine(key + " = " + value.description() + " \n");
     };
-    section("PersistentAppData::dumpout() : UserDefaults.standard : ", *defaults);
-    section("PersistentAppData::dumpout() : UserDefaults.shared : ", *shared);
-    section("PersistentAppData::dumpout() : UserDefaults.combined : ", *combined);
+    // Fresh reads, as the getters make; the in-memory stand-in for an unusable group is its own.
+    auto freshShared = GroupDefaults::shared(group_);
+    auto freshCombined = freshShared ? GroupDefaults::combined(group_) : combined;
+    section("PersistentAppData::dumpout() : UserDefaults.standard : ", *plat::UserDefaults::standard());
+    section("PersistentAppData::dumpout() : UserDefaults.shared : ", freshShared ? *freshShared : *shared);
+    section("PersistentAppData::dumpout() : UserDefaults.combined : ", *freshCombined);
 }
 
 plat::plist::Dictionary PersistentAppData::frameToDictionary(const plat::CGRect& frame) {

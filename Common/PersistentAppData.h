@@ -15,6 +15,16 @@
 // The application group shared by the container application and the plug-in.
 extern const std::string sharedContainer;
 
+// The two views of the settings that the application and the plug-in share.
+struct GroupDefaults {
+    // A new store object for the group's domain on each call; nothing when the name cannot be a
+    // domain.
+    static std::shared_ptr<plat::UserDefaults> shared(std::string_view group = sharedContainer);
+    // The process's standard store itself, with the group's domain added to its search list: reads
+    // look in the application's domain first, then the group's; writes go to the application's.
+    static std::shared_ptr<plat::UserDefaults> combined(std::string_view group = sharedContainer);
+};
+
 class PersistentAppData {
 public:
     enum class Storage : int { defaults = 0, shared = 1, combined = 2 };
@@ -23,10 +33,10 @@ public:
     // The one instance of the process, made on first use (also under concurrent first use).
     static PersistentAppData& sharedInstance();
 
-    // `defaults` is the application's own domain and stays its own; `shared` is the group's
-    // domain; `combined` reads the application's domain first, then the group's, and writes to
-    // the application's. A group name that cannot be a settings domain is reported and replaced
-    // by a store that lives in memory for this run.
+    // `defaults` and `combined` are one store, the process's standard one, which from now on also
+    // searches the group's domain after the application's own (writes still go to the
+    // application's); `shared` is the group's domain. A group name that cannot be a settings domain
+    // is reported and replaced by a store that lives in memory for this run.
     explicit PersistentAppData(std::string_view groupName = sharedContainer);
     virtual ~PersistentAppData() = default;
 
@@ -48,7 +58,8 @@ public:
                            Storage for_ = Storage::defaults);
     virtual std::optional<plat::plist::Value> getObject(std::string_view key,
                                                         Storage from = Storage::defaults) const;
-    // Writes every store's entries to standard output at once.
+    // Writes the entries of the standard store and of fresh reads of the group's and the combined
+    // store to standard output at once.
     virtual void dumpout() const;
 
     // "left", "top", "width", "height" of the standardised rectangle.
@@ -59,6 +70,7 @@ public:
 
 private:
     plat::UserDefaults& store(Storage s) const;
+    std::string group_;
     std::shared_ptr<plat::UserDefaults> defaults;
     std::shared_ptr<plat::UserDefaults> shared;
     std::shared_ptr<plat::UserDefaults> combined;

@@ -45,40 +45,44 @@ protected:
 
 TEST_F(Sequencer, ItemsPlayFromTheirStartFramesInTheOrderAddedAndTheTimelineEndsWithTheLast) {
     auto a = item(5, 10), b = item(2, 4), first = item(3, 2), second = item(3, 2);
-    auto zero = item(0, 16);      // stepped from tick 1, so the timeline runs to 17
+    auto zero = item(0, 16);      // ends at frame 16, before its completing step on tick 17
     std::vector<Animator*> order; // items of one start frame play in the order added
     seq->onAnimation = [&](AnimationSequencer& s, const std::shared_ptr<Animator>& x) {
         steps[x.get()].push_back(s.getCurrentFrame()), order.push_back(x.get());
     };
-    EXPECT_EQ(seq->getMaxFrames(), 17);
+    EXPECT_EQ(seq->getMaxFrames(), 16);
     seq->start(), tick(0.005, 20);
-    for (const auto& [x, from, to] : {std::tuple{b, 2, 6}, {a, 5, 15}, {zero, 1, 17}}) {
+    for (const auto& [x, from, to] : {std::tuple{b, 2, 6}, {a, 5, 15}}) {
         EXPECT_EQ(steps[x.get()], range(from, to));
         EXPECT_EQ(completedAtFrame[x.get()], to);
     }
+    EXPECT_EQ(steps[zero.get()], range(1, 16)); // armed and still scheduled for the next run
+    EXPECT_FALSE(completedAtFrame.contains(zero.get()));
+    EXPECT_EQ(seq->getCurrentCount(), 1);
     EXPECT_LT(std::find(order.begin(), order.end(), first.get()),
               std::find(order.begin(), order.end(), second.get()));
-    EXPECT_EQ(finishedAtFrame, Frames{17});
+    EXPECT_EQ(finishedAtFrame, Frames{16});
     EXPECT_EQ(seq->getCurrentFrame(), 0);
 }
 
-TEST_F(Sequencer, PauseHoldsTheTimelineAndRemovedItemsStopPlayingButTheEndStays) {
+TEST_F(Sequencer, PausedTicksAdvanceTheFrameAndRemovingLeavesScheduledItemsIndexAndEnd) {
     auto a = item(1, 10), b = item(1, 30);
     seq->start(), tick(0.005, 3), seq->pause(), tick(0.005, 20);
-    EXPECT_EQ(std::tuple(seq->getCurrentFrame(), steps[a.get()].size()), std::tuple(3, 3u));
+    EXPECT_EQ(std::tuple(seq->getCurrentFrame(), steps[a.get()].size()), std::tuple(23, 3u));
     seq->continueAnimation(), tick(0.005);
-    EXPECT_EQ(steps[a.get()].back(), 4);
-    seq->remove(a), tick(0.005);
-    EXPECT_EQ(std::tuple(steps[a.get()].size(), seq->getCount(), seq->getMaxFrames()), std::tuple(4u, 1, 31));
-    const auto stepsOfB = steps[b.get()].size();
-    seq->removeAll();
-    EXPECT_EQ(std::tuple(seq->getMaxFrames(), seq->getCurrentCount()), std::tuple(0, 0));
-    item(1, 2), tick(0.005); // a new item plays, the removed ones do not
-    EXPECT_EQ(steps[b.get()].size(), stepsOfB);
+    EXPECT_EQ(steps[a.get()].back(), 24);
+    seq->remove(a); // a stays scheduled and plays on; the search index stays at 1
+    EXPECT_EQ(std::tuple(seq->getCount(), seq->getCurrentIndex(), seq->getMaxFrames()), std::tuple(1, 1, 31));
+    tick(0.005);
+    EXPECT_EQ(steps[a.get()], (Frames{1, 2, 3, 24, 25}));
+    seq->removeAll(); // the end goes back to 0; scheduled items, frame and index stay
+    EXPECT_EQ(std::tuple(seq->getMaxFrames(), seq->getCurrentCount(), seq->getCurrentIndex(),
+                         seq->getCurrentFrame()),
+              std::tuple(0, 2, 1, 25));
     ConsoleCapture out;
     seq->add(nullptr, 3);
     EXPECT_EQ(std::tuple(out.count("FEHLER: Das Animator Objekt ist ungültig.\n"), seq->getCount()),
-              std::tuple(1u, 1));
+              std::tuple(1u, 0));
 }
 
 TEST_F(Sequencer, SeekStopsEarlierItemsRearmsTheRestForTheirStartAndStopsPastTheEnd) {
@@ -89,12 +93,13 @@ TEST_F(Sequencer, SeekStopsEarlierItemsRearmsTheRestForTheirStartAndStopsPastThe
     seq->start(), tick(0.005);
     EXPECT_EQ(steps[seven.get()], Frames{8});
     EXPECT_TRUE(steps[two.get()].empty() && steps[nine.get()].empty());
-    tick(0.005, 3); // all running now; seeking back must not let re-armed items play before their start
+    tick(0.005, 3); // seven completes on tick 11, nine is still running
+    // Seeking back leaves the scheduled list: nine, armed again, goes on from the next tick, before its
+    // start frame; seven is scheduled again when the frame reaches it.
     seq->seek(6), steps.clear(), tick(0.005);
     EXPECT_EQ(steps[seven.get()], Frames{7});
-    EXPECT_TRUE(steps[nine.get()].empty());
-    tick(0.005, 2);
-    EXPECT_EQ(steps[nine.get()], Frames{9});
+    EXPECT_EQ(steps[nine.get()], Frames{7});
+    EXPECT_EQ(seq->getCurrentCount(), 2);
     seq->seek(100);
     EXPECT_EQ(std::tuple(seq->getCurrentFrame(), plat::RunLoop::current().scheduledTimerCount()),
               std::tuple(0, 0u));

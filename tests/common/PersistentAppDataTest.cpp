@@ -49,17 +49,24 @@ TEST(PersistentAppData, TypedValuesRoundTripAndMissingOrRemovedKeysGiveNeutralVa
     EXPECT_FALSE(reader.getUrl("rm.url") || reader.getObject("rm.obj") || reader.getString("never"));
 }
 
-TEST(PersistentAppData, ApplicationAndGroupStoresStayApartAndOtherProcessesShareThemWithoutLosingChanges) {
+TEST(PersistentAppData, DefaultsAndCombinedSearchTheGroupAfterTheApplicationAndOtherProcessesShareTheStores) {
     PersistentAppData data;
     data.setInteger("apart.key", 7, Storage::shared), data.setInteger("apart.key", 3, Storage::defaults);
     data.setInteger("apart.group", 8, Storage::shared);
     data.setInteger("apart.other", 5, Storage::combined); // combined writes to the application
-    // The application's store first, then the group's; the application's never sees the group's keys.
+    // `defaults` and `combined` are one store: the application's domain first, then the group's.
     const std::tuple<const char*, Storage, int> reads[] = {
         {"apart.key", Storage::combined, 3},   {"apart.key", Storage::shared, 7},
-        {"apart.group", Storage::combined, 8}, {"apart.group", Storage::defaults, 0},
-        {"apart.other", Storage::defaults, 5}, {"apart.other", Storage::shared, 0}};
+        {"apart.key", Storage::defaults, 3},   {"apart.group", Storage::combined, 8},
+        {"apart.group", Storage::defaults, 8}, {"apart.other", Storage::defaults, 5},
+        {"apart.other", Storage::shared, 0}};
     for (const auto& [key, storage, value] : reads) EXPECT_EQ(data.getInteger(key, storage), value) << key;
+    // The group's value is found, not copied: the application's own domain holds none.
+    const auto ownDomain = plat::UserDefaults::suite(plat::UserDefaults::standard()->domainName());
+    EXPECT_FALSE(ownDomain->object("apart.group").has_value());
+    EXPECT_EQ(ownDomain->integer("apart.other"), 5);
+    EXPECT_EQ(GroupDefaults::combined(), plat::UserDefaults::standard());
+    EXPECT_NE(GroupDefaults::shared(), GroupDefaults::shared()); // a new store object on each read
 
     // Another process sees both stores apart; a change it makes is read again, and processes writing
     // at once lose no change.
@@ -98,19 +105,20 @@ TEST(PersistentAppData, FramesBecomeDictionariesAndBackAndAnUnusableGroupNameIsR
     EXPECT_EQ(out.count("PersistentAppData::init() : ERROR:"), 1u);
     data.setString("mem.key", "kept", Storage::shared);
     EXPECT_EQ(data.getString("mem.key", Storage::combined), "kept");
-    EXPECT_FALSE(data.getString("mem.key", Storage::defaults).has_value());
+    EXPECT_EQ(data.getString("mem.key", Storage::defaults), "kept");
     EXPECT_FALSE(
         std::filesystem::exists(std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / ".." / "escape"));
 }
 
-TEST(PersistentAppData, DumpoutListsEveryStoreInOrder) {
+TEST(PersistentAppData, DumpoutListsEveryStoreInOrderAndTheStandardStoreSearchesTheGroup) {
     PersistentAppData data;
     data.setInteger("dump.app", 11), data.setInteger("dump.group", 12, Storage::shared);
     ConsoleCapture out;
     data.dumpout();
     std::size_t at = 0;
-    for (const char* part : {"standard : \n", "dump.app = 11 \n\n", "shared : \n", "dump.group = 12 \n\n",
-                             "combined : \n", "dump.app = 11 \n\n", "dump.group = 12 \n\n"})
+    for (const char* part : {"standard : \n", "dump.app = 11 \n\n", "dump.group = 12 \n\n", "shared : \n",
+                             "dump.group = 12 \n\n", "combined : \n", "dump.app = 11 \n\n",
+                             "dump.group = 12 \n\n"})
         EXPECT_NE(at = out.text().find(part, at), std::string::npos) << part;
     EXPECT_EQ(out.count("PersistentAppData::dumpout() : UserDefaults."), 3u);
 }

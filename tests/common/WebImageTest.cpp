@@ -61,11 +61,14 @@ TEST_F(WebImage, LoadFromSetsTheImageInTheBackgroundKeepsItOnFailedOrNonImageAns
     EXPECT_TRUE(logged("UIImageView::loadFrom() : Could not assign image.\n", 2));
 }
 
-TEST_F(WebImage, GetImageFromURLStringSetsImagesKeepsThemOnFailuresAndReportsUnreachableAddresses) {
+TEST_F(WebImage, GetImageFromURLStringSetsImagesClearsThemOnNonImagesAndKeepsThemOnFailures) {
+    getImageFromURLString(view, url("image.png"));
+    ASSERT_TRUE(until([&] { return view->image() != nullptr; }));
+    getImageFromURLString(view, url("text.png")); // an answer that is no image clears the image
+    ASSERT_TRUE(until([&] { return view->image() == nullptr; }));
     getImageFromURLString(view, url("image.png"));
     ASSERT_TRUE(until([&] { return view->image() != nullptr; }));
     const auto image = view->image();
-    getImageFromURLString(view, url("text.png"));
     getImageFromURLString(view, "not a url");
     getImageFromURLString(view, "http://127.0.0.1:1/image.png"); // nothing listens on port 1
     ASSERT_TRUE(logged("Error Domain=NSURLErrorDomain"));
