@@ -1,7 +1,11 @@
 // The engine graph rendered offline, the player's completions, refused edits, and the sinks.
 #include "EngineTestSupport.h"
 
+#include "HostileClips.h"
+
 #include "plat/audiosession.h"
+
+#include <fstream>
 
 #include <sys/stat.h>
 
@@ -122,7 +126,9 @@ TEST(EnginePlayer, EachCompletionRunsOnceOffTheRenderThread) {
 TEST(EngineGraph, MisuseIsRefusedWithAReason) {
     CapturedConsole console;
     ScratchFolder scratch;
-    const auto slow = writeClip(scratch.path() / "slow.wav", AudioFileType::wav, 2, 1000, 44100);
+    const fs::path slowPath = scratch.path() / "slow.wav"; // 100 Hz: no rate the engine converts
+    std::ofstream(slowPath, std::ios::binary) << wavSilence(2, 100, 50);
+    const auto slow = plat::AVAudioFile::forReading(plat::URL::fileURL(slowPath)).value();
     struct Case {
         const char* name;
         std::function<plat::Result<void>(OfflineRig&)> edit;
@@ -136,8 +142,8 @@ TEST(EngineGraph, MisuseIsRefusedWithAReason) {
          }},
         {"attaching twice", [](OfflineRig& r) { return r.engine.attach(r.player); }},
         {"detaching the mixer", [](OfflineRig& r) { return r.engine.detach(r.engine.mainMixerNode()); }},
-        {"a file at another rate", [&](OfflineRig& r) { return r.player->scheduleFile(slow); }},
-        {"a connection at another rate",
+        {"a file at a rate that cannot be converted", [&](OfflineRig& r) { return r.player->scheduleFile(slow); }},
+        {"a connection at a rate that cannot be converted",
          [&](OfflineRig& r) {
              r.engine.connect(r.player, r.engine.mainMixerNode(), slow->processingFormat());
              return r.engine.start();

@@ -5,7 +5,11 @@
 // declared length beyond the byte bound is refused at once, one frame may not exceed it either,
 // and since declarations lie the bound holds again as each frame is stored. Frames are converted
 // to the format the stream declared: a stream whose layout changes (two streams concatenated) is
-// mixed to it, one whose rate changes is refused rather than played at the wrong speed.
+// mixed to it, one whose rate changes is refused rather than played at the wrong speed. A damaged
+// packet costs its own sound only: where the frames' time stamps show that sound is missing (a
+// packet the decoder refused, or one it let go without a frame), silence of that length takes its
+// place, so what follows stays where it was; the same holds for damaged packets at the end, up to
+// the end of the last packet.
 #include "AudioCodecs.h"
 #include "LibavSupport.h"
 
@@ -70,6 +74,8 @@ public:
         codec_.reset(avcodec_alloc_context3(codec));
         if (!codec_) return undecodable(path_, "out of memory");
         avcodec_parameters_to_context(codec_.get(), format_->streams[stream]->codecpar);
+        // Frames carry the packets' time stamps, moved past any samples the decoder drops.
+        codec_->pkt_timebase = format_->streams[stream]->time_base;
         codec_->thread_count = 1;
         // Counted over all channels: a frame holding more than the bound is refused before the
         // decoder allocates it.
@@ -90,6 +96,7 @@ public:
         // A length the container states (not one guessed from the bit rate) is checked before
         // anything is decoded, and sizes the vectors.
         const AVStream* audio = format_->streams[stream];
+        timeBase_ = audio->time_base;
         AVAudioFramePosition declared = 0;
         if (audio->duration != AV_NOPTS_VALUE && audio->duration > 0 &&
             format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
@@ -108,12 +115,17 @@ public:
         int rc;
         while ((rc = av_read_frame(format_.get(), packet.get())) >= 0) {
             Result<void> sent = {};
-            if (packet->stream_index == stream) sent = send(packet.get());
+            if (packet->stream_index == stream) {
+                noteEnd(packet.get());
+                sent = send(packet.get());
+            }
             av_packet_unref(packet.get());
             if (!sent.ok()) return sent.error();
         }
         if (rc != AVERROR_EOF) return undecodable(path_, avErrorText(rc));
         if (auto flushed = send(nullptr); !flushed.ok()) return flushed.error();
+        if (started_ && packetsEnd_ && *packetsEnd_ > next_)
+            if (auto filled = fill(*packetsEnd_ - next_); !filled.ok()) return filled.error();
         // The decoder hands out whole codec frames; the container knows where the sound ends.
         const AVAudioFramePosition frames =
             declared > 0 ? std::min(declared, samples->frames()) : samples->frames();
@@ -139,8 +151,34 @@ private:
             av_frame_unref(frame_.get());
             if (!converted.ok()) return converted;
         }
-        if (rc != AVERROR_INVALIDDATA) return undecodable(path_, avErrorText(rc));
+        // Decoders report a damaged packet in many ways (invalid data, features the packet seems to
+        // ask for, numbers of their own); only running out of memory is the decoder's own failure.
+        if (rc == AVERROR(ENOMEM)) return undecodable(path_, avErrorText(rc));
         damaged_ = true;
+        return {};
+    }
+
+    // A time stamp of the stream, in frames at the declared rate.
+    std::optional<std::int64_t> framesAt(std::int64_t stamp) const {
+        if (stamp == AV_NOPTS_VALUE || timeBase_.num <= 0 || timeBase_.den <= 0) return std::nullopt;
+        return av_rescale_q_rnd(stamp, timeBase_, AVRational{1, rate_},
+                                AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+    }
+
+    // Where the stream's packets end, so that damaged packets at the end are made up for too.
+    void noteEnd(const AVPacket* packet) {
+        if (packet->duration <= 0) return;
+        const auto start = framesAt(packet->pts);
+        const auto length = framesAt(packet->duration);
+        if (!start || !length) return;
+        packetsEnd_ = std::max(packetsEnd_.value_or(*start + *length), *start + *length);
+    }
+
+    // Silence of `frames` frames appended, within the bound.
+    Result<void> fill(std::int64_t frames) {
+        if (samples_->frames() + frames > limit_) return tooLarge(path_);
+        for (auto& channel : samples_->channels) channel.resize(channel.size() + std::size_t(frames), 0.0f);
+        next_ += frames;
         return {};
     }
 
@@ -150,6 +188,14 @@ private:
         if (frame->sample_rate != rate_)
             return undecodable(path_, "its sample rate changes from " + std::to_string(rate_) + " Hz to " +
                                           std::to_string(frame->sample_rate) + " Hz part way");
+        // Sound missing before this frame (packets lost to damage) becomes silence of its length.
+        if (const auto at = framesAt(frame->best_effort_timestamp)) {
+            if (started_ && *at > next_)
+                if (auto filled = fill(*at - next_); !filled.ok()) return filled;
+            next_ = *at;
+            started_ = true;
+        }
+        next_ += frame->nb_samples;
         OrderedLayout in(frame->ch_layout); // swr_alloc_set_opts2 takes it non-const
         if (!resampler_ || frame->format != inputFormat_ || av_channel_layout_compare(&in, &*input_) != 0) {
             input_.emplace(frame->ch_layout);
@@ -196,6 +242,10 @@ private:
     int rate_ = 0;
     AVAudioFramePosition limit_ = 0; // frames per channel within the bound
     bool damaged_ = false;
+    AVRational timeBase_{0, 1};
+    bool started_ = false;                   // a frame with a time stamp came
+    std::int64_t next_ = 0;                  // where the next frame's sound belongs, in frames
+    std::optional<std::int64_t> packetsEnd_; // where the last packet ends, in frames
 };
 
 } // namespace
