@@ -61,6 +61,9 @@ TEST(AudioFile, HostileFilesFailWithTheirNameOrReadWhatTheyHold) {
         {"empty.wav", "", corrupt},
         // Cut off in its last frame: the damaged packet cost the whole clip.
         {"cut short.wav", wavSilence(2, 48000, 1000).substr(0, 4041), 0, 999},
+        // A rate no output is converted from: it would be scheduled, and never heard.
+        {"100 Hz.wav", wavSilence(2, 100, 50), corrupt},
+        {"2 MHz.wav", wavSilence(2, 2000000, 50), corrupt},
         // More channels than a buffer list holds, written past the converter's outputs.
         {"nine channels.wav", wavSilence(9, 48000, 100), corrupt},
         // Two streams end to end: the converter made for stereo was fed mono, and the length

@@ -1,11 +1,7 @@
 // The engine graph rendered offline, the player's completions, refused edits, and the sinks.
 #include "EngineTestSupport.h"
 
-#include "HostileClips.h"
-
 #include "plat/audiosession.h"
-
-#include <fstream>
 
 #include <sys/stat.h>
 
@@ -126,9 +122,7 @@ TEST(EnginePlayer, EachCompletionRunsOnceOffTheRenderThread) {
 TEST(EngineGraph, MisuseIsRefusedWithAReason) {
     CapturedConsole console;
     ScratchFolder scratch;
-    const fs::path slowPath = scratch.path() / "slow.wav"; // 100 Hz: no rate the engine converts
-    std::ofstream(slowPath, std::ios::binary) << wavSilence(2, 100, 50);
-    const auto slow = plat::AVAudioFile::forReading(plat::URL::fileURL(slowPath)).value();
+    const auto clip = writeClip(scratch.path() / "clip.wav", AudioFileType::wav, 2, 1000);
     struct Case {
         const char* name;
         std::function<plat::Result<void>(OfflineRig&)> edit;
@@ -142,10 +136,14 @@ TEST(EngineGraph, MisuseIsRefusedWithAReason) {
          }},
         {"attaching twice", [](OfflineRig& r) { return r.engine.attach(r.player); }},
         {"detaching the mixer", [](OfflineRig& r) { return r.engine.detach(r.engine.mainMixerNode()); }},
-        {"a file at a rate that cannot be converted", [&](OfflineRig& r) { return r.player->scheduleFile(slow); }},
+        {"a file at a rate that cannot be converted to the player's",
+         [&](OfflineRig& r) {
+             r.engine.connect(r.player, r.engine.mainMixerNode(), plat::AVAudioFormat(2000, 2));
+             return r.player->scheduleFile(clip); // 48 kHz down to 2 kHz: by more than 16
+         }},
         {"a connection at a rate that cannot be converted",
          [&](OfflineRig& r) {
-             r.engine.connect(r.player, r.engine.mainMixerNode(), slow->processingFormat());
+             r.engine.connect(r.player, r.engine.mainMixerNode(), plat::AVAudioFormat(100, 2));
              return r.engine.start();
          }},
     };

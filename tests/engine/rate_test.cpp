@@ -125,21 +125,24 @@ TEST(EngineRates, RatesThatCannotBeConvertedAreRefusedAndNothingPlays) {
         EXPECT_FALSE(rig.engine.start().ok());
         EXPECT_FALSE(rig.engine.isRunning());
     }
-    // Files: a clip at 100 Hz is refused by the player, and nothing of it plays or completes.
+    // Files: a clip at 100 Hz cannot be read to be played, and a file the player cannot convert to
+    // its connection's rate (48 kHz down to 2 kHz) is refused: nothing of it plays or completes.
     const fs::path slow = scratch.path() / "slow.wav";
     std::ofstream(slow, std::ios::binary) << wavSilence(2, 100, 50);
-    const auto file = plat::AVAudioFile::forReading(plat::URL::fileURL(slow));
-    ASSERT_TRUE(file.ok());
-    ASSERT_EQ(file.value()->processingFormat().sampleRate(), 100.0);
+    const auto unreadable = plat::AVAudioFile::forReading(plat::URL::fileURL(slow));
+    ASSERT_FALSE(unreadable.ok());
+    EXPECT_NE(unreadable.error().description.find("100 Hz"), std::string::npos);
     OfflineRig rig;
-    rig.engine.connect(rig.player, rig.engine.mainMixerNode());
+    ASSERT_TRUE(rig.engine.connect(rig.player, rig.engine.mainMixerNode(), AVAudioFormat(2000, 2)).ok());
     ASSERT_TRUE(rig.engine.start().ok());
+    const auto file = sineClip(scratch.path() / "tone.wav", 48000, 997, 4800);
     bool completed = false;
-    const auto scheduled = rig.player->scheduleFile(file.value(), [&] { completed = true; });
+    const auto scheduled = rig.player->scheduleFile(file, [&] { completed = true; });
     ASSERT_FALSE(scheduled.ok());
-    EXPECT_NE(scheduled.error().description.find("slow.wav"), std::string::npos);
+    EXPECT_NE(scheduled.error().description.find("tone.wav"), std::string::npos);
     rig.player->play();
-    rig.render(4096);
+    const auto out = rig.render(9600);
+    EXPECT_EQ(soundEnd(out[0]), 0u);
     rig.player->stop();
     EXPECT_FALSE(completed);
 }

@@ -12,6 +12,7 @@
 // the end of the last packet.
 #include "AudioCodecs.h"
 #include "LibavSupport.h"
+#include "RateConverter.h"
 
 #include <algorithm>
 #include <optional>
@@ -88,6 +89,10 @@ public:
             return undecodable(path_,
                                std::to_string(channels) + " channels are more than this player handles");
         if (codec_->sample_rate <= 0) return undecodable(path_, "it has no sample rate");
+        // A clip is read to be played: a rate the engine cannot convert is refused here.
+        if (codec_->sample_rate < RateConverter::kMinimumRate || codec_->sample_rate > RateConverter::kMaximumRate)
+            return undecodable(path_, "its sample rate of " + std::to_string(codec_->sample_rate) +
+                                          " Hz is outside the rates the engine plays (1 kHz to 768 kHz)");
         // The decoder follows the stream's changes in its context; these stay as declared.
         rate_ = codec_->sample_rate;
         layout_.emplace(codec_->ch_layout);
