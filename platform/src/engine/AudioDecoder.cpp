@@ -130,7 +130,7 @@ public:
         if (rc != AVERROR_EOF) return undecodable(path_, avErrorText(rc));
         if (auto flushed = send(nullptr); !flushed.ok()) return flushed.error();
         if (started_ && packetsEnd_ && *packetsEnd_ > next_)
-            if (auto filled = fill(*packetsEnd_ - next_); !filled.ok()) return filled.error();
+            if (auto filled = fill(std::min(*packetsEnd_ - next_, lost_)); !filled.ok()) return filled.error();
         // The decoder hands out whole codec frames; the container knows where the sound ends.
         const AVAudioFramePosition frames =
             declared > 0 ? std::min(declared, samples->frames()) : samples->frames();
@@ -145,8 +145,17 @@ public:
     }
 
 private:
-    // A damaged packet, or the part of one that a cut-off file ends in, costs its own sound only.
+    // A packet that brings no sound (a damaged one) leaves its length to be made up for with
+    // silence when the time stamps show the gap.
     Result<void> send(const AVPacket* packet) {
+        const std::uint64_t before = received_;
+        auto result = decode(packet);
+        if (packet && received_ == before) lost_ += lengthOf(*packet);
+        return result;
+    }
+
+    // A damaged packet, or the part of one that a cut-off file ends in, costs its own sound only.
+    Result<void> decode(const AVPacket* packet) {
         int rc = avcodec_send_packet(codec_.get(), packet);
         while (rc >= 0 || rc == AVERROR(EAGAIN)) {
             rc = avcodec_receive_frame(codec_.get(), frame_.get());
@@ -179,6 +188,14 @@ private:
         packetsEnd_ = std::max(packetsEnd_.value_or(*start + *length), *start + *length);
     }
 
+    // A packet's length in frames: as the container states it, else the codec's frame size, else
+    // as long as the last frame.
+    std::int64_t lengthOf(const AVPacket& packet) const {
+        if (packet.duration > 0)
+            if (const auto length = framesAt(packet.duration)) return *length;
+        return codec_->frame_size > 0 ? codec_->frame_size : lastFrame_;
+    }
+
     // Silence of `frames` frames appended, within the bound.
     Result<void> fill(std::int64_t frames) {
         if (samples_->frames() + frames > limit_) return tooLarge(path_);
@@ -193,13 +210,18 @@ private:
         if (frame->sample_rate != rate_)
             return undecodable(path_, "its sample rate changes from " + std::to_string(rate_) + " Hz to " +
                                           std::to_string(frame->sample_rate) + " Hz part way");
-        // Sound missing before this frame (packets lost to damage) becomes silence of its length.
+        // Sound missing before this frame becomes silence, as long as the gap in the time stamps
+        // and no longer than the packets that brought none: a time stamp that merely jumps adds
+        // nothing.
+        ++received_;
         if (const auto at = framesAt(frame->best_effort_timestamp)) {
             if (started_ && *at > next_)
-                if (auto filled = fill(*at - next_); !filled.ok()) return filled;
+                if (auto filled = fill(std::min(*at - next_, lost_)); !filled.ok()) return filled;
             next_ = *at;
             started_ = true;
         }
+        lost_ = 0;
+        lastFrame_ = frame->nb_samples;
         next_ += frame->nb_samples;
         OrderedLayout in(frame->ch_layout); // swr_alloc_set_opts2 takes it non-const
         if (!resampler_ || frame->format != inputFormat_ || av_channel_layout_compare(&in, &*input_) != 0) {
@@ -251,6 +273,9 @@ private:
     bool started_ = false;                   // a frame with a time stamp came
     std::int64_t next_ = 0;                  // where the next frame's sound belongs, in frames
     std::optional<std::int64_t> packetsEnd_; // where the last packet ends, in frames
+    std::uint64_t received_ = 0;             // frames the decoder handed out
+    std::int64_t lost_ = 0;                  // frames of the packets since the last frame that brought none
+    std::int64_t lastFrame_ = 0;             // samples in the last frame
 };
 
 } // namespace
