@@ -69,8 +69,8 @@ void AnimatorChain::animate() {
     // The walk ends when the index, after moving, has left the list forwards or reached 0 or less
     // backwards: a backward walk never plays item 0 unless it began there.
     const bool moved = _currentIndex != before;
-    const bool pastEnd = moved && (_direction > 0 ? _currentIndex >= std::int64_t(_animators.size())
-                                                  : _currentIndex <= 0);
+    const bool pastEnd =
+        moved && (_direction > 0 ? _currentIndex >= std::int64_t(_animators.size()) : _currentIndex <= 0);
     if (pastEnd) {
         if (onFinished) {
             auto observer = onFinished;

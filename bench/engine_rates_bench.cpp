@@ -18,8 +18,9 @@ constexpr std::uint32_t kCycle = 512;
 
 // Four seconds of two tones at `rate`, written as a float WAV, read back and removed.
 std::shared_ptr<plat::AVAudioFile> clipAt(double rate) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("sorvane-rates-bench-" + std::to_string(::getpid()) + "-" + std::to_string(int(rate)) + ".wav");
+    const auto path =
+        std::filesystem::temp_directory_path() /
+        ("sorvane-rates-bench-" + std::to_string(::getpid()) + "-" + std::to_string(int(rate)) + ".wav");
     const auto frames = std::uint32_t(4 * rate);
     {
         plat::AVAudioFileSettings settings{plat::AudioFileType::wav, rate, 2};

@@ -79,7 +79,8 @@ TEST(AnimatorChain, RemovingAnItemLeavesTheIndexOrFallsBackToTheNewLast) {
 
 class AnimatorGroupTimers : public SteppedClockTest {};
 
-TEST_F(AnimatorGroupTimers, AsyncChainsStartAnItemPerTickEmptyOnesWarnEveryTickAndAStoppedStackDropsItsItems) {
+TEST_F(AnimatorGroupTimers,
+       AsyncChainsStartAnItemPerTickEmptyOnesWarnEveryTickAndAStoppedStackDropsItsItems) {
     GroupRun<AnimatorChain> async({2, 2, 2}, 0.005f), empty({});
     GroupRun<AnimatorStack> stack({10});
     int itemsFinished = 0;
@@ -147,7 +148,8 @@ TEST_F(ImpulseRun, APushDecaysUntilBelowTheThresholdOrBouncesBetweenBounds) {
     EXPECT_EQ(finishedValues.size(), 1u);
 }
 
-TEST_F(ImpulseRun, ABoundReachedExactlyIsACollisionPushesTooSmallOrEndlessDieAwayAndStrongOnesRunUntilStopped) {
+TEST_F(ImpulseRun,
+       ABoundReachedExactlyIsACollisionPushesTooSmallOrEndlessDieAwayAndStrongOnesRunUntilStopped) {
     auto exact = make();
     exact->setup(0, 1, 0.009f, 0.5f), exact->setMinMax(true, -1, 0.5f), exact->animate();
     EXPECT_EQ(events, (std::vector<char>{'c', 'a'}));

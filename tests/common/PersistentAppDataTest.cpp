@@ -116,9 +116,9 @@ TEST(PersistentAppData, DumpoutListsEveryStoreInOrderAndTheStandardStoreSearches
     ConsoleCapture out;
     data.dumpout();
     std::size_t at = 0;
-    for (const char* part : {"standard : \n", "dump.app = 11 \n\n", "dump.group = 12 \n\n", "shared : \n",
-                             "dump.group = 12 \n\n", "combined : \n", "dump.app = 11 \n\n",
-                             "dump.group = 12 \n\n"})
+    for (const char* part :
+         {"standard : \n", "dump.app = 11 \n\n", "dump.group = 12 \n\n", "shared : \n",
+          "dump.group = 12 \n\n", "combined : \n", "dump.app = 11 \n\n", "dump.group = 12 \n\n"})
         EXPECT_NE(at = out.text().find(part, at), std::string::npos) << part;
     EXPECT_EQ(out.count("PersistentAppData::dumpout() : UserDefaults."), 3u);
 }

@@ -126,7 +126,8 @@ TEST(AudioFile, DamagedAacPacketsBecomeSilenceOfTheirLength) {
         std::size_t from, to; // packets damaged
         std::function<std::string(const std::string&)> damage;
     } cases[] = {
-        {"a fifth of the packets filled with ones", 20, 40, [](const std::string& p) { return std::string(p.size(), '\xFF'); }},
+        {"a fifth of the packets filled with ones", 20, 40,
+         [](const std::string& p) { return std::string(p.size(), '\xFF'); }},
         {"packets cut to two bytes", 30, 36, [](const std::string& p) { return p.substr(0, 2); }},
         {"the last packets filled with ones", packets.size() - 5, packets.size(),
          [](const std::string& p) { return std::string(p.size(), '\xFF'); }},

@@ -59,7 +59,8 @@ struct RatePlay {
         const auto format = converter == Converter::mixer ? file->processingFormat() : rig.format;
         EXPECT_TRUE(rig.engine.connect(rig.player, rig.engine.mainMixerNode(), format).ok());
         EXPECT_TRUE(rig.engine.start().ok());
-        for (int i = 0; i < passes; ++i) EXPECT_TRUE(rig.player->scheduleFile(file, [this] { ++completed; }).ok());
+        for (int i = 0; i < passes; ++i)
+            EXPECT_TRUE(rig.player->scheduleFile(file, [this] { ++completed; }).ok());
         rig.player->play();
     }
 };
@@ -70,7 +71,7 @@ TEST(EngineRates, ClipsAtOtherRatesPlayAtTheirOwnPitchAndLength) {
     struct Case {
         double rate;
         Converter converter;
-    } cases[] = {{44100, Converter::mixer}, {8000, Converter::mixer},   {96000, Converter::mixer},
+    } cases[] = {{44100, Converter::mixer},  {8000, Converter::mixer},  {96000, Converter::mixer},
                  {44100, Converter::player}, {8000, Converter::player}, {96000, Converter::player}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(int(c.rate)) + (c.converter == Converter::mixer ? " mixer" : " player"));
@@ -100,7 +101,8 @@ TEST(EngineRates, PassesOfAConvertedClipJoinWithoutASeamAndEachCompletesOnce) {
         const auto out = play.rig.render(3 * 4400 * 48000 / 44100 + 2048);
         double worst = 0;
         for (std::size_t i = 200; i < 3 * 4789 - 200; ++i)
-            worst = std::max(worst, std::fabs(out[0][i] - 0.5 * std::sin(2 * M_PI * 441 * double(i) / 48000)));
+            worst =
+                std::max(worst, std::fabs(out[0][i] - 0.5 * std::sin(2 * M_PI * 441 * double(i) / 48000)));
         EXPECT_LT(worst, 2e-3);
         EXPECT_TRUE(waitFor([&] { return play.completed == 3; }));
     }
@@ -119,7 +121,8 @@ TEST(EngineRates, RatesThatCannotBeConvertedAreRefusedAndNothingPlays) {
     for (double rate : {500.0, 1e7, 800000.0, HUGE_VAL}) {
         SCOPED_TRACE(rate);
         OfflineRig rig;
-        const auto connected = rig.engine.connect(rig.player, rig.engine.mainMixerNode(), AVAudioFormat(rate, 2));
+        const auto connected =
+            rig.engine.connect(rig.player, rig.engine.mainMixerNode(), AVAudioFormat(rate, 2));
         ASSERT_FALSE(connected.ok());
         EXPECT_NE(connected.error().description.find("converts rates"), std::string::npos);
         EXPECT_FALSE(rig.engine.start().ok());

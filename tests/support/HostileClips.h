@@ -67,7 +67,8 @@ inline std::string adtsSilence(unsigned channels, unsigned rateIndex, unsigned f
 // chunk on (as our writer lays them out), read from its sample-size and chunk-offset tables.
 inline std::vector<std::string> m4aPackets(const std::string& file) {
     auto be32 = [&](std::size_t at) {
-        return std::uint32_t((unsigned char)file[at]) << 24 | std::uint32_t((unsigned char)file[at + 1]) << 16 |
+        return std::uint32_t((unsigned char)file[at]) << 24 |
+               std::uint32_t((unsigned char)file[at + 1]) << 16 |
                std::uint32_t((unsigned char)file[at + 2]) << 8 | std::uint32_t((unsigned char)file[at + 3]);
     };
     const std::size_t stsz = file.find("stsz"), stco = file.find("stco");

@@ -90,7 +90,8 @@ public:
                                std::to_string(channels) + " channels are more than this player handles");
         if (codec_->sample_rate <= 0) return undecodable(path_, "it has no sample rate");
         // A clip is read to be played: a rate the engine cannot convert is refused here.
-        if (codec_->sample_rate < RateConverter::kMinimumRate || codec_->sample_rate > RateConverter::kMaximumRate)
+        if (codec_->sample_rate < RateConverter::kMinimumRate ||
+            codec_->sample_rate > RateConverter::kMaximumRate)
             return undecodable(path_, "its sample rate of " + std::to_string(codec_->sample_rate) +
                                           " Hz is outside the rates the engine plays (1 kHz to 768 kHz)");
         // The decoder follows the stream's changes in its context; these stay as declared.
@@ -130,7 +131,8 @@ public:
         if (rc != AVERROR_EOF) return undecodable(path_, avErrorText(rc));
         if (auto flushed = send(nullptr); !flushed.ok()) return flushed.error();
         if (started_ && packetsEnd_ && *packetsEnd_ > next_)
-            if (auto filled = fill(std::min(*packetsEnd_ - next_, lost_)); !filled.ok()) return filled.error();
+            if (auto filled = fill(std::min(*packetsEnd_ - next_, lost_)); !filled.ok())
+                return filled.error();
         // The decoder hands out whole codec frames; the container knows where the sound ends.
         const AVAudioFramePosition frames =
             declared > 0 ? std::min(declared, samples->frames()) : samples->frames();

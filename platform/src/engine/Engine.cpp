@@ -1,6 +1,6 @@
 #include "EngineCore.h"
-#include "RenderGraph.h"
 #include "RateConverter.h"
+#include "RenderGraph.h"
 
 #include "plat/console.h"
 #include "plat/denormals.h"

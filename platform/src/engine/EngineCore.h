@@ -60,7 +60,8 @@ struct PlayerState {
     // is converted to it.
     void render(AUAudioFrameCount frames, AudioBufferList& out, std::uint32_t channels, double rate);
     // Render thread: the queued files as they are, whatever their rates.
-    AUAudioFrameCount renderQueued(AUAudioFrameCount frames, const AudioBufferList& out, std::uint32_t channels);
+    AUAudioFrameCount renderQueued(AUAudioFrameCount frames, const AudioBufferList& out,
+                                   std::uint32_t channels);
     // With `flushing` set and no render cycle running: every queued segment moves to `done`.
     // Returns how many segments have been handed to `done` so far.
     std::uint64_t flushQueued();

@@ -1,7 +1,7 @@
 // The player's side of the render thread, and the thread that calls completion handlers.
 #include "EngineCore.h"
-#include "RenderGraph.h"
 #include "RateConverter.h"
+#include "RenderGraph.h"
 
 #include <algorithm>
 #include <chrono>
@@ -62,7 +62,8 @@ struct QueueSource final : RateConverter::Source {
 };
 } // namespace
 
-void PlayerState::render(AUAudioFrameCount frames, AudioBufferList& out, std::uint32_t channels, double rate) {
+void PlayerState::render(AUAudioFrameCount frames, AudioBufferList& out, std::uint32_t channels,
+                         double rate) {
     AUAudioFrameCount rendered = 0;
     if (!flushing.load(std::memory_order_seq_cst)) {
         if (Segment* fresh = inbox.takeAll()) {
@@ -85,7 +86,8 @@ void PlayerState::render(AUAudioFrameCount frames, AudioBufferList& out, std::ui
                 convertingFrom = from;
                 QueueSource source(*this, channels);
                 float* targets[AudioBufferList::kCapacity];
-                for (std::uint32_t c = 0; c < channels; ++c) targets[c] = static_cast<float*>(out.mBuffers[c].mData);
+                for (std::uint32_t c = 0; c < channels; ++c)
+                    targets[c] = static_cast<float*>(out.mBuffers[c].mData);
                 converter->render(from, rate, targets, channels, frames, source);
                 rendered = frames;
             } else if (!head || from == rate) {

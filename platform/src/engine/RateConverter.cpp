@@ -60,7 +60,7 @@ void RateConverter::reset() {
 }
 
 void RateConverter::render(double from, double to, float* const* out, std::uint32_t channels,
-                       AUAudioFrameCount frames, Source& source) {
+                           AUAudioFrameCount frames, Source& source) {
     channels = std::min(channels, channels_);
     const double step = from / to;
     const double cutoff = kPassBand * std::min(1.0, to / from);

@@ -51,9 +51,9 @@ public:
     static constexpr AUAudioFrameCount kMaximumPull = 4096;
 
 private:
-    static constexpr int kZeroCrossings = 16;       // half the kernel, in periods of the lower rate
-    static constexpr int kTableResolution = 512;    // table points per period
-    static constexpr double kPassBand = 0.95;       // of the lower rate's Nyquist frequency
+    static constexpr int kZeroCrossings = 16;    // half the kernel, in periods of the lower rate
+    static constexpr int kTableResolution = 512; // table points per period
+    static constexpr double kPassBand = 0.95;    // of the lower rate's Nyquist frequency
     static constexpr int kMaximumHalfTaps = int(kZeroCrossings * kMaximumDownFactor / kPassBand) + 2;
     static constexpr AUAudioFrameCount kCapacity = kMaximumPull + 4 * kMaximumHalfTaps;
 
@@ -63,8 +63,8 @@ private:
     std::vector<std::vector<float>> input_; // per channel: history, then frames read ahead
     std::vector<float*> pullTargets_;
     std::vector<float> weights_;
-    AUAudioFrameCount filled_ = 0;          // valid frames in input_
-    double position_ = 0;                   // of the next output frame, in input_ frames
+    AUAudioFrameCount filled_ = 0; // valid frames in input_
+    double position_ = 0;          // of the next output frame, in input_ frames
 };
 
 } // namespace plat::engine_detail

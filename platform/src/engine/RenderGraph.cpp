@@ -63,7 +63,8 @@ struct Compiler {
     // The node for a mixer's input: at the mixer's rate, the input's subtree behind a converter.
     RenderNode* buildMixerInput(const Connection& feeding, double mixerRate) {
         const double rate = feeding.format.sampleRate();
-        if (rate == mixerRate || !RateConverter::convertible(rate, mixerRate)) return build(feeding, mixerRate);
+        if (rate == mixerRate || !RateConverter::convertible(rate, mixerRate))
+            return build(feeding, mixerRate);
         RenderNode* node = make();
         node->kind = NodeKind::mixer;
         node->format = AVAudioFormat(mixerRate, feeding.format.channelCount());
@@ -111,7 +112,8 @@ struct Compiler {
         std::sort(inputs.begin(), inputs.end(), [](auto* a, auto* b) { return a->toBus < b->toBus; });
         const double rate = feeding.format.sampleRate();
         for (const Connection* c : inputs)
-            node->inputs.push_back(node->kind == NodeKind::mixer ? buildMixerInput(*c, rate) : build(*c, rate));
+            node->inputs.push_back(node->kind == NodeKind::mixer ? buildMixerInput(*c, rate)
+                                                                 : build(*c, rate));
         if (node->kind == NodeKind::unit) {
             RenderGraph* g = &graph;
             node->pullInput = [g, node](AudioUnitRenderActionFlags*, const AudioTimeStamp* timestamp,
@@ -177,8 +179,8 @@ const AudioBufferList& RenderGraph::render(RenderNode& node, AUAudioFrameCount f
         float* out[AudioBufferList::kCapacity];
         for (std::uint32_t c = 0; c < node.converter->channels(); ++c)
             out[c] = static_cast<float*>(node.out.mBuffers[c].mData);
-        node.converter->render(node.sourceRate, node.format.sampleRate(), out, node.converter->channels(), frames,
-                               source);
+        node.converter->render(node.sourceRate, node.format.sampleRate(), out, node.converter->channels(),
+                               frames, source);
         return node.out;
     }
     switch (node.kind) {
