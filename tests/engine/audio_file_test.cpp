@@ -71,6 +71,9 @@ TEST(AudioFile, HostileFilesFailWithTheirNameOrReadWhatTheyHold) {
         {"stereo then mono.aac", adtsSilence(2, 3, 10) + adtsSilence(1, 3, 10), 0, 20 * 1024},
         // Played at the first rate.
         {"48 then 22.05 kHz.aac", adtsSilence(2, 3, 10) + adtsSilence(2, 7, 10), corrupt},
+        // Block numbers that jump by 60 with no block missing: the time stamps jump, no sound was
+        // lost, so no silence is added.
+        {"numbers jump.flac", flacSilence(2, 48000, 4096, 8, 0, 4, 60), 0, 8 * 4096},
         // 46 minutes of 8 channels declared (4 GiB): refused before anything is decoded.
         {"declares 4 GiB.flac", flacSilence(8, 48000, 4096, 1, 1 << 27), tooLarge},
         // Declarations lie: one block declared, 65 of 2 MiB held.

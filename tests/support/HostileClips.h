@@ -28,16 +28,18 @@ struct BitWriter {
     }
 };
 
-// `frames` (< 128) blocks of `block` samples of 16-bit silence per channel, after a stream info
-// that declares `declared` samples per channel (0: unknown).
+// `frames` blocks of `block` samples of 16-bit silence per channel, after a stream info that
+// declares `declared` samples per channel (0: unknown). The blocks are numbered from 0, and from
+// block `jumpAt` on `jump` more (all numbers below 128).
 inline std::string flacSilence(unsigned channels, unsigned rate, unsigned block, unsigned frames,
-                               std::uint64_t declared) {
+                               std::uint64_t declared, unsigned jumpAt = 128, unsigned jump = 0) {
     BitWriter out{"fLaC"};
     out.put(0x80, 8).put(34, 24).put(block, 16).put(block, 16).put(0, 48).put(rate, 20);
     out.put(channels - 1, 3).put(15, 5).put(declared, 36).put(0, 128);
     for (unsigned n = 0; n < frames; ++n) {
         BitWriter frame;
-        frame.put(0xFFF8, 16).put(0x70, 8).put(channels - 1, 4).put(0, 4).put(n, 8).put(block - 1, 16);
+        const unsigned number = n + (n >= jumpAt ? jump : 0);
+        frame.put(0xFFF8, 16).put(0x70, 8).put(channels - 1, 4).put(0, 4).put(number, 8).put(block - 1, 16);
         frame.putCrc(0x07, 8).put(0, 24 * channels).putCrc(0x8005, 16); // constant subframes of 0
         out.bytes += frame.bytes;
     }
