@@ -22,17 +22,17 @@ void AnimationSequencer::add(const std::shared_ptr<Animator>& item, std::int64_t
 }
 
 void AnimationSequencer::remove(const std::shared_ptr<Animator>& item) {
+    // The scheduled list and the index stay as they are: an item already scheduled goes on being
+    // stepped until it completes.
     if (item) {
         const auto it = std::find(_animators.begin(), _animators.end(), item);
-        if (it != _animators.end()) {
-            // A scheduled item stays scheduled and plays to its end; the search index stays.
-            _animators.erase(it);
-        }
+        if (it != _animators.end()) _animators.erase(it);
     }
     calculateFrames();
 }
 
 void AnimationSequencer::removeAll() {
+    // The timer, the frame, the index and the scheduled items are left as they are.
     _animators.clear();
     _animators.shrink_to_fit();
     _maxFrames = 0;
@@ -42,7 +42,7 @@ void AnimationSequencer::start() {
     animation_detail::startTimer(
         *this, _timer, interval,
         [](AnimationSequencer& s) {
-            s._currentFrame += 1; // the timeline moves on while paused too
+            s._currentFrame += 1; // also while paused: the timeline runs on, animate() does nothing
             s.animate();
         },
         "AnimationSequencer");
@@ -65,7 +65,8 @@ void AnimationSequencer::seek(std::int64_t frame) {
         stop();
         return;
     }
-    // The scheduled list stays: a stopped entry leaves it at the next tick, a re-armed one goes on.
+    // The scheduled list stays: an entry stopped here is dropped at the next tick, and a running
+    // entry armed again here goes on being stepped before its start frame comes round.
     for (const auto& item : std::vector(_animators)) {
         if (item->_startFrame < _currentFrame) {
             item->stop();
@@ -103,7 +104,7 @@ void AnimationSequencer::animate() {
     if (_suspended) return;
     auto keepAlive = weak_from_this().lock();
     if (_animators.empty()) {
-        // The timer keeps running, so the timeline never ends by itself and every tick warns.
+        // The timeline never ends by itself: the warning repeats every tick until stop().
         plat::Console::shared().writeLine("WARNUNG: Es sind keine Animator Objekte definiert.");
         return;
     }

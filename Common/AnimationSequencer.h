@@ -23,10 +23,10 @@ public:
 
     // Places the item at startFrame; items stay sorted by start frame, equal ones in the order added.
     virtual void add(const std::shared_ptr<Animator>& item, std::int64_t startFrame);
-    // Takes the item off the timeline; a scheduled item plays on to its end. The search index and
-    // the end of the timeline stay where they were.
+    // Takes the item off the timeline. The scheduled items, the index and the end of the timeline
+    // stay as they are.
     virtual void remove(const std::shared_ptr<Animator>& item);
-    // Empties the timeline and sets its end back to 0; scheduled items, frame and index stay.
+    // Empties the timeline and sets its end back to 0; timer, frame, index and scheduled items stay.
     virtual void removeAll();
     virtual std::int64_t getCount() const { return std::int64_t(_animators.size()); }
     virtual std::int64_t getCurrentCount() const { return std::int64_t(_animatedItems.size()); }
@@ -34,17 +34,18 @@ public:
     virtual std::int64_t getCurrentIndex() const { return _currentIndex; }
     std::int64_t getMaxFrames() const { return _maxFrames; }
 
-    // Replaces a timer started earlier. Each tick advances the frame by one, paused or not.
+    // Replaces a timer started earlier. Each tick advances the frame by one, then animates.
     virtual void start();
     // Ends the run without onFinished: frame and index back to 0, items keep their states.
     virtual void stop() { reset(); }
-    // While paused the frame still advances with the ticks, but nothing is stepped.
+    // While paused the ticks still advance the frame, but nothing is stepped.
     virtual void pause() { _suspended = true; }
     virtual void continueAnimation() { _suspended = false; }
     virtual void rewind();
-    // Items starting before the frame are stopped, the others re-armed to play from their start frame.
+    // Items starting before the frame are stopped, the others re-armed; the scheduled items stay.
     virtual void seek(std::int64_t frame);
     virtual void animate();
+    // Raises the end of the timeline to the latest start frame plus frame count.
     virtual void calculateFrames();
 
 private:

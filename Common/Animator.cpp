@@ -153,7 +153,8 @@ void Animator::reset() {
 
 float Animator::outIn(Curve out, Curve in, std::int64_t t, float b, float c, std::int64_t d) const {
     // The halfway test divides the frame count as integers: with an odd count the middle frame
-    // (d - 1) / 2 already belongs to the second half and is read as the In curve at frame -1.
+    // already belongs to the second half and is evaluated as the In curve at frame -1, a little
+    // off b + c/2. Both halves are given the whole count d.
     if (t < d / 2) return (this->*out)(2 * t, b, c / 2, d);
     return (this->*in)(2 * t - d, b + c / 2, c / 2, d);
 }

@@ -17,7 +17,8 @@ void AnimatorChain::remove(const std::shared_ptr<Animator>& item) {
     if (!item) return;
     const auto it = std::find(_animators.begin(), _animators.end(), item);
     if (it == _animators.end()) return;
-    // The index stays where it is; a tick brings it back inside the list if it fell off the end.
+    // The index stays: removing an entry before the current one makes the next item current, and
+    // an index left past the end is brought back to the last entry at the next tick.
     _animators.erase(it);
 }
 
@@ -45,7 +46,8 @@ void AnimatorChain::reset() {
 void AnimatorChain::animate() {
     auto keepAlive = weak_from_this().lock();
     if (_animators.empty()) {
-        // The timer keeps running: items added later are played, and until then every tick warns.
+        // The timer keeps running: items may still be added, and the warning repeats until then
+        // or until stop().
         plat::Console::shared().writeLine("WARNUNG: Es sind keine Animator Objekte definiert.");
         return;
     }
@@ -57,20 +59,19 @@ void AnimatorChain::animate() {
         auto observer = onAnimation;
         observer(*this, item);
     }
-    const auto before = _currentIndex;
+    bool moved = true;
     if (!async) {
         item->animate();
-        if (item->isFinished()) _currentIndex += _direction;
+        moved = item->isFinished();
     } else {
         item->start();
-        _currentIndex += _direction;
     }
+    if (moved) _currentIndex += _direction;
 
-    // The walk ends when the index, after moving, has left the list forwards or reached 0 or less
-    // backwards: a backward walk never plays item 0 unless it began there.
-    const bool moved = _currentIndex != before;
+    // Backwards the walk ends once the index has moved to 0 or below, so item 0 is played only by a
+    // walk that begins there; one that does is played to completion before the walk ends.
     const bool pastEnd =
-        moved && (_direction > 0 ? _currentIndex >= std::int64_t(_animators.size()) : _currentIndex <= 0);
+        _direction > 0 ? _currentIndex >= std::int64_t(_animators.size()) : moved && _currentIndex <= 0;
     if (pastEnd) {
         if (onFinished) {
             auto observer = onFinished;

@@ -25,7 +25,8 @@ public:
     Callback onFinished;      // once, when the walk has passed its last item
 
     virtual void add(std::shared_ptr<Animator> item);
-    // Takes out the first entry that is this item; the current index is not adjusted.
+    // Removes the first entry that is this object. The index is not adjusted: removing an earlier
+    // entry makes the item after the current one current.
     virtual void remove(const std::shared_ptr<Animator>& item);
     virtual void removeAll();
     virtual std::int64_t getCount() const { return std::int64_t(_animators.size()); }
@@ -35,8 +36,8 @@ public:
     virtual void start();
     // Ends the run without onFinished; the index returns to 0, items keep their states.
     virtual void stop() { reset(); }
-    // Backwards walks down and ends once the index is 0 or less, so item 0 is played only by a walk
-    // that begins there; takes effect at the next tick.
+    // Backwards the walk ends when the index moves to 0 or below (item 0 is played only by a walk
+    // that begins there); takes effect at the next tick.
     virtual void setBackwards(bool direction) { _direction = direction ? -1 : 1; }
     virtual void animate();
 

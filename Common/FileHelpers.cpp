@@ -85,7 +85,7 @@ void getImageFromURLString(const std::shared_ptr<plat::UIImageView>& view, std::
             return;
         }
         if (result->statusCode == 200) console.writeLine("Fetched image successfully");
-        // Whatever the status: an answer that is no image clears the view's image.
+        // Whatever the status: an answer that is no image clears the view.
         view->setImage(plat::UIImage::fromData(result->data));
     });
 }

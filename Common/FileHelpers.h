@@ -28,7 +28,7 @@ void getPaths();
 // A failed transfer or data that is no image are logged and leave the current image alone.
 void loadFrom(const std::shared_ptr<plat::UIImageView>& view, std::string_view URLAddress);
 
-// Fetches the image in the background (60 s time-out), holding the view until the answer came; on
-// the main queue, whatever the status, sets the image made from the answer, so an answer that is no
-// image clears the view. A failed transfer is printed and leaves the current image alone.
+// Fetches the image in the background (60 s time-out), holding the view until the answer came, and
+// sets the answer's image on the main queue whatever its status; an answer that is no image clears
+// the view. A failed transfer is printed and leaves the current image alone.
 void getImageFromURLString(const std::shared_ptr<plat::UIImageView>& view, std::string_view imageURLString);

@@ -24,6 +24,8 @@ void Impulse::setup(std::int64_t frames, float amount, float interval, float int
     if (!std::isfinite(amount)) amount = 0;
     _source = amount;
     _amount = amount;
+    // A factor that is not a number or endless is refused for the default. One of magnitude 1 or
+    // more is taken as given: the push then never dies away and the run lasts until stop().
     if (!std::isfinite(intensity)) intensity = 0.75f;
     _intensity = intensity;
     _interval = interval;

@@ -22,8 +22,8 @@ public:
     Callback onCollision; // when a step reached a bound and was taken back
 
     // Arms the impulse; only the sign of frames matters. An intensity of magnitude 1 or more never
-    // lets the push die away: such an impulse runs until stop(). An intensity that is not finite is
-    // refused (the default is used), and a push that is not finite counts as none.
+    // lets the push die away: the impulse then runs until stop(). An intensity that is not finite
+    // is replaced by the default 0.75, and a push that is not finite counts as none.
     virtual void setup(std::int64_t frames, float amount, float interval = 0.009f, float intensity = 0.75f);
     virtual void setMinMax(bool enabled, float min, float max);
     // Replaces a timer started earlier.

@@ -2,7 +2,36 @@
 
 #include "plat/console.h"
 
+#include <map>
+#include <mutex>
+
 const std::string sharedContainer = "group.KWOB.YUX-Sorvane";
+
+namespace UserDefaultsExtension {
+
+std::shared_ptr<plat::UserDefaults> shared(std::string_view group) {
+    if (auto store = plat::UserDefaults::suite(group)) return store;
+    // Every read of the same unusable name must find the same values, so its memory store is kept.
+    static std::mutex mutex;
+    static auto* inMemory = new std::map<std::string, std::shared_ptr<plat::UserDefaults>, std::less<>>;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (auto it = inMemory->find(group); it != inMemory->end()) return it->second;
+    plat::Console::shared().writeLine("UserDefaults.shared : ERROR: the settings group '" +
+                                      std::string(group) +
+                                      "' is not a valid store name (letters, digits, '.', '_' and '-' "
+                                      "only); group settings are kept in memory for this run.");
+    auto store = plat::UserDefaults::inMemory(std::string(group));
+    inMemory->emplace(std::string(group), store);
+    return store;
+}
+
+std::shared_ptr<plat::UserDefaults> combined(std::string_view group) {
+    auto standard = plat::UserDefaults::standard();
+    standard->addSuite(*shared(group));
+    return standard;
+}
+
+} // namespace UserDefaultsExtension
 
 std::optional<PersistentAppData::Storage> PersistentAppData::storageFromRawValue(int rawValue) {
     if (rawValue < 0 || rawValue > 2) return std::nullopt;
@@ -14,31 +43,9 @@ PersistentAppData& PersistentAppData::sharedInstance() {
     return instance;
 }
 
-std::shared_ptr<plat::UserDefaults> GroupDefaults::shared(std::string_view group) {
-    return plat::UserDefaults::suite(group);
-}
-
-std::shared_ptr<plat::UserDefaults> GroupDefaults::combined(std::string_view group) {
-    auto store = plat::UserDefaults::standard();
-    store->addSuite(group);
-    return store;
-}
-
 PersistentAppData::PersistentAppData(std::string_view groupName)
-    : group_(groupName), defaults(plat::UserDefaults::standard()) {
-    shared = GroupDefaults::shared(groupName);
-    if (!shared) {
-        plat::Console::shared().writeLine("PersistentAppData::init() : ERROR: the settings group '" +
-                                          std::string(groupName) +
-                                          "' is not a valid store name (letters, digits, '.', '_' and '-' "
-                                          "only); group settings are kept in "
-                                          "memory for this run.");
-        shared = plat::UserDefaults::inMemory(std::string(groupName));
-        defaults->addSuite(*shared);
-        combined = defaults;
-        return;
-    }
-    combined = GroupDefaults::combined(groupName);
+    : group(groupName), defaults(plat::UserDefaults::standard()),
+      shared(UserDefaultsExtension::shared(groupName)), combined(UserDefaultsExtension::combined(groupName)) {
 }
 
 plat::UserDefaults& PersistentAppData::store(Storage s) const {
@@ -101,12 +108,10 @@ void PersistentAppData::dumpout() const {
         for (const auto& [key, value] : s.dictionaryRepresentation())
             console.writeLine(key + " = " + value.description() + " \n");
     };
-    // Fresh reads, as the getters make; the in-memory stand-in for an unusable group is its own.
-    auto freshShared = GroupDefaults::shared(group_);
-    auto freshCombined = freshShared ? GroupDefaults::combined(group_) : combined;
     section("PersistentAppData::dumpout() : UserDefaults.standard : ", *plat::UserDefaults::standard());
-    section("PersistentAppData::dumpout() : UserDefaults.shared : ", freshShared ? *freshShared : *shared);
-    section("PersistentAppData::dumpout() : UserDefaults.combined : ", *freshCombined);
+    section("PersistentAppData::dumpout() : UserDefaults.shared : ", *UserDefaultsExtension::shared(group));
+    section("PersistentAppData::dumpout() : UserDefaults.combined : ",
+            *UserDefaultsExtension::combined(group));
 }
 
 plat::plist::Dictionary PersistentAppData::frameToDictionary(const plat::CGRect& frame) {

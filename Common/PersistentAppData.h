@@ -15,15 +15,16 @@
 // The application group shared by the container application and the plug-in.
 extern const std::string sharedContainer;
 
-// The two views of the settings that the application and the plug-in share.
-struct GroupDefaults {
-    // A new store object for the group's domain on each call; nothing when the name cannot be a
-    // domain.
-    static std::shared_ptr<plat::UserDefaults> shared(std::string_view group = sharedContainer);
-    // The process's standard store itself, with the group's domain added to its search list: reads
-    // look in the application's domain first, then the group's; writes go to the application's.
-    static std::shared_ptr<plat::UserDefaults> combined(std::string_view group = sharedContainer);
-};
+// What the settings classes add to the platform's store type.
+namespace UserDefaultsExtension {
+// A new store object for the group's domain on every call. A group name that cannot be a settings
+// domain is reported once and gets a store that lives in memory for this run.
+std::shared_ptr<plat::UserDefaults> shared(std::string_view group = sharedContainer);
+// The process's standard store, after adding the group's domain to its search list: from then on
+// every read through the standard store also finds the group's keys that the application's own
+// domain does not hold. Writes still go to the application's domain.
+std::shared_ptr<plat::UserDefaults> combined(std::string_view group = sharedContainer);
+} // namespace UserDefaultsExtension
 
 class PersistentAppData {
 public:
@@ -33,10 +34,9 @@ public:
     // The one instance of the process, made on first use (also under concurrent first use).
     static PersistentAppData& sharedInstance();
 
-    // `defaults` and `combined` are one store, the process's standard one, which from now on also
-    // searches the group's domain after the application's own (writes still go to the
-    // application's); `shared` is the group's domain. A group name that cannot be a settings domain
-    // is reported and replaced by a store that lives in memory for this run.
+    // `defaults` and `combined` are the same store, the process's standard one, which from now on
+    // searches the group's domain after the application's own; `shared` is the group's domain.
+    // Writes through `defaults` or `combined` go to the application's domain.
     explicit PersistentAppData(std::string_view groupName = sharedContainer);
     virtual ~PersistentAppData() = default;
 
@@ -58,8 +58,8 @@ public:
                            Storage for_ = Storage::defaults);
     virtual std::optional<plat::plist::Value> getObject(std::string_view key,
                                                         Storage from = Storage::defaults) const;
-    // Writes the entries of the standard store and of fresh reads of the group's and the combined
-    // store to standard output at once.
+    // Writes the entries of the standard store, then of fresh reads of the shared and combined
+    // stores, to standard output at once.
     virtual void dumpout() const;
 
     // "left", "top", "width", "height" of the standardised rectangle.
@@ -70,7 +70,7 @@ public:
 
 private:
     plat::UserDefaults& store(Storage s) const;
-    std::string group_;
+    std::string group;
     std::shared_ptr<plat::UserDefaults> defaults;
     std::shared_ptr<plat::UserDefaults> shared;
     std::shared_ptr<plat::UserDefaults> combined;

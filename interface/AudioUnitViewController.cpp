@@ -21,7 +21,8 @@ AudioUnitViewController::AudioUnitViewController() = default;
 
 AudioUnitViewController::~AudioUnitViewController() {
     if (timer_) timer_->invalidate();
-    if (infoAnimator_) infoAnimator_->stop();
+    for (const auto& tween : bannerTweens_) // a banner does not outlive its controller
+        if (const auto running = tween.lock()) running->stop();
     disconnect();
 }
 
@@ -193,10 +194,9 @@ void AudioUnitViewController::viewDidLoad() {
             t.invalidate();
     });
     const float brightness = brightnessSlider->value();
+    // The plate keeps its own contrast until the slider first moves.
     mainView->setContrast(brightness);
     underlay->setContrast(brightness);
-    pluginFrame->contrast = brightness; // plate and ink start in the same contrast
-    pluginFrame->setNeedsDisplay();
     if (!audioUnit_)
         say("AudioUnitViewController: WARNING: The audio unit plugin is nil (yet?).");
     else
@@ -218,8 +218,7 @@ bool AudioUnitViewController::isViewVisible(const plat::UIView& view) const {
 
 void AudioUnitViewController::onTimer(plat::Timer&) {
     if (!audioUnit_) {
-        if (!warnedNoUnit_) say("WARNING: The Audio unit is not initialized.");
-        warnedNoUnit_ = true;
+        say("WARNING: The Audio unit is not initialized."); // every tick until the factory call
         return;
     }
     if (audioUnit_->shouldBypassEffect()) return;

@@ -151,6 +151,6 @@ private:
     // Whether the running pan or pinch was let through at its start.
     bool panning_ = false;
     bool pinching_ = false;
-    bool warnedNoUnit_ = false;
-    std::shared_ptr<Animator> infoAnimator_;
+    // The banner tweens still running; their timers own them.
+    std::vector<std::weak_ptr<Animator>> bannerTweens_;
 };

@@ -20,10 +20,11 @@ bool isPlainFileName(const std::string& name) {
 
 void AudioUnitViewController::runBanner(float destination, std::int64_t frames, EnumEasing easing,
                                         std::function<void()> finished) {
-    // One tween at a time: a new one takes over from where the old one stands.
-    if (infoAnimator_) infoAnimator_->stop();
+    // Every call has a tween of its own, which its timer keeps until its run ends: a second banner
+    // while one is moving runs beside it, and each ends in its own fade-out.
     auto tween = std::make_shared<Animator>(float(infoView->alpha()), destination, frames, 0.009f, easing);
-    infoAnimator_ = tween;
+    std::erase_if(bannerTweens_, [](const auto& t) { return t.expired(); });
+    bannerTweens_.push_back(tween);
     std::weak_ptr<AudioUnitViewController> weak =
         std::static_pointer_cast<AudioUnitViewController>(shared_from_this());
     tween->onAnimation = [weak](Animator&, float v) {
@@ -32,12 +33,7 @@ void AudioUnitViewController::runBanner(float destination, std::int64_t frames, 
             self->infoView->setTransform(plat::CGAffineTransform::scale(v, v));
         }
     };
-    tween->onFinished = [weak, finished = std::move(finished)](Animator& a, float) {
-        auto self = weak.lock();
-        if (!self) return;
-        if (self->infoAnimator_.get() == &a) self->infoAnimator_.reset();
-        finished();
-    };
+    tween->onFinished = [finished = std::move(finished)](Animator&, float) { finished(); };
     tween->start();
 }
 

@@ -1,6 +1,5 @@
 #include "PanelDrawing.h"
 
-#include <charconv>
 #include <cmath>
 
 namespace panel {
@@ -26,16 +25,6 @@ std::string frequencyLabelText(float hertz) {
     const double t = std::trunc(static_cast<double>(hertz));
     return (fitsWholeNumber(t) ? std::to_string(static_cast<long long>(t)) : std::string(kNeutralValueText)) +
            "\nhz";
-}
-
-std::string drawnFrequencyLabel(std::string_view label) {
-    const std::string_view number = label.substr(0, label.find('\n'));
-    double value = 0;
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-    const bool readsAsNumber = !number.empty() && end == number.data() + number.size();
-    if (!readsAsNumber || (error == std::errc() && fitsWholeNumber(std::trunc(value))))
-        return std::string(label);
-    return kNeutralValueText + std::string(label.substr(number.size()));
 }
 
 void enterCanvas(plat::CGContext& ctx, const CGRect& fitted, CGFloat canvasWidth, CGFloat canvasHeight) {

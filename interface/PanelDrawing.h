@@ -27,9 +27,6 @@ std::string wholeNumberText(CGFloat x);
 // A band's ring label: the frequency truncated toward zero, a line feed, then "hz". A frequency with
 // no whole-number text (not finite, beyond 64 bits) shows the neutral text in its place.
 std::string frequencyLabelText(float hertz);
-// A ring label as the panel draws it: a first line that reads as a number with no whole-number text
-// ("nan", "inf", "1e30") is replaced by the neutral text; every other label is drawn as it is.
-std::string drawnFrequencyLabel(std::string_view label);
 
 // Save on construction, restore on destruction.
 class GState {

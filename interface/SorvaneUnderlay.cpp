@@ -23,6 +23,10 @@ std::shared_ptr<YUX_Sorvane_Extension_AudioUnit> SorvaneUnderlayBase::audioUnit(
     return vc ? vc->audioUnit() : nullptr;
 }
 
+void SorvaneUnderlay::setFocus(bool) {
+    setNeedsDisplay();
+}
+
 void SorvaneUnderlay::setContrast(plat::CGFloat c) {
     if (panel::applyContrast(*baseClass_, c)) setNeedsDisplay();
 }

@@ -20,6 +20,8 @@ public:
     std::shared_ptr<YUX_Sorvane_Extension_AudioUnit> audioUnit() const { return baseClass_->audioUnit(); }
     SorvaneUnderlayBase& baseClass() const { return *baseClass_; }
 
+    // Asks for a redraw; the argument has no other effect.
+    void setFocus(bool focus);
     void setContrast(plat::CGFloat contrast);
     // Each copies 32 values; null is ignored.
     void setLevels(const float* levels);

@@ -228,8 +228,8 @@ void SorvaneView::touchesBegan(const plat::UITouchSet& touches, const plat::UIEv
                             : b.isButtonCompansionActive) = true;
         b.panelMode = b.panelMode == 0 ? page : 0;
     } else if (m == "bypass") {
+        // The button keeps its idle size: only the bypass state changes its look.
         b.isBypass = !b.isBypass;
-        b.isButtonBypassActive = true; // the button grows while it is pressed
         d->onSorvaneViewParameter(0, b.isBypass ? 1.0f : 0.0f);
     }
     setNeedsDisplay();
@@ -262,7 +262,6 @@ void SorvaneView::releaseGrab() {
     if (m == "levels") b.isButtonLevelsActive = false;
     if (m == "resonance") b.isButtonResonanceActive = false;
     if (m == "compansion") b.isButtonCompansionActive = false;
-    if (m == "bypass") b.isButtonBypassActive = false;
     hotspotMode_ = "";
 }
 

@@ -49,6 +49,7 @@ public:
 
     // ---- touches -----------------------------------------------------------------------------
     const std::string& hotspotMode() const { return hotspotMode_; }
+    CGFloat startValue() const { return startValue_; }
     virtual void setHotspotMode(CGPoint location);
     using plat::UIControl::hitTest;
     virtual bool hitTest(CGPoint location, const plat::UIBezierPath& path);
@@ -74,6 +75,7 @@ private:
     std::unique_ptr<SorvaneViewBase> baseClass_;
     std::string hotspotMode_;
     CGPoint startLocation_;
+    CGFloat startValue_ = 0; // nothing reads or writes it after construction
     CGFloat scaler_ = 1.0;
     CGFloat savedValue_ = 0;
     std::int64_t lastIndex_ = 0;

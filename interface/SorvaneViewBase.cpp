@@ -47,8 +47,7 @@ void SorvaneViewBase::drawMain(CGRect frame, ResizingBehavior0 resizing) {
         GState g(*ctx);
         ctx->translateBy(256, 256);
         ctx->rotate(radians(10.0 * i - 155));
-        panel::drawCentredText(*ctx, panel::drawnFrequencyLabel(valueFrequency[i]), {-32, -226, 64, 18},
-                               labelFont, colorContrast);
+        panel::drawCentredText(*ctx, valueFrequency[i], {-32, -226, 64, 18}, labelFont, colorContrast);
     }
 
     panel::placeSymbol(*ctx, {256, 256}, isKnobActive ? 1.5 : 1.1, {-55, -60, 110, 110}, [&] {

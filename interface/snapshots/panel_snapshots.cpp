@@ -105,6 +105,17 @@ int main(int argc, char** argv) {
                      [&](const CGRect& r) { panel.drawMain(r, ResizingBehavior::aspectFit); });
     }
 
+    {
+        // Ring labels as stored, texts that read as no whole number included.
+        SorvaneViewBase panel;
+        setFrequencyLabels(panel);
+        const char* stored[] = {"nan\nhz", "inf\nhz", "1e30\nhz", "-inf\nhz"};
+        for (int i = 0; i < 4; ++i) panel.valueFrequency[14 + i] = stored[i];
+        panel.isBypass = true; // pressed or not, BYPASS keeps its idle size
+        ok &= render(folder, "labels", true,
+                     [&](const CGRect& r) { panel.drawMain(r, ResizingBehavior::aspectFit); });
+    }
+
     SorvaneUnderlayBase underlay;
     for (int i = 0; i < SorvaneUnderlayBase::kBandCount; ++i) {
         underlay.valueLevel[i] = wave(i, 1) * 0.9;

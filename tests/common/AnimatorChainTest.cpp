@@ -43,7 +43,7 @@ struct GroupRun {
 
 } // namespace
 
-TEST(AnimatorGroups, AStackRunsItemsSideBySideAndAChainOneAfterAnotherAndBackwardsDownToIndexZero) {
+TEST(AnimatorGroups, AStackRunsItemsSideBySideAndAChainOneAfterAnotherAndBackwardsDownToItemZero) {
     GroupRun<AnimatorStack> stack({3, 5});
     stack.add(std::make_shared<Animator>()); // finished from the start: neither stepped nor removed
     auto twice = std::make_shared<Animator>(0, 1, 3);
@@ -53,21 +53,22 @@ TEST(AnimatorGroups, AStackRunsItemsSideBySideAndAChainOneAfterAnotherAndBackwar
     stack.ticks(7), forwards.ticks(9), fromRest.ticks(3);
     back.ticks(7); // items 0 and 1 done, item 2 has had its first step
     back.group->setBackwards(true);
-    back.ticks(3); // item 2 completes, then the finished item 1 moves the index to 0: the walk ends there
+    back.ticks(3); // item 2 completes, then the finished item 1 moves the index to 0: the walk ends
     EXPECT_EQ(stack.trace, "0133|0133r3|01|0r01|1|1r1|F|");
     EXPECT_EQ(stack.group->getCount(), 0);
     EXPECT_EQ(forwards.trace, "0|0|0|1|1|1|2|2|2F|");
     EXPECT_EQ(forwards.group->getCurrentIndex(), 0);
-    EXPECT_EQ(fromRest.trace, "0|0|0F|");
-    EXPECT_EQ(back.trace, "0|0|0|1|1|1|2|2|2|1F|");
+    EXPECT_EQ(fromRest.trace, "0|0|0F|"); // a walk that begins at item 0 plays it to completion
+    EXPECT_EQ(back.trace, "0|0|0|1|1|1|2|2|2|1F|") << "a backward walk visits item 0 again";
 }
 
-TEST(AnimatorChain, RemovingAnItemLeavesTheIndexOrFallsBackToTheNewLast) {
+TEST(AnimatorChain, RemovingAnItemLeavesTheIndexAndAnIndexPastTheEndFallsBackToTheNewLast) {
     GroupRun<AnimatorChain> earlier({2, 2, 2}), last({2, 2, 2});
     earlier.ticks(4); // item 1 is current and running
     earlier.group->remove(earlier.items[0]);
-    EXPECT_EQ(earlier.group->getCurrentIndex(), 1); // now at the item that followed the current one
-    EXPECT_EQ(earlier.group->getCurrentItem(), earlier.items[2]);
+    EXPECT_EQ(std::tuple(earlier.group->getCurrentIndex(), earlier.group->getCurrentItem()),
+              std::tuple(1, earlier.items[2]))
+        << "the index was moved to keep the current item";
     earlier.group->remove(std::make_shared<Animator>()); // not in the list: nothing changes
     EXPECT_EQ(earlier.group->getCount(), 2);
     last.ticks(7); // item 2 current
@@ -91,20 +92,21 @@ TEST_F(AnimatorGroupTimers,
     tick(0.005, 5);
     EXPECT_EQ(itemsFinished, 3);
 
-    // An empty chain and an empty timeline keep their timers and warn on every tick until stopped.
-    const std::string warning = "WARNUNG: Es sind keine Animator Objekte definiert.\n";
     ConsoleCapture out;
     auto timeline = std::make_shared<AnimationSequencer>();
-    bool timelineFinished = false;
-    timeline->onFinished = [&](AnimationSequencer&) { timelineFinished = true; };
     empty.group->start(), stack.group->start(), tick(0.005, 2);
-    stack.group->stop(), tick(0.005, 5);
-    EXPECT_EQ(out.count(warning), 7u);
+    stack.group->stop(), tick(0.005, 3);
+    // An empty chain or timeline warns on every tick and never finishes by itself, until stop().
+    const std::string warning = "WARNUNG: Es sind keine Animator Objekte definiert.\n";
+    EXPECT_EQ(std::tuple(out.count(warning), plat::RunLoop::current().scheduledTimerCount()),
+              std::tuple(5u, 1u))
+        << "an empty chain ends its run";
     empty.group->stop(), timeline->start(), tick(0.005, 4);
-    EXPECT_EQ(out.count(warning), 11u);
-    timeline->stop(), tick(0.005, 3);
-    EXPECT_EQ(out.count(warning), 11u);
-    EXPECT_FALSE(timelineFinished);
+    EXPECT_EQ(std::tuple(out.count(warning), plat::RunLoop::current().scheduledTimerCount()),
+              std::tuple(9u, 1u))
+        << "an empty timeline ends its run";
+    timeline->stop(), tick(0.005, 2);
+    EXPECT_EQ(out.count(warning), 9u);
     EXPECT_EQ(empty.trace + stack.trace, "00"); // no finish, no tick after the stop
     EXPECT_EQ(stack.group->getCount(), 0);
     EXPECT_FALSE(stack.items[0]->isFinished());
@@ -159,22 +161,26 @@ TEST_F(ImpulseRun,
     small->setup(0, 0.001f), endless->setup(0, INFINITY);
     fresh->animate(), small->animate(), endless->animate();
     EXPECT_EQ(events, (std::vector<char>{'f', 'f', 'f'}));
-    // An intensity of magnitude 1 or more never lets the push die away (a push held below 1 would
-    // after some 700 ticks); one that is not finite is refused for the default.
-    for (float intensity : {1.0f, 1.5f, -3.0f}) {
-        auto i = make();
-        i->setup(0, 1, 0.009f, intensity);
-        EXPECT_EQ(i->getIntensity(), intensity);
-        for (int n = 0; n < 2000 && !i->isFinished(); ++n) i->animate();
-        EXPECT_FALSE(i->isFinished()) << intensity;
-        i->stop();
-        EXPECT_TRUE(i->isFinished()) << intensity;
-    }
+    // An intensity that is not finite is refused for the default, and the push dies away.
     for (float intensity : {NAN, INFINITY, -INFINITY}) {
         auto i = make();
         i->setup(0, 1, 0.009f, intensity);
         EXPECT_EQ(i->getIntensity(), 0.75f);
-        for (int n = 0; n < 2000 && !i->isFinished(); ++n) i->animate();
+        for (int n = 0; n < 100 && !i->isFinished(); ++n) i->animate();
         EXPECT_TRUE(i->isFinished()) << intensity;
+    }
+    // One of magnitude 1 or more is kept: the push never dies away and the timer runs until stop().
+    for (float intensity : {1.0f, 1.5f, -1.0f, -3.0f}) {
+        events.clear();
+        auto i = make();
+        i->setup(0, 1, 0.009f, intensity), i->setMinMax(intensity < 0, -10, 10), i->start();
+        tick(0.009, 400);
+        EXPECT_EQ(
+            std::tuple(i->getIntensity(), i->isFinished(), plat::RunLoop::current().scheduledTimerCount()),
+            std::tuple(intensity, false, 1u))
+            << "an intensity of " << intensity << " was held below 1";
+        EXPECT_EQ(std::count(events.begin(), events.end(), 'f'), 0);
+        i->stop();
+        EXPECT_TRUE(i->isFinished() && plat::RunLoop::current().scheduledTimerCount() == 0u);
     }
 }

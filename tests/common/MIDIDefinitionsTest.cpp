@@ -1,18 +1,18 @@
-// Every MIDI byte value of the common library against its number, in one table.
+// MIDI byte values and the meta-event record built from a type and its data bytes.
 #include "MIDIDefinitions.h"
 
 #include <gtest/gtest.h>
 
-#include <set>
-#include <string_view>
+#include <algorithm>
+#include <cstring>
+#include <vector>
 
 TEST(MIDIDefinitions, EveryConstantHasItsByteValue) {
-    struct Row {
-        std::string_view name;
-        std::uint8_t constant;
-        int expected;
+    struct Constant {
+        const char* name;
+        std::uint8_t value, expected;
     };
-    const Row rows[] = {
+    const Constant constants[] = {
         {"STATUS_NOTEOFF", STATUS_NOTEOFF, 0x80},
         {"STATUS_NOTEON", STATUS_NOTEON, 0x90},
         {"STATUS_CONTROLLER", STATUS_CONTROLLER, 0xB0},
@@ -110,12 +110,37 @@ TEST(MIDIDefinitions, EveryConstantHasItsByteValue) {
         {"META_AUPARAMETER", META_AUPARAMETER, 0xFF},
         {"META_AUPRESET", META_AUPRESET, 0xFF},
     };
-    std::set<std::string_view> names;
-    for (const auto& [name, constant, expected] : rows) {
-        EXPECT_EQ(int(constant), expected) << name;
-        EXPECT_TRUE(names.insert(name).second) << name; // each constant once
+    EXPECT_EQ(std::size(constants), 96u);
+    for (const auto& c : constants) EXPECT_EQ(int(c.value), int(c.expected)) << c.name;
+}
+
+TEST(MIDIDefinitions, AMetaEventRecordHoldsItsTypeLengthAndDataAfterAZeroFilledHead) {
+    struct Case {
+        const char* fault;
+        std::uint8_t type;
+        std::vector<std::uint8_t> data;
+    };
+    const Case cases[] = {
+        {"a tempo event's bytes misplaced", 0x51, {0x07, 0xA1, 0x20}},
+        {"an empty event not a bare 12-byte head", 0x2F, {}},
+        {"a long event cut short", 0x01, std::vector<std::uint8_t>(300, 0x5A)},
+    };
+    for (const auto& c : cases) {
+        const MyMetaEvent event(c.type, c.data);
+        ASSERT_EQ(event.size, c.data.size() + 12) << c.fault;
+        std::vector<std::uint8_t> expected(event.size, 0);
+        expected[0] = c.type;
+        const auto length = std::uint32_t(c.data.size());
+        std::memcpy(&expected[4], &length, sizeof length);
+        std::copy(c.data.begin(), c.data.end(), expected.begin() + 8);
+        EXPECT_EQ(std::vector<std::uint8_t>(event.bytes(), event.bytes() + event.size), expected) << c.fault;
+        int calls = 0;
+        event.withMIDIMetaEventPtr([&](const plat::MIDIMetaEvent* e) {
+            ++calls;
+            EXPECT_EQ(std::tuple(e->metaEventType, e->dataLength), std::tuple(c.type, length)) << c.fault;
+            EXPECT_TRUE(std::equal(c.data.begin(), c.data.end(), e->data)) << c.fault;
+        });
+        EXPECT_EQ(calls, 1) << c.fault;
     }
-    EXPECT_EQ(names.size(), 96u);
-    // Meta events travel under the fourth reserved status byte, not under the reset byte.
-    EXPECT_EQ(STATUS_META, STATUS_RESERVED4);
+    test_MyMetaEvent();
 }

@@ -49,25 +49,43 @@ TEST(PersistentAppData, TypedValuesRoundTripAndMissingOrRemovedKeysGiveNeutralVa
     EXPECT_FALSE(reader.getUrl("rm.url") || reader.getObject("rm.obj") || reader.getString("never"));
 }
 
-TEST(PersistentAppData, DefaultsAndCombinedSearchTheGroupAfterTheApplicationAndOtherProcessesShareTheStores) {
+TEST(PersistentAppData, DefaultsAndCombinedAreOneStoreThatSearchesTheGroupAfterTheApplicationAndWritesToIt) {
     PersistentAppData data;
-    data.setInteger("apart.key", 7, Storage::shared), data.setInteger("apart.key", 3, Storage::defaults);
-    data.setInteger("apart.group", 8, Storage::shared);
-    data.setInteger("apart.other", 5, Storage::combined); // combined writes to the application
-    // `defaults` and `combined` are one store: the application's domain first, then the group's.
-    const std::tuple<const char*, Storage, int> reads[] = {
-        {"apart.key", Storage::combined, 3},   {"apart.key", Storage::shared, 7},
-        {"apart.key", Storage::defaults, 3},   {"apart.group", Storage::combined, 8},
-        {"apart.group", Storage::defaults, 8}, {"apart.other", Storage::defaults, 5},
-        {"apart.other", Storage::shared, 0}};
-    for (const auto& [key, storage, value] : reads) EXPECT_EQ(data.getInteger(key, storage), value) << key;
-    // The group's value is found, not copied: the application's own domain holds none.
-    const auto ownDomain = plat::UserDefaults::suite(plat::UserDefaults::standard()->domainName());
-    EXPECT_FALSE(ownDomain->object("apart.group").has_value());
-    EXPECT_EQ(ownDomain->integer("apart.other"), 5);
-    EXPECT_EQ(GroupDefaults::combined(), plat::UserDefaults::standard());
-    EXPECT_NE(GroupDefaults::shared(), GroupDefaults::shared()); // a new store object on each read
+    // The application's own domain and the group's, each read without a search list.
+    const auto application = plat::UserDefaults::suite(plat::UserDefaults::standard()->domainName());
+    const auto group = plat::UserDefaults::suite(sharedContainer);
+    data.setInteger("both.key", 7, Storage::shared), data.setInteger("both.key", 3, Storage::defaults);
+    data.setInteger("group.only", 8, Storage::shared);
+    data.setInteger("via.combined", 5, Storage::combined), data.setInteger("via.defaults", 6);
+    struct Read {
+        const char* fault;
+        const char* key;
+        Storage from;
+        int value;
+    };
+    const Read reads[] = {
+        {"the group is searched before the application", "both.key", Storage::defaults, 3},
+        {"the group is searched before the application", "both.key", Storage::combined, 3},
+        {"the group's store searches the application's", "both.key", Storage::shared, 7},
+        {"the application's store does not search the group", "group.only", Storage::defaults, 8},
+        {"the combined store does not search the group", "group.only", Storage::combined, 8},
+        {"defaults and combined are different stores", "via.combined", Storage::defaults, 5},
+        {"defaults and combined are different stores", "via.defaults", Storage::combined, 6},
+        {"a write through combined reaches the group", "via.combined", Storage::shared, 0},
+    };
+    for (const auto& r : reads) EXPECT_EQ(data.getInteger(r.key, r.from), r.value) << r.fault;
+    // The application's domain holds what was written through defaults or combined, and none of
+    // the group's keys.
+    EXPECT_EQ(std::tuple(application->object("group.only").has_value(), application->integer("via.combined"),
+                         application->integer("via.defaults"), group->object("via.defaults").has_value()),
+              std::tuple(false, 5, 6, false));
+    EXPECT_EQ(UserDefaultsExtension::combined(), plat::UserDefaults::standard());
+    EXPECT_NE(UserDefaultsExtension::shared(), group); // each read a new object of the same domain
+    EXPECT_EQ(UserDefaultsExtension::shared()->integer("group.only"), 8);
+}
 
+TEST(PersistentAppData, OtherProcessesShareBothStoresAndLoseNoChanges) {
+    PersistentAppData data;
     // Another process sees both stores apart; a change it makes is read again, and processes writing
     // at once lose no change.
     data.setString("xproc.app", "from-test"), data.setString("xproc.group", "group-value", Storage::shared);
@@ -83,7 +101,10 @@ TEST(PersistentAppData, DefaultsAndCombinedSearchTheGroupAfterTheApplicationAndO
                            other.getString("xproc.group", Storage::shared) == "group-value";
         other.setInteger("xproc.fromChild", apart ? 42 : -1, Storage::shared);
     }});
-    EXPECT_EQ(data.getInteger("xproc.fromChild", Storage::shared), 42);
+    // Seen through the group's store, and through the application's, which holds no such key.
+    EXPECT_EQ(
+        std::tuple(data.getInteger("xproc.fromChild", Storage::shared), data.getInteger("xproc.fromChild")),
+        std::tuple(42, 42));
     inOtherProcesses({[&] { fill('a'); }, [&] { fill('b'); }});
     EXPECT_EQ(plat::UserDefaults::suite(concurrent)->dictionaryRepresentation().size(), 120u);
 }
@@ -101,21 +122,26 @@ TEST(PersistentAppData, FramesBecomeDictionariesAndBackAndAnUnusableGroupNameIsR
                  PersistentAppData::dictionaryToFrame("frame.none"));
 
     ConsoleCapture out;
-    PersistentAppData data("../escape/attempt");
-    EXPECT_EQ(out.count("PersistentAppData::init() : ERROR:"), 1u);
+    static int run = 0; // a name of its own for each repetition: each name is reported once
+    const std::string unusable = "../escape/attempt" + std::to_string(++run);
+    PersistentAppData data(unusable);
     data.setString("mem.key", "kept", Storage::shared);
-    EXPECT_EQ(data.getString("mem.key", Storage::combined), "kept");
-    EXPECT_EQ(data.getString("mem.key", Storage::defaults), "kept");
+    EXPECT_EQ(std::tuple(data.getString("mem.key", Storage::combined), data.getString("mem.key")),
+              std::tuple("kept", "kept"));
+    EXPECT_EQ(UserDefaultsExtension::shared(unusable)->string("mem.key"), "kept")
+        << "a fresh read of the group's store lost what it held";
+    EXPECT_EQ(out.count("UserDefaults.shared : ERROR: the settings group '" + unusable + "'"), 1u);
     EXPECT_FALSE(
         std::filesystem::exists(std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / ".." / "escape"));
 }
 
-TEST(PersistentAppData, DumpoutListsEveryStoreInOrderAndTheStandardStoreSearchesTheGroup) {
+TEST(PersistentAppData, DumpoutListsEveryStoreInOrder) {
     PersistentAppData data;
     data.setInteger("dump.app", 11), data.setInteger("dump.group", 12, Storage::shared);
     ConsoleCapture out;
     data.dumpout();
     std::size_t at = 0;
+    // The standard store searches the group too, so its section lists the group's keys after its own.
     for (const char* part :
          {"standard : \n", "dump.app = 11 \n\n", "dump.group = 12 \n\n", "shared : \n",
           "dump.group = 12 \n\n", "combined : \n", "dump.app = 11 \n\n", "dump.group = 12 \n\n"})

@@ -4,12 +4,72 @@
 #include "ScratchFolder.h"
 
 #include "plat/image.h"
+#include "plat/uiimage.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <fstream>
+#include <iterator>
+#include <thread>
 
 namespace {
+
+// A loopback HTTP server that gives one fixed answer to every request, until it is destroyed.
+class FixedAnswer {
+public:
+    FixedAnswer(const std::string& status, const std::string& body) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t n = sizeof address;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), n) != 0 || ::listen(fd_, 4) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &n) != 0)
+            ADD_FAILURE() << "no loopback port";
+        port_ = ntohs(address.sin_port);
+        const std::string answer = "HTTP/1.1 " + status + "\r\nContent-Type: application/octet-stream\r\n" +
+                                   "Content-Length: " + std::to_string(body.size()) +
+                                   "\r\nConnection: close\r\n\r\n" + body;
+        server_ = std::thread([this, answer] {
+            while (!done_) {
+                pollfd p{fd_, POLLIN, 0};
+                if (::poll(&p, 1, 50) <= 0) continue;
+                const int client = ::accept(fd_, nullptr, nullptr);
+                if (client < 0) continue;
+                std::string request;
+                char buffer[1024];
+                for (ssize_t got; request.find("\r\n\r\n") == std::string::npos &&
+                                  (got = ::recv(client, buffer, sizeof buffer, 0)) > 0;)
+                    request.append(buffer, std::size_t(got));
+                for (std::size_t sent = 0; sent < answer.size();) {
+                    const auto wrote =
+                        ::send(client, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
+                    if (wrote <= 0) break;
+                    sent += std::size_t(wrote);
+                }
+                ::close(client);
+            }
+        });
+    }
+    ~FixedAnswer() {
+        done_ = true;
+        server_.join();
+        ::close(fd_);
+    }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/image"; }
+
+private:
+    int fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int port_ = 0;
+    std::atomic<bool> done_{false};
+    std::thread server_;
+};
 
 class WebImage : public ::testing::Test {
 protected:
@@ -20,12 +80,16 @@ protected:
         ASSERT_TRUE(surface.writePNG((folder.path() / "image.png").string()));
         std::ofstream(folder.path() / "text.png") << "hello";
     }
+    std::string bytesOf(const char* name) const {
+        std::ifstream in(folder.path() / name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
     std::string url(const char* name) const {
         return plat::URL::fileURL(folder.path() / name).absoluteString();
     }
-    // Serves the main queue until `done` holds (at most 10 s).
+    // Serves the main queue until `done` holds (at most 30 s).
     bool until(const std::function<bool()>& done) {
-        return plat::RunLoop::main().runUntil(done, std::chrono::seconds(10));
+        return plat::RunLoop::main().runUntil(done, std::chrono::seconds(30));
     }
     bool logged(const std::string& line, std::size_t times = 1) {
         return until([&] { return out.count(line) >= times; });
@@ -61,11 +125,12 @@ TEST_F(WebImage, LoadFromSetsTheImageInTheBackgroundKeepsItOnFailedOrNonImageAns
     EXPECT_TRUE(logged("UIImageView::loadFrom() : Could not assign image.\n", 2));
 }
 
-TEST_F(WebImage, GetImageFromURLStringSetsImagesClearsThemOnNonImagesAndKeepsThemOnFailures) {
+TEST_F(WebImage, GetImageFromURLStringSetsWhatEveryAnswerHoldsClearingTheViewForNoImageButKeepsItOnFailures) {
     getImageFromURLString(view, url("image.png"));
     ASSERT_TRUE(until([&] { return view->image() != nullptr; }));
-    getImageFromURLString(view, url("text.png")); // an answer that is no image clears the image
-    ASSERT_TRUE(until([&] { return view->image() == nullptr; }));
+    getImageFromURLString(view, url("text.png"));
+    EXPECT_TRUE(until([&] { return view->image() == nullptr; }))
+        << "an answer that is no image kept the old one";
     getImageFromURLString(view, url("image.png"));
     ASSERT_TRUE(until([&] { return view->image() != nullptr; }));
     const auto image = view->image();
@@ -75,4 +140,24 @@ TEST_F(WebImage, GetImageFromURLStringSetsImagesClearsThemOnNonImagesAndKeepsThe
     plat::RunLoop::main().runFor(std::chrono::milliseconds(50));
     EXPECT_EQ(out.count("Error Domain"), 1u);
     EXPECT_EQ(view->image(), image);
+}
+
+TEST_F(WebImage, AnHTTPAnswerOfAnyStatusSetsItsImageAndOnlyA200IsReported) {
+    const std::string png = bytesOf("image.png");
+    view->setImage(plat::UIImage::fromData(std::vector<std::uint8_t>(png.begin(), png.end())));
+    ASSERT_NE(view->image(), nullptr);
+    {
+        FixedAnswer notFound("404 Not Found", "<html>no such image</html>");
+        getImageFromURLString(view, notFound.url());
+        EXPECT_TRUE(until([&] { return view->image() == nullptr; }))
+            << "a 404 that is no image kept the old one";
+    }
+    {
+        FixedAnswer found("200 OK", png);
+        getImageFromURLString(view, found.url());
+        ASSERT_TRUE(until([&] { return view->image() != nullptr; }));
+        EXPECT_EQ(view->image()->width(), 3);
+    }
+    EXPECT_EQ(out.count("Fetched image successfully\n"), 1u);
+    EXPECT_EQ(out.count("Error Domain"), 0u);
 }

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+#include <vector>
+
 using namespace paneltest;
 
 namespace {
@@ -122,4 +126,29 @@ TEST(MainFace, AnActiveKnobGrowsFrom1_1To1_5AboutItsCentre) {
                           active == (s == 1.5))
                     << k.x << " " << s;
         }
+}
+
+TEST(MainFace, RingLabelsAreDrawnAsStoredTextsThatReadAsNoWholeNumberIncluded) {
+    // Band 16's box, straight above the centre turned by 5 degrees, with each text in turn; a text
+    // put in for another one shows as the same picture.
+    auto picture = [](const std::string& label) {
+        SorvaneViewBase panel;
+        panel.valueFrequency[16] = label;
+        auto image = std::make_unique<plat::ImageSurface>(512, 512);
+        drawn(panel, *image);
+        return image;
+    };
+    auto same = [](const plat::ImageSurface& a, const plat::ImageSurface& b) {
+        for (int y = 20; y < 60; ++y)
+            for (int x = 220; x < 320; ++x)
+                if (!(a.pixel(x, y) == b.pixel(x, y))) return false;
+        return true;
+    };
+    const std::string labels[] = {"--\nhz", "nan\nhz", "inf\nhz", "1e30\nhz", "-inf\nhz"};
+    std::vector<std::unique_ptr<plat::ImageSurface>> pictures;
+    for (const auto& label : labels) pictures.push_back(picture(label));
+    EXPECT_FALSE(blank(*pictures[1]));
+    for (std::size_t i = 0; i < pictures.size(); ++i)
+        for (std::size_t j = i + 1; j < pictures.size(); ++j)
+            EXPECT_FALSE(same(*pictures[i], *pictures[j])) << labels[i] << " drawn as " << labels[j];
 }

@@ -22,8 +22,8 @@ TEST(PanelSnapshots, WritesEveryPictureAtItsSizeAndNoTwoAlike) {
     run.append(program).append("' '").append(folder.string()).append("' >/dev/null");
     ASSERT_EQ(std::system(run.c_str()), 0);
     std::map<std::size_t, std::string> seen; // pictures by a hash of their pixels
-    for (const char* name : {"main_0", "main_0.5", "main_1", "levels", "resonance", "compansion", "underlay",
-                             "frame", "composite"})
+    for (const char* name : {"main_0", "main_0.5", "main_1", "levels", "resonance", "compansion", "labels",
+                             "underlay", "frame", "composite"})
         for (const auto& [suffix, width, height] : {std::tuple{"512", 512, 512}, {"1024x768", 1024, 768}}) {
             std::string file = (folder / name).string();
             file.append("_").append(suffix).append(".png");

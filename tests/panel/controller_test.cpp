@@ -69,13 +69,19 @@ TEST(Controller, ConnectionPrintsItsLinesInOrder) {
     EXPECT_NE(rig.panel().valueFrequency[0], "hz"); // band labels from the unit's frequencies
 }
 
-TEST(Controller, BypassButtonTogglesParameterZeroAndGrowsWhilePressed) {
+TEST(Controller, BypassButtonTogglesParameterZeroAndKeepsItsIdleSizeWhilePressed) {
     PanelRig rig;
     rig.open();
     for (const float expected : {1.0f, 0.0f}) {
         rig.touch(UITouch::Phase::began, kBypass);
-        EXPECT_TRUE(rig.panel().isButtonBypassActive);
+        EXPECT_FALSE(rig.panel().isButtonBypassActive);
+        const auto pressed = rig.window->snapshot();
         rig.touch(UITouch::Phase::ended, kBypass);
+        const auto released = rig.window->snapshot();
+        int differing = 0; // the button shows its state only, at the same size pressed or not
+        for (int y = 420; y < 500; ++y)
+            for (int x = 0; x < 200; ++x) differing += !(pressed->pixel(x, y) == released->pixel(x, y));
+        EXPECT_EQ(differing, 0);
         rig.drain();
         EXPECT_FALSE(rig.panel().isButtonBypassActive);
         EXPECT_EQ(rig.parameter(0).value(), expected);

@@ -27,15 +27,24 @@ protected:
 
 } // namespace
 
-TEST_F(Dialogs, BannerRunsOneTweenAtATimeAndEndsHiddenAndEmpty) {
+TEST_F(Dialogs, ANewBannerRunsBesideTheMovingOneAndEachEndsInItsOwnFadeOut) {
     rig.vc->showInfo("first");
     tick(0.009, 100);
     rig.vc->showInfo("second");
+    EXPECT_EQ(Animator::classCount(), 2);
+    // The first fade-in ends at tick 321 and its fade-out at 442, which hides the banner and empties
+    // it while the second one's fade-out (from tick 421 to 542) is still moving.
+    tick(0.009, 350);
     EXPECT_EQ(Animator::classCount(), 1);
-    tick(0.009, 460);
     EXPECT_TRUE(rig.vc->infoView->isHidden());
     EXPECT_EQ(rig.vc->infoMessage->text(), "");
+    const double alpha = rig.vc->infoView->alpha();
+    tick(0.009, 20);
+    EXPECT_LT(rig.vc->infoView->alpha(), alpha); // still fading
+    tick(0.009, 100);
     EXPECT_EQ(Animator::classCount(), 0);
+    EXPECT_TRUE(rig.vc->infoView->isHidden());
+    EXPECT_EQ(rig.vc->infoMessage->text(), "");
 }
 
 TEST_F(Dialogs, FileNameAlertRefusesNamesOutsideItsFolderAndAsksAgainForExistingOnes) {

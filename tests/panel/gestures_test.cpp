@@ -114,7 +114,13 @@ protected:
 
 TEST_F(ColourControls, LongPressContrastButtonAndSliderSetAllThreeLayers) {
     rig.open();
-    EXPECT_EQ(rig.vc->pluginFrame->contrast, rig.vc->brightnessSlider->value()); // plate and ink agree
+    // Until the slider first moves the plate keeps its own 0.15 while the ink follows the slider.
+    EXPECT_EQ(rig.vc->pluginFrame->contrast, 0.15f);
+    EXPECT_NE(rig.vc->brightnessSlider->value(), 0.15f);
+    const double ink = 1 - double(rig.vc->brightnessSlider->value());
+    EXPECT_EQ(rig.panel().colorContrast, plat::UIColor(ink, ink, ink, 1));
+    const auto plate = rig.window->snapshot()->pixel(int(rig.at({6, 256}).x), int(rig.at({6, 256}).y));
+    EXPECT_NEAR(plate.r, 0.15 * 255, 1.5);
     rig.window->sendTouch(UITouch::Phase::began, kBackground);
     tick(0.6);
     EXPECT_FALSE(rig.vc->contrastButton->isHidden());

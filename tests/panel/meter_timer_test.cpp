@@ -67,12 +67,31 @@ TEST_F(MeterTimer, StopsWhileBypassedOrOutOfSightButNotWhenPartlyOutsideItsParen
     }
 }
 
-TEST_F(MeterTimer, WarnsOnceUntilAUnitArrives) {
+TEST_F(MeterTimer, WarnsOnEveryTickUntilAUnitArrives) {
     CapturedConsole console;
     rig.loadView();
     ticks(10);
-    EXPECT_EQ(console.count("WARNING: The Audio unit is not initialized."), 1u);
+    EXPECT_EQ(console.count("WARNING: The Audio unit is not initialized.\n"), 10u);
     EXPECT_EQ(rig.vc->counter, 0);
+    rig.factory();
+    ticks(3);
+    EXPECT_EQ(console.count("WARNING: The Audio unit is not initialized.\n"), 10u);
+}
+
+TEST(Underlay, SetFocusAsksForARedrawAndChangesNoPixel) {
+    const auto window = plat::UIWindow::makeHeadless({300, 300});
+    const auto underlay = std::make_shared<SorvaneUnderlay>(plat::CGRect{0, 0, 300, 300});
+    window->addSubview(underlay);
+    const auto before = window->snapshot();
+    for (const bool focus : {true, false}) {
+        ASSERT_FALSE(underlay->needsDisplay());
+        underlay->setFocus(focus);
+        EXPECT_TRUE(underlay->needsDisplay()) << focus;
+        const auto after = window->snapshot();
+        for (int y = 0; y < 300; y += 2)
+            for (int x = 0; x < 300; x += 2)
+                ASSERT_EQ(before->pixel(x, y), after->pixel(x, y)) << x << "," << y;
+    }
 }
 
 // Only the bars that moved are drawn again, and the picture is the one a fresh underlay draws whole.

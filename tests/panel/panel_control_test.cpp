@@ -98,6 +98,16 @@ TEST(PanelTouch, TouchUpInsideIsJudgedInViewPoints) {
     EXPECT_FALSE(flat.canvasPoint({10, 10}));
 }
 
+TEST(PanelTouch, AKnobDragStartsFromTheSavedValueAndLeavesStartValueAtZero) {
+    LonePanel p(512);
+    EXPECT_EQ(p.view->startValue(), 0.0);
+    p.touch(UITouch::Phase::began, kKnob);
+    p.touch(UITouch::Phase::moved, {kKnob.x, kKnob.y - 40});
+    p.touch(UITouch::Phase::ended, {kKnob.x, kKnob.y - 40});
+    EXPECT_NEAR(p.view->baseClass().valueKnob, 0.7, 1e-6);
+    EXPECT_EQ(p.view->startValue(), 0.0);
+}
+
 TEST(PanelTouch, TouchWithoutControllerOrOutsideEveryControlGrabsNothing) {
     LonePanel p(512);
     p.vc->touchesLocked = true;
