@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <functional>
 #include <future>
 
 namespace {
@@ -59,6 +61,9 @@ TEST(AudioFile, HostileFilesFailWithTheirNameOrReadWhatTheyHold) {
         {"empty.wav", "", corrupt},
         // Cut off in its last frame: the damaged packet cost the whole clip.
         {"cut short.wav", wavSilence(2, 48000, 1000).substr(0, 4041), 0, 999},
+        // A rate no output is converted from: it would be scheduled, and never heard.
+        {"100 Hz.wav", wavSilence(2, 100, 50), corrupt},
+        {"2 MHz.wav", wavSilence(2, 2000000, 50), corrupt},
         // More channels than a buffer list holds, written past the converter's outputs.
         {"nine channels.wav", wavSilence(9, 48000, 100), corrupt},
         // Two streams end to end: the converter made for stereo was fed mono, and the length
@@ -66,6 +71,9 @@ TEST(AudioFile, HostileFilesFailWithTheirNameOrReadWhatTheyHold) {
         {"stereo then mono.aac", adtsSilence(2, 3, 10) + adtsSilence(1, 3, 10), 0, 20 * 1024},
         // Played at the first rate.
         {"48 then 22.05 kHz.aac", adtsSilence(2, 3, 10) + adtsSilence(2, 7, 10), corrupt},
+        // Block numbers that jump by 60 with no block missing: the time stamps jump, no sound was
+        // lost, so no silence is added.
+        {"numbers jump.flac", flacSilence(2, 48000, 4096, 8, 0, 4, 60), 0, 8 * 4096},
         // 46 minutes of 8 channels declared (4 GiB): refused before anything is decoded.
         {"declares 4 GiB.flac", flacSilence(8, 48000, 4096, 1, 1 << 27), tooLarge},
         // Declarations lie: one block declared, 65 of 2 MiB held.
@@ -92,6 +100,59 @@ TEST(AudioFile, HostileFilesFailWithTheirNameOrReadWhatTheyHold) {
             EXPECT_EQ(file.value()->processingFormat(), plat::AVAudioFormat(48000, 2));
             EXPECT_EQ(file.value()->length(), c.frames);
         }
+    }
+}
+
+// Damaged AAC packets in the middle of a clip and at its end: each costs its own sound, which
+// becomes silence of its length, and the sound after it stays in place.
+TEST(AudioFile, DamagedAacPacketsBecomeSilenceOfTheirLength) {
+    ScratchFolder scratch;
+    writeClip(scratch.path() / "clip.m4a", plat::AudioFileType::m4a, 2, 96000);
+    std::string m4a;
+    {
+        std::ifstream in(scratch.path() / "clip.m4a", std::ios::binary);
+        m4a.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const auto packets = m4aPackets(m4a);
+    ASSERT_GT(packets.size(), 90u);
+    auto read = [&](const std::string& name, const std::function<std::string(std::size_t)>& packet) {
+        std::string adts;
+        for (std::size_t i = 0; i < packets.size(); ++i) adts += adtsFrame(2, 3, packet(i));
+        writeText(scratch.path() / name, adts);
+        return plat::AVAudioFile::forReading(plat::URL::fileURL(scratch.path() / name));
+    };
+    const auto intact = read("intact.aac", [&](std::size_t i) { return packets[i]; });
+    ASSERT_TRUE(intact.ok());
+    const auto& whole = intact.value()->samples()->channels;
+    struct Case {
+        const char* name;
+        std::size_t from, to; // packets damaged
+        std::function<std::string(const std::string&)> damage;
+    } cases[] = {
+        {"a fifth of the packets filled with ones", 20, 40,
+         [](const std::string& p) { return std::string(p.size(), '\xFF'); }},
+        {"packets cut to two bytes", 30, 36, [](const std::string& p) { return p.substr(0, 2); }},
+        {"the last packets filled with ones", packets.size() - 5, packets.size(),
+         [](const std::string& p) { return std::string(p.size(), '\xFF'); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto damaged = read(std::string(c.name) + ".aac", [&](std::size_t i) {
+            return i >= c.from && i < c.to ? c.damage(packets[i]) : packets[i];
+        });
+        ASSERT_TRUE(damaged.ok()) << damaged.error().description;
+        const auto& kept = damaged.value()->samples()->channels;
+        EXPECT_NEAR(double(kept[0].size()), double(whole[0].size()), 1024);
+        // Two packets after the damage the decoder has recovered: the sound is the intact sound.
+        const std::size_t after = (c.to + 2) * 1024, end = std::min(kept[0].size(), whole[0].size());
+        for (std::uint32_t ch = 0; ch < 2; ++ch)
+            for (std::size_t i = after; i < end; ++i)
+                ASSERT_NEAR(kept[ch][i], whole[ch][i], 1e-4) << "frame " << i;
+        // Where the damaged packets were there is silence, not sound from later on.
+        double energy = 0;
+        for (std::size_t i = (c.from + 2) * 1024; i < std::min(c.to * 1024, kept[0].size()); ++i)
+            energy += double(kept[0][i]) * kept[0][i];
+        EXPECT_LT(energy, 1e-6);
     }
 }
 

@@ -122,7 +122,7 @@ TEST(EnginePlayer, EachCompletionRunsOnceOffTheRenderThread) {
 TEST(EngineGraph, MisuseIsRefusedWithAReason) {
     CapturedConsole console;
     ScratchFolder scratch;
-    const auto slow = writeClip(scratch.path() / "slow.wav", AudioFileType::wav, 2, 1000, 44100);
+    const auto clip = writeClip(scratch.path() / "clip.wav", AudioFileType::wav, 2, 1000);
     struct Case {
         const char* name;
         std::function<plat::Result<void>(OfflineRig&)> edit;
@@ -136,10 +136,14 @@ TEST(EngineGraph, MisuseIsRefusedWithAReason) {
          }},
         {"attaching twice", [](OfflineRig& r) { return r.engine.attach(r.player); }},
         {"detaching the mixer", [](OfflineRig& r) { return r.engine.detach(r.engine.mainMixerNode()); }},
-        {"a file at another rate", [&](OfflineRig& r) { return r.player->scheduleFile(slow); }},
-        {"a connection at another rate",
+        {"a file at a rate that cannot be converted to the player's",
          [&](OfflineRig& r) {
-             r.engine.connect(r.player, r.engine.mainMixerNode(), slow->processingFormat());
+             r.engine.connect(r.player, r.engine.mainMixerNode(), plat::AVAudioFormat(2000, 2));
+             return r.player->scheduleFile(clip); // 48 kHz down to 2 kHz: by more than 16
+         }},
+        {"a connection at a rate that cannot be converted",
+         [&](OfflineRig& r) {
+             r.engine.connect(r.player, r.engine.mainMixerNode(), plat::AVAudioFormat(100, 2));
              return r.engine.start();
          }},
     };

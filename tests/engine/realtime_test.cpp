@@ -30,4 +30,31 @@ TEST(EngineRealtime, RenderingTheGraphAllocatesNothing) {
     EXPECT_FALSE(console.printedOnRealtimeThread());
 }
 
+// A clip at another rate, converted where the player joins the mixer or by the player itself: the
+// converters' buffers are made with the graph and the player, none on the render thread.
+TEST(EngineRealtime, ConvertingRatesAllocatesNothing) {
+    CapturedConsole console;
+    ScratchFolder scratch;
+    const auto file = writeClip(scratch.path() / "clip.wav", plat::AudioFileType::wav, 2, 3000, 44100);
+    for (bool mixerConverts : {true, false}) {
+        SCOPED_TRACE(mixerConverts ? "mixer" : "player");
+        OfflineRig rig;
+        const auto format = mixerConverts ? file->processingFormat() : rig.format;
+        ASSERT_TRUE(rig.engine.connect(rig.player, rig.engine.mainMixerNode(), format).ok());
+        ASSERT_TRUE(rig.engine.start().ok());
+        std::atomic<int> completed{0};
+        for (int i = 0; i < 4; ++i) ASSERT_TRUE(rig.player->scheduleFile(file, [&] { ++completed; }).ok());
+        rig.player->play();
+        long during = 0;
+        for (int cycle = 0; cycle < 40; ++cycle) {
+            const long before = allocations::onThisThread();
+            ASSERT_TRUE(rig.engine.renderOffline(cycle % 2 ? 4096 : 300, *rig.buffer).ok());
+            during += allocations::onThisThread() - before;
+        }
+        EXPECT_EQ(during, 0);
+        EXPECT_TRUE(waitFor([&] { return completed == 4; }));
+        EXPECT_FALSE(console.printedOnRealtimeThread());
+    }
+}
+
 } // namespace

@@ -5,8 +5,10 @@
 // Graph edits never lock the render thread: every edit compiles an immutable render graph off
 // the render thread and publishes it through one atomic pointer; the render thread takes whatever
 // graph is current at the start of a cycle, and old graphs are freed once no cycle can still be
-// using them. The whole graph runs at the output's sample rate; connections may differ in channel
-// count (the mixer and the player map channels) but not in rate.
+// using them. Connections may differ in channel count (the mixer and the player map channels) and
+// in rate where a rate is converted: a mixer converts each input to its own output's rate, and a
+// player converts each file to its connection's rate, between 1 kHz and 768 kHz (down by a factor
+// of 16 at most). Anywhere else a connection runs at the rate of the node it feeds.
 //
 // Sinks: ALSA, a null sink paced in real time, and a WAV file (also paced in real time), chosen by
 // AudioOutputConfiguration; the default engine reads SORVANE_AUDIO_OUTPUT.
@@ -79,7 +81,9 @@ public:
     AVAudioPlayerNode();
 
     // Fails when the player is not attached, the file is not a decoded reading file, or its sample
-    // rate differs from the engine's output; nothing is scheduled then and the handler is not called.
+    // rate cannot be converted to the player's connection's (the output's while unconnected);
+    // nothing is scheduled then and the handler is not called. A file at another rate plays at its
+    // own pitch and speed, converted as it is read.
     Result<void> scheduleFile(const std::shared_ptr<AVAudioFile>& file,
                               std::function<void()> completionHandler = {});
     void play();
@@ -91,7 +95,8 @@ public:
     bool isPlaying() const;
 };
 
-// Sums its inputs at unity gain (a single input passes bit for bit) into its output's channels.
+// Sums its inputs at unity gain (a single input at the output's rate passes bit for bit) into its
+// output's channels; an input at another rate is converted to the output's rate first.
 class AVAudioMixerNode final : public AVAudioNode {
 public:
     struct Token {};
@@ -139,7 +144,8 @@ public:
     // replacing what either had there. Without a format the source's output format is used (an audio
     // unit's is the format it is fed). Fails for nodes not attached here, a node without that side,
     // a connection that would close a loop, a format with no channels, and a unit that refuses the
-    // format; a connection at a sample rate other than the output's is made but stays silent, and its
+    // format; a connection at a sample rate that is not converted (into a node other than a mixer at
+    // another rate, or into a mixer at a rate it cannot convert) is made but stays silent, and its
     // error is returned here and by start().
     Result<void> connect(const std::shared_ptr<AVAudioNode>& from, const std::shared_ptr<AVAudioNode>& to,
                          std::optional<AVAudioFormat> format = std::nullopt);

@@ -5,9 +5,14 @@
 // declared length beyond the byte bound is refused at once, one frame may not exceed it either,
 // and since declarations lie the bound holds again as each frame is stored. Frames are converted
 // to the format the stream declared: a stream whose layout changes (two streams concatenated) is
-// mixed to it, one whose rate changes is refused rather than played at the wrong speed.
+// mixed to it, one whose rate changes is refused rather than played at the wrong speed. A damaged
+// packet costs its own sound only: where the frames' time stamps show that sound is missing (a
+// packet the decoder refused, or one it let go without a frame), silence of that length takes its
+// place, so what follows stays where it was; the same holds for damaged packets at the end, up to
+// the end of the last packet.
 #include "AudioCodecs.h"
 #include "LibavSupport.h"
+#include "RateConverter.h"
 
 #include <algorithm>
 #include <optional>
@@ -70,6 +75,8 @@ public:
         codec_.reset(avcodec_alloc_context3(codec));
         if (!codec_) return undecodable(path_, "out of memory");
         avcodec_parameters_to_context(codec_.get(), format_->streams[stream]->codecpar);
+        // Frames carry the packets' time stamps, moved past any samples the decoder drops.
+        codec_->pkt_timebase = format_->streams[stream]->time_base;
         codec_->thread_count = 1;
         // Counted over all channels: a frame holding more than the bound is refused before the
         // decoder allocates it.
@@ -82,6 +89,11 @@ public:
             return undecodable(path_,
                                std::to_string(channels) + " channels are more than this player handles");
         if (codec_->sample_rate <= 0) return undecodable(path_, "it has no sample rate");
+        // A clip is read to be played: a rate the engine cannot convert is refused here.
+        if (codec_->sample_rate < RateConverter::kMinimumRate ||
+            codec_->sample_rate > RateConverter::kMaximumRate)
+            return undecodable(path_, "its sample rate of " + std::to_string(codec_->sample_rate) +
+                                          " Hz is outside the rates the engine plays (1 kHz to 768 kHz)");
         // The decoder follows the stream's changes in its context; these stay as declared.
         rate_ = codec_->sample_rate;
         layout_.emplace(codec_->ch_layout);
@@ -90,6 +102,7 @@ public:
         // A length the container states (not one guessed from the bit rate) is checked before
         // anything is decoded, and sizes the vectors.
         const AVStream* audio = format_->streams[stream];
+        timeBase_ = audio->time_base;
         AVAudioFramePosition declared = 0;
         if (audio->duration != AV_NOPTS_VALUE && audio->duration > 0 &&
             format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
@@ -108,12 +121,18 @@ public:
         int rc;
         while ((rc = av_read_frame(format_.get(), packet.get())) >= 0) {
             Result<void> sent = {};
-            if (packet->stream_index == stream) sent = send(packet.get());
+            if (packet->stream_index == stream) {
+                noteEnd(packet.get());
+                sent = send(packet.get());
+            }
             av_packet_unref(packet.get());
             if (!sent.ok()) return sent.error();
         }
         if (rc != AVERROR_EOF) return undecodable(path_, avErrorText(rc));
         if (auto flushed = send(nullptr); !flushed.ok()) return flushed.error();
+        if (started_ && packetsEnd_ && *packetsEnd_ > next_)
+            if (auto filled = fill(std::min(*packetsEnd_ - next_, lost_)); !filled.ok())
+                return filled.error();
         // The decoder hands out whole codec frames; the container knows where the sound ends.
         const AVAudioFramePosition frames =
             declared > 0 ? std::min(declared, samples->frames()) : samples->frames();
@@ -128,8 +147,17 @@ public:
     }
 
 private:
-    // A damaged packet, or the part of one that a cut-off file ends in, costs its own sound only.
+    // A packet that brings no sound (a damaged one) leaves its length to be made up for with
+    // silence when the time stamps show the gap.
     Result<void> send(const AVPacket* packet) {
+        const std::uint64_t before = received_;
+        auto result = decode(packet);
+        if (packet && received_ == before) lost_ += lengthOf(*packet);
+        return result;
+    }
+
+    // A damaged packet, or the part of one that a cut-off file ends in, costs its own sound only.
+    Result<void> decode(const AVPacket* packet) {
         int rc = avcodec_send_packet(codec_.get(), packet);
         while (rc >= 0 || rc == AVERROR(EAGAIN)) {
             rc = avcodec_receive_frame(codec_.get(), frame_.get());
@@ -139,8 +167,42 @@ private:
             av_frame_unref(frame_.get());
             if (!converted.ok()) return converted;
         }
-        if (rc != AVERROR_INVALIDDATA) return undecodable(path_, avErrorText(rc));
+        // Decoders report a damaged packet in many ways (invalid data, features the packet seems to
+        // ask for, numbers of their own); only running out of memory is the decoder's own failure.
+        if (rc == AVERROR(ENOMEM)) return undecodable(path_, avErrorText(rc));
         damaged_ = true;
+        return {};
+    }
+
+    // A time stamp of the stream, in frames at the declared rate.
+    std::optional<std::int64_t> framesAt(std::int64_t stamp) const {
+        if (stamp == AV_NOPTS_VALUE || timeBase_.num <= 0 || timeBase_.den <= 0) return std::nullopt;
+        return av_rescale_q_rnd(stamp, timeBase_, AVRational{1, rate_},
+                                AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+    }
+
+    // Where the stream's packets end, so that damaged packets at the end are made up for too.
+    void noteEnd(const AVPacket* packet) {
+        if (packet->duration <= 0) return;
+        const auto start = framesAt(packet->pts);
+        const auto length = framesAt(packet->duration);
+        if (!start || !length) return;
+        packetsEnd_ = std::max(packetsEnd_.value_or(*start + *length), *start + *length);
+    }
+
+    // A packet's length in frames: as the container states it, else the codec's frame size, else
+    // as long as the last frame.
+    std::int64_t lengthOf(const AVPacket& packet) const {
+        if (packet.duration > 0)
+            if (const auto length = framesAt(packet.duration)) return *length;
+        return codec_->frame_size > 0 ? codec_->frame_size : lastFrame_;
+    }
+
+    // Silence of `frames` frames appended, within the bound.
+    Result<void> fill(std::int64_t frames) {
+        if (samples_->frames() + frames > limit_) return tooLarge(path_);
+        for (auto& channel : samples_->channels) channel.resize(channel.size() + std::size_t(frames), 0.0f);
+        next_ += frames;
         return {};
     }
 
@@ -150,6 +212,19 @@ private:
         if (frame->sample_rate != rate_)
             return undecodable(path_, "its sample rate changes from " + std::to_string(rate_) + " Hz to " +
                                           std::to_string(frame->sample_rate) + " Hz part way");
+        // Sound missing before this frame becomes silence, as long as the gap in the time stamps
+        // and no longer than the packets that brought none: a time stamp that merely jumps adds
+        // nothing.
+        ++received_;
+        if (const auto at = framesAt(frame->best_effort_timestamp)) {
+            if (started_ && *at > next_)
+                if (auto filled = fill(std::min(*at - next_, lost_)); !filled.ok()) return filled;
+            next_ = *at;
+            started_ = true;
+        }
+        lost_ = 0;
+        lastFrame_ = frame->nb_samples;
+        next_ += frame->nb_samples;
         OrderedLayout in(frame->ch_layout); // swr_alloc_set_opts2 takes it non-const
         if (!resampler_ || frame->format != inputFormat_ || av_channel_layout_compare(&in, &*input_) != 0) {
             input_.emplace(frame->ch_layout);
@@ -196,6 +271,13 @@ private:
     int rate_ = 0;
     AVAudioFramePosition limit_ = 0; // frames per channel within the bound
     bool damaged_ = false;
+    AVRational timeBase_{0, 1};
+    bool started_ = false;                   // a frame with a time stamp came
+    std::int64_t next_ = 0;                  // where the next frame's sound belongs, in frames
+    std::optional<std::int64_t> packetsEnd_; // where the last packet ends, in frames
+    std::uint64_t received_ = 0;             // frames the decoder handed out
+    std::int64_t lost_ = 0;                  // frames of the packets since the last frame that brought none
+    std::int64_t lastFrame_ = 0;             // samples in the last frame
 };
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "EngineCore.h"
+#include "RateConverter.h"
 #include "RenderGraph.h"
 
 #include "plat/console.h"
@@ -291,15 +292,19 @@ Result<void> AVAudioPlayerNode::scheduleFile(const std::shared_ptr<AVAudioFile>&
                            "Only files opened for reading can be scheduled.");
     double rate;
     {
+        // The player converts a file to the rate of its connection (the output's while unconnected).
         std::lock_guard<std::mutex> lock(engine->mutex);
-        rate = engine->outputFormat.sampleRate();
+        const Connection* out = engine->connectionFrom(core().get());
+        rate = out ? out->format.sampleRate() : engine->outputFormat.sampleRate();
     }
-    if (file->processingFormat().sampleRate() != rate)
+    const double fileRate = file->processingFormat().sampleRate();
+    if (fileRate != rate && !RateConverter::convertible(fileRate, rate))
         return engineError(kAudioUnitErr_FormatNotSupported,
                            "The file '" + file->url().path() + "' holds " +
-                               describe(file->processingFormat()) + " but the engine runs at " +
+                               describe(file->processingFormat()) + " but the player runs at " +
                                std::to_string(static_cast<long>(rate)) +
-                               " Hz; the engine does not convert sample rates.");
+                               " Hz; rates are converted only between 1 kHz and 768 kHz, down by a "
+                               "factor of 16 at most.");
     PlayerState& player = *core()->player;
     player.pending.fetch_add(1);
     player.inbox.push(new Segment{nullptr, file->samples(), std::move(completionHandler), 0});

@@ -16,6 +16,8 @@
 
 namespace plat::engine_detail {
 
+class RateConverter;
+
 enum class NodeKind { player, unit, mixer, output };
 
 // One scheduled file.
@@ -41,6 +43,7 @@ private:
 // `inbox`; finished (or flushed) ones leave through `done` for the completion thread. While
 // `flushing` is set the render thread leaves the queue alone, so a stopper can empty it.
 struct PlayerState {
+    PlayerState();
     SegmentStack inbox;
     SegmentStack done;
     Segment* head = nullptr; // the render thread's queue
@@ -53,13 +56,22 @@ struct PlayerState {
     std::mutex control; // serialises stoppers; never taken by the render thread
 
     ~PlayerState();
-    // Render thread.
-    void render(AUAudioFrameCount frames, AudioBufferList& out, std::uint32_t channels);
+    // Render thread: `frames` at `rate`, the rate of the player's connection. A file at another rate
+    // is converted to it.
+    void render(AUAudioFrameCount frames, AudioBufferList& out, std::uint32_t channels, double rate);
+    // Render thread: the queued files as they are, whatever their rates.
+    AUAudioFrameCount renderQueued(AUAudioFrameCount frames, const AudioBufferList& out,
+                                   std::uint32_t channels);
     // With `flushing` set and no render cycle running: every queued segment moves to `done`.
     // Returns how many segments have been handed to `done` so far.
     std::uint64_t flushQueued();
     // Frees every segment without calling handlers.
     void discardAll();
+
+    // The render thread's converter for files at another rate than the connection's, and the rate
+    // of the file it last converted (while it still holds frames of it, or 0).
+    std::unique_ptr<RateConverter> converter;
+    double convertingFrom = 0;
 };
 
 struct UnitSetup {

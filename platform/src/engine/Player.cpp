@@ -1,5 +1,6 @@
 // The player's side of the render thread, and the thread that calls completion handlers.
 #include "EngineCore.h"
+#include "RateConverter.h"
 #include "RenderGraph.h"
 
 #include <algorithm>
@@ -38,11 +39,31 @@ void freeList(Segment* segment) {
 }
 } // namespace
 
+PlayerState::PlayerState() : converter(std::make_unique<RateConverter>(AudioBufferList::kCapacity)) {}
+
 PlayerState::~PlayerState() {
     discardAll();
 }
 
-void PlayerState::render(AUAudioFrameCount frames, AudioBufferList& out, std::uint32_t channels) {
+namespace {
+// The queue read at the files' own rate for the converter; the frames after the last file are silent.
+struct QueueSource final : RateConverter::Source {
+    PlayerState& player;
+    std::uint32_t channels;
+    QueueSource(PlayerState& p, std::uint32_t c) : player(p), channels(c) {}
+    void pull(float* const* into, AUAudioFrameCount frames) override {
+        AudioBufferList target;
+        target.mNumberBuffers = channels;
+        for (std::uint32_t c = 0; c < channels; ++c) target.mBuffers[c] = {1, frames * 4, into[c]};
+        const AUAudioFrameCount rendered = player.renderQueued(frames, target, channels);
+        for (std::uint32_t c = 0; c < channels; ++c)
+            std::memset(into[c] + rendered, 0, (frames - rendered) * sizeof(float));
+    }
+};
+} // namespace
+
+void PlayerState::render(AUAudioFrameCount frames, AudioBufferList& out, std::uint32_t channels,
+                         double rate) {
     AUAudioFrameCount rendered = 0;
     if (!flushing.load(std::memory_order_seq_cst)) {
         if (Segment* fresh = inbox.takeAll()) {
@@ -50,24 +71,27 @@ void PlayerState::render(AUAudioFrameCount frames, AudioBufferList& out, std::ui
             tail = fresh;
             while (tail->next) tail = tail->next;
         }
-        while (playing.load(std::memory_order_relaxed) && rendered < frames && head) {
-            const AVAudioFile::Samples& samples = *head->samples;
-            const auto n = AUAudioFrameCount(
-                std::min<AVAudioFramePosition>(frames - rendered, samples.frames() - head->position));
-            AudioBufferList source;
-            source.mNumberBuffers = std::uint32_t(samples.channels.size());
-            for (std::uint32_t c = 0; c < source.mNumberBuffers; ++c)
-                source.mBuffers[c] = {1, n * 4,
-                                      const_cast<float*>(samples.channels[c].data() + head->position)};
-            mapChannels(source, source.mNumberBuffers, out, channels, n, rendered, false);
-            rendered += n;
-            head->position += n;
-            if (head->position >= samples.frames()) {
-                Segment* ended = head;
-                head = head->next;
-                if (!head) tail = nullptr;
-                done.push(ended);
-                finished.fetch_add(1, std::memory_order_relaxed);
+        // A file at another rate is converted, and so is the silence after it while the converter
+        // still holds its last frames; a file at the connection's rate is read as it is.
+        const double from = head ? head->samples->format.sampleRate() : convertingFrom;
+        const bool convert = from != 0 && from != rate && RateConverter::convertible(from, rate) &&
+                             channels <= converter->channels();
+        if (!convert && convertingFrom != 0) {
+            converter->reset();
+            convertingFrom = 0;
+        }
+        if (playing.load(std::memory_order_relaxed)) {
+            if (convert) {
+                if (from != convertingFrom && convertingFrom != 0) converter->reset();
+                convertingFrom = from;
+                QueueSource source(*this, channels);
+                float* targets[AudioBufferList::kCapacity];
+                for (std::uint32_t c = 0; c < channels; ++c)
+                    targets[c] = static_cast<float*>(out.mBuffers[c].mData);
+                converter->render(from, rate, targets, channels, frames, source);
+                rendered = frames;
+            } else if (!head || from == rate) {
+                rendered = renderQueued(frames, out, channels);
             }
         }
     }
@@ -76,7 +100,34 @@ void PlayerState::render(AUAudioFrameCount frames, AudioBufferList& out, std::ui
                     (frames - rendered) * sizeof(float));
 }
 
+AUAudioFrameCount PlayerState::renderQueued(AUAudioFrameCount frames, const AudioBufferList& out,
+                                            std::uint32_t channels) {
+    AUAudioFrameCount rendered = 0;
+    while (rendered < frames && head) {
+        const AVAudioFile::Samples& samples = *head->samples;
+        const auto n = AUAudioFrameCount(
+            std::min<AVAudioFramePosition>(frames - rendered, samples.frames() - head->position));
+        AudioBufferList source;
+        source.mNumberBuffers = std::uint32_t(samples.channels.size());
+        for (std::uint32_t c = 0; c < source.mNumberBuffers; ++c)
+            source.mBuffers[c] = {1, n * 4, const_cast<float*>(samples.channels[c].data() + head->position)};
+        mapChannels(source, source.mNumberBuffers, out, channels, n, rendered, false);
+        rendered += n;
+        head->position += n;
+        if (head->position >= samples.frames()) {
+            Segment* ended = head;
+            head = head->next;
+            if (!head) tail = nullptr;
+            done.push(ended);
+            finished.fetch_add(1, std::memory_order_relaxed);
+        }
+    }
+    return rendered;
+}
+
 std::uint64_t PlayerState::flushQueued() {
+    converter->reset();
+    convertingFrom = 0;
     Segment* queued = head;
     head = tail = nullptr;
     Segment* fresh = inbox.takeAll();
@@ -92,6 +143,8 @@ std::uint64_t PlayerState::flushQueued() {
 }
 
 void PlayerState::discardAll() {
+    if (converter) converter->reset();
+    convertingFrom = 0;
     freeList(head);
     head = tail = nullptr;
     freeList(inbox.takeAll());

@@ -18,12 +18,30 @@ void silence(const AudioBufferList& list, AUAudioFrameCount frames) {
         if (list.mBuffers[c].mData) std::memset(list.mBuffers[c].mData, 0, frames * sizeof(float));
 }
 
-Error foreignRate(const AVAudioFormat& connection, const AVAudioFormat& output) {
+Error foreignRate(const AVAudioFormat& connection, double consumer) {
     return Error{kOSStatusErrorDomain, kAudioUnitErr_FormatNotSupported,
-                 "A connection runs at " + std::to_string(connection.sampleRate()) +
-                     " Hz but the output at " + std::to_string(output.sampleRate()) +
-                     " Hz; the engine does not convert sample rates, so it stays silent."};
+                 "A connection runs at " + std::to_string(connection.sampleRate()) + " Hz into a node at " +
+                     std::to_string(consumer) +
+                     " Hz; only the mixer converts rates, and only between 1 kHz and 768 kHz (down by "
+                     "a factor of 16 at most), so it stays silent."};
 }
+
+// Pulls a mixer input's subtree at its own rate for the converter.
+struct SubtreeSource final : RateConverter::Source {
+    RenderGraph& graph;
+    RenderNode& node;
+    const AudioTimeStamp& timestamp;
+    std::uint32_t channels;
+    SubtreeSource(RenderGraph& g, RenderNode& n, const AudioTimeStamp& t, std::uint32_t c)
+        : graph(g), node(n), timestamp(t), channels(c) {}
+    void pull(float* const* into, AUAudioFrameCount frames) override {
+        const AudioBufferList& rendered = graph.render(node, frames, timestamp);
+        AudioBufferList target;
+        target.mNumberBuffers = channels;
+        for (std::uint32_t c = 0; c < channels; ++c) target.mBuffers[c] = {1, frames * 4, into[c]};
+        mapChannels(rendered, node.format.channelCount(), target, channels, frames, 0, false);
+    }
+};
 
 struct Compiler {
     const EngineCore& core;
@@ -35,16 +53,37 @@ struct Compiler {
         if (!problem) problem = std::move(error);
     }
 
-    RenderNode* build(const Connection& feeding) {
-        const NodeCore& source = *feeding.from;
+    RenderNode* make() {
         auto owned = std::make_unique<RenderNode>();
         RenderNode* node = owned.get();
         graph.nodes.push_back(std::move(owned));
+        return node;
+    }
+
+    // The node for a mixer's input: at the mixer's rate, the input's subtree behind a converter.
+    RenderNode* buildMixerInput(const Connection& feeding, double mixerRate) {
+        const double rate = feeding.format.sampleRate();
+        if (rate == mixerRate || !RateConverter::convertible(rate, mixerRate))
+            return build(feeding, mixerRate);
+        RenderNode* node = make();
+        node->kind = NodeKind::mixer;
+        node->format = AVAudioFormat(mixerRate, feeding.format.channelCount());
+        node->buffer = AVAudioPCMBuffer::make(node->format, AVAudioEngine::kMaximumFramesToRender);
+        node->converter = std::make_unique<RateConverter>(feeding.format.channelCount());
+        node->sourceRate = rate;
+        node->inputs.push_back(build(feeding, rate));
+        return node;
+    }
+
+    // `consumerRate`: the rate the node this connection feeds runs at.
+    RenderNode* build(const Connection& feeding, double consumerRate) {
+        const NodeCore& source = *feeding.from;
+        RenderNode* node = make();
         node->kind = source.kind;
         node->format = feeding.format;
         node->buffer = AVAudioPCMBuffer::make(feeding.format, AVAudioEngine::kMaximumFramesToRender);
-        if (feeding.format.sampleRate() != core.outputFormat.sampleRate()) {
-            note(foreignRate(feeding.format, core.outputFormat));
+        if (feeding.format.sampleRate() != consumerRate) {
+            note(foreignRate(feeding.format, consumerRate));
             node->silent = true;
         }
         switch (source.kind) {
@@ -71,7 +110,10 @@ struct Compiler {
         for (const auto& c : core.connections)
             if (c.to == &source) inputs.push_back(&c);
         std::sort(inputs.begin(), inputs.end(), [](auto* a, auto* b) { return a->toBus < b->toBus; });
-        for (const Connection* c : inputs) node->inputs.push_back(build(*c));
+        const double rate = feeding.format.sampleRate();
+        for (const Connection* c : inputs)
+            node->inputs.push_back(node->kind == NodeKind::mixer ? buildMixerInput(*c, rate)
+                                                                 : build(*c, rate));
         if (node->kind == NodeKind::unit) {
             RenderGraph* g = &graph;
             node->pullInput = [g, node](AudioUnitRenderActionFlags*, const AudioTimeStamp* timestamp,
@@ -132,9 +174,18 @@ const AudioBufferList& RenderGraph::render(RenderNode& node, AUAudioFrameCount f
         silence(node.out, frames);
         return node.out;
     }
+    if (node.converter) {
+        SubtreeSource source(*this, *node.inputs.front(), timestamp, node.converter->channels());
+        float* out[AudioBufferList::kCapacity];
+        for (std::uint32_t c = 0; c < node.converter->channels(); ++c)
+            out[c] = static_cast<float*>(node.out.mBuffers[c].mData);
+        node.converter->render(node.sourceRate, node.format.sampleRate(), out, node.converter->channels(),
+                               frames, source);
+        return node.out;
+    }
     switch (node.kind) {
     case NodeKind::player:
-        node.player->render(frames, node.out, node.format.channelCount());
+        node.player->render(frames, node.out, node.format.channelCount(), node.format.sampleRate());
         break;
     case NodeKind::mixer: {
         bool first = true;
@@ -168,7 +219,7 @@ std::unique_ptr<RenderGraph> compileGraph(const EngineCore& core,
     auto graph = std::make_unique<RenderGraph>();
     if (const Connection* feeding = core.connectionInto(core.output->core().get(), 0)) {
         Compiler compiler{core, excluded, problem, *graph};
-        graph->root = compiler.build(*feeding);
+        graph->root = compiler.build(*feeding, core.outputFormat.sampleRate());
     }
     return graph;
 }

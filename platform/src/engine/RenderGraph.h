@@ -3,6 +3,7 @@
 // feeds the output, each with its own buffers, built off the render thread for every edit.
 
 #include "EngineCore.h"
+#include "RateConverter.h"
 
 #include <memory>
 #include <vector>
@@ -12,8 +13,11 @@ namespace plat::engine_detail {
 struct RenderNode {
     NodeKind kind = NodeKind::mixer;
     AVAudioFormat format{0, 0}; // of the connection this node feeds
-    bool silent = false;        // a unit that cannot render, or a connection at a foreign rate
+    bool silent = false;        // a unit that cannot render, or a connection at a rate not converted
     std::vector<RenderNode*> inputs;
+    // A mixer's input at another rate: its one input renders at sourceRate and is converted here.
+    std::unique_ptr<RateConverter> converter;
+    double sourceRate = 0;
     std::unique_ptr<AVAudioPCMBuffer> buffer;
     AudioBufferList out; // what the last render produced
     PlayerState* player = nullptr;
