@@ -13,7 +13,9 @@ using plat::CGRect;
 
 struct MainScreenProbe {
     static void embedPlugInView(ViewController& s) { s.embedPlugInView(); }
-    static void resetPluginView(ViewController& s, plat::CGFloat w, plat::CGFloat h) { s.resetPluginView(w, h); }
+    static void resetPluginView(ViewController& s, plat::CGFloat w, plat::CGFloat h) {
+        s.resetPluginView(w, h);
+    }
     static std::shared_ptr<plat::UIView> audioUnitView(const ViewController& s) { return s.audioUnitView(); }
     static std::shared_ptr<plat::UIViewController>& audioUnitViewController(ViewController& s) {
         return s.audioUnitViewController;
@@ -74,7 +76,8 @@ TEST_F(MainScreen, TheSecondEmbeddingNeedsTheFindersViewControllerAndAsksForNoRe
     auto embedded = std::make_shared<Embedded>();
     const auto view = embedded->view();
     view->setFrame(screen->pluginView->bounds()); // the size it gets: a change would ask for a redraw
-    auto picture = std::make_unique<plat::ImageSurface>(int(view->bounds().width()), int(view->bounds().height()));
+    auto picture =
+        std::make_unique<plat::ImageSurface>(int(view->bounds().width()), int(view->bounds().height()));
     view->render(picture->context(), 1, true);
     ASSERT_FALSE(view->needsDisplay());
     Probe::finder(*screen).viewController = embedded;
@@ -119,7 +122,10 @@ TEST_F(MainScreen, FittingSpansTheLargerSideAtFourToThreeCentredInTheScreensView
         {"landscape taken as portrait", 800, 600, {0, 384 - 300, 800, 600}, {0, 0, 800, 600}},
         {"a square taken as portrait", 500, 500, {0, 384 - 187.5, 500, 375}, {0, 0, 500, 375}},
         {"wider than 4:3 clipped to the height", 1000, 600, {0, 384 - 375, 1000, 750}, {0, 0, 1000, 750}},
-        {"portrait centred on the width given", 600, 800, {512 - 800 / 0.75 / 2, 0, 800 / 0.75, 800},
+        {"portrait centred on the width given",
+         600,
+         800,
+         {512 - 800 / 0.75 / 2, 0, 800 / 0.75, 800},
          {0, 0, 800 / 0.75, 800}},
     };
     for (const Row& row : rows) {
@@ -166,11 +172,13 @@ TEST_F(MainScreen, TheFolderPickerPrintsWhatWasPickedAndNothingElse) {
         std::string printed;
     };
     const Row rows[] = {
-        {"the first path missing", {a}, "documentPicker: [" + a.absoluteString() +
-                                            "]\ndocumentPicker (didPickDocumentsAt): /tmp/a\n"},
-        {"more than the first path printed", {a, b}, "documentPicker: [" + a.absoluteString() + ", " +
-                                                         b.absoluteString() +
-                                                         "]\ndocumentPicker (didPickDocumentsAt): /tmp/a\n"},
+        {"the first path missing",
+         {a},
+         "documentPicker: [" + a.absoluteString() + "]\ndocumentPicker (didPickDocumentsAt): /tmp/a\n"},
+        {"more than the first path printed",
+         {a, b},
+         "documentPicker: [" + a.absoluteString() + ", " + b.absoluteString() +
+             "]\ndocumentPicker (didPickDocumentsAt): /tmp/a\n"},
         {"a path printed for an empty list", {}, "documentPicker: []\n"},
     };
     for (const Row& row : rows) {
@@ -193,8 +201,8 @@ TEST_F(MainScreen, TheFolderPickerPrintsWhatWasPickedAndNothingElse) {
 }
 
 TEST_F(MainScreen, TheAlertPrintsItsTextAndWhicheverButtonWasPressed) {
-    for (const auto& [button, printed] :
-         std::vector<std::pair<std::size_t, std::string>>{{0, "Alert was confirmed.\n"}, {1, "Alert was canceled.\n"}}) {
+    for (const auto& [button, printed] : std::vector<std::pair<std::size_t, std::string>>{
+             {0, "Alert was confirmed.\n"}, {1, "Alert was canceled.\n"}}) {
         ConsoleCapture console;
         screen->alertMessage("Title", "the message");
         auto alert = std::dynamic_pointer_cast<plat::UIAlertController>(screen->presentedViewController());
@@ -240,6 +248,7 @@ TEST_F(MainScreen, AnswersForItsActionsAlongTheResponderChain) {
 TEST_F(MainScreen, MemoryWarningsReachTheScreenAndTheHelpScreen) {
     auto help = std::make_shared<HelpViewController>();
     plat::UIApplication::shared().simulateMemoryWarning();
-    ASSERT_TRUE(spin([&] { return help->memoryWarningsReceived() == 1 && screen->memoryWarningsReceived() == 1; }))
-        << "the help screen passes it on to its base";
+    ASSERT_TRUE(spin([&] {
+        return help->memoryWarningsReceived() == 1 && screen->memoryWarningsReceived() == 1;
+    })) << "the help screen passes it on to its base";
 }

@@ -144,7 +144,8 @@ GtkEntry* entryOf(GtkWindow* dialog) {
 // The file chooser's list of files, among its widgets and their inner ones.
 GtkTreeView* fileList(GtkWidget* widget) {
     if (GTK_IS_TREE_VIEW(widget) && gtk_widget_get_mapped(widget) &&
-        gtk_tree_selection_get_mode(gtk_tree_view_get_selection(GTK_TREE_VIEW(widget))) == GTK_SELECTION_MULTIPLE)
+        gtk_tree_selection_get_mode(gtk_tree_view_get_selection(GTK_TREE_VIEW(widget))) ==
+            GTK_SELECTION_MULTIPLE)
         return GTK_TREE_VIEW(widget);
     if (!GTK_IS_CONTAINER(widget)) return nullptr;
     GtkTreeView* found = nullptr;
@@ -339,8 +340,8 @@ TEST_F(DialogsAnswered, AnAlertPrintsOneLineRunsItsCompletionOnceShownAndOKOnlyP
 }
 
 TEST_F(DialogsAnswered, AQuestionPrintsTheAnswerAndNothingElse) {
-    for (const auto& [button, line] :
-         std::vector<std::pair<std::size_t, std::string>>{{0, "Answer was YES.\n"}, {1, "Answer was NO.\n"}}) {
+    for (const auto& [button, line] : std::vector<std::pair<std::size_t, std::string>>{
+             {0, "Answer was YES.\n"}, {1, "Answer was NO.\n"}}) {
         int completions = 0;
         CapturedConsole console;
         rig.vc->alertQuestion("Question", "Sure?", [&] { ++completions; });
