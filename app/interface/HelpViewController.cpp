@@ -37,6 +37,14 @@ std::optional<plat::URL> HelpViewController::webSite() {
     return root;
 }
 
+HelpViewController::HelpViewController() {
+    registerAction("onButtonExit:");
+}
+
+void HelpViewController::didReceiveMemoryWarning() {
+    UIViewController::didReceiveMemoryWarning();
+}
+
 void HelpViewController::loadView() {
     auto root = std::make_shared<plat::UIView>(plat::CGRect{0, 0, 1024, 768});
     root->setBackgroundColor(plat::UIColor{0.12, 0.12, 0.13, 1});

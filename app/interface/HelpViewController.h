@@ -27,11 +27,15 @@ public:
     // What the browser gets for that site: the remote root itself, or the folder's first page.
     static std::optional<plat::URL> webSite();
 
+    // Declares the exit button's action as the screen's own.
+    HelpViewController();
+
     virtual void prepareInfo(const std::string& which) { identifier = which; }
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
+    void didReceiveMemoryWarning() override;
     void onButtonExit(const std::any& sender);
 
     void decidePolicyForNavigationAction(

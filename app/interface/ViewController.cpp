@@ -18,6 +18,11 @@ std::string folderPath(const plat::URL& url) {
 
 } // namespace
 
+ViewController::ViewController() {
+    for (const char* action : {"onButtonUnit:", "onPlayButton:", "onStopButton:", "showHelp:"})
+        registerAction(action);
+}
+
 // ---- platform ------------------------------------------------------------------------------------
 
 void ViewController::viewDidLoad() {
@@ -42,6 +47,10 @@ void ViewController::viewDidDisappear(bool animated) {
 
 void ViewController::viewDidLayoutSubviews() {
     UIViewController::viewDidLayoutSubviews();
+}
+
+bool ViewController::canPerformAction(const plat::Selector& action, const std::any& sender) const {
+    return UIViewController::canPerformAction(action, sender);
 }
 
 void ViewController::prepare(plat::UIStoryboardSegue& segue, const std::any&) {

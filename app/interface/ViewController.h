@@ -23,6 +23,9 @@ class ViewController : public plat::UIViewController,
                        public AUEnginePlayerDelegate,
                        public plat::UIDocumentPickerDelegate {
 public:
+    // Declares the storyboard's four actions as the screen's own.
+    ViewController();
+
     // The smallest window in which the bar's title and buttons fit.
     static plat::CGSize minimumSize();
 
@@ -31,6 +34,7 @@ public:
     void viewWillAppear(bool animated) override;
     void viewDidDisappear(bool animated) override;
     void viewDidLayoutSubviews() override;
+    bool canPerformAction(const plat::Selector& action, const std::any& sender) const override;
     void prepare(plat::UIStoryboardSegue& segue, const std::any& sender) override;
 
     // ---- delegates ---------------------------------------------------------------------------
@@ -67,6 +71,7 @@ protected:
     void loadView() override;
 
 private:
+    friend struct MainScreenProbe; // the tests reach the members nothing calls
     void embed(const std::shared_ptr<plat::UIViewController>& viewController);
     void embedPlugInView();
     void resetPluginView(plat::CGFloat w, plat::CGFloat h);

@@ -6,6 +6,7 @@
 #include "plat/geometry.h"
 #include "plat/graphics.h"
 #include "plat/uiimage.h"
+#include "plat/uiresponder.h"
 
 #include <chrono>
 #include <cstdint>
@@ -99,7 +100,7 @@ private:
     std::shared_ptr<UIView> placedView() const;
 };
 
-class UIView : public std::enable_shared_from_this<UIView> {
+class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
 public:
     explicit UIView(CGRect frame = {});
     virtual ~UIView();
@@ -159,6 +160,9 @@ public:
 
     // The window at the top of the tree, when there is one.
     std::shared_ptr<UIWindow> window() const;
+
+    // Its view controller when this is one's root view, else its superview.
+    UIResponder* nextResponder() const override;
 
     // ---- touches and gestures ----------------------------------------------------------------
     virtual void touchesBegan(const UITouchSet& touches, const UIEvent* event);

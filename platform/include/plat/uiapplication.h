@@ -52,7 +52,7 @@ public:
     virtual void applicationWillTerminate(UIApplication&) {}
 };
 
-class UIApplication {
+class UIApplication : public UIResponder {
 public:
     static constexpr const char* kHeadlessVariable = "SORVANE_HEADLESS";
     static constexpr const char* kRunSecondsVariable = "SORVANE_RUN_SECONDS";
@@ -68,6 +68,13 @@ public:
     // whether it worked. A failure is also reported on the console.
     void open(const URL& url, const UIApplicationOpenURLOptions& options = {},
               std::function<void(bool)> completion = {});
+
+    // Memory pressure: from the first call on, GLib's memory monitor is watched, and each warning it
+    // raises reaches didReceiveMemoryWarning of every live view controller, on the main thread
+    // through the main queue. The application starts it as it runs. Main thread.
+    void watchMemoryPressure();
+    // Raises a low-memory warning through that monitor, as the system does. Any thread.
+    void simulateMemoryWarning();
 
     // Ends the application: the delegate is told, the screenshot (if asked for) is written, and
     // UIApplicationMain returns.

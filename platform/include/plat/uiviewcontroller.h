@@ -18,7 +18,7 @@ namespace plat {
 
 class UIStoryboardSegue;
 
-class UIViewController : public std::enable_shared_from_this<UIViewController> {
+class UIViewController : public UIResponder, public std::enable_shared_from_this<UIViewController> {
 public:
     UIViewController();
     virtual ~UIViewController();
@@ -43,6 +43,14 @@ public:
     virtual void viewDidLayoutSubviews() {}
 
     std::string title;
+
+    // The controller presenting this one, else the view's superview, else the parent.
+    UIResponder* nextResponder() const override;
+    // The platform reports memory pressure: release what can be made again. Delivered on the main
+    // thread to every view controller alive then that a shared pointer owns. The base counts them;
+    // an override calls it.
+    virtual void didReceiveMemoryWarning() { ++memoryWarnings_; }
+    std::uint64_t memoryWarningsReceived() const { return memoryWarnings_; }
 
     // ---- children ----------------------------------------------------------------------------
     // Adds a child (calling willMove(toParent:) on it); the caller places the child's view and
@@ -89,6 +97,7 @@ private:
     std::weak_ptr<UIWindow> presentedIn_;
     std::map<std::string, SegueDestination> segues_;
     bool loading_ = false;
+    std::uint64_t memoryWarnings_ = 0;
 };
 
 class UIStoryboardSegue {

@@ -33,6 +33,8 @@ public:
     ~UIWindow() override;
 
     bool isOnScreen() const;
+    // The application.
+    UIResponder* nextResponder() const override;
     std::shared_ptr<UIViewController> rootViewController() const { return root_; }
     // The controller's view fills the window from then on.
     void setRootViewController(std::shared_ptr<UIViewController> controller);

@@ -129,6 +129,7 @@ int UIApplication::run(const std::string& delegateClassName) {
         delegate_ = it->second();
     }
     serveGLibMainContext();
+    watchMemoryPressure();
 
     std::string title = infoString("CFBundleDisplayName");
     if (title.empty()) title = infoString("CFBundleName");

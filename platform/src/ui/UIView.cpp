@@ -146,6 +146,11 @@ void UIView::setNeedsLayout() {
     requestUpdate();
 }
 
+UIResponder* UIView::nextResponder() const {
+    if (const auto owner = owner_.lock()) return owner.get();
+    return superview_.lock().get();
+}
+
 std::shared_ptr<UIWindow> UIView::window() const {
     const UIView* top = this;
     for (auto s = superview_.lock(); s; s = s->superview_.lock()) top = s.get();

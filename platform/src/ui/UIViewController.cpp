@@ -4,10 +4,56 @@
 #include "plat/dispatch.h"
 #include "plat/uiwindow.h"
 
+#include "WindowBackend.h"
+
+#include <algorithm>
+#include <mutex>
+
 namespace plat {
 
-UIViewController::UIViewController() = default;
-UIViewController::~UIViewController() = default;
+// ---- the live controllers, for memory warnings ---------------------------------------------------
+// A controller may be made and dropped off the main thread (the plug-in's, by the thread that
+// instantiates it), so the list has a lock of its own; nothing else in the view layer does.
+
+namespace {
+std::mutex& liveMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+std::vector<UIViewController*>& live() {
+    static auto* controllers = new std::vector<UIViewController*>;
+    return *controllers;
+}
+} // namespace
+
+UIViewController::UIViewController() {
+    std::lock_guard<std::mutex> lock(liveMutex());
+    live().push_back(this);
+}
+
+UIViewController::~UIViewController() {
+    std::lock_guard<std::mutex> lock(liveMutex());
+    std::erase(live(), this);
+}
+
+void deliverMemoryWarning() {
+    std::vector<std::shared_ptr<UIViewController>> targets;
+    {
+        // One on its way out is still listed until its destructor reaches the lock, but can no
+        // longer be locked: it is skipped.
+        std::lock_guard<std::mutex> lock(liveMutex());
+        for (UIViewController* controller : live())
+            if (auto alive = controller->weak_from_this().lock()) targets.push_back(std::move(alive));
+    }
+    for (const auto& controller : targets) controller->didReceiveMemoryWarning();
+}
+
+UIResponder* UIViewController::nextResponder() const {
+    if (const auto presenter = presenting_.lock()) return presenter.get();
+    if (view_)
+        if (const auto superview = view_->superview()) return superview.get();
+    return parent_.lock().get();
+}
 
 std::shared_ptr<UIView> UIViewController::view() {
     if (view_ || loading_) return view_;

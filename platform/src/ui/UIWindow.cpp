@@ -3,6 +3,7 @@
 #include "WindowBackend.h"
 #include "plat/console.h"
 #include "plat/dispatch.h"
+#include "plat/uiapplication.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +13,10 @@ namespace plat {
 UIWindow::UIWindow(CGSize size)
     : UIView({0, 0, size.width, size.height}), backend_(std::make_unique<Backend>()) {
     setBackgroundColor(UIColor{0.1, 0.1, 0.1, 1});
+}
+
+UIResponder* UIWindow::nextResponder() const {
+    return &UIApplication::shared();
 }
 
 UIWindow::~UIWindow() {

@@ -33,6 +33,10 @@ struct UIWindow::Backend {
 // views, child watches) are served with the loop's own work, with or without a window.
 void serveGLibMainContext();
 
+// Calls didReceiveMemoryWarning on every view controller alive now that a shared pointer owns.
+// Main thread.
+void deliverMemoryWarning();
+
 // Null with a reason when no display can be opened.
 std::unique_ptr<UIWindow::Backend> makeGtkBackend(UIWindow& window, CGSize size, const std::string& title,
                                                   std::string& error);
