@@ -1,12 +1,36 @@
 // The container application's entry: the platform's application loop with AppDelegate.
+//
+// SIGINT, SIGTERM and SIGHUP end the application as closing its window does, so a recording is
+// finished and put in place and the screenshot written. GLib turns each signal into a source on the
+// main loop: nothing runs in the handler itself. The exit status is then 128 + the signal's number,
+// as a shell reports a program the signal ended, unless an output failed (1).
 #include "AppDelegate.h"
 
 #include "plat/engine.h"
+#include "plat/uiapplication.h"
+
+#include <glib-unix.h>
+
+#include <csignal>
+
+namespace {
+
+int endingSignal = 0;
+
+gboolean endOnSignal(gpointer signo) {
+    if (endingSignal == 0) endingSignal = GPOINTER_TO_INT(signo);
+    plat::UIApplication::shared().terminate();
+    return G_SOURCE_CONTINUE;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    for (int signo : {SIGINT, SIGTERM, SIGHUP}) g_unix_signal_add(signo, endOnSignal, GINT_TO_POINTER(signo));
     const int status =
         plat::UIApplicationMain(argc, argv, std::nullopt, plat::NSStringFromClass<AppDelegate>());
     // A screenshot that could not be written has made `status` 1; a recording that could not be
-    // written whole fails the run too.
-    return plat::AVAudioEngine::finishOutputs() ? status : 1;
+    // started or written whole fails the run too.
+    if (!plat::AVAudioEngine::finishOutputs() || status != 0) return 1;
+    return endingSignal != 0 ? 128 + endingSignal : 0;
 }

@@ -10,15 +10,26 @@
 #include "plat/dispatch.h"
 
 #include <cairo.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -136,4 +147,96 @@ inline bool linesInOrder(const std::string& text, const std::vector<std::string>
     }
     if (next < wanted.size()) missing = wanted[next];
     return next == wanted.size();
+}
+
+inline std::string readAll(const fs::path& path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+// A running application program. Its standard output and error reach the log file through a pipe
+// that a thread of the test drains, so a file-size limit on the program never cuts its log short.
+struct Launched {
+    pid_t pid = -1;
+    std::thread log;
+    Launched() = default;
+    Launched(Launched&& other) noexcept : pid(std::exchange(other.pid, -1)), log(std::move(other.log)) {}
+    ~Launched() {
+        if (pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
+        if (log.joinable()) log.join();
+    }
+};
+
+// Starts the application program with these variables set (an empty value unsets one) and its
+// standard output and error in `log`. A file-size limit makes its writes beyond that size fail as on
+// a full disk. The child only makes async-signal-safe calls before it runs the program.
+inline Launched launchApp(const fs::path& program,
+                          const std::vector<std::pair<std::string, std::string>>& variables, const fs::path& log,
+                          rlim_t fileSizeLimit = RLIM_INFINITY) {
+    std::vector<std::string> environment;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const bool replaced = std::any_of(variables.begin(), variables.end(),
+                                          [&](const auto& v) { return entry.starts_with(v.first + "="); });
+        if (!replaced) environment.push_back(entry);
+    }
+    for (const auto& [name, value] : variables)
+        if (!value.empty()) environment.push_back(name + "=" + value);
+    std::vector<char*> envp, argv{const_cast<char*>(program.c_str()), nullptr};
+    for (auto& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    int pipe[2];
+    Launched launched;
+    if (::pipe2(pipe, O_CLOEXEC) != 0) return launched;
+    launched.pid = ::fork();
+    if (launched.pid == 0) {
+        ::dup2(pipe[1], 1);
+        ::dup2(pipe[1], 2);
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
+        ::execve(program.c_str(), argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(pipe[1]);
+    launched.log = std::thread([from = pipe[0], log] {
+        std::ofstream out(log, std::ios::binary);
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(from, buffer, sizeof buffer)) != 0;)
+            if (n > 0) out.write(buffer, n), out.flush();
+            else if (errno != EINTR) break;
+        ::close(from);
+    });
+    return launched;
+}
+
+// Polls `done` until it holds; generous, for busy machines.
+inline bool eventually(const std::function<bool()>& done, double seconds = 60) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// The wait status of the program once it has ended, its log complete; -1 (and the program killed)
+// when it does not end.
+inline int ended(Launched& app, double seconds = 60) {
+    int status = -1;
+    if (!eventually([&] { return ::waitpid(app.pid, &status, WNOHANG) == app.pid; }, seconds)) {
+        ::kill(app.pid, SIGKILL);
+        ::waitpid(app.pid, nullptr, 0);
+        status = -1;
+    }
+    app.pid = -1;
+    if (app.log.joinable()) app.log.join();
+    return status;
+}
+
+inline std::uintmax_t sizeOf(const fs::path& path) {
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    return ec ? 0 : size;
 }

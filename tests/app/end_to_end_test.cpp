@@ -3,18 +3,15 @@
 // its clips dry (into a WAV file on a disk that fills up).
 #include "AppTestSupport.h"
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "plat/files.h"
 
-#include <csignal>
+#include <sys/stat.h>
+
+#include <sndfile.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-
-extern char** environ;
 
 namespace {
 
@@ -23,54 +20,44 @@ struct Run {
     std::string output;
 };
 
-std::string readAll(const fs::path& path) {
-    std::ostringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
+// Starts the program headless, playing into `output`, with a screenshot to `shot` unless it is
+// empty, and its standard output in `log`; it quits after `seconds` unless that is empty (then only a
+// signal ends it). A file-size limit makes its writes beyond that size fail as on a full disk.
+Launched launch(const fs::path& program, const std::string& output, const fs::path& shot, const fs::path& log,
+             rlim_t fileSizeLimit = RLIM_INFINITY, const std::string& seconds = "3") {
+    return launchApp(program,
+                     {{"SORVANE_HEADLESS", "1"},
+                      {"SORVANE_AUDIO_OUTPUT", output},
+                      {"SORVANE_RUN_SECONDS", seconds},
+                      {"SORVANE_AUTOPLAY", "1"},
+                      {"SORVANE_SCREENSHOT", shot},
+                      {"SORVANE_PLUGIN_PATH", ""},
+                      {"DISPLAY", ""}},
+                     log, fileSizeLimit);
 }
 
-// Runs the program headless for three seconds, playing into `output`, with a screenshot to `shot`
-// unless it is empty, and its standard output in "log" beside its folder. A file-size limit makes its
-// writes beyond that size fail as on a full disk.
+// Runs the program for three seconds as launch() starts it, its log in "log" beside its folder.
 Run run(const fs::path& program, const std::string& output, const fs::path& shot,
         rlim_t fileSizeLimit = RLIM_INFINITY) {
     const fs::path log = program.parent_path().parent_path() / "log";
-    const std::vector<std::pair<std::string, std::string>> variables{{"SORVANE_HEADLESS", "1"},
-                                                                     {"SORVANE_AUDIO_OUTPUT", output},
-                                                                     {"SORVANE_RUN_SECONDS", "3"},
-                                                                     {"SORVANE_AUTOPLAY", "1"},
-                                                                     {"SORVANE_SCREENSHOT", shot},
-                                                                     {"SORVANE_PLUGIN_PATH", ""},
-                                                                     {"DISPLAY", ""}};
-    std::vector<std::string> environment;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        const bool replaced = std::any_of(variables.begin(), variables.end(),
-                                          [&](const auto& v) { return entry.starts_with(v.first + "="); });
-        if (!replaced) environment.push_back(entry);
-    }
-    for (const auto& [name, value] : variables)
-        if (!value.empty()) environment.push_back(name + "=" + value);
-    std::vector<char*> envp, argv{const_cast<char*>(program.c_str()), nullptr};
-    for (auto& e : environment) envp.push_back(e.data());
-    envp.push_back(nullptr);
     Run result;
-    const pid_t pid = ::fork(); // the child only makes async-signal-safe calls
-
-    if (pid == 0) {
-        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(out, 1);
-        ::dup2(out, 2);
-        const rlimit limit{fileSizeLimit, fileSizeLimit};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
-        ::execve(program.c_str(), argv.data(), envp.data());
-        ::_exit(127);
-    }
-    if (pid > 0) ::waitpid(pid, &result.status, 0);
+    auto app = launch(program, output, shot, log, fileSizeLimit);
+    result.status = ended(app);
     result.output = readAll(log);
     return result;
 }
+
+// Frames a WAV reader (libsndfile) finds in the file, -1 when it refuses it.
+long wavFrames(const fs::path& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) return -1;
+    sf_close(file);
+    return long(info.frames);
+}
+
+constexpr long kRate = 48000;
+constexpr std::uintmax_t kFrameBytes = 8; // float stereo
 
 } // namespace
 
@@ -137,4 +124,108 @@ TEST(Application, WithoutThePlugInItPlaysItsClipsDry) {
     const auto kept = plat::AVAudioFile::forReading(plat::URL::fileURL(partial));
     ASSERT_TRUE(kept.ok());
     EXPECT_GT(kept.value()->length(), 4800);
+}
+
+// Ctrl-C, SIGTERM and SIGHUP end a recording run as closing the window does: the take is finished
+// and in place, the screenshot written, and the exit status is 128 + the signal, as a shell reports.
+TEST(Application, ASignalEndsTheRunWithTheTakeInPlaceAndTheScreenshotWritten) {
+    const fs::path program = fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane";
+    for (const int signo : {SIGINT, SIGTERM, SIGHUP}) {
+        ScratchFolder scratch;
+        const fs::path take = scratch.path() / "take.wav", partial = scratch.path() / "take.partial.wav",
+                       shot = scratch.path() / "shot.png", log = scratch.path() / "log";
+        auto app = launch(program, "wav:" + take.string(), shot, log, RLIM_INFINITY, "");
+        ASSERT_GT(app.pid, 0);
+        // A quarter of a second of sound written before the signal.
+        const bool recording = eventually([&] { return sizeOf(partial) > kRate / 4 * kFrameBytes; });
+        const auto writtenBefore = sizeOf(partial);
+        ::kill(app.pid, signo);
+        const int status = ended(app);
+        ASSERT_TRUE(recording) << readAll(log);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signo)
+            << "signal " << signo << ", status " << status << "\n"
+            << readAll(log);
+        const long frames = wavFrames(take);
+        EXPECT_GE(frames, long(writtenBefore / kFrameBytes) - 1024) << signo;
+        EXPECT_LT(frames, 120 * kRate) << signo;
+        EXPECT_FALSE(fs::exists(partial)) << signo;
+        EXPECT_GT(readPng(shot).colours(0, 60, 1024, 768), 100u) << signo;
+        EXPECT_NE(readAll(log).find("UIApplication: the window was written to " + shot.string()),
+                  std::string::npos);
+    }
+}
+
+// A run killed outright leaves its take under a visible name, readable up to about the last second
+// of sound; the cleanup of stale temporaries that the next save into the folder runs keeps it.
+TEST(Application, AKilledRecordingLeavesAReadableTakeThatNoCleanupRemoves) {
+    ScratchFolder scratch;
+    const fs::path take = scratch.path() / "take.wav", partial = scratch.path() / "take.partial.wav",
+                   log = scratch.path() / "log";
+    auto app =
+        launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "wav:" + take.string(), "", log, RLIM_INFINITY, "");
+    ASSERT_GT(app.pid, 0);
+    // Two seconds of sound described by the header: it has been brought up to date while recording.
+    const bool recording = eventually([&] { return wavFrames(partial) >= 2 * kRate; });
+    ::kill(app.pid, SIGKILL);
+    const int status = ended(app);
+    ASSERT_TRUE(recording) << readAll(log);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    EXPECT_FALSE(fs::exists(take));
+    const long frames = wavFrames(partial);
+    const auto written = long(sizeOf(partial) / kFrameBytes);
+    EXPECT_GE(frames, 2 * kRate);
+    EXPECT_LE(frames, written);
+    EXPECT_GE(frames, written - 2 * kRate) << "the header lags more than about a second";
+
+    fs::last_write_time(partial, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    ASSERT_TRUE(plat::writeFileAtomically(scratch.path() / "settings.plist", "saved").ok());
+    EXPECT_EQ(wavFrames(partial), frames) << "the cleanup of stale temporaries removed the take";
+    for (const auto& entry : fs::directory_iterator(scratch.path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "a hidden copy of the take: " << entry.path();
+}
+
+// A recording that cannot start says so and fails the run, as one that fails midway does; what
+// stood at the target stays.
+TEST(Application, ARecordingThatCannotStartFailsTheRun) {
+    ScratchFolder scratch;
+    const fs::path folder = scratch.path() / "folder", pipe = scratch.path() / "pipe";
+    fs::create_directories(folder);
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const fs::path program = fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", log = scratch.path() / "log";
+    const struct {
+        const char* target;
+        std::string output, says;
+    } cases[] = {
+        {"a folder", "wav:" + folder.string(), "it is a folder"},
+        {"a pipe", "wav:" + pipe.string(), "it is not a regular file"},
+        {"a device", "wav:/dev/null", "it is not a regular file"},
+        {"a missing folder", "wav:" + (scratch.path() / "missing/take.wav").string(), "/missing/take.wav"},
+        {"no file", "wav:", "SORVANE_AUDIO_OUTPUT is 'wav:'"},
+    };
+    for (const auto& c : cases) {
+        auto app = launch(program, c.output, "", log, RLIM_INFINITY, "1");
+        const int status = ended(app);
+        const std::string output = readAll(log);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.target << ": " << status << "\n" << output;
+        const auto line = output.find("AUEnginePlayer::ERROR: Could not start audio engine. error: ");
+        EXPECT_NE(line, std::string::npos) << c.target << "\n" << output;
+        EXPECT_NE(output.find(c.says, line == std::string::npos ? 0 : line), std::string::npos)
+            << c.target << "\n" << output;
+    }
+    EXPECT_TRUE(fs::is_directory(folder) && fs::is_empty(folder) && fs::is_fifo(pipe));
+    EXPECT_FALSE(fs::exists(scratch.path() / "missing"));
+}
+
+// A screenshot whose write fails midway (the file-size limit, as a full disk) fails the run and
+// leaves the screenshot it was to replace as it was.
+TEST(Application, AScreenshotThatCannotBeWrittenWholeFailsTheRunAndKeepsTheOldOne) {
+    ScratchFolder scratch;
+    const fs::path shot = scratch.path() / "shot.png", log = scratch.path() / "log";
+    writeText(shot, "the previous screenshot");
+    auto app = launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "null", shot, log, 16 * 1024, "1");
+    const int status = ended(app);
+    const std::string output = readAll(log);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << "\n" << output;
+    EXPECT_NE(output.find("UIApplication: the window could not be written: "), std::string::npos) << output;
+    EXPECT_EQ(readAll(shot), "the previous screenshot");
 }

@@ -184,3 +184,31 @@ TEST(ApplicationWindow, PlaysThroughTheEmbeddedPanelAndShowsTheHelpPage) {
     EXPECT_EQ(readPng(shot).width, ViewController::minimumSize().width);
     EXPECT_TRUE(fs::is_symlink(link));
 }
+
+// In its window too, SIGTERM ends the program as closing the window does: the recording is finished
+// and in place, the window written, and the exit status says which signal ended it.
+TEST(ApplicationWindow, ASignalEndsTheProgramAsClosingItsWindowDoes) {
+    ScratchFolder scratch;
+    const fs::path take = scratch.path() / "take.wav", partial = scratch.path() / "take.partial.wav",
+                   shot = scratch.path() / "shot.png", log = scratch.path() / "log";
+    auto app = launchApp(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane",
+                                {{"SORVANE_HEADLESS", ""},
+                                 {"SORVANE_AUDIO_OUTPUT", "wav:" + take.string()},
+                                 {"SORVANE_RUN_SECONDS", ""},
+                                 {"SORVANE_AUTOPLAY", "1"},
+                                 {"SORVANE_SCREENSHOT", shot.string()}},
+                                log);
+    ASSERT_GT(app.pid, 0);
+    const bool recording = eventually([&] { return sizeOf(partial) > 48000 / 4 * 8; }); // a quarter second
+    ::kill(app.pid, SIGTERM);
+    const int status = ended(app);
+    const std::string output = readAll(log);
+    ASSERT_TRUE(recording) << output;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status << "\n" << output;
+    EXPECT_EQ(output.find("Running without a window"), std::string::npos) << output;
+    const auto written = plat::AVAudioFile::forReading(plat::URL::fileURL(take));
+    ASSERT_TRUE(written.ok()) << output;
+    EXPECT_GE(written.value()->length(), 48000 / 4);
+    EXPECT_FALSE(fs::exists(partial));
+    EXPECT_GT(readPng(shot).width, 0);
+}

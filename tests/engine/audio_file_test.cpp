@@ -4,12 +4,14 @@
 #include "HostileClips.h"
 
 #include <fcntl.h>
+#include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <functional>
 #include <future>
+#include <iterator>
 
 namespace {
 
@@ -154,6 +156,54 @@ TEST(AudioFile, DamagedAacPacketsBecomeSilenceOfTheirLength) {
             energy += double(kept[0][i]) * kept[0][i];
         EXPECT_LT(energy, 1e-6);
     }
+}
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Frames a WAV reader finds in the file now, -1 when it refuses it.
+long readableFrames(const fs::path& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) return -1;
+    sf_close(file);
+    return long(info.frames);
+}
+
+// A take being written is a visible file beside its target whose header readers can trust: current
+// after the first block and then after each second of sound, so a process killed midway leaves all
+// but the last second. Its name never replaces an earlier one.
+TEST(AudioFile, AWavTakeIsReadableUnderAVisibleNameWhileItIsWritten) {
+    ScratchFolder scratch;
+    const fs::path target = scratch.path() / "take.wav", partial = scratch.path() / "take.partial.wav";
+    writeText(partial, "an earlier take, cut off");
+    plat::AVAudioFileSettings settings;
+    settings.sampleRate = 48000;
+    auto file = plat::AVAudioFile::forWriting(plat::URL::fileURL(target), settings);
+    ASSERT_TRUE(file.ok());
+    const fs::path visible = scratch.path() / "take.partial-2.wav";
+    auto buffer = plat::AVAudioPCMBuffer::make(file.value()->processingFormat(), 48000);
+    const struct {
+        const char* fault;
+        plat::AUAudioFrameCount write;
+        long readable;
+    } steps[] = {
+        {"the header says empty until the first second", 1000, 1000},
+        {"the header is not rewritten a second later", 48000, 49000},
+        {"the header is rewritten on every block", 100, 49000},
+    };
+    for (const auto& step : steps) {
+        buffer->setFrameLength(step.write);
+        ASSERT_TRUE(file.value()->write(*buffer).ok());
+        EXPECT_EQ(readableFrames(visible), step.readable) << step.fault;
+    }
+    EXPECT_EQ(contents(partial), "an earlier take, cut off");
+    EXPECT_FALSE(fs::exists(target));
+    ASSERT_TRUE(file.value()->close().ok());
+    EXPECT_EQ(readableFrames(target), 49100);
+    EXPECT_FALSE(fs::exists(visible));
 }
 
 // Written through a link, which stays.

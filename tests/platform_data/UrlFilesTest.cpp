@@ -1,17 +1,29 @@
+#include "plat/defaults.h"
 #include "plat/files.h"
 #include "plat/image.h"
 #include "plat/net.h"
+#include "plat/plist.h"
 #include "plat/url.h"
 
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
+
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -140,6 +152,66 @@ TEST(AtomicFile, SavesReplaceOnlyRegularFiles) {
         EXPECT_EQ(fs::status(file).permissions(), c.saved.value_or(fs::status(file).permissions()))
             << c.fault;
     }
+}
+
+// A write that fails midway (here the file-size limit, as on a full disk: the first write is cut
+// short, the next refused) fails the save, and the file it was to replace keeps its content: a
+// preset, a setting, a screenshot, raw bytes. The saves run in a child process that has the limit.
+TEST(AtomicFile, AWriteThatFailsMidwayFailsTheSaveAndKeepsTheOldFile) {
+    ScratchFolder dir;
+    const char* previousConfig = std::getenv("XDG_CONFIG_HOME");
+    const std::string restore = previousConfig ? previousConfig : "";
+    ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    const auto settings = plat::UserDefaults::suite("atomic.failing.settings");
+    ASSERT_TRUE(settings);
+    settings->set("kept", plat::plist::Value(1));
+    const fs::path preset = dir.path() / "preset.plist", shot = dir.path() / "shot.png",
+                   raw = dir.path() / "raw.bin", settingsFile = dir.path() / "atomic.failing.settings.plist";
+    ASSERT_TRUE(plat::plist::writeFile(preset, plat::plist::Value("the good preset")).ok());
+    writeText(shot, "the previous screenshot");
+    writeText(raw, "old");
+    const auto before = [&] {
+        std::vector<std::string> all;
+        for (const auto& f : {preset, shot, raw, settingsFile}) {
+            std::ifstream in(f);
+            all.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        return all;
+    };
+    const auto old = before();
+    ASSERT_FALSE(old[3].empty());
+
+    const struct {
+        const char* fault;
+        std::function<bool()> save; // whether it reports success
+    } saves[] = {
+        {"a preset save reports success", [&] { return plat::plist::writeFile(preset, plat::plist::Value(std::string(4000, 'p'))).ok(); }},
+        {"a screenshot save reports success", [&] { return plat::ImageSurface(300, 200).writePNG(shot.string()); }},
+        {"a raw save reports success", [&] { return plat::writeFileAtomically(raw, std::string(4000, 'r')).ok(); }},
+        {"a setting's file replaced by a cut-off one", [&] { return settings->set("big", plat::plist::Value(std::string(4000, 's'))), false; }},
+    };
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit limit{64, 64};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
+        int succeeded = 0;
+        for (std::size_t i = 0; i < std::size(saves); ++i)
+            if (saves[i].save()) succeeded |= 1 << i;
+        std::_Exit(succeeded);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ::setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
+    if (restore.empty()) ::unsetenv("XDG_CONFIG_HOME");
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    const auto now = before();
+    for (std::size_t i = 0; i < std::size(saves); ++i) {
+        EXPECT_FALSE(WEXITSTATUS(status) & (1 << i)) << saves[i].fault;
+        EXPECT_EQ(now[i], old[i]) << saves[i].fault << ": the old file was replaced";
+    }
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "a failed save left its temporary: " << entry.path();
 }
 
 TEST(FileManager, StandardFoldersFollowTheXDGVariables) {

@@ -84,6 +84,13 @@ public:
 
     Result<void> write(std::span<const std::uint8_t> bytes);
     Result<void> commit();
+    // Gives the file being written a visible name in the same folder, for writers whose content
+    // is worth keeping if the process dies before the commit (a recording). The name never
+    // replaces a file: when it is taken, "-2", "-3", ... go before its extension. The folder
+    // cleanup of stale temporaries never matches such a name.
+    Result<void> moveTemporaryTo(const std::filesystem::path& visible);
+    // Leaves the file being written where it is, closed, and gives up the commit.
+    void keep();
     // For writers that want the open file or its name (libraries writing through their own I/O).
     int descriptor() const { return fd_; }
     const std::string& temporaryPath() const { return temporary_; }

@@ -36,10 +36,18 @@ fs::path partialPath(const fs::path& path) {
     return path.parent_path() / (path.stem().string() + ".partial" + path.extension().string());
 }
 
+// A WAV take is written under a visible name beside its target ("take.partial.wav") and put in
+// place on finish. Its header's sizes are rewritten after the first block and then about once a
+// second of sound, and the file synced, so a process killed outright (or a machine that loses
+// power) leaves a file that WAV readers open, holding all but the last second or so; its name
+// keeps it from the cleanup of stale temporaries.
 class WavWriter final : public AVAudioFile::Writer {
 public:
     static Result<std::unique_ptr<AVAudioFile::Writer>> make(const fs::path& path, AtomicFile staged,
                                                              const AVAudioFileSettings& settings) {
+        // Where the visible name cannot be had, the take is written hidden, as any other save.
+        const bool visible = staged.moveTemporaryTo(partialPath(path)).ok();
+        if (visible) ::fchmod(staged.descriptor(), 0644);
         SF_INFO info{};
         info.samplerate = int(settings.sampleRate);
         info.channels = int(settings.channelCount);
@@ -55,14 +63,16 @@ public:
         // Samples beyond full scale are clipped rather than wrapped in 16-bit files.
         sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
         return std::unique_ptr<AVAudioFile::Writer>(
-            new WavWriter(path, std::move(staged), file, settings.channelCount));
+            new WavWriter(path, std::move(staged), file, settings.channelCount, settings.sampleRate, visible));
     }
 
     ~WavWriter() override {
         if (file_) sf_close(file_);
+        if (visible_) staged_.keep(); // a take is never deleted
     }
 
     Result<void> write(const float* const* channels, AUAudioFrameCount frames) override {
+        if (failure_) return *failure_;
         constexpr AUAudioFrameCount kChunk = 4096;
         interleaved_.resize(std::size_t(kChunk) * channelCount_);
         for (AUAudioFrameCount done = 0; done < frames;) {
@@ -74,6 +84,14 @@ public:
                 return keepPartial(sf_strerror(file_));
             done += n;
         }
+        framesSinceHeader_ += frames;
+        if (headerDue_ || framesSinceHeader_ >= framesPerHeader_) {
+            sf_command(file_, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+            if (sf_error(file_) != SF_ERR_NO_ERROR) return keepPartial(sf_strerror(file_));
+            ::fdatasync(staged_.descriptor());
+            framesSinceHeader_ = 0;
+            headerDue_ = false;
+        }
         return {};
     }
 
@@ -81,24 +99,34 @@ public:
         if (failure_) return *failure_;
         const int closed = sf_close(file_);
         file_ = nullptr;
-        if (closed != 0) return cannotWrite(path_, sf_error_number(closed));
-        return staged_.commit();
+        if (closed != 0) return keepPartial(sf_error_number(closed));
+        auto committed = staged_.commit();
+        if (!committed.ok()) return keepPartial(committed.error().description);
+        return committed;
     }
 
 private:
-    WavWriter(fs::path path, AtomicFile staged, SNDFILE* file, std::uint32_t channels)
-        : path_(std::move(path)), staged_(std::move(staged)), file_(file), channelCount_(channels) {}
+    WavWriter(fs::path path, AtomicFile staged, SNDFILE* file, std::uint32_t channels, double sampleRate,
+              bool visible)
+        : path_(std::move(path)), staged_(std::move(staged)), file_(file), channelCount_(channels),
+          framesPerHeader_(std::uint64_t(sampleRate)), visible_(visible) {}
 
     // A failed write (a full disk) leaves the target as it was and keeps what was written beside it,
     // a complete file of its own; nothing more is written.
     Error keepPartial(const std::string& why) {
         if (failure_) return *failure_;
-        sf_close(file_); // fixes the header up for the frames that made it
+        if (file_) sf_close(file_); // fixes the header up for the frames that made it
         file_ = nullptr;
-        const fs::path kept = partialPath(path_);
-        ::fchmod(staged_.descriptor(), 0644); // as a new file put in place
-        ::fsync(staged_.descriptor());
-        const bool moved = ::rename(staged_.temporaryPath().c_str(), kept.c_str()) == 0;
+        if (!visible_ && !staged_.temporaryPath().empty()) { // written hidden: give it the visible name now
+            ::fchmod(staged_.descriptor(), 0644);               // as a new file put in place
+            visible_ = staged_.moveTemporaryTo(partialPath(path_)).ok();
+        }
+        const bool moved = visible_ && !staged_.temporaryPath().empty();
+        const fs::path kept = staged_.temporaryPath();
+        if (moved) {
+            ::fsync(staged_.descriptor());
+            staged_.keep();
+        }
         Error error = cannotWrite(path_, why);
         error.description +=
             moved ? " What was written is kept in '" + kept.string() + "';" : " What was written is dropped;";
@@ -111,6 +139,10 @@ private:
     AtomicFile staged_;
     SNDFILE* file_;
     std::uint32_t channelCount_;
+    std::uint64_t framesPerHeader_;
+    std::uint64_t framesSinceHeader_ = 0;
+    bool headerDue_ = true; // after the first block
+    bool visible_;
     std::vector<float> interleaved_;
     std::optional<Error> failure_;
 };

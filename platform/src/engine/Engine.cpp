@@ -493,7 +493,10 @@ Result<void> AVAudioEngine::start() {
     if (core_->sink) core_->sink->stop();
     core_->sink.reset();
     core_->running = false;
-    if (!core_->manual && !core_->configuration.ok()) return core_->configuration.error();
+    if (!core_->manual && !core_->configuration.ok()) {
+        outputCouldNotStart(core_->configuration.error());
+        return core_->configuration.error();
+    }
     if (auto built = core_->rebuild(); !built.ok()) return built;
     core_->resetSampleTime();
     if (!core_->manual) {

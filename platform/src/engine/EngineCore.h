@@ -149,6 +149,9 @@ public:
 };
 // `take` counts the engine's starts with this output, from 1.
 Result<std::unique_ptr<Sink>> makeSink(const AudioOutputConfiguration& configuration, unsigned take);
+// An output configuration that failed as a recording (a WAV output without its file) fails the run,
+// as a recording that stops midway does.
+void outputCouldNotStart(const Error& error);
 
 struct EngineCore {
     static constexpr AVAudioNodeBus kMixerInputs = 64;

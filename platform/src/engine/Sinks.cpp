@@ -142,10 +142,15 @@ private:
     bool paced() const override { return true; }
 };
 
+// The render thread never touches the file: it copies each period into a ring of buffers made
+// before the take starts, and a writer thread of the sink's own writes them out (and keeps the
+// file's header current, see the WAV writer). The ring holds two seconds; should the disk stall
+// longer, the render thread waits for room, as a device that is not read waits its writer.
 class WavSink final : public ThreadedSink {
 public:
     WavSink(AVAudioFormat format, std::filesystem::path path)
         : ThreadedSink(format), path_(std::move(path)) {}
+    ~WavSink() override { stop(); }
 
 private:
     Result<void> open() override {
@@ -154,21 +159,68 @@ private:
         settings.sampleRate = format_.sampleRate();
         settings.channelCount = format_.channelCount();
         auto file = AVAudioFile::forWriting(URL::fileURL(path_), settings);
-        if (!file.ok()) return file.error();
+        if (!file.ok()) {
+            recordingFailed = true; // a take that cannot start fails the run as one that stops midway
+            return file.error();
+        }
         file_ = std::move(file.value());
+        const auto slots = std::max<std::size_t>(
+            8, std::size_t(std::ceil(2.0 * format_.sampleRate() / double(period_))));
+        ring_.clear();
+        for (std::size_t i = 0; i < slots; ++i) ring_.push_back(AVAudioPCMBuffer::make(format_, period_));
+        head_ = tail_ = 0;
+        writerFailed_ = stopWriter_ = false;
+        writer_ = std::thread([this] { writeOut(); });
         return {};
     }
+
+    // Render thread.
     bool deliver(const AVAudioPCMBuffer& buffer) override {
-        auto written = file_->write(buffer);
-        if (written.ok()) return true;
-        // The writer has set aside what it could; the take ends here.
-        recordingFailed = true;
-        file_.reset();
-        reportFailure(written.error().description);
-        return false;
+        const std::size_t tail = tail_.load(std::memory_order_relaxed);
+        while (tail - head_.load(std::memory_order_acquire) == ring_.size()) {
+            if (writerFailed_.load()) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (writerFailed_.load()) return false;
+        AVAudioPCMBuffer& slot = *ring_[tail % ring_.size()];
+        for (std::uint32_t c = 0; c < format_.channelCount(); ++c)
+            std::memcpy(slot.channel(c), buffer.channel(c), buffer.frameLength() * sizeof(float));
+        slot.setFrameLength(buffer.frameLength());
+        tail_.store(tail + 1, std::memory_order_release);
+        return true;
     }
+
+    // Writer thread: until told to stop, and then until the ring is empty.
+    void writeOut() {
+        pthread_setname_np(pthread_self(), "wav writer");
+        for (std::size_t head = head_.load();;) {
+            if (head == tail_.load(std::memory_order_acquire)) {
+                if (stopWriter_.load()) return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
+            auto written = file_->write(*ring_[head % ring_.size()]);
+            if (!written.ok()) {
+                // The writer has set aside what it could; the take ends here.
+                recordingFailed = true;
+                reportFailure(written.error().description);
+                writerFailed_ = true;
+                return;
+            }
+            head_.store(++head, std::memory_order_release);
+        }
+    }
+
     void close() override {
+        if (writer_.joinable()) {
+            stopWriter_ = true;
+            writer_.join();
+        }
         if (!file_) return;
+        if (writerFailed_) { // already reported, with where the take was kept
+            file_.reset();
+            return;
+        }
         if (auto closed = file_->close(); !closed.ok()) {
             recordingFailed = true;
             Console::shared().writeLine("AVAudioEngine::ERROR: " + closed.error().description);
@@ -179,6 +231,10 @@ private:
 
     std::filesystem::path path_;
     std::shared_ptr<AVAudioFile> file_;
+    std::vector<std::unique_ptr<AVAudioPCMBuffer>> ring_;
+    std::atomic<std::size_t> head_{0}, tail_{0}; // periods written out, periods handed over
+    std::atomic<bool> writerFailed_{false}, stopWriter_{false};
+    std::thread writer_;
 };
 
 // ALSA reports its own errors on standard error; ours carry the same reason to the caller instead.
@@ -327,6 +383,10 @@ Result<std::unique_ptr<Sink>> makeSink(const AudioOutputConfiguration& configura
 
 namespace plat {
 
+void engine_detail::outputCouldNotStart(const Error& error) {
+    if (error.domain == kCocoaErrorDomain && error.code == kFileWriteUnknownError) recordingFailed = true;
+}
+
 bool AVAudioEngine::finishOutputs() {
     engine_detail::RunningSinks::shared().stopAll();
     return !engine_detail::recordingFailed;
@@ -350,7 +410,10 @@ Result<AudioOutputConfiguration> AudioOutputConfiguration::parse(std::string_vie
         configuration.file = std::filesystem::path(argument);
         return configuration;
     }
-    return Error{kOSStatusErrorDomain, kAudioUnitErr_InvalidPropertyValue,
+    // A recording named without its file is a file that cannot be written.
+    const bool recording = kind == "wav";
+    return Error{recording ? kCocoaErrorDomain : kOSStatusErrorDomain,
+                 recording ? kFileWriteUnknownError : kAudioUnitErr_InvalidPropertyValue,
                  std::string(kEnvironmentVariable) + " is '" + std::string(text) +
                      "'; it takes alsa, alsa:<device>, null or wav:<file>."};
 }

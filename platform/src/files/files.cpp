@@ -318,6 +318,33 @@ Result<void> AtomicFile::commit() {
     return {};
 }
 
+Result<void> AtomicFile::moveTemporaryTo(const fs::path& visible) {
+    if (fd_ < 0) return posixError("Cannot move " + temporary_, EBADF);
+    for (int n = 1; n < 1000; ++n) {
+        const fs::path name =
+            n == 1 ? visible
+                   : visible.parent_path() /
+                         (visible.stem().string() + "-" + std::to_string(n) + visible.extension().string());
+        if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
+            temporary_ = name.string();
+            const fs::path folder = name.has_parent_path() ? name.parent_path() : ".";
+            if (const int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirfd >= 0) {
+                ::fsync(dirfd);
+                ::close(dirfd);
+            }
+            return {};
+        }
+        if (errno != EEXIST) return posixError("Cannot move " + temporary_ + " to " + name.string(), errno);
+    }
+    return posixError("Cannot move " + temporary_ + " to " + visible.string(), EEXIST);
+}
+
+void AtomicFile::keep() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    temporary_.clear();
+}
+
 Result<void> writeFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes) {
     auto file = AtomicFile::create(path);
     if (!file.ok()) return file.error();
