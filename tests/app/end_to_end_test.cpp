@@ -1,13 +1,13 @@
 // The application program itself, headless: installed under a prefix, it finds the plug-in through
 // its record, embeds it and plays through it (into a WAV file); a bundle without the plug-in plays
-// its clips dry (into a WAV file on a disk that fills up).
+// its clips dry (into a WAV file on a disk that fills up). A recording survives the signals that end
+// the program and a kill; one that cannot start, or a screenshot cut short, fails the run.
 #include "AppTestSupport.h"
+#include "WavFrames.h"
 
 #include "plat/files.h"
 
 #include <sys/stat.h>
-
-#include <sndfile.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -45,15 +45,6 @@ Run run(const fs::path& program, const std::string& output, const fs::path& shot
     result.status = ended(app);
     result.output = readAll(log);
     return result;
-}
-
-// Frames a WAV reader (libsndfile) finds in the file, -1 when it refuses it.
-long wavFrames(const fs::path& path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file) return -1;
-    sf_close(file);
-    return long(info.frames);
 }
 
 constexpr long kRate = 48000;

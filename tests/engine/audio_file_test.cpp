@@ -1,10 +1,11 @@
 // Audio files: what is written reads back, hostile files fail with their name or read what they
-// hold within the bound, and a written file appears only complete.
+// hold within the bound, a written file appears only complete, and a WAV take is readable beside it
+// while it is written.
 #include "EngineTestSupport.h"
 #include "HostileClips.h"
+#include "WavFrames.h"
 
 #include <fcntl.h>
-#include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -175,15 +176,6 @@ long declaredFrames(const fs::path& path) {
     return long(size / 8);
 }
 
-// Frames a WAV reader finds in the file now, -1 when it refuses it.
-long readableFrames(const fs::path& path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file) return -1;
-    sf_close(file);
-    return long(info.frames);
-}
-
 // A take being written is a visible file beside its target whose header readers can trust: current
 // after the first block and then after each second of sound, so a process killed midway leaves all
 // but the last second. Its name never replaces an earlier one.
@@ -210,12 +202,12 @@ TEST(AudioFile, AWavTakeIsReadableUnderAVisibleNameWhileItIsWritten) {
         buffer->setFrameLength(step.write);
         ASSERT_TRUE(file.value()->write(*buffer).ok());
         EXPECT_EQ(declaredFrames(visible), step.readable) << step.fault;
-        EXPECT_EQ(readableFrames(visible), step.readable) << step.fault;
+        EXPECT_EQ(wavFrames(visible), step.readable) << step.fault;
     }
     EXPECT_EQ(contents(partial), "an earlier take, cut off");
     EXPECT_FALSE(fs::exists(target));
     ASSERT_TRUE(file.value()->close().ok());
-    EXPECT_EQ(readableFrames(target), 49100);
+    EXPECT_EQ(wavFrames(target), 49100);
     EXPECT_FALSE(fs::exists(visible));
 }
 
