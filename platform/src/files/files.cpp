@@ -237,6 +237,15 @@ void removeStaleTemporaries(const fs::path& folder) {
     }
 }
 
+// A rename becomes durable only once the folder holding the name is synced.
+void syncFolderOf(const fs::path& path) {
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    if (const int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirfd >= 0) {
+        ::fsync(dirfd);
+        ::close(dirfd);
+    }
+}
+
 } // namespace
 
 Result<fs::path> replaceableFile(const fs::path& path) {
@@ -308,13 +317,7 @@ Result<void> AtomicFile::commit() {
     if (::rename(temporary_.c_str(), target_.c_str()) != 0)
         return posixError("Cannot replace " + target_.string(), errno);
     temporary_.clear();
-    // The rename itself becomes durable only once the folder is synced.
-    const fs::path folder = target_.has_parent_path() ? target_.parent_path() : ".";
-    const int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirfd >= 0) {
-        ::fsync(dirfd);
-        ::close(dirfd);
-    }
+    syncFolderOf(target_);
     return {};
 }
 
@@ -327,11 +330,7 @@ Result<void> AtomicFile::moveTemporaryTo(const fs::path& visible) {
                          (visible.stem().string() + "-" + std::to_string(n) + visible.extension().string());
         if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
             temporary_ = name.string();
-            const fs::path folder = name.has_parent_path() ? name.parent_path() : ".";
-            if (const int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirfd >= 0) {
-                ::fsync(dirfd);
-                ::close(dirfd);
-            }
+            syncFolderOf(name);
             return {};
         }
         if (errno != EEXIST) return posixError("Cannot move " + temporary_ + " to " + name.string(), errno);
