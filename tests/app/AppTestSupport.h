@@ -172,8 +172,8 @@ struct Launched {
 // standard output and error in `log`. A file-size limit makes its writes beyond that size fail as on
 // a full disk. The child only makes async-signal-safe calls before it runs the program.
 inline Launched launchApp(const fs::path& program,
-                          const std::vector<std::pair<std::string, std::string>>& variables, const fs::path& log,
-                          rlim_t fileSizeLimit = RLIM_INFINITY) {
+                          const std::vector<std::pair<std::string, std::string>>& variables,
+                          const fs::path& log, rlim_t fileSizeLimit = RLIM_INFINITY) {
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -204,8 +204,10 @@ inline Launched launchApp(const fs::path& program,
         std::ofstream out(log, std::ios::binary);
         char buffer[4096];
         for (ssize_t n; (n = ::read(from, buffer, sizeof buffer)) != 0;)
-            if (n > 0) out.write(buffer, n), out.flush();
-            else if (errno != EINTR) break;
+            if (n > 0)
+                out.write(buffer, n), out.flush();
+            else if (errno != EINTR)
+                break;
         ::close(from);
     });
     return launched;

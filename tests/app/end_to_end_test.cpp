@@ -24,7 +24,7 @@ struct Run {
 // empty, and its standard output in `log`; it quits after `seconds` unless that is empty (then only a
 // signal ends it). A file-size limit makes its writes beyond that size fail as on a full disk.
 Launched launch(const fs::path& program, const std::string& output, const fs::path& shot, const fs::path& log,
-             rlim_t fileSizeLimit = RLIM_INFINITY, const std::string& seconds = "3") {
+                rlim_t fileSizeLimit = RLIM_INFINITY, const std::string& seconds = "3") {
     return launchApp(program,
                      {{"SORVANE_HEADLESS", "1"},
                       {"SORVANE_AUDIO_OUTPUT", output},
@@ -152,8 +152,8 @@ TEST(Application, AKilledRecordingLeavesAReadableTakeThatNoCleanupRemoves) {
     ScratchFolder scratch;
     const fs::path take = scratch.path() / "take.wav", partial = scratch.path() / "take.partial.wav",
                    log = scratch.path() / "log";
-    auto app =
-        launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "wav:" + take.string(), "", log, RLIM_INFINITY, "");
+    auto app = launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "wav:" + take.string(), "", log,
+                      RLIM_INFINITY, "");
     ASSERT_GT(app.pid, 0);
     // Two seconds of sound described by the header: it has been brought up to date while recording.
     const bool recording = eventually([&] { return wavFrames(partial) >= 2 * kRate; });
@@ -197,11 +197,13 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
         auto app = launch(program, c.output, "", log, RLIM_INFINITY, "1");
         const int status = ended(app);
         const std::string output = readAll(log);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.target << ": " << status << "\n" << output;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.target << ": " << status << "\n"
+                                                                   << output;
         const auto line = output.find("AUEnginePlayer::ERROR: Could not start audio engine. error: ");
         EXPECT_NE(line, std::string::npos) << c.target << "\n" << output;
         EXPECT_NE(output.find(c.says, line == std::string::npos ? 0 : line), std::string::npos)
-            << c.target << "\n" << output;
+            << c.target << "\n"
+            << output;
     }
     EXPECT_TRUE(fs::is_directory(folder) && fs::is_empty(folder) && fs::is_fifo(pipe));
     EXPECT_FALSE(fs::exists(scratch.path() / "missing"));

@@ -192,12 +192,12 @@ TEST(ApplicationWindow, ASignalEndsTheProgramAsClosingItsWindowDoes) {
     const fs::path take = scratch.path() / "take.wav", partial = scratch.path() / "take.partial.wav",
                    shot = scratch.path() / "shot.png", log = scratch.path() / "log";
     auto app = launchApp(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane",
-                                {{"SORVANE_HEADLESS", ""},
-                                 {"SORVANE_AUDIO_OUTPUT", "wav:" + take.string()},
-                                 {"SORVANE_RUN_SECONDS", ""},
-                                 {"SORVANE_AUTOPLAY", "1"},
-                                 {"SORVANE_SCREENSHOT", shot.string()}},
-                                log);
+                         {{"SORVANE_HEADLESS", ""},
+                          {"SORVANE_AUDIO_OUTPUT", "wav:" + take.string()},
+                          {"SORVANE_RUN_SECONDS", ""},
+                          {"SORVANE_AUTOPLAY", "1"},
+                          {"SORVANE_SCREENSHOT", shot.string()}},
+                         log);
     ASSERT_GT(app.pid, 0);
     const bool recording = eventually([&] { return sizeOf(partial) > 48000 / 4 * 8; }); // a quarter second
     ::kill(app.pid, SIGTERM);

@@ -185,10 +185,14 @@ TEST(AtomicFile, AWriteThatFailsMidwayFailsTheSaveAndKeepsTheOldFile) {
         const char* fault;
         std::function<bool()> save; // whether it reports success
     } saves[] = {
-        {"a preset save reports success", [&] { return plat::plist::writeFile(preset, plat::plist::Value(std::string(4000, 'p'))).ok(); }},
-        {"a screenshot save reports success", [&] { return plat::ImageSurface(300, 200).writePNG(shot.string()); }},
-        {"a raw save reports success", [&] { return plat::writeFileAtomically(raw, std::string(4000, 'r')).ok(); }},
-        {"a setting's file replaced by a cut-off one", [&] { return settings->set("big", plat::plist::Value(std::string(4000, 's'))), false; }},
+        {"a preset save reports success",
+         [&] { return plat::plist::writeFile(preset, plat::plist::Value(std::string(4000, 'p'))).ok(); }},
+        {"a screenshot save reports success",
+         [&] { return plat::ImageSurface(300, 200).writePNG(shot.string()); }},
+        {"a raw save reports success",
+         [&] { return plat::writeFileAtomically(raw, std::string(4000, 'r')).ok(); }},
+        {"a setting's file replaced by a cut-off one",
+         [&] { return settings->set("big", plat::plist::Value(std::string(4000, 's'))), false; }},
     };
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -211,7 +215,8 @@ TEST(AtomicFile, AWriteThatFailsMidwayFailsTheSaveAndKeepsTheOldFile) {
         EXPECT_EQ(now[i], old[i]) << saves[i].fault << ": the old file was replaced";
     }
     for (const auto& entry : fs::directory_iterator(dir.path()))
-        EXPECT_NE(entry.path().filename().string()[0], '.') << "a failed save left its temporary: " << entry.path();
+        EXPECT_NE(entry.path().filename().string()[0], '.')
+            << "a failed save left its temporary: " << entry.path();
 }
 
 TEST(FileManager, StandardFoldersFollowTheXDGVariables) {

@@ -62,8 +62,8 @@ public:
         sf_command(file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
         // Samples beyond full scale are clipped rather than wrapped in 16-bit files.
         sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-        return std::unique_ptr<AVAudioFile::Writer>(
-            new WavWriter(path, std::move(staged), file, settings.channelCount, settings.sampleRate, visible));
+        return std::unique_ptr<AVAudioFile::Writer>(new WavWriter(
+            path, std::move(staged), file, settings.channelCount, settings.sampleRate, visible));
     }
 
     ~WavWriter() override {
@@ -118,7 +118,7 @@ private:
         if (file_) sf_close(file_); // fixes the header up for the frames that made it
         file_ = nullptr;
         if (!visible_ && !staged_.temporaryPath().empty()) { // written hidden: give it the visible name now
-            ::fchmod(staged_.descriptor(), 0644);               // as a new file put in place
+            ::fchmod(staged_.descriptor(), 0644);            // as a new file put in place
             visible_ = staged_.moveTemporaryTo(partialPath(path_)).ok();
         }
         const bool moved = visible_ && !staged_.temporaryPath().empty();

@@ -164,8 +164,8 @@ private:
             return file.error();
         }
         file_ = std::move(file.value());
-        const auto slots = std::max<std::size_t>(
-            8, std::size_t(std::ceil(2.0 * format_.sampleRate() / double(period_))));
+        const auto slots =
+            std::max<std::size_t>(8, std::size_t(std::ceil(2.0 * format_.sampleRate() / double(period_))));
         ring_.clear();
         for (std::size_t i = 0; i < slots; ++i) ring_.push_back(AVAudioPCMBuffer::make(format_, period_));
         head_ = tail_ = 0;
