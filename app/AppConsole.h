@@ -4,8 +4,14 @@
 
 #include "plat/console.h"
 
+#include <string>
 #include <string_view>
 
 inline void print(std::string_view line) {
     plat::Console::shared().writeLine(line);
+}
+
+// A path or a setting as a line shows it: escaped and, when very long, shortened.
+inline std::string shown(std::string_view text) {
+    return plat::shownText(text);
 }

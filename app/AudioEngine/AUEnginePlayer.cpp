@@ -99,7 +99,7 @@ void AUEnginePlayer::load(const std::optional<plat::URL>& url, std::function<voi
         return;
     }
     loopCount = 0;
-    print("AUEnginePlayer: Audio file at '" + url->path() + "' was selected for loading into the player.");
+    print("AUEnginePlayer: Audio file at '" + shown(url->path()) + "' was selected for loading into the player.");
     stateChangeQueue->sync([&] { fileURL = url; });
     std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
     plat::GlobalQueue::async([weak, url = *url, request = requests, then] {
@@ -165,7 +165,7 @@ void AUEnginePlayer::randomizeFile(std::function<void()> then) {
     load(url, [weak, url, then] {
         const auto self = weak.lock();
         if (!self) return;
-        print(url.path());
+        print(shown(url.path()));
         reportFailure(self->engine->prepare());
         then();
     });
@@ -281,7 +281,7 @@ void AUEnginePlayer::onPassFinished(std::uint64_t generation) {
         if (!self) return;
         if (self->delegate) self->delegate->onLoop(self->loopCount);
         ++self->loopCount;
-        print("AUEnginePlayer: Current audio file '" + played +
+        print("AUEnginePlayer: Current audio file '" + shown(played) +
               "' looped: " + std::to_string(self->loopCount) + ".");
     });
 }

@@ -110,13 +110,15 @@ void AUExtensionManager::listAvailableAudioUnits() {
     log(plat::AudioComponentDescription{});
     auto& registry = plat::AVAudioUnitComponentManager::sharedAudioUnitComponentManager();
     availableAudioUnits_ = registry.componentsMatching(plat::AudioComponentDescription{});
-    // Component icons exist from platform version 14 on; this platform has none to print.
     for (const auto& component : availableAudioUnits_) {
         print(component.name());
         print(component.typeName());
         print(component.localizedTypeName());
         print(component.manufacturerName());
         print(describe(component.audioComponentDescription()));
+        // The icon at 32 points, then the icon as copied from the bundle: "nil" when there is none.
+        print(plat::iconDescription(plat::AudioComponentGetIcon(component, 32)));
+        print(plat::iconDescription(plat::AudioComponentCopyIcon(component)));
     }
 }
 

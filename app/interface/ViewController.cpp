@@ -147,14 +147,14 @@ void ViewController::getDirectories() {
         return;
     }
     documentsPath = folderPath(documents.front());
-    print("ViewController: The app's documents path is: " + documentsPath);
+    print("ViewController: The app's documents path is: " + shown(documentsPath));
     const auto resources = plat::Bundle::main().resourceURL();
     if (!resources) {
         print("ViewController: Resources folder is nil.");
         return;
     }
     resourcesPath = folderPath(*resources);
-    print("ViewController: The app's resources path is: " + resourcesPath);
+    print("ViewController: The app's resources path is: " + shown(resourcesPath));
 }
 
 // ---- members nothing calls ---------------------------------------------------------------------
@@ -211,7 +211,7 @@ void ViewController::openFilePicker() {
 }
 
 void ViewController::documentPicker(plat::UIDocumentPickerViewController&, const plat::URL& url) {
-    print("documentPicker (didPickDocumentAt): " + url.path());
+    print("documentPicker (didPickDocumentAt): " + shown(url.path()));
 }
 
 void ViewController::documentPicker(plat::UIDocumentPickerViewController&,
@@ -219,7 +219,7 @@ void ViewController::documentPicker(plat::UIDocumentPickerViewController&,
     std::string list = "[";
     for (std::size_t i = 0; i < urls.size(); ++i) list += (i ? ", " : "") + urls[i].absoluteString();
     print("documentPicker: " + list + "]");
-    if (!urls.empty()) print("documentPicker (didPickDocumentsAt): " + urls.front().path());
+    if (!urls.empty()) print("documentPicker (didPickDocumentsAt): " + shown(urls.front().path()));
 }
 
 void ViewController::documentPickerWasCancelled(plat::UIDocumentPickerViewController&) {

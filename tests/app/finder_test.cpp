@@ -2,6 +2,10 @@
 #include "AUExtensionManager.h"
 #include "AppTestSupport.h"
 
+#include "plat/plist.h"
+
+#include <cstdlib>
+
 namespace {
 
 struct FinderRecorder : AUExtensionManagerDelegate {
@@ -16,7 +20,23 @@ struct FinderRecorder : AUExtensionManagerDelegate {
 
 } // namespace
 
-TEST(ComponentFinder, ListsEveryComponentWithItsFlagsInTenCharacters) {
+TEST(ComponentFinder, ListsEveryComponentWithItsFlagsInTenCharactersAndItsIcons) {
+    // A second component, registered without an icon, in a further plug-in folder (read when the
+    // registry first scans, which the finder below makes it do).
+    ScratchFolder extra;
+    const fs::path real = fs::path(SORVANE_APP_DIR) / "PlugIns/YUX_Sorvane_Extension.appex";
+    const fs::path plain = extra.path() / "Plain.appex";
+    fs::create_directories(plain / "lib");
+    auto record = plat::plist::readFile(real / "Info.plist");
+    ASSERT_TRUE(record.ok());
+    plat::plist::Dictionary dictionary = *record->asDictionary();
+    fs::copy_file(real / *dictionary.find("library")->asString(), plain / *dictionary.find("library")->asString());
+    dictionary.set("subtype", "plIn");
+    dictionary.erase("icon");
+    ASSERT_TRUE(plat::plist::writeFile(plain / "Info.plist", dictionary).ok());
+    ::setenv(plat::kPlugInPathVariable,
+             (std::string(std::getenv(plat::kPlugInPathVariable)) + ":" + extra.path().string()).c_str(), 1);
+
     auto recorder = std::make_shared<FinderRecorder>();
     AUEnginePlayer::Configuration silent;
     silent.output = plat::AudioOutputConfiguration::parse("null").value();
@@ -41,6 +61,11 @@ TEST(ComponentFinder, ListsEveryComponentWithItsFlagsInTenCharacters) {
     EXPECT_EQ(
         console.count("YUX Sorvane Extension\nMusic Effect\nMusic Effect\nKWOB\nAudioComponentDescription("
                       "componentType: 1635085670, componentSubType: 2037732182, componentManufacturer: "
-                      "1264013122, componentFlags: 2, componentFlagsMask: 0)\n"),
+                      "1264013122, componentFlags: 2, componentFlagsMask: 0)\n"
+                      "Optional(<UIImage: 32 x 32>)\nOptional(<UIImage: 128 x 128>)\n"),
         1u);
+    EXPECT_EQ(console.count("componentSubType: " + std::to_string(plat::fourCC("plIn")) +
+                            ", componentManufacturer: 1264013122, componentFlags: 2, componentFlagsMask: 0)\n"
+                            "nil\nnil\n"),
+              1u);
 }

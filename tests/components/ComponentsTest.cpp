@@ -8,9 +8,15 @@
 #include "plat/components.h"
 #include "plat/dispatch.h"
 #include "plat/files.h"
+#include "plat/image.h"
 
 #include <gtest/gtest.h>
 
+#include <elf.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -36,9 +42,10 @@ Dictionary fixtureRecord(const char* subtype = "fxSV", long flags = 0, const cha
 
 // A bundle in `folder` with a copy of the fixture library as lib/fixture.so and `record` as its
 // Info.plist.
-fs::path makeBundle(const fs::path& folder, const std::string& name, const Dictionary& record) {
+fs::path makeBundle(const fs::path& folder, const std::string& name, const Dictionary& record,
+                    const char* library = FIXTURE_LIBRARY) {
     fs::create_directories(folder / name / "lib");
-    fs::copy_file(FIXTURE_LIBRARY, folder / name / "lib/fixture.so");
+    fs::copy_file(library, folder / name / "lib/fixture.so");
     EXPECT_TRUE(plat::plist::writeFile(folder / name / "Info.plist", record).ok());
     return folder / name;
 }
@@ -219,6 +226,144 @@ TEST(ComponentRegistry, RefusesToInstantiateWhatCannotBeLoaded) {
         const std::string bundle = (folder.path() / c.subtype).string() + ".appex: ";
         EXPECT_EQ(console.count("plat::components: cannot instantiate " + bundle), 1u) << c.fault;
     }
+}
+
+// The skip line the registry printed for a bundle, or "" when there is none.
+std::string skipLine(const std::string& printed, const fs::path& bundle) {
+    const auto at = printed.find("plat::components: skipped " + bundle.string() + ": ");
+    return at == std::string::npos ? "" : printed.substr(at, printed.find('\n', at) - at);
+}
+
+TEST(ComponentRegistry, LibrariesThatCrashOrHangWhileLoadingAreSkippedAndTheHostGoesOn) {
+    ScratchFolder folder;
+    // Whole in size, as an unfinished download leaves it: zeros from the middle of what the loader
+    // maps (the file's second half, but for debugging sections a sanitizer build appends) to its end.
+    const fs::path zeroed = makeBundle(folder.path(), "a-zeroed.appex", fixtureRecord("zero"));
+    {
+        std::fstream file(zeroed / "lib/fixture.so", std::ios::in | std::ios::out | std::ios::binary);
+        Elf64_Ehdr header{};
+        ASSERT_TRUE(file.read(reinterpret_cast<char*>(&header), sizeof header));
+        std::uint64_t mapped = 0;
+        for (unsigned i = 0; i < header.e_phnum; ++i) {
+            Elf64_Phdr segment{};
+            file.seekg(std::streamoff(header.e_phoff + i * sizeof segment));
+            ASSERT_TRUE(file.read(reinterpret_cast<char*>(&segment), sizeof segment));
+            if (segment.p_type == PT_LOAD) mapped = std::max(mapped, segment.p_offset + segment.p_filesz);
+        }
+        const auto size = fs::file_size(zeroed / "lib/fixture.so");
+        ASSERT_GT(mapped, 0u);
+        file.seekp(std::streamoff(mapped / 2));
+        const std::string zeros(size - mapped / 2, '\0');
+        file.write(zeros.data(), std::streamsize(zeros.size()));
+    }
+    const fs::path aborts =
+        makeBundle(folder.path(), "b-aborts.appex", fixtureRecord("abrt"), FIXTURE_ABORTING_LIBRARY);
+    const fs::path hangs = makeBundle(folder.path(), "c-hangs.appex", fixtureRecord("hang"), FIXTURE_HANGING_LIBRARY);
+    makeBundle(folder.path(), "d-good.appex", fixtureRecord("good"));
+
+    ConsoleCapture console;
+    const auto started = std::chrono::steady_clock::now();
+    AVAudioUnitComponentManager registry({folder.path()});
+    // The hanging one is given the whole bounded wait, and no more than a little over it.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
+    EXPECT_EQ(bundleNames(registry), std::vector<std::string>{"d-good.appex"});
+    const std::string printed = console.text();
+    EXPECT_NE(skipLine(printed, zeroed).find("killed a test process with SIGSEGV"), std::string::npos)
+        << printed;
+    EXPECT_NE(skipLine(printed, aborts).find("killed a test process with SIGABRT"), std::string::npos)
+        << printed;
+    EXPECT_NE(skipLine(printed, hangs).find("busy for more than 10 s (hung)"), std::string::npos) << printed;
+
+    const auto made = awaitDelivery([&](auto done) { registry.instantiate(codes("", "good", ""), done); });
+    ASSERT_TRUE(made.unit.ok()) << made.unit.error().description;
+    EXPECT_EQ(made.unit.value()->componentDescription(), codes("aumf", "good", "TEST"));
+}
+
+TEST(ComponentRegistry, IconsAreDecodedFromTheBundleAndBadOnesAreReportedWithoutLosingTheComponent) {
+    ScratchFolder folder, outside;
+    plat::ImageSurface picture(48, 40);
+    picture.fill(plat::UIColor(0, 0.5, 1, 1));
+    const auto withIcon = [&](const char* subtype, const char* icon) {
+        auto record = fixtureRecord(subtype);
+        record.set("icon", icon);
+        const fs::path bundle = makeBundle(folder.path(), subtype + std::string(".appex"), record);
+        EXPECT_TRUE(picture.writePNG((bundle / "icon.png").string()));
+        return bundle;
+    };
+    withIcon("good", "icon.png");
+    const fs::path missing = withIcon("miss", "none.png");
+    const fs::path text = withIcon("text", "Info.plist");
+    const fs::path escaping = withIcon("escp", "../escp.appex/icon.png");
+    const fs::path linked = withIcon("link", "linked.png");
+    EXPECT_TRUE(picture.writePNG((outside.path() / "elsewhere.png").string()));
+    fs::create_symlink(outside.path() / "elsewhere.png", linked / "linked.png");
+    auto notText = fixtureRecord("nstr");
+    notText.set("icon", 7L);
+    makeBundle(folder.path(), "nstr.appex", notText);
+    makeBundle(folder.path(), "none.appex", fixtureRecord("none"));
+
+    ConsoleCapture console;
+    AVAudioUnitComponentManager registry({folder.path()});
+    EXPECT_EQ(registry.componentsMatching({}).size(), 7u); // every one listed
+    const std::string printed = console.text();
+    const struct {
+        const char* subtype;
+        const char* problem;
+    } bad[] = {{"miss", "its icon " }, {"text", "is not a PNG image"}, {"escp", "must be a relative path inside the bundle"},
+               {"link", "lies outside the bundle"}, {"nstr", "the record's \"icon\" is not a string"}};
+    for (const auto& b : bad) {
+        const auto found = registry.componentsMatching(codes("", b.subtype, ""));
+        ASSERT_EQ(found.size(), 1u) << b.subtype;
+        EXPECT_EQ(found[0].icon(), nullptr) << b.subtype;
+        EXPECT_EQ(plat::iconDescription(plat::AudioComponentGetIcon(found[0], 32)), "nil");
+        const std::string line = "plat::components: " + found[0].bundlePath().string() + ": ";
+        const auto at = printed.find(line);
+        ASSERT_NE(at, std::string::npos) << b.subtype << "\n" << printed;
+        const std::string reported = printed.substr(at, printed.find('\n', at) - at);
+        EXPECT_NE(reported.find(b.problem), std::string::npos) << reported;
+        EXPECT_NE(reported.find("; it is listed without an icon"), std::string::npos) << reported;
+    }
+    EXPECT_NE(printed.find((missing / "none.png").string() + " is not there"), std::string::npos) << printed;
+
+    const auto good = registry.componentsMatching(codes("", "good", ""));
+    ASSERT_EQ(good.size(), 1u);
+    const auto copied = plat::AudioComponentCopyIcon(good[0]), small = plat::AudioComponentGetIcon(good[0], 32);
+    ASSERT_TRUE(copied && small);
+    EXPECT_EQ(std::tuple(copied->width(), copied->height(), small->width(), small->height()),
+              std::tuple(48, 40, 32, 32));
+    EXPECT_EQ(plat::iconDescription(small), "Optional(<UIImage: 32 x 32>)");
+    EXPECT_EQ(plat::iconDescription(copied), "Optional(<UIImage: 48 x 40>)");
+    EXPECT_EQ(plat::iconDescription(plat::AudioComponentCopyIcon(registry.componentsMatching(codes("", "none", ""))[0])),
+              "nil");
+    EXPECT_EQ(console.count("plat::components: "), std::size(bad));
+}
+
+TEST(ComponentRegistry, PathsAndSettingsReachTheConsoleEscapedAndShortened) {
+    ScratchFolder folder;
+    // A folder name that would clear the terminal and forge a line of its own.
+    const std::string hostile = "x\x1b[2J\x1b[1;1H\nplat::components: forged\xc2\x9b\x9b\u00e9.appex";
+    std::string record = "no plist";
+    fs::create_directories(folder.path() / hostile);
+    writeText(folder.path() / hostile / "Info.plist", record);
+    const std::string longFolder = "/nonexistent/" + std::string(100 * 1024, 'y') + "\x1b[2J";
+    const char* previous = std::getenv(plat::kPlugInPathVariable);
+    const std::string saved = previous ? previous : "";
+    ::setenv(plat::kPlugInPathVariable, (folder.path().string() + ":" + longFolder).c_str(), 1);
+    ConsoleCapture console;
+    AVAudioUnitComponentManager registry(AVAudioUnitComponentManager::defaultSearchFolders());
+    previous ? (void)::setenv(plat::kPlugInPathVariable, saved.c_str(), 1)
+             : (void)::unsetenv(plat::kPlugInPathVariable);
+    const std::string printed = console.text();
+    EXPECT_EQ(printed.find('\x1b'), std::string::npos) << printed.substr(0, 2000);
+    EXPECT_EQ(printed.find("\x9b"), std::string::npos);
+    EXPECT_EQ(console.count("\nplat::components: forged"), 0u);
+    EXPECT_NE(printed.find("x\\x1b[2J\\x1b[1;1H\\x0aplat::components: forged\\xc2\\x9b\\x9b\u00e9.appex: "), std::string::npos)
+        << printed.substr(0, 2000);
+    EXPECT_EQ(console.count("\n"), 2u); // the bundle skipped, the long folder unreadable: a line each
+    std::size_t longest = 0;
+    for (std::size_t at = 0, end; (end = printed.find('\n', at)) != std::string::npos; at = end + 1)
+        longest = std::max(longest, end - at);
+    EXPECT_LT(longest, 2048u);
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
+#include <tuple>
 #include <thread>
 #include <vector>
 
@@ -109,4 +111,32 @@ TEST(Console, NoLineRunsOnBehindARingRecordLeftOpen) {
     shared.postFormatted("sent %llu", 3);
     shared.writeLine("value"); // another writer's line
     EXPECT_EQ(console.text(), "sent 1\nsent 2\nsent 3\nvalue\n");
+}
+
+TEST(Console, RecordsPostedOffTheRenderThreadAreNeverDroppedAndKeepTheirOrder) {
+    ConsoleCapture console;
+    auto& shared = plat::Console::shared();
+    constexpr unsigned long long kLines = 10000; // well past what the ring holds
+    std::thread other([&] {
+        for (unsigned long long i = 0; i < kLines; ++i) shared.postFormatted("other %llu %f\n", i, 0.5);
+    });
+    for (unsigned long long i = 0; i < kLines; ++i) shared.postFormatted("main %llu\n", i);
+    other.join();
+    const std::string text = console.text();
+    unsigned long long nextMain = 0, nextOther = 0;
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < text.size(); ++lines) {
+        const std::size_t end = text.find('\n', at);
+        ASSERT_NE(end, std::string::npos);
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (line.rfind("main ", 0) == 0) {
+            ASSERT_EQ(line, "main " + std::to_string(nextMain));
+            ++nextMain;
+        } else {
+            ASSERT_EQ(line, "other " + std::to_string(nextOther) + " 0.500000");
+            ++nextOther;
+        }
+    }
+    EXPECT_EQ(std::tuple(lines, nextMain, nextOther), std::tuple(std::size_t(2 * kLines), kLines, kLines));
 }

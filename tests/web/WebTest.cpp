@@ -249,6 +249,30 @@ TEST(SiteRoot, ComesFromTheEnvironmentOrTheShippedFolder) {
     EXPECT_FALSE(serveFolder("http", shipped).ok());
 }
 
+TEST(SiteRoot, ARefusedRootIsToldItsOwnReasonAndShownEscapedAndShortened) {
+    // A root past the length a URL may have ends in "/" all the same: it must not be told it does not.
+    const std::string longRoot = "https://help.example/" + std::string(100 * 1024, 'a') + "\x1b[2J/";
+    const std::pair<std::string, std::string> cases[] = {
+        {longRoot, "is longer than a URL may be (" + std::to_string(longRoot.size()) + " bytes, at most 65536)"},
+        {"/" + std::string(5000, 'f') + "/", "is a path longer than 4095 bytes"},
+        {"https://help.example/guide", "is a URL that does not end in \"/\""},
+        {"not a place\x1b[2J/", "is neither a URL nor a folder's path"},
+        {"file:///nonexistent-folder/", "names no folder of pages"},
+    };
+    for (const auto& [value, reason] : cases) {
+        SCOPED_TRACE(value.substr(0, 40));
+        ConsoleCapture console;
+        const auto root = helpRoot(value.c_str());
+        ASSERT_TRUE(root.ok()) << root.error().description;
+        EXPECT_EQ(root->absoluteString(), "yux-help://bundle/");
+        const std::string text = console.text();
+        EXPECT_EQ(console.count(std::string("SORVANE_HELP_ROOT ") + reason + " ("), 1u) << text.substr(0, 300);
+        EXPECT_EQ(console.count("does not end in"), value.ends_with('/') ? 0u : 1u);
+        EXPECT_EQ(text.find('\x1b'), std::string::npos);
+        EXPECT_LT(text.size(), 2048u); // the value is shortened in the line
+    }
+}
+
 TEST(OpenURLInBrowser, RunsTheOpenerAndReportsItsFailure) {
     const fs::path dir = fs::temp_directory_path() / ("web-opener-" + std::to_string(getpid()));
     const URL url = *URL::string("https://help.example/?a=1&b=2");

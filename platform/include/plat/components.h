@@ -12,13 +12,19 @@
 //   entry                         the C symbol that hands out the plug-in's factory
 //   abiVersion                    kAudioComponentPlugInABIVersion, integer
 //   flags                         the component flags, integer
-// The registry reads records only. A plug-in's library is opened when one of its units is first
-// asked for and is never closed: work its units or views queued (on the main queue, in timers) may
-// still run after the host let go of them, and it runs the library's code.
+//   icon (optional)               a PNG image's path inside the bundle ("icon.png"), which must
+//                                 stay inside it once links are resolved
+// The registry reads records, and loads each library once in a short-lived process of its own
+// (the plat-probe helper, in the application bundle's libexec/): a library that kills that process
+// or keeps it hanging is skipped with a line, so a damaged library never takes the host down. The
+// host opens a plug-in's library itself when one of its units is first asked for and never closes
+// it: work its units or views queued (on the main queue, in timers) may still run after the host
+// let go of them, and it runs the library's code.
 
 #include "plat/audiounit.h"
 #include "plat/aufactory.h"
 #include "plat/error.h"
+#include "plat/uiimage.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -69,12 +75,40 @@ public:
     const std::filesystem::path& libraryPath() const { return library_; }
     const std::string& entrySymbol() const { return entry_; }
 
+    // The image the record names under "icon", decoded; nothing when it names none or the image
+    // cannot be used, and then iconProblem() says why.
+    const std::shared_ptr<UIImage>& icon() const { return icon_; }
+    const std::string& iconProblem() const { return iconProblem_; }
+
 private:
+    friend class AVAudioUnitComponentManager;
     AVAudioUnitComponent() = default;
     AudioComponentDescription description_;
     std::string name_, manufacturerName_, versionString_, entry_;
     std::uint32_t version_ = 0;
     std::filesystem::path bundle_, library_;
+    std::shared_ptr<UIImage> icon_;
+    std::string iconProblem_;
+    // The library file as a test process loaded it without harm; load() probes again when the
+    // file is no longer that one.
+    bool probed_ = false;
+    std::uintmax_t probedSize_ = 0;
+    std::filesystem::file_time_type probedTime_{};
+};
+
+// The component's icon drawn at `points` x `points` (a pixel a point); nothing without an icon.
+std::shared_ptr<UIImage> AudioComponentGetIcon(const AVAudioUnitComponent& component, double points);
+// The component's icon as its bundle holds it; nothing without an icon.
+std::shared_ptr<UIImage> AudioComponentCopyIcon(const AVAudioUnitComponent& component);
+// How an icon is printed: "Optional(<UIImage: 32 x 32>)", or "nil" for none.
+std::string iconDescription(const std::shared_ptr<UIImage>& image);
+
+// How a registry checks a plug-in's library before the host loads it.
+struct ComponentLoadChecks {
+    // Load each library first in a process of its own; skip one that ends that process by a
+    // signal or an unexpected exit status, or that keeps it busy longer than probeSeconds.
+    bool probeLibraries = true;
+    double probeSeconds = 10;
 };
 
 class AVAudioUnitComponentManager {
@@ -85,10 +119,12 @@ public:
     static std::vector<std::filesystem::path> defaultSearchFolders();
 
     // Scans the folders in order, each one's bundles in name order. A bundle whose record is
-    // malformed, whose library is cut short of the segments its headers name, or which registers
-    // the codes of a bundle found before it, is skipped with a line on the console, as is a folder
-    // that cannot be read.
-    explicit AVAudioUnitComponentManager(const std::vector<std::filesystem::path>& folders);
+    // malformed, whose library is cut short of the segments its headers name or takes down (or
+    // hangs) the process that loads it first, or which registers the codes of a bundle found
+    // before it, is skipped with a line on the console, as is a folder that cannot be read. An
+    // icon that cannot be used is reported and the component listed without it.
+    explicit AVAudioUnitComponentManager(const std::vector<std::filesystem::path>& folders,
+                                         ComponentLoadChecks checks = {});
     ~AVAudioUnitComponentManager();
     AVAudioUnitComponentManager(const AVAudioUnitComponentManager&) = delete;
     AVAudioUnitComponentManager& operator=(const AVAudioUnitComponentManager&) = delete;
@@ -105,8 +141,11 @@ public:
                      AUAudioUnit::InstantiationCompletion completion);
 
 private:
-    static Result<std::shared_ptr<AUAudioUnit>> load(const AVAudioUnitComponent& component);
-    void scan(const std::filesystem::path& folder);
+    static Result<std::shared_ptr<AUAudioUnit>> load(const AVAudioUnitComponent& component,
+                                                      const ComponentLoadChecks& checks);
+    std::vector<AVAudioUnitComponent> scan(const std::filesystem::path& folder);
+
+    ComponentLoadChecks checks_;
 
     std::vector<AVAudioUnitComponent> components_;
     std::unique_ptr<SerialQueue> queue_; // last: finishes queued work before the rest goes

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace plat {
@@ -30,6 +31,13 @@ private:
 
 bool isRealtimeThread();
 
+// Text from outside the program (a path, an environment setting, a record's contents) made safe
+// for a one-line message: control bytes (C0, DEL, and C1 written in UTF-8), bytes that are not
+// UTF-8, '"' and '\\' are shown as \xNN escapes, so nothing reaches the terminal as a command or a line break; text
+// longer than `limit` bytes is cut there (at a character boundary) and "..." follows.
+inline constexpr std::size_t kShownTextBytes = 512;
+std::string shownText(std::string_view text, std::size_t limit = kShownTextBytes);
+
 class Console {
 public:
     static Console& shared();
@@ -39,12 +47,14 @@ public:
     // Writes text followed by one line break. Not for the render thread.
     void writeLine(std::string_view text);
 
-    // Real-time safe: queues a record that is formatted later with `format`, which must
-    // be a string literal (or otherwise live for the program) taking one unsigned long
-    // long and, in the second form, one double. Never blocks; a full ring drops the record.
+    // On a real-time thread: queues a record that is formatted later with `format`, which must
+    // be a string literal (or otherwise live for the program) taking one unsigned long long
+    // and, in the second form, one double. Never blocks; a full ring drops the record.
+    // On any other thread the record is formatted and written at once, after what the ring holds
+    // and exactly as the ring would write it: such records are never dropped.
     void postFormatted(const char* format, unsigned long long integer);
     void postFormatted(const char* format, unsigned long long integer, double value);
-    // Real-time safe: queues a copy of text (truncated to the slot size).
+    // The same for a copy of text (truncated to the slot size).
     void postText(std::string_view text);
 
     // Writes `text` from any thread: through the ring on a real-time thread, directly otherwise.

@@ -10,8 +10,9 @@ namespace plat {
 
 class URL {
 public:
-    // Refuses empty text, text without a scheme, characters that must be escaped (blanks,
-    // controls, non-ASCII), broken percent escapes and bad ports.
+    // Refuses empty text, text longer than kMaxLength, text without a scheme, characters that
+    // must be escaped (blanks, controls, non-ASCII), broken percent escapes and bad ports.
+    static constexpr std::size_t kMaxLength = 64 * 1024;
     static std::optional<URL> string(std::string_view text);
     // A file URL for an absolute path; a relative path is taken from the current folder.
     static URL fileURL(const std::filesystem::path& path, bool isDirectory = false);

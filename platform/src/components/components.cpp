@@ -7,17 +7,29 @@
 
 #include "../plist/PlistFormats.h"
 
+#include <cairo.h>
 #include <dlfcn.h>
 #include <elf.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
 #include <set>
 #include <string_view>
+#include <thread>
+
+extern char** environ;
 
 namespace plat {
 
@@ -33,8 +45,15 @@ constexpr std::size_t kRecordMaxBytes = 64 * 1024;
 constexpr std::size_t kRecordMaxExpandedBytes = 1024 * 1024;
 constexpr const char* kLinePrefix = "plat::components: ";
 
+constexpr std::uintmax_t kIconMaxBytes = 4 * 1024 * 1024;
+
 // Record texts go into one-line messages: control bytes are shown escaped, long texts cut.
 using plist::detail::shown;
+
+// A path in a message: a folder's name may hold anything, escape codes included.
+std::string shownPath(const fs::path& path) {
+    return shownText(path.string());
+}
 
 Error recordError(std::string reason) {
     return Error{kCocoaErrorDomain, 259, std::move(reason)};
@@ -127,12 +146,12 @@ Result<fs::path> realLibraryInside(const fs::path& bundle, const fs::path& libra
     std::error_code ec;
     const fs::path realBundle = fs::canonical(bundle, ec);
     const fs::path real = ec ? fs::path() : fs::canonical(library, ec);
-    if (ec) return recordError("the record names a library that is not there: " + library.string());
+    if (ec) return recordError("the record names a library that is not there: " + shownPath(library));
     const auto [outside, inside] =
         std::mismatch(realBundle.begin(), realBundle.end(), real.begin(), real.end());
     if (outside != realBundle.end() || inside == real.end())
-        return recordError("the library " + library.string() + " lies outside the bundle, in " +
-                           real.string());
+        return recordError("the library " + shownPath(library) + " lies outside the bundle, in " +
+                           shownPath(real));
     return real;
 }
 
@@ -140,7 +159,7 @@ Result<fs::path> realLibraryInside(const fs::path& bundle, const fs::path& libra
 // cut short) faults in the host when touched. Such a file is refused before it is opened.
 Result<void> holdsItsSegments(const fs::path& library) {
     const auto broken = [&](const std::string& why) {
-        return recordError("the library " + library.string() + " " + why);
+        return recordError("the library " + shownPath(library) + " " + why);
     };
     std::ifstream in(library, std::ios::binary);
     Elf64_Ehdr header{};
@@ -185,6 +204,191 @@ std::string codes(const AudioComponentDescription& d) {
             text.append("any");
     }
     return text;
+}
+
+// ---- icons ------------------------------------------------------------------------------------
+
+// Reads the icon a record names into the component, or says why it cannot be used.
+void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr<UIImage>& icon,
+              std::string& problem) {
+    const std::string* name = entry.asString();
+    if (!name) {
+        problem = "the record's \"icon\" is not a string";
+        return;
+    }
+    if (!staysInside(*name)) {
+        problem = "the record's \"icon\" must be a relative path inside the bundle, not " + shown(*name);
+        return;
+    }
+    const fs::path path = bundle / *name;
+    std::error_code ec;
+    const fs::path realBundle = fs::canonical(bundle, ec);
+    const fs::path real = ec ? fs::path() : fs::canonical(path, ec);
+    if (ec || !fs::is_regular_file(real, ec)) {
+        problem = "its icon " + shownPath(path) + " is not there";
+        return;
+    }
+    const auto [outside, inside] = std::mismatch(realBundle.begin(), realBundle.end(), real.begin(), real.end());
+    if (outside != realBundle.end() || inside == real.end()) {
+        problem = "its icon " + shownPath(path) + " lies outside the bundle, in " + shownPath(real);
+        return;
+    }
+    const auto size = fs::file_size(real, ec);
+    if (ec || size > kIconMaxBytes) {
+        problem = "its icon " + shownPath(path) + " is larger than " + std::to_string(kIconMaxBytes) + " bytes";
+        return;
+    }
+    std::vector<std::uint8_t> bytes(size);
+    std::ifstream in(real, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size))) {
+        problem = "its icon " + shownPath(path) + " cannot be read";
+        return;
+    }
+    icon = UIImage::fromData(bytes);
+    if (!icon) problem = "its icon " + shownPath(path) + " is not a PNG image";
+}
+
+cairo_status_t appendPNG(void* closure, const unsigned char* data, unsigned int length) {
+    auto& out = *static_cast<std::vector<std::uint8_t>*>(closure);
+    out.insert(out.end(), data, data + length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// ---- first loads in a process of their own ---------------------------------------------------
+
+// The helper beside the platform library: <bundle>/lib/libplat.so -> <bundle>/libexec/plat-probe.
+const fs::path& probeHelper() {
+    static const fs::path helper = [] {
+        Dl_info info{};
+        if (!dladdr(reinterpret_cast<void*>(&probeHelper), &info) || !info.dli_fname) return fs::path();
+        std::error_code ec;
+        const fs::path library = fs::canonical(info.dli_fname, ec);
+        if (ec) return fs::path();
+        return library.parent_path().parent_path() / "libexec" / "plat-probe";
+    }();
+    return helper;
+}
+
+// The environment of a test process: ours, with any sanitizer told to leave crashes to the
+// kernel, so a crash shows as the signal it is.
+std::vector<std::string> probeEnvironment() {
+    std::vector<std::string> entries;
+    bool asan = false, tsan = false;
+    const std::string quiet = "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:handle_abort=0:"
+                              "detect_leaks=0";
+    for (char** e = environ; e && *e; ++e) {
+        std::string entry = *e;
+        if (entry.starts_with("ASAN_OPTIONS=")) asan = true, entry += ":" + quiet;
+        if (entry.starts_with("TSAN_OPTIONS=")) tsan = true, entry += ":" + quiet;
+        entries.push_back(std::move(entry));
+    }
+    if (!asan) entries.push_back("ASAN_OPTIONS=" + quiet);
+    if (!tsan) entries.push_back("TSAN_OPTIONS=" + quiet);
+    return entries;
+}
+
+// One library loaded in a test process.
+struct Probe {
+    Probe(fs::path l, std::string s) : library(std::move(l)), symbol(std::move(s)) {}
+    fs::path library;
+    std::string symbol;
+    pid_t pid = -1;
+    std::string failure; // empty while it went well or runs
+    bool done = false;
+};
+
+std::string signalText(int sig) {
+    const char* abbreviation = sigabbrev_np(sig);
+    const char* description = sigdescr_np(sig);
+    std::string text = abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(sig);
+    if (description) text += std::string(" (") + description + ")";
+    return text;
+}
+
+// Starts every probe, then waits for them all, at most `seconds` in all: one still running then
+// is killed. Exit 0 (loaded, entry found), 3 (the loader refused it cleanly) and 4 (no entry
+// symbol) leave the library to the host's own load, which says what is wrong with it.
+void runProbes(std::vector<Probe>& probes, double seconds) {
+    const fs::path& helper = probeHelper();
+    static const std::vector<std::string> environment = probeEnvironment();
+    std::vector<char*> envp;
+    for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int fd = 0; fd <= 2; ++fd)
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    for (auto& probe : probes) {
+        const std::string library = probe.library.string();
+        char* argv[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(library.c_str()),
+                        const_cast<char*>(probe.symbol.c_str()), nullptr};
+        const int error = posix_spawn(&probe.pid, helper.c_str(), &actions, &attributes, argv, envp.data());
+        if (error != 0) {
+            probe.pid = -1;
+            probe.done = true;
+            probe.failure = "could not be loaded in a test process first: the helper " + shownPath(helper) +
+                            " cannot be started (" + std::strerror(error) + ")";
+        }
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    auto pause = std::chrono::microseconds(200);
+    for (;;) {
+        bool running = false;
+        for (auto& probe : probes) {
+            if (probe.done) continue;
+            int status = 0;
+            const pid_t ended = waitpid(probe.pid, &status, WNOHANG);
+            if (ended == 0) {
+                running = true;
+                continue;
+            }
+            probe.done = true;
+            if (ended < 0) {
+                probe.failure = std::string("its test process was lost (") + std::strerror(errno) + ")";
+            } else if (WIFSIGNALED(status)) {
+                probe.failure = "loading it killed a test process with " + signalText(WTERMSIG(status));
+            } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != 3 &&
+                       WEXITSTATUS(status) != 4) {
+                probe.failure =
+                    "loading it ended a test process with exit status " + std::to_string(WEXITSTATUS(status));
+            }
+        }
+        if (!running) return;
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(20000));
+    }
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g", seconds);
+    for (auto& probe : probes) {
+        if (probe.done) continue;
+        kill(probe.pid, SIGKILL);
+        waitpid(probe.pid, nullptr, 0);
+        probe.done = true;
+        probe.failure = std::string("loading it kept a test process busy for more than ") + limit +
+                        " s (hung); the process was killed";
+    }
+}
+
+// The file's size and time, to see whether a library changed since it was probed.
+bool sameFile(const fs::path& library, std::uintmax_t size, fs::file_time_type time) {
+    std::error_code ec;
+    const auto nowSize = fs::file_size(library, ec);
+    if (ec) return false;
+    const auto nowTime = fs::last_write_time(library, ec);
+    return !ec && nowSize == size && nowTime == time;
 }
 
 } // namespace
@@ -243,7 +447,7 @@ Result<AVAudioUnitComponent> AVAudioUnitComponent::fromBundle(const fs::path& fo
     if (!real) return real.error();
     c.library_ = std::move(real).value();
     if (!fs::is_regular_file(c.library_, ec))
-        return recordError("the record names a library that is not there: " + c.library_.string());
+        return recordError("the record names a library that is not there: " + shownPath(c.library_));
     if (auto whole = holdsItsSegments(c.library_); !whole) return whole.error();
 
     auto entry = record.string("entry");
@@ -262,6 +466,8 @@ Result<AVAudioUnitComponent> AVAudioUnitComponent::fromBundle(const fs::path& fo
     if (*flags < 0 || *flags > std::int64_t(UINT32_MAX))
         return Record::wrong("flags", "must be from 0 to 4294967295, not " + std::to_string(*flags));
     c.description_.componentFlags = std::uint32_t(*flags);
+
+    if (const plist::Value* icon = dictionary->find("icon")) readIcon(folder, *icon, c.icon_, c.iconProblem_);
     return c;
 }
 
@@ -306,26 +512,77 @@ std::vector<fs::path> AVAudioUnitComponentManager::defaultSearchFolders() {
     return folders;
 }
 
-AVAudioUnitComponentManager::AVAudioUnitComponentManager(const std::vector<fs::path>& folders)
-    : queue_(std::make_unique<SerialQueue>("plat.components.instantiate")) {
+AVAudioUnitComponentManager::AVAudioUnitComponentManager(const std::vector<fs::path>& folders,
+                                                         ComponentLoadChecks checks)
+    : checks_(checks), queue_(std::make_unique<SerialQueue>("plat.components.instantiate")) {
+    auto& console = Console::shared();
     std::set<fs::path> scanned;
+    std::vector<AVAudioUnitComponent> candidates;
     for (const auto& folder : folders) {
         std::error_code ec;
         const fs::path canonical = fs::weakly_canonical(folder, ec);
         if (!scanned.insert(ec ? folder : canonical).second) continue;
-        scan(folder);
+        for (auto& c : scan(folder)) candidates.push_back(std::move(c));
+    }
+
+    // Every library is loaded first in a test process of its own, all at once.
+    std::vector<std::string> failures(candidates.size());
+    if (checks_.probeLibraries && !candidates.empty()) {
+        std::error_code ec;
+        if (probeHelper().empty() || !fs::is_regular_file(probeHelper(), ec)) {
+            console.writeLine(std::string(kLinePrefix) + "cannot load plug-in libraries in a test process first: " +
+                              "the helper " + shownPath(probeHelper()) +
+                              " is missing; they are loaded directly");
+        } else {
+            std::vector<Probe> probes;
+            for (const auto& c : candidates) probes.push_back(Probe{c.libraryPath(), c.entrySymbol()});
+            runProbes(probes, checks_.probeSeconds);
+            for (std::size_t i = 0; i < candidates.size(); ++i) {
+                failures[i] = probes[i].failure;
+                auto& c = candidates[i];
+                c.probedSize_ = fs::file_size(c.libraryPath(), ec);
+                if (!ec) c.probedTime_ = fs::last_write_time(c.libraryPath(), ec);
+                c.probed_ = !ec;
+            }
+        }
+    }
+
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        auto& component = candidates[i];
+        const fs::path& bundle = component.bundlePath();
+        if (!failures[i].empty()) {
+            console.writeLine(std::string(kLinePrefix) + "skipped " + shownPath(bundle) + ": its library " +
+                              shownPath(component.libraryPath()) + " " + failures[i]);
+            continue;
+        }
+        const auto& wanted = component.audioComponentDescription();
+        const auto earlier = std::find_if(components_.begin(), components_.end(), [&](const auto& c) {
+            const auto& d = c.audioComponentDescription();
+            return d.componentType == wanted.componentType && d.componentSubType == wanted.componentSubType &&
+                   d.componentManufacturer == wanted.componentManufacturer;
+        });
+        if (earlier != components_.end()) {
+            console.writeLine(std::string(kLinePrefix) + "skipped " + shownPath(bundle) + ": it registers " +
+                              codes(wanted) + ", already registered by " + shownPath(earlier->bundlePath()));
+            continue;
+        }
+        if (!component.iconProblem().empty())
+            console.writeLine(std::string(kLinePrefix) + shownPath(bundle) + ": " + component.iconProblem() +
+                              "; it is listed without an icon");
+        components_.push_back(std::move(component));
     }
 }
 
 AVAudioUnitComponentManager::~AVAudioUnitComponentManager() = default;
 
-void AVAudioUnitComponentManager::scan(const fs::path& folder) {
+std::vector<AVAudioUnitComponent> AVAudioUnitComponentManager::scan(const fs::path& folder) {
     auto& console = Console::shared();
+    std::vector<AVAudioUnitComponent> found;
     const auto names = FileManager::defaultManager().contentsOfDirectory(folder);
     if (!names) {
         console.writeLine(std::string(kLinePrefix) +
-                          "cannot read a plug-in folder: " + names.error().description);
-        return;
+                          "cannot read a plug-in folder: " + shownText(names.error().description));
+        return found;
     }
     for (const auto& name : *names) {
         std::error_code ec;
@@ -333,23 +590,13 @@ void AVAudioUnitComponentManager::scan(const fs::path& folder) {
         if (!name.ends_with(kBundleExtension) || !fs::is_directory(bundle, ec)) continue;
         auto component = AVAudioUnitComponent::fromBundle(bundle);
         if (!component) {
-            console.writeLine(std::string(kLinePrefix) + "skipped " + bundle.string() + ": " +
+            console.writeLine(std::string(kLinePrefix) + "skipped " + shownPath(bundle) + ": " +
                               component.error().description);
             continue;
         }
-        const auto& wanted = component->audioComponentDescription();
-        const auto earlier = std::find_if(components_.begin(), components_.end(), [&](const auto& c) {
-            const auto& d = c.audioComponentDescription();
-            return d.componentType == wanted.componentType && d.componentSubType == wanted.componentSubType &&
-                   d.componentManufacturer == wanted.componentManufacturer;
-        });
-        if (earlier != components_.end()) {
-            console.writeLine(std::string(kLinePrefix) + "skipped " + bundle.string() + ": it registers " +
-                              codes(wanted) + ", already registered by " + earlier->bundlePath().string());
-            continue;
-        }
-        components_.push_back(std::move(component).value());
+        found.push_back(std::move(component).value());
     }
+    return found;
 }
 
 std::vector<AVAudioUnitComponent>
@@ -362,11 +609,11 @@ AVAudioUnitComponentManager::componentsMatching(const AudioComponentDescription&
 
 void AVAudioUnitComponentManager::instantiate(const AVAudioUnitComponent& component,
                                               AUAudioUnit::InstantiationCompletion completion) {
-    queue_->async([component, completion = std::move(completion)] {
-        auto unit = load(component);
+    queue_->async([component, checks = checks_, completion = std::move(completion)] {
+        auto unit = load(component, checks);
         if (!unit)
             Console::shared().writeLine(std::string(kLinePrefix) + "cannot instantiate " +
-                                        component.bundlePath().string() + ": " + unit.error().description);
+                                        shownPath(component.bundlePath()) + ": " + unit.error().description);
         if (completion) completion(std::move(unit));
     });
 }
@@ -383,17 +630,26 @@ void AVAudioUnitComponentManager::instantiate(const AudioComponentDescription& p
 }
 
 Result<std::shared_ptr<AUAudioUnit>>
-AVAudioUnitComponentManager::load(const AVAudioUnitComponent& component) {
-    const std::string library = component.libraryPath().string();
+AVAudioUnitComponentManager::load(const AVAudioUnitComponent& component, const ComponentLoadChecks& checks) {
+    const std::string libraryFile = component.libraryPath().string();
+    const std::string library = shownPath(libraryFile); // as messages show it
     const std::string& symbol = component.entrySymbol();
     // The file may have changed since the scan.
-    if (auto real = realLibraryInside(component.bundlePath(), library); !real || real.value() != library)
+    if (auto real = realLibraryInside(component.bundlePath(), libraryFile); !real || real.value() != libraryFile)
         return loadError(real ? "the library " + library + " is now a link" : real.error().description);
-    if (auto whole = holdsItsSegments(library); !whole) return loadError(whole.error().description);
-    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (auto whole = holdsItsSegments(libraryFile); !whole) return loadError(whole.error().description);
+    // A library replaced since its first load in a test process is loaded there again first.
+    if (checks.probeLibraries && component.probed_ &&
+        !sameFile(libraryFile, component.probedSize_, component.probedTime_)) {
+        std::vector<Probe> probe{Probe{libraryFile, symbol}};
+        runProbes(probe, checks.probeSeconds);
+        if (!probe[0].failure.empty())
+            return loadError("the library " + library + " changed since the scan; " + probe[0].failure);
+    }
+    void* handle = dlopen(libraryFile.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = dlerror();
-        return loadError("cannot load " + library + ": " + (why ? why : "unknown reason"));
+        return loadError("cannot load " + library + ": " + shownText(why ? why : "unknown reason"));
     }
     const auto entry = reinterpret_cast<AudioComponentPlugInEntry>(dlsym(handle, symbol.c_str()));
     if (!entry) {
@@ -420,7 +676,7 @@ AVAudioUnitComponentManager::load(const AVAudioUnitComponent& component) {
         return std::shared_ptr<AUAudioUnit>(
             std::make_shared<Instance>(Instance{std::move(unit), std::move(factory)}), raw);
     } catch (const std::exception& e) {
-        return loadError("the plug-in " + library + " failed: " + e.what());
+        return loadError("the plug-in " + library + " failed: " + shownText(e.what()));
     } catch (...) {
         return loadError("the plug-in " + library + " failed");
     }
@@ -430,6 +686,34 @@ void AUAudioUnit::instantiate(const AudioComponentDescription& description,
                               AudioComponentInstantiationOptions, InstantiationCompletion completion) {
     AVAudioUnitComponentManager::sharedAudioUnitComponentManager().instantiate(description,
                                                                                std::move(completion));
+}
+
+// ---- icons ------------------------------------------------------------------------------------
+
+std::shared_ptr<UIImage> AudioComponentCopyIcon(const AVAudioUnitComponent& component) {
+    return component.icon();
+}
+
+std::shared_ptr<UIImage> AudioComponentGetIcon(const AVAudioUnitComponent& component, double points) {
+    const auto& icon = component.icon();
+    if (!icon || !(points >= 1) || points > 4096) return nullptr;
+    const int side = int(std::lround(points));
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
+    cairo_t* cr = cairo_create(surface);
+    cairo_scale(cr, double(side) / icon->width(), double(side) / icon->height());
+    cairo_set_source_surface(cr, icon->surface(), 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    std::vector<std::uint8_t> png;
+    const bool written = cairo_surface_write_to_png_stream(surface, appendPNG, &png) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return written ? UIImage::fromData(png) : nullptr;
+}
+
+std::string iconDescription(const std::shared_ptr<UIImage>& image) {
+    if (!image) return "nil";
+    return "Optional(<UIImage: " + std::to_string(image->width()) + " x " + std::to_string(image->height()) + ">)";
 }
 
 } // namespace plat

@@ -102,6 +102,25 @@ struct Console::Impl {
         emit("\n");
     }
 
+    // A record after one that left its line open starts a line of its own. Call with writeMutex held.
+    void emitRecord(std::string_view text) {
+        if (ringLineOpen && !text.empty()) emit("\n");
+        emit(text);
+        if (!text.empty()) ringLineOpen = text.back() != '\n';
+    }
+
+    // A record posted off the real-time thread: written at once, after everything the ring holds,
+    // exactly as it would have been written from the ring. It is never dropped, however many come.
+    void writeRecordNow(std::string_view text) {
+        std::lock_guard<std::mutex> guard(writeMutex);
+        drainLocked();
+        emitRecord(text);
+    }
+
+    static std::string_view formatted(char (&buffer)[512], int n) {
+        return std::string_view(buffer, n < 0 ? 0 : std::min<std::size_t>(std::size_t(n), sizeof buffer - 1));
+    }
+
     // Consumer side; call with writeMutex held.
     void drainLocked() {
         const CLocaleScope numbersWithAPoint;
@@ -128,10 +147,7 @@ struct Console::Impl {
                 break;
             }
             }
-            // A record after one that left its line open starts a line of its own.
-            if (ringLineOpen && !text.empty()) emit("\n");
-            emit(text);
-            if (!text.empty()) ringLineOpen = text.back() != '\n';
+            emitRecord(text);
             cell.sequence.store(dequeuePos + kSlots, std::memory_order_release);
             ++dequeuePos;
         }
@@ -153,6 +169,57 @@ struct Console::Impl {
         }
     }
 };
+
+std::string shownText(std::string_view text, std::size_t limit) {
+    constexpr char hex[] = "0123456789abcdef";
+    std::string out;
+    const bool cut = text.size() > limit;
+    if (cut) {
+        std::size_t end = limit; // not inside a UTF-8 sequence
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+        text = text.substr(0, end);
+    }
+    out.reserve(text.size() + 3);
+    const auto escape = [&](unsigned char byte) {
+        out += "\\x";
+        out += hex[byte >> 4];
+        out += hex[byte & 15];
+    };
+    // The length of the UTF-8 sequence starting at i, or 0 when the bytes there are none.
+    const auto sequence = [&](std::size_t i) -> std::size_t {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2
+                                   : lead >= 0xE0 && lead <= 0xEF ? 3
+                                   : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                                  : 0;
+        if (length == 0 || i + length > text.size()) return 0;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+        return length;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            if (byte < 0x20 || byte == 0x7f || byte == '"' || byte == '\\')
+                escape(byte);
+            else
+                out += char(byte);
+            continue;
+        }
+        const std::size_t length = sequence(i);
+        const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (length == 0) {
+            escape(byte); // not UTF-8: a terminal may take a lone byte as a control
+        } else if (c1) {
+            escape(byte), escape(static_cast<unsigned char>(text[i + 1])), ++i; // U+0080..U+009F
+        } else {
+            out.append(text.substr(i, length));
+            i += length - 1;
+        }
+    }
+    if (cut) out += "...";
+    return out;
+}
 
 Console& Console::shared() {
     static Console console;
@@ -196,6 +263,12 @@ void Console::writeLine(std::string_view text) {
 }
 
 void Console::postFormatted(const char* format, unsigned long long integer) {
+    if (!isRealtimeThread()) {
+        char buffer[512];
+        const CLocaleScope numbersWithAPoint;
+        impl_->writeRecordNow(Impl::formatted(buffer, std::snprintf(buffer, sizeof buffer, format, integer)));
+        return;
+    }
     if (Cell* cell = impl_->claim()) {
         cell->kind = Kind::Integer;
         cell->format = format;
@@ -205,6 +278,13 @@ void Console::postFormatted(const char* format, unsigned long long integer) {
 }
 
 void Console::postFormatted(const char* format, unsigned long long integer, double value) {
+    if (!isRealtimeThread()) {
+        char buffer[512];
+        const CLocaleScope numbersWithAPoint;
+        impl_->writeRecordNow(
+            Impl::formatted(buffer, std::snprintf(buffer, sizeof buffer, format, integer, value)));
+        return;
+    }
     if (Cell* cell = impl_->claim()) {
         cell->kind = Kind::IntegerValue;
         cell->format = format;
@@ -215,6 +295,10 @@ void Console::postFormatted(const char* format, unsigned long long integer, doub
 }
 
 void Console::postText(std::string_view text) {
+    if (!isRealtimeThread()) {
+        impl_->writeRecordNow(text.substr(0, kTextBytes));
+        return;
+    }
     if (Cell* cell = impl_->claim()) {
         cell->kind = Kind::Text;
         const std::size_t n = text.size() < kTextBytes ? text.size() : kTextBytes;

@@ -89,7 +89,7 @@ struct UserDefaults::Domain {
             // Keep what we had; say so once per broken file version.
             if (!(id == reportedBadId)) {
                 reportedBadId = id;
-                report("UserDefaults: ignoring unreadable settings file " + file.string() + ": " +
+                report("UserDefaults: ignoring unreadable settings file " + shownText(file.string()) + ": " +
                        (parsed.ok() ? std::string("the top level is not a dictionary")
                                     : parsed.error().description));
             }
@@ -133,7 +133,7 @@ struct UserDefaults::Domain {
         change(values);
         if (auto written = plist::writeFile(file, plist::Value(values)); !written.ok())
             report("UserDefaults: could not save settings of domain " + name + ": " +
-                   written.error().description);
+                   shownText(written.error().description));
         else
             loadedId = identify(file);
         if (lockFd >= 0) {

@@ -248,7 +248,7 @@ public:
 private:
     Error deviceError(const std::string& what, int rc) const {
         return Error{kPOSIXErrorDomain, -rc,
-                     "The audio device '" + device_ + "' " + what + ": " + snd_strerror(rc) + "."};
+                     "The audio device '" + shownText(device_) + "' " + what + ": " + snd_strerror(rc) + "."};
     }
 
     Result<void> open() override {
@@ -414,7 +414,7 @@ Result<AudioOutputConfiguration> AudioOutputConfiguration::parse(std::string_vie
     const bool recording = kind == "wav";
     return Error{recording ? kCocoaErrorDomain : kOSStatusErrorDomain,
                  recording ? kFileWriteUnknownError : kAudioUnitErr_InvalidPropertyValue,
-                 std::string(kEnvironmentVariable) + " is '" + std::string(text) +
+                 std::string(kEnvironmentVariable) + " is '" + shownText(text) +
                      "'; it takes alsa, alsa:<device>, null or wav:<file>."};
 }
 

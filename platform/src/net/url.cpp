@@ -63,7 +63,7 @@ std::string percentDecode(std::string_view text) {
 }
 
 std::optional<URL> URL::string(std::string_view text) {
-    if (text.empty() || text.size() > 64 * 1024 || !strictlyWritten(text)) return std::nullopt;
+    if (text.empty() || text.size() > kMaxLength || !strictlyWritten(text)) return std::nullopt;
     const auto colon = text.find(':');
     if (colon == std::string_view::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(text[0])))
         return std::nullopt;

@@ -1,4 +1,5 @@
 #include "plat/plist.h"
+#include "plat/console.h"
 #include "plat/files.h"
 
 #include "PlistFormats.h"
@@ -254,21 +255,10 @@ std::optional<std::string> textProblem(std::string_view text) {
 }
 
 std::string shown(std::string_view text) {
-    constexpr std::size_t kShown = 40;
-    std::string out = "\"";
-    for (const char c : text.substr(0, kShown)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f || byte == '"' || byte == '\\') {
-            constexpr char hex[] = "0123456789abcdef";
-            out += "\\x";
-            out += hex[byte >> 4];
-            out += hex[byte & 15];
-        } else {
-            out += c;
-        }
-    }
-    if (text.size() > kShown) out += "...";
-    return out + "\"";
+    std::string out(1, '"');
+    out += shownText(text, 40);
+    out += '"';
+    return out;
 }
 
 } // namespace detail

@@ -108,9 +108,9 @@ void UIApplication::terminate() {
         const auto target = replaceableFile(*path); // as every save: through a link, only over a file
         std::string error = target.ok() ? "" : target.error().description;
         if (target.ok() && window_->writeScreenshot(target->string(), &error)) {
-            say("the window was written to " + *path);
+            say("the window was written to " + shownText(*path));
         } else {
-            say("the window could not be written: " + error);
+            say("the window could not be written: " + shownText(error));
             status_ = 1;
         }
     }

@@ -9,6 +9,7 @@
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -113,18 +114,31 @@ Result<URL> siteRoot(const char* variable, std::string_view scheme, const fs::pa
     const char* value = std::getenv(variable);
     if (!value || !*value) return serveFolder(scheme, shippedFolder);
     const std::string_view text(value);
+    // Each refusal names its own reason: a root that ends in "/" is never told it does not.
+    std::string why;
     if (text.starts_with('/')) {
         if (auto root = serveFolder(scheme, text)) return root;
+        why = text.size() >= PATH_MAX ? "is a path longer than " + std::to_string(PATH_MAX - 1) + " bytes"
+                                      : "names no folder of pages";
+    } else if (text.size() > URL::kMaxLength) {
+        why = "is longer than a URL may be (" + std::to_string(text.size()) + " bytes, at most " +
+              std::to_string(URL::kMaxLength) + ")";
     } else if (const auto url = URL::string(text)) {
         if (url->isFileURL()) {
             if (auto root = serveFolder(scheme, url->filePath())) return root;
-        } else if (text.ends_with('/') && !url->host().empty()) {
+            why = "names no folder of pages";
+        } else if (url->host().empty()) {
+            why = "is a URL without a host";
+        } else if (!text.ends_with('/')) {
+            why = "is a URL that does not end in \"/\"";
+        } else {
             return *url;
         }
+    } else {
+        why = "is neither a URL nor a folder's path";
     }
     if (std::exchange(reported, std::string(text)) != text)
-        Console::shared().writeLine("WKWebView: " + std::string(variable) +
-                                    " is neither a URL ending in \"/\" nor a folder (" + std::string(text) +
+        Console::shared().writeLine("WKWebView: " + std::string(variable) + " " + why + " (" + shownText(text) +
                                     "); the shipped pages are used");
     return serveFolder(scheme, shippedFolder);
 }

@@ -15,7 +15,7 @@ struct Opening {
     std::function<void(bool)> completion;
 
     void finish(bool ok, const std::string& reason) {
-        if (!ok) Console::shared().writeLine("UIApplication: could not open " + url + ": " + reason);
+        if (!ok) Console::shared().writeLine("UIApplication: could not open " + url + ": " + shownText(reason));
         if (completion) completion(ok);
     }
 };
