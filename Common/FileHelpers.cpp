@@ -1,6 +1,7 @@
 #include "FileHelpers.h"
 
 #include "Helpers.h"
+#include "plat/console.h"
 #include "plat/files.h"
 #include "plat/net.h"
 
@@ -15,14 +16,14 @@ bool ensureDirectoryExists(const plat::URL& url) {
     bool isDirectory = false;
     if (fm.fileExists(path, isDirectory)) {
         if (isDirectory) return true;
-        debugprint("ensureDirectoryExists() : ERROR: Creating required directory '" + path.string() +
-                   "' failed: a file that is not a folder is in the way.");
+        debugprint("ensureDirectoryExists() : ERROR: Creating required directory '" +
+                   plat::shownText(path.string()) + "' failed: a file that is not a folder is in the way.");
         return false;
     }
     const auto created = fm.createDirectory(path, true);
     if (created.ok()) return true;
-    debugprint("ensureDirectoryExists() : ERROR: Creating required directory '" + path.string() +
-               "' failed: " + created.error().description);
+    debugprint("ensureDirectoryExists() : ERROR: Creating required directory '" +
+               plat::shownText(path.string()) + "' failed: " + plat::shownText(created.error().description));
     return false;
 }
 
@@ -32,14 +33,14 @@ void getPaths() {
     documentsURL = documents.empty() ? std::nullopt : std::optional<plat::URL>(documents.front());
     if (documentsURL)
         safeprint("AudioUnitViewController::getPaths() : Audio Unit's documents path is: " +
-                  documentsURL->path());
+                  plat::shownText(documentsURL->path()));
     else
         safeprint("AudioUnitViewController::getPaths() : ERROR: Audio Unit's documents path is nil.");
 
     resourcesURL = plat::Bundle::main().resourceURL();
     if (resourcesURL)
         safeprint("AudioUnitViewController::getPaths() : Audio Unit's resources path is: " +
-                  resourcesURL->path());
+                  plat::shownText(resourcesURL->path()));
     else
         safeprint("AudioUnitViewController::getPaths() : ERROR: Audio Unit's resources path is nil.");
 }
