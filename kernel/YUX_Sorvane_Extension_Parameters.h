@@ -3,6 +3,7 @@
 
 #include "YUX_Sorvane_ExtensionDSPKernelAdapter.h"
 
+#include "plat/audiounit.h"
 #include "plat/parameters.h"
 
 #include <memory>
@@ -15,6 +16,12 @@ public:
     explicit YUX_Sorvane_Extension_Parameters(
         std::shared_ptr<YUX_Sorvane_ExtensionDSPKernelAdapter> kernelAdapter);
 
+    // The audio unit the tree belongs to; empty until set, and empty again once that unit is gone.
+    // The unit owns this object, so the reference is weak: a strong one would keep both alive for
+    // ever, a plain pointer would dangle after the unit's destruction.
+    std::shared_ptr<plat::AUAudioUnit> unit() const { return unit_.lock(); }
+    void setUnit(const std::shared_ptr<plat::AUAudioUnit>& unit) { unit_ = unit; }
+
     const std::shared_ptr<plat::AUParameterTree>& parameterTree() const { return parameterTree_; }
     const std::vector<std::shared_ptr<plat::AUParameterGroup>>& groups() const { return groups_; }
 
@@ -24,6 +31,7 @@ public:
 private:
     void create();
 
+    std::weak_ptr<plat::AUAudioUnit> unit_;
     std::shared_ptr<plat::AUParameterTree> parameterTree_;
     std::vector<std::shared_ptr<plat::AUParameterGroup>> groups_;
 };

@@ -17,12 +17,24 @@ namespace plist = plat::plist;
 constexpr long kCorruptDocument = 3840;
 constexpr long kNoSuchFile = 260;
 constexpr long kFileReadUnknown = 256;
+constexpr long kFileWriteUnknown = 512;
 // The formats a reader reports: XML 1.0 and binary.
 constexpr int kXMLFormat = 100;
 constexpr int kBinaryFormat = 200;
 
 void printLine(const std::string& line) {
     plat::Console::shared().writeLine(line);
+}
+
+// A document may hold thousands of bad entries: the first few say what is wrong, one more line
+// how many were not shown.
+constexpr std::size_t kReportedLines = 5;
+void printReport(const std::vector<std::string>& lines, const char* what) {
+    const std::size_t shown = std::min(lines.size(), kReportedLines);
+    for (std::size_t i = 0; i < shown; ++i) printLine("PresetPatch::ERROR: " + lines[i]);
+    if (lines.size() > shown)
+        printLine("PresetPatch::ERROR: ... and " + std::to_string(lines.size() - shown) + " more " + what +
+                  ".");
 }
 
 const char* typeName(plist::Type type) {
@@ -252,13 +264,13 @@ plat::Result<void> PresetPatch::fromDictionary(const plist::Dictionary& dict) {
     }
 
     if (!problems.empty()) {
-        for (const auto& problem : problems) printLine("PresetPatch::ERROR: " + problem);
+        printReport(problems, "problems");
         std::string description = "The preset document is malformed: " + problems.front();
         if (problems.size() > 1)
             description += " (and " + std::to_string(problems.size() - 1) + " more problems)";
         return corrupt(std::move(description));
     }
-    for (const auto& skipped : log.skipped) printLine("PresetPatch::ERROR: " + skipped);
+    printReport(log.skipped, "skipped entries");
     version = newVersion;
     type = std::uint32_t(newType);
     manufacturer = newManufacturer;
@@ -304,6 +316,16 @@ plat::Result<void> PresetPatch::saveToFile(const std::filesystem::path& path) co
     if (xml.empty()) {
         printLine("PresetPatch::FEHLER: Die Daten konnten nicht serialisiert werden.");
         return corrupt("The preset could not be serialised.");
+    }
+    // What is saved must load again. Text read from a compact document can grow when written
+    // ("<" and ">" become "&lt;" and "&gt;", a binary document's shared strings are written out each
+    // time), so a document that was accepted may not fit a preset file once saved.
+    if (xml.size() > kMaxFileBytes) {
+        const std::string why = "The preset would take " + std::to_string(xml.size()) +
+                                " bytes, more than the " + std::to_string(kMaxFileBytes) +
+                                " a preset file may hold.";
+        printLine("PresetPatch::FEHLER: Die Daten konnten nicht gespeichert werden. (" + why + ")");
+        return plat::Error{plat::kCocoaErrorDomain, kFileWriteUnknown, why};
     }
     auto written = plat::writeFileAtomically(path, xml);
     if (!written.ok()) {

@@ -3,10 +3,13 @@
 // document is the unit's full state and the content of a preset file.
 //
 // Reading is checked in full before anything is kept. A document that is not shaped like a preset
-// (wrong types, codes out of range, text holding a NUL, too big) is refused whole with a message per
-// problem, and the
-// patch stays as it was. A parameter entry without an address or a value, or with a value that is
-// not finite, is only skipped, with a message: the rest of the document still applies.
+// (wrong types, codes out of range, text holding a NUL, too big) is refused whole, and the patch
+// stays as it was. A parameter entry without an address or a value, or with a value that is not
+// finite, is only skipped: the rest of the document still applies. The first few problems or
+// skipped entries are printed one a line, then one line says how many more there were.
+//
+// A save that would not load again (larger than a preset file may be) is refused before anything
+// is written.
 
 #include "plat/audio.h"
 #include "plat/error.h"

@@ -183,6 +183,11 @@ void YUX_Sorvane_Extension_AudioUnit::setSamplerate() {
 
 plat::Result<void> YUX_Sorvane_Extension_AudioUnit::allocateRenderResources() {
     debugprint("AUExtension::allocateRenderResources()");
+    // Before the base allocates, which makes the buffers of the buses that ask for them: a host
+    // may then render with an output list that carries no buffers.
+    auto& outputs = outputBusses();
+    for (std::size_t i = 0; i < outputs.count(); ++i)
+        if (const auto bus = outputs[i]) bus->setShouldAllocateBuffer(true);
     auto allocated = AUAudioUnit::allocateRenderResources();
     if (!allocated.ok()) {
         debugprint("AUExtension::ERROR: " + allocated.error().description);
@@ -383,9 +388,18 @@ YUX_Sorvane_Extension_AudioUnit::listFactoryPresets(bool logFailure) {
 
 std::vector<plat::AUAudioUnitPreset> YUX_Sorvane_Extension_AudioUnit::factoryPresets() {
     presets_.clear();
-    listedPresets_ = listFactoryPresets(true);
-    for (const auto& listed : listedPresets_) presets_.push_back(listed.preset);
+    for (const auto& listed : listFactoryPresets(true)) presets_.push_back(listed.preset);
     return presets_;
+}
+
+std::optional<fs::path> YUX_Sorvane_Extension_AudioUnit::factoryFile(const std::string& name) {
+    // A fresh listing: the file is found by the preset's name alone, its number aside.
+    const auto listing = listFactoryPresets(false);
+    const auto found = std::find_if(listing.begin(), listing.end(),
+                                    [&](const ListedPreset& listed) { return listed.preset.name == name; });
+    std::error_code ec;
+    if (found == listing.end() || !fs::is_regular_file(found->file, ec)) return std::nullopt;
+    return found->file;
 }
 
 plat::Result<void>
@@ -417,22 +431,20 @@ YUX_Sorvane_Extension_AudioUnit::setCurrentPreset(std::optional<plat::AUAudioUni
         return state.error();
     }
 
-    const auto index = std::size_t(preset->number);
-    if (index >= listedPresets_.size() || listedPresets_[index].preset.name != name) {
+    if (std::size_t(preset->number) >= presets_.size()) {
         const std::string line =
             "AUExtension::ERROR: The preset number " + std::to_string(preset->number) + " is invalid.";
         debugprint(line);
         return plat::Error{plat::kOSStatusErrorDomain, plat::kAudioUnitErr_InvalidPropertyValue, line};
     }
-    const fs::path file = listedPresets_[index].file;
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) {
+    const auto file = factoryFile(name);
+    if (!file) {
         const std::string line = "AUExtension::ERROR: The preset file '" + name + ".plist' does not exist.";
         debugprint(line);
         return missingPreset(line);
     }
     YUXPreset loader(this);
-    auto loaded = loader.load(file);
+    auto loaded = loader.load(*file);
     if (!loaded.ok()) {
         debugprint("AUExtension::ERROR: The preset '" + name +
                    "' could not be loaded: " + loaded.error().description);
@@ -451,20 +463,17 @@ YUX_Sorvane_Extension_AudioUnit::presetState(const plat::AUAudioUnitPreset& pres
         debugprint(line);
         return missingPreset(line);
     }
-    // A fresh listing: a look-up changes nothing, not even the list of the last listing.
-    const auto listing = listFactoryPresets(false);
-    const auto found = std::find_if(listing.begin(), listing.end(),
-                                    [&](const ListedPreset& listed) { return listed.preset.name == name; });
-    std::error_code ec;
-    if (found == listing.end() || !fs::is_regular_file(found->file, ec)) {
+    // A look-up changes nothing, not even the list of the last listing.
+    const auto found = factoryFile(name);
+    if (!found) {
         const std::string line = "AUExtension::ERROR: The preset file '" + name + ".plist' does not exist.";
         debugprint(line);
         return missingPreset(line);
     }
     YUXPreset reader; // no delegate: reading back sets no parameter of any unit
-    auto loaded = reader.load(found->file);
+    auto loaded = reader.load(*found);
     if (!loaded.ok()) {
-        debugprint("AUExtension::ERROR: The preset file '" + found->file.filename().string() +
+        debugprint("AUExtension::ERROR: The preset file '" + found->filename().string() +
                    "' could not be read: " + loaded.error().description);
         return missingPreset(loaded.error().description);
     }

@@ -93,6 +93,8 @@ private:
     };
     // The factory folder's preset files in name order, numbered from 0; nothing else is numbered.
     static std::vector<ListedPreset> listFactoryPresets(bool logFailure);
+    // The factory file of the preset of that name, whatever its number; nothing when none is there.
+    static std::optional<std::filesystem::path> factoryFile(const std::string& name);
     static bool isAcceptableName(const std::string& name);
 
     void debugprint(const std::string& text) const;
@@ -105,6 +107,5 @@ private:
     plat::AUMIDIOutputEventBlock midiOutputEventBlock_;
     std::optional<plat::plist::Dictionary> fullState_;
     std::vector<plat::AUAudioUnitPreset> presets_;
-    std::vector<ListedPreset> listedPresets_;
     std::optional<plat::AUAudioUnitPreset> currentPreset_;
 };

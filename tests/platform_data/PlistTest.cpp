@@ -97,6 +97,21 @@ TEST(Plist, EachDocumentIsReadAsItSaysOrRefusedWithWhatIsWrong) {
         {"shared references copied", expansionBomb(3, 1000), "would take more than 1048576 bytes once read",
          small},
         {"a real read by its prefix", xml("<real>0,75</real>"), "a malformed <real>: \"0,75\""},
+        {"a real too small for a double called malformed",
+         xml("<array><real>1e-400</real><real>-1e-400</real></array>"), Value(Array{0.0, -0.0})},
+        {"a real too large for a double read as infinite", xml("<real>1e400</real>"),
+         "the real \"1e400\", beyond the range of a double"},
+        {"a UTF-16 document refused for its zero bytes",
+         utf16Document("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + xml("<string>Grüße</string>"), false),
+         Value("Grüße")},
+        {"a big-endian UTF-16 document refused",
+         utf16Document("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + xml("<string>Grüße</string>"), true),
+         Value("Grüße")},
+        {"a UTF-16 document without its mark refused", utf16Document(xml("<true/>"), false, false),
+         Value(true)},
+        {"a NUL in UTF-16 text kept",
+         utf16Document(xml("<string>a" + std::string(1, '\0') + "b</string>"), false),
+         "holds a NUL character"},
         {"an empty real read as zero", xml("<real></real>"), "a malformed <real>: \"\""},
         {"a hexadecimal real read", xml("<real>0x1p3zz</real>"), "a malformed <real>"},
         {"an integer read by its prefix", xml("<integer>1000abc</integer>"), "a malformed <integer>"},
@@ -161,4 +176,36 @@ TEST(Plist, FilesAreWrittenAtomicallyAndWhatXMLCannotCarryIsRefused) {
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     EXPECT_NE(plat::plist::readFile(pipe).error().description.find("is not a regular file"),
               std::string::npos);
+}
+
+// Past a handful of keys a dictionary finds its entries through an index (a settings domain is such
+// a dictionary): every removal, first, middle or last, must leave each remaining key finding its own
+// value and each removed one gone, also as the dictionary shrinks below the indexed size.
+TEST(Plist, DictionariesFindEveryRemainingKeyAfterRemovalsAtEverySize) {
+    for (int size : {16, 17, 40}) {
+        Dictionary d;
+        std::vector<int> present;
+        for (int i = 0; i < size; ++i) d.set("key " + std::to_string(i), i), present.push_back(i);
+        for (const char* where : {"first", "middle", "last", "first", "middle", "last"}) {
+            const std::string_view w = where;
+            const std::size_t at = w == "first" ? 0 : w == "middle" ? present.size() / 2 : present.size() - 1;
+            const std::string key = "key " + std::to_string(present[at]);
+            SCOPED_TRACE(std::to_string(size) + " keys, " + key + " removed as the " + where);
+            ASSERT_TRUE(d.erase(key));
+            present.erase(present.begin() + std::ptrdiff_t(at));
+            EXPECT_FALSE(d.erase(key) || d.contains(key) || d.find(key));
+            ASSERT_EQ(d.size(), present.size());
+            for (int i : present) {
+                const Value* v = d.find("key " + std::to_string(i));
+                ASSERT_TRUE(v) << i;
+                EXPECT_EQ(v->asInteger(), i);
+            }
+            d.set(key, -1); // set again: found, and once
+            EXPECT_EQ(std::tuple(d.find(key)->asInteger(), d.size()), std::tuple(-1, present.size() + 1));
+            d.erase(key);
+        }
+        std::vector<std::string> expected;
+        for (int i : present) expected.push_back("key " + std::to_string(i));
+        EXPECT_EQ(d.keys(), expected);
+    }
 }

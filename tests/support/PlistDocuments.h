@@ -88,3 +88,21 @@ inline std::string nestedXML(int depth, std::string_view inner = "<integer>1</in
     for (int i = 0; i < depth; ++i) xml += "</array>";
     return xml + "</plist>\n";
 }
+
+// UTF-8 text (of the basic plane) as UTF-16 bytes, with a byte-order mark when asked.
+inline std::string utf16Document(std::string_view text, bool bigEndian, bool mark = true) {
+    std::string out;
+    auto unit = [&](unsigned u) {
+        const char hi = char(u >> 8), lo = char(u & 0xFF);
+        out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+    };
+    if (mark) unit(0xFEFF);
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const int length = c < 0x80 ? 1 : c < 0xE0 ? 2 : 3;
+        unsigned u = length == 1 ? c : length == 2 ? c & 0x1F : c & 0x0F;
+        for (int k = 1; k < length; ++k) u = (u << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        unit(u), i += std::size_t(length);
+    }
+    return out;
+}

@@ -37,6 +37,16 @@ public:
     // Renders the first `frames` frames of `in` into `out`.
     plat::AUAudioUnitStatus cycle(std::uint32_t frames, const std::vector<ParameterChange>& changes = {},
                                   plat::NSInteger bus = 0) {
+        plat::AudioBufferList list;
+        list.mNumberBuffers = 2;
+        for (int c = 0; c < 2; ++c) list.mBuffers[c] = {1, std::uint32_t(out[c].size() * 4), out[c].data()};
+        return cycle(frames, list, changes, bus);
+    }
+
+    // Renders the first `frames` frames of `in` with the host's own output list; one whose data
+    // pointers are null asks the unit for buffers of its own, and shows where the output landed.
+    plat::AUAudioUnitStatus cycle(std::uint32_t frames, plat::AudioBufferList& list,
+                                  const std::vector<ParameterChange>& changes = {}, plat::NSInteger bus = 0) {
         events_.assign(changes.size(), plat::AURenderEvent{});
         for (std::size_t i = 0; i < changes.size(); ++i) {
             auto& e = events_[i].parameter;
@@ -46,9 +56,6 @@ public:
             e.parameterAddress = changes[i].address;
             e.value = changes[i].value;
         }
-        plat::AudioBufferList list;
-        list.mNumberBuffers = 2;
-        for (int c = 0; c < 2; ++c) list.mBuffers[c] = {1, std::uint32_t(out[c].size() * 4), out[c].data()};
         plat::AudioTimeStamp ts;
         ts.mSampleTime = double(sampleTime_);
         ts.mFlags = plat::kAudioTimeStampSampleTimeValid;

@@ -9,6 +9,33 @@ namespace {
 
 using Unit = YUX_Sorvane_Extension_AudioUnit;
 
+// A unit of the bare platform with one stereo output bus; its render writes c + 1 into channel c.
+class BareUnit final : public plat::AUAudioUnit {
+public:
+    BareUnit() { EXPECT_TRUE(initWithComponentDescription(Unit::componentDescriptionOfEffect(), 0).ok()); }
+    plat::AUAudioUnitBusArray& outputBusses() override { return outputs_; }
+    plat::AUInternalRenderBlock internalRenderBlock() override {
+        return [](auto*, auto*, plat::AUAudioFrameCount frames, plat::NSInteger, plat::AudioBufferList* out,
+                  auto*, auto*) {
+            for (std::uint32_t c = 0; c < out->mNumberBuffers; ++c)
+                std::fill_n(static_cast<float*>(out->mBuffers[c].mData), frames, float(c + 1));
+            return plat::noErr;
+        };
+    }
+    const std::shared_ptr<plat::AUAudioUnitBus> bus =
+        plat::AUAudioUnitBus::make(plat::AVAudioFormat(48000, 2));
+
+private:
+    plat::AUAudioUnitBusArray outputs_{this, plat::AUAudioUnitBusType::output, {bus}};
+};
+
+// An output list of two entries that carry no buffers.
+plat::AudioBufferList withoutBuffers() {
+    plat::AudioBufferList list;
+    list.mNumberBuffers = 2;
+    return list;
+}
+
 TEST(AudioUnit, TheHostFacingMembersDoTheirPartAndPrintTheirLines) {
     CapturedConsole console;
     auto made = Unit::make(Unit::componentDescriptionOfEffect(), 0x7); // options are ignored
@@ -55,6 +82,83 @@ TEST(AudioUnit, TheHostFacingMembersDoTheirPartAndPrintTheirLines) {
     EXPECT_EQ(heard, 1);
 }
 
+// What the effect says it can do, as a host asks it: each member's answer and the line it logs.
+TEST(AudioUnit, TheCapabilityMembersAnswerAsTheEffectIsAndLogTheirLines) {
+    auto list = [](const auto& values) {
+        std::string out = "[";
+        for (const auto& v : values) out += (out.size() > 1 ? ", " : "") + std::to_string(v);
+        return out + "]";
+    };
+    auto yes = [](bool b) { return std::string(b ? "true" : "false"); };
+    // The kernel's state after reset: a render then matches a fresh unit's first render.
+    auto afterReset = [](Unit& u) {
+        auto fresh = makeUnit();
+        EXPECT_TRUE(u.allocateRenderResources().ok() && fresh->allocateRenderResources().ok());
+        RenderHost host(u.renderBlock(), 512), reference(fresh->renderBlock(), 512);
+        EXPECT_EQ(host.cycle(512), plat::noErr);
+        u.reset();
+        EXPECT_TRUE(host.cycle(512) == plat::noErr && reference.cycle(512) == plat::noErr);
+        return std::string(host.out[0] == reference.out[0] ? "cleared" : "kept");
+    };
+    const struct {
+        const char* member;
+        std::function<std::string(Unit&)> ask;
+        std::string answer, line; // the line logged; none for an empty one
+    } rows[] = {
+        {"isMusicDeviceOrEffect", [&](Unit& u) { return yes(u.isMusicDeviceOrEffect()); }, "true",
+         "AUExtension::isMusicDeviceOrEffect: true\n"},
+        {"virtualMIDICableCount", [](Unit& u) { return std::to_string(u.virtualMIDICableCount()); }, "1",
+         "AUExtension::virtualMIDICableCount: 1\n"},
+        {"canPerformInput", [&](Unit& u) { return yes(u.canPerformInput()); }, "true",
+         "AUExtension::canPerformInput: true\n"},
+        {"canPerformOutput", [&](Unit& u) { return yes(u.canPerformOutput()); }, "true",
+         "AUExtension::canPerformOutput: true\n"},
+        {"canProcessInPlace", [&](Unit& u) { return yes(u.canProcessInPlace()); }, "true",
+         "AUExtension::canProcessInPlace() true\n"},
+        {"channelCapabilities", [&](Unit& u) { return list(u.channelCapabilities()); }, "[2, 2]",
+         "AUExtension::channelCapabilities() [2, 2]\n"},
+        {"channelMap, after one was set",
+         [&](Unit& u) {
+             u.setChannelMap(std::vector<plat::NSInteger>{1, 0});
+             return u.channelMap() ? list(*u.channelMap()) : "none";
+         },
+         "none", ""},
+        {"supportedViewConfigurations",
+         [&](Unit& u) {
+             return list(u.supportedViewConfigurations({{400, 300, false}, {800, 600, true}}));
+         },
+         "[]", "AUExtension::supportedViewConfigurations()\n"},
+        {"parametersForOverview", [&](Unit& u) { return list(u.parametersForOverview(4)); }, "[]",
+         "AUExtension::parametersForOverview()\n"},
+        {"supportsUserPresets", [&](Unit& u) { return yes(u.supportsUserPresets()); }, "false",
+         "AUExtension::supportsUserPresets: false\n"},
+        {"reset", afterReset, "cleared", "AUExtension::reset()\n"},
+        {"dumpParameters",
+         [](Unit& u) {
+             u.dumpParameters("tree", u.parameterTree().get(), 0);
+             return std::string();
+         },
+         "", "YUX Sorvane Global\n Bypass\n kProcess\n kAttack\n kRelease\nLevel Values\n Level 1\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.member);
+        auto unit = makeUnit();
+        plat::RunLoop::main().drain(); // lines of the construction are not the member's
+        CapturedConsole console;
+        EXPECT_EQ(row.ask(*unit), row.answer);
+        const std::string text = console.printed();
+        if (row.line.empty())
+            EXPECT_EQ(text, "");
+        else
+            EXPECT_NE(text.find(row.line), std::string::npos) << text;
+    }
+    auto dumped = makeUnit();
+    CapturedConsole console; // the dump walks every group, down to the last parameter
+    dumped->dumpParameters("tree", dumped->parameterTree().get(), 0);
+    EXPECT_NE(console.printed().find("Compansion Values\n Compansion 1\n"), std::string::npos);
+    EXPECT_EQ(console.count(" Compansion 32\n"), 1u);
+}
+
 TEST(AudioUnit, TheRenderEntryRefusesWhatTheUnitCannotServeAndItsBlockOutlivesTheUnit) {
     plat::AURenderBlock block;
     {
@@ -85,6 +189,52 @@ TEST(AudioUnit, TheRenderEntryRefusesWhatTheUnitCannotServeAndItsBlockOutlivesTh
         block = unit->renderBlock();
     }
     EXPECT_EQ(RenderHost(block).cycle(128), plat::noErr);
+}
+
+TEST(AudioUnitBuses, AnOutputBusThatAllocatesLendsItsBufferToAListWithoutBuffersAndOneThatDoesNotRefuses) {
+    auto bare = std::make_shared<BareUnit>();
+    EXPECT_FALSE(bare->bus->shouldAllocateBuffer());
+    bare->setMaximumFramesToRender(256);
+    ASSERT_TRUE(bare->allocateRenderResources().ok());
+    float given[64] = {};
+    auto list = withoutBuffers();
+    list.mBuffers[0] = {1, sizeof given, given}; // one buffer given, one left out
+    EXPECT_EQ(RenderHost(bare->renderBlock()).cycle(64, list), plat::kAudio_ParamError);
+    EXPECT_EQ(std::tuple(list.mBuffers[1].mData, given[0]), std::tuple(nullptr, 0.0f)); // nothing touched
+    bare->deallocateRenderResources();
+
+    bare->bus->setShouldAllocateBuffer(true);
+    ASSERT_TRUE(bare->allocateRenderResources().ok());
+    RenderHost lending(bare->renderBlock());
+    list = withoutBuffers();
+    list.mBuffers[0] = {1, sizeof given, given};
+    ASSERT_EQ(lending.cycle(64, list), plat::noErr);
+    EXPECT_EQ(list.mBuffers[0].mData, given); // a buffer the host gave stays its own
+    const auto* lent = static_cast<const float*>(list.mBuffers[1].mData);
+    ASSERT_NE(lent, nullptr);
+    EXPECT_EQ(list.mBuffers[1].mDataByteSize, 64 * sizeof(float));
+    EXPECT_TRUE(std::all_of(lent, lent + 64, [](float x) { return x == 2.0f; }) && given[63] == 1.0f);
+    auto again = withoutBuffers();
+    ASSERT_EQ(lending.cycle(256, again), plat::noErr);
+    EXPECT_EQ(again.mBuffers[1].mData, lent); // made at allocation, not per call
+    EXPECT_NE(again.mBuffers[0].mData, again.mBuffers[1].mData);
+
+    // The effect sets the flag on its output bus when it allocates: a host that gives no buffers
+    // reads in the unit's what its own buffers would have received.
+    auto unit = makeUnit(), reference = makeUnit();
+    ASSERT_TRUE(unit->allocateRenderResources().ok() && reference->allocateRenderResources().ok());
+    EXPECT_TRUE(unit->outputBusses()[0]->shouldAllocateBuffer());
+    RenderHost host(unit->renderBlock(), 512), referenceHost(reference->renderBlock(), 512);
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        auto out = withoutBuffers();
+        ASSERT_EQ(host.cycle(512, out), plat::noErr);
+        ASSERT_EQ(referenceHost.cycle(512), plat::noErr);
+        for (int c = 0; c < 2; ++c) {
+            const auto* data = static_cast<const float*>(out.mBuffers[c].mData);
+            ASSERT_TRUE(data && data != host.in[c].data());
+            EXPECT_TRUE(std::equal(data, data + 512, referenceHost.out[c].begin())) << cycle;
+        }
+    }
 }
 
 TEST(AudioUnitHost, RenderEventsShowInTheTreeAndBypassPassesTheInput) {

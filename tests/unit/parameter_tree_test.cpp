@@ -66,4 +66,15 @@ TEST_F(ParameterTree, EverySetReachesTheKernelOnceAndEveryReadComesFromIt) {
     EXPECT_EQ(console.count("unit sent parameter : address:2005"), 1u);
 }
 
+TEST_F(ParameterTree, TheUnitBackReferenceStartsEmptyAndReadsEmptyOnceItsUnitIsGone) {
+    EXPECT_EQ(parameters.unit(), nullptr);
+    auto unit = makeUnit();
+    parameters.setUnit(unit);
+    EXPECT_EQ(parameters.unit(), unit);
+    std::weak_ptr<YUX_Sorvane_Extension_AudioUnit> watch = unit;
+    unit.reset();
+    EXPECT_TRUE(watch.expired());          // the reference does not keep the unit alive
+    EXPECT_EQ(parameters.unit(), nullptr); // and does not dangle
+}
+
 } // namespace

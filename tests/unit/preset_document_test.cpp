@@ -2,6 +2,7 @@
 // refused whole, and entries skipped, are tested through the unit.
 #include "UnitTestSupport.h"
 
+#include "PlistDocuments.h"
 #include "PresetPatch.h"
 #include "YUXPreset.h"
 
@@ -77,6 +78,165 @@ TEST(PresetFile, SavesAndReadsBackAndAFailedSaveSaysSoAndKeepsTheOldFile) {
     EXPECT_FALSE(PresetPatch().saveToFile(file).ok());
     ASSERT_TRUE(read.loadFromFile(file).ok());
     EXPECT_EQ(read.name, "Saved");
+}
+
+// The written document, key by key: the header values, the counts, and the group and parameter
+// entries numbered from 0 in list order.
+TEST(PresetFile, WritesTheDocumentKeyByKey) {
+    PresetPatch patch;
+    patch.number = 3;
+    patch.name = "Soft & Low";
+    auto group = [&](const char* identifier,
+                     std::vector<std::tuple<plat::AUParameterAddress, const char*, float>> params) {
+        auto g = std::make_unique<PresetGroup>();
+        g->identifier = identifier;
+        for (const auto& [address, id, value] : params) {
+            PresetParam p;
+            p.address = address, p.identifier = id, p.value = value;
+            g->params.push_back(p);
+        }
+        patch.groups.push_back(std::move(g));
+    };
+    group("kGlobalParameters", {{0, "kBypass", 0.0f}, {1, "kProcess", 0.75f}});
+    group("kLevel", {{1000, "kLevel1", 0.5f}});
+    ScratchFolder scratch;
+    ASSERT_TRUE(patch.saveToFile(scratch.path() / "Soft.plist").ok());
+    const char* expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                           "<plist version=\"1.0\">\n"
+                           "<dict>\n"
+                           "\t<key>version</key>\n"
+                           "\t<integer>1</integer>\n"
+                           "\t<key>type</key>\n"
+                           "\t<integer>1635085670</integer>\n"
+                           "\t<key>manufacturer</key>\n"
+                           "\t<integer>1264013122</integer>\n"
+                           "\t<key>subtype</key>\n"
+                           "\t<integer>2037732182</integer>\n"
+                           "\t<key>number</key>\n"
+                           "\t<integer>3</integer>\n"
+                           "\t<key>name</key>\n"
+                           "\t<string>Soft &amp; Low</string>\n"
+                           "\t<key>count</key>\n"
+                           "\t<integer>2</integer>\n"
+                           "\t<key>group 0</key>\n"
+                           "\t<dict>\n"
+                           "\t\t<key>identifier</key>\n"
+                           "\t\t<string>kGlobalParameters</string>\n"
+                           "\t\t<key>count</key>\n"
+                           "\t\t<integer>2</integer>\n"
+                           "\t\t<key>param 0</key>\n"
+                           "\t\t<dict>\n"
+                           "\t\t\t<key>address</key>\n"
+                           "\t\t\t<integer>0</integer>\n"
+                           "\t\t\t<key>identifier</key>\n"
+                           "\t\t\t<string>kBypass</string>\n"
+                           "\t\t\t<key>value</key>\n"
+                           "\t\t\t<real>0</real>\n"
+                           "\t\t</dict>\n"
+                           "\t\t<key>param 1</key>\n"
+                           "\t\t<dict>\n"
+                           "\t\t\t<key>address</key>\n"
+                           "\t\t\t<integer>1</integer>\n"
+                           "\t\t\t<key>identifier</key>\n"
+                           "\t\t\t<string>kProcess</string>\n"
+                           "\t\t\t<key>value</key>\n"
+                           "\t\t\t<real>0.75</real>\n"
+                           "\t\t</dict>\n"
+                           "\t</dict>\n"
+                           "\t<key>group 1</key>\n"
+                           "\t<dict>\n"
+                           "\t\t<key>identifier</key>\n"
+                           "\t\t<string>kLevel</string>\n"
+                           "\t\t<key>count</key>\n"
+                           "\t\t<integer>1</integer>\n"
+                           "\t\t<key>param 0</key>\n"
+                           "\t\t<dict>\n"
+                           "\t\t\t<key>address</key>\n"
+                           "\t\t\t<integer>1000</integer>\n"
+                           "\t\t\t<key>identifier</key>\n"
+                           "\t\t\t<string>kLevel1</string>\n"
+                           "\t\t\t<key>value</key>\n"
+                           "\t\t\t<real>0.5</real>\n"
+                           "\t\t</dict>\n"
+                           "\t</dict>\n"
+                           "</dict>\n"
+                           "</plist>\n";
+    EXPECT_EQ(readText(scratch.path() / "Soft.plist"), expected);
+}
+
+// A hostile document may hold tens of thousands of bad entries: the first five are printed, then one
+// line says how many more there were, for problems that refuse it and for entries merely skipped.
+TEST(PresetDocument, ManyBadEntriesPrintTheFirstFewAndOneLineForTheRest) {
+    plist::Dictionary bad, skipped;
+    for (int k = 0; k < 30000; ++k) bad.set("param " + std::to_string(k), k); // not dictionaries
+    for (int k = 0; k < 40; ++k) // no value: skipped, and the rest applies
+        skipped.set("param " + std::to_string(k), plist::Dictionary{{"address", 1000 + k}});
+    skipped.set("param good", plist::Dictionary{{"address", 1001}, {"value", 0.25}});
+    Recorder recorder;
+    const struct {
+        const char* fault;
+        plist::Dictionary group;
+        bool applies;
+        std::string fifth, rest;
+    } cases[] = {
+        {"every problem printed", bad, false, "\"group 0\" / \"param 4\" is an integer, not a dictionary.\n",
+         "PresetPatch::ERROR: ... and 29995 more problems.\n"},
+        {"every skipped entry printed", skipped, true, "\"group 0\" / \"param 4\" has no \"value\"",
+         "PresetPatch::ERROR: ... and 35 more skipped entries.\n"},
+    };
+    for (const auto& c : cases) {
+        CapturedConsole console;
+        EXPECT_EQ(YUXPreset(&recorder).makeFrom(plist::Dictionary{{"group 0", c.group}}).ok(), c.applies);
+        EXPECT_EQ(console.count("PresetPatch::ERROR: "), 6u) << c.fault;
+        EXPECT_EQ(console.count(c.fifth), 1u) << c.fault;
+        EXPECT_EQ(console.count(c.rest), 1u) << c.fault;
+    }
+    EXPECT_EQ(recorder.found, (std::vector<Found>{{0, 1001, 0.25f}}));
+}
+
+// Text read as it stands may be written longer ('>' becomes "&gt;"): a document that loads but would
+// not fit a preset file once saved is refused before anything is written, so every save loads again.
+TEST(PresetFile, ASaveThatWouldNotLoadAgainIsRefusedAndTheOldFileStays) {
+    ScratchFolder scratch;
+    const auto file = scratch.path() / "grown.plist";
+    const std::string grown(300000, '>'), fits(200000, '>'); // 1.2 MB and 0.8 MB written
+    const std::string document =
+        "<plist version=\"1.0\"><dict><key>name</key><string>" + grown + "</string></dict></plist>";
+    writeText(file, document);
+    PresetPatch patch, again;
+    ASSERT_TRUE(patch.loadFromFile(file).ok());
+    EXPECT_EQ(patch.name, grown);
+    {
+        CapturedConsole console;
+        EXPECT_FALSE(patch.saveToFile(file).ok());
+        EXPECT_TRUE(console.contains("PresetPatch::FEHLER: Die Daten konnten nicht gespeichert werden. (The "
+                                     "preset would take 1200"));
+    }
+    EXPECT_EQ(readText(file), document);
+    patch.name = fits;
+    ASSERT_TRUE(patch.saveToFile(file).ok());
+    ASSERT_TRUE(again.loadFromFile(file).ok());
+    EXPECT_EQ(again.name, fits);
+}
+
+// A preset written in UTF-16 reads as the same document in UTF-8 would, and a value too small for a
+// double reads as zero rather than refusing the document.
+TEST(PresetFile, ReadsUTF16DocumentsAndValuesTooSmallForADoubleAsZero) {
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-16\"?><plist version=\"1.0\"><dict><key>name</key>"
+        "<string>Grüße</string><key>group 0</key><dict><key>param 0</key><dict><key>address</key>"
+        "<integer>1</integer><key>value</key><real>1e-400</real></dict></dict></dict></plist>";
+    ScratchFolder scratch;
+    for (bool bigEndian : {false, true}) {
+        writeText(scratch.path() / "wide.plist", utf16Document(xml, bigEndian));
+        Recorder recorder;
+        YUXPreset reader(&recorder);
+        ASSERT_TRUE(reader.load(scratch.path() / "wide.plist").ok()) << bigEndian;
+        EXPECT_EQ(reader.patch().name, "Grüße");
+        EXPECT_EQ(recorder.found, (std::vector<Found>{{0, 1, 0.0f}}));
+    }
 }
 
 } // namespace

@@ -16,6 +16,9 @@ TEST(UnitRealtime, RenderingThroughTheRenderBlockAllocatesNothing) {
     for (int c = 0; c < 50; ++c) {
         const long before = allocations::onThisThread();
         ASSERT_EQ(render.cycle(512, changes), plat::noErr);
+        plat::AudioBufferList lent; // no buffers of the host's: the output bus lends its own
+        lent.mNumberBuffers = 2;
+        ASSERT_EQ(render.cycle(512, lent), plat::noErr);
         // Logging paths of the render block: another bus, and a kernel error.
         ASSERT_EQ(internal.cycle(64, {}, 1), plat::noErr);
         ASSERT_EQ(internal.cycle(8192), plat::kAudioUnitErr_TooManyFramesToProcess);

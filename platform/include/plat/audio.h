@@ -209,12 +209,20 @@ public:
     bool setFormat(const AVAudioFormat& format, Error* error = nullptr);
     void setOwnerAllocated(bool allocated) { ownerAllocated_ = allocated; }
 
+    // For an output bus: whether its owner allocates a buffer for it when render resources are
+    // allocated, so that a host may render with a list that carries no buffers (null data
+    // pointers) and read the output where the list then points. Taken into account at the next
+    // allocation.
+    bool shouldAllocateBuffer() const { return shouldAllocateBuffer_; }
+    void setShouldAllocateBuffer(bool allocate) { shouldAllocateBuffer_ = allocate; }
+
     explicit AUAudioUnitBus(const AVAudioFormat& format) : format_(format) {}
 
 private:
     AVAudioFormat format_;
     std::uint32_t maximumChannelCount_ = AudioBufferList::kCapacity;
     bool ownerAllocated_ = false;
+    bool shouldAllocateBuffer_ = false;
 };
 
 } // namespace plat

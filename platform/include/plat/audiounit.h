@@ -2,8 +2,9 @@
 // The audio-unit base class, its bus arrays, presets and component identity.
 //
 // Hosts render through `renderBlock()`, which refuses a call the unit cannot serve (resources
-// not allocated, an output bus it does not have, more frames than it was allocated for) before
-// the subclass's internal render block sees it.
+// not allocated, an output bus it does not have, more frames than it was allocated for, an
+// output list without buffers for a bus that has none of its own) before the subclass's internal
+// render block sees it.
 
 #include "plat/audio.h"
 #include "plat/error.h"
@@ -24,6 +25,8 @@ using OSType = std::uint32_t;
 
 // Statuses of the audio-unit layer not in core.h.
 inline constexpr OSStatus kAudioUnitErr_FailedInitialization = -10875;
+// A render call whose output list carries no buffers for a bus that allocated none.
+inline constexpr OSStatus kAudio_ParamError = -50;
 
 struct AudioComponentDescription {
     OSType componentType = 0;
@@ -117,9 +120,10 @@ public:
     virtual AUAudioUnitBusArray& inputBusses() { return noInputBusses_; }
     virtual AUAudioUnitBusArray& outputBusses() { return noOutputBusses_; }
 
-    // The base checks the bus formats (input and output channel counts must match) and marks the
-    // unit and its buses allocated. A subclass calls it first and, when its own work fails, calls
-    // the base deallocation before it returns the error.
+    // The base checks the bus formats (input and output channel counts must match), allocates a
+    // buffer of maximumFramesToRender() frames for every output bus whose shouldAllocateBuffer is
+    // set, and marks the unit and its buses allocated. A subclass calls it first and, when its own work
+    // fails, calls the base deallocation before it returns the error.
     virtual Result<void> allocateRenderResources();
     virtual void deallocateRenderResources();
     bool renderResourcesAllocated() const { return render_->allocated.load(std::memory_order_acquire); }
@@ -204,6 +208,9 @@ private:
     struct RenderState {
         std::atomic<bool> allocated{false};
         std::atomic<AUAudioFrameCount> maximumFrames{4096};
+        // By output bus index: the buffer allocated for a bus that asked for one, else null.
+        // Written only while the unit is not allocated.
+        std::vector<std::unique_ptr<AVAudioPCMBuffer>> outputBuffers;
     };
     std::shared_ptr<RenderState> render_;
     AudioComponentDescription description_;

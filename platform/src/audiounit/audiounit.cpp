@@ -3,6 +3,8 @@
 #include "plat/aufactory.h"
 #include "plat/dispatch.h"
 
+#include <algorithm>
+
 namespace plat {
 
 AUAudioUnit::AUAudioUnit() : render_(std::make_shared<RenderState>()) {}
@@ -45,6 +47,18 @@ Result<void> AUAudioUnit::allocateRenderResources() {
                              " channels and the output bus " + std::to_string(out->format().channelCount()) +
                              "; they must be equal."};
     }
+    // Buffers for the buses that want them are made here, never on the render road.
+    std::vector<std::unique_ptr<AVAudioPCMBuffer>> buffers(outputs.count());
+    for (std::size_t i = 0; i < outputs.count(); ++i) {
+        const auto bus = outputs[i];
+        if (!bus || !bus->shouldAllocateBuffer()) continue;
+        buffers[i] = AVAudioPCMBuffer::make(bus->format(), maximumFramesToRender());
+        if (!buffers[i])
+            return Error{kOSStatusErrorDomain, kAudioUnitErr_FailedInitialization,
+                         "No buffer of " + std::to_string(maximumFramesToRender()) +
+                             " frames for output bus " + std::to_string(i) + "."};
+    }
+    render_->outputBuffers = std::move(buffers);
     inputs.setOwnerAllocated(true);
     outputs.setOwnerAllocated(true);
     render_->allocated.store(true, std::memory_order_release);
@@ -53,6 +67,7 @@ Result<void> AUAudioUnit::allocateRenderResources() {
 
 void AUAudioUnit::deallocateRenderResources() {
     render_->allocated.store(false, std::memory_order_release);
+    render_->outputBuffers.clear();
     inputBusses().setOwnerAllocated(false);
     outputBusses().setOwnerAllocated(false);
 }
@@ -75,6 +90,20 @@ AURenderBlock AUAudioUnit::renderBlock() {
         if (frameCount > state->maximumFrames.load(std::memory_order_relaxed))
             return kAudioUnitErr_TooManyFramesToProcess;
         if (!internal) return kAudioUnitErr_Uninitialized;
+        if (outputData) {
+            // Buffers the host left out are the bus's own, when it has them.
+            const auto bus = std::size_t(outputBusNumber);
+            const AVAudioPCMBuffer* own =
+                bus < state->outputBuffers.size() ? state->outputBuffers[bus].get() : nullptr;
+            const std::uint32_t count = std::min(outputData->mNumberBuffers, AudioBufferList::kCapacity);
+            const std::uint32_t ownChannels = own ? own->format().channelCount() : 0;
+            for (std::uint32_t i = 0; i < count; ++i) // refused before the list is touched
+                if (!outputData->mBuffers[i].mData && i >= ownChannels) return kAudio_ParamError;
+            for (std::uint32_t i = 0; i < count; ++i)
+                if (!outputData->mBuffers[i].mData)
+                    outputData->mBuffers[i] =
+                        AudioBuffer{1, std::uint32_t(frameCount * sizeof(float)), own->channel(i)};
+        }
         return internal(actionFlags, timestamp, frameCount, outputBusNumber, outputData, events,
                         pullInputBlock);
     };

@@ -8,12 +8,15 @@
 
 #include "PlistFormats.h"
 
+#include "plat/core.h"
+
 #include <libxml/parser.h>
 #include <libxml/xmlreader.h>
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -56,9 +59,19 @@ std::optional<double> realFrom(std::string_view text, std::string& problem) {
     double value = 0;
     const auto [end, ec] =
         std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::general);
-    if (ec != std::errc() || end != number.data() + number.size()) {
+    if ((ec != std::errc() && ec != std::errc::result_out_of_range) || end != number.data() + number.size()) {
         problem = "a malformed <real>: " + shown(text);
         return std::nullopt;
+    }
+    if (ec == std::errc::result_out_of_range) {
+        // A well-formed number beyond a double: one too small to hold reads as zero of its sign (as
+        // the binary format, which stores doubles, can only say), one too large is refused.
+        const std::string whole(number);
+        value = strtod_l(whole.c_str(), nullptr, cLocale());
+        if (std::isinf(value)) {
+            problem = "the real " + shown(number) + ", beyond the range of a double";
+            return std::nullopt;
+        }
     }
     return value;
 }
@@ -156,11 +169,13 @@ struct ReaderFree {
 
 class XMLReader {
 public:
-    XMLReader(std::span<const std::uint8_t> bytes, const Limits& limits) : limits_(limits) {
+    // `encoding` overrides what the document says of itself; null lets libxml2 tell.
+    XMLReader(std::span<const std::uint8_t> bytes, const Limits& limits, const char* encoding)
+        : limits_(limits) {
         static std::once_flag initialised;
         std::call_once(initialised, [] { xmlInitParser(); });
         reader_.reset(xmlReaderForMemory(
-            reinterpret_cast<const char*>(bytes.data()), int(bytes.size()), nullptr, nullptr,
+            reinterpret_cast<const char*>(bytes.data()), int(bytes.size()), nullptr, encoding,
             XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
         if (reader_) xmlTextReaderSetStructuredErrorHandler(reader_.get(), &XMLReader::onError, this);
     }
@@ -486,12 +501,41 @@ private:
 
 } // namespace
 
+namespace {
+
+// A document in UTF-16 says so by its byte-order mark, or by "<" as its first 16-bit unit; its
+// ASCII characters then come with zero bytes, which are no NUL characters. libxml2 reads it, told
+// the byte order when there is no mark to tell it.
+enum class Encoding { UTF8, UTF16Marked, UTF16LE, UTF16BE };
+
+Encoding encodingOf(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < 2) return Encoding::UTF8;
+    const std::uint8_t a = bytes[0], b = bytes[1];
+    if ((a == 0xFF && b == 0xFE) || (a == 0xFE && b == 0xFF)) return Encoding::UTF16Marked;
+    if (a == '<' && b == 0) return Encoding::UTF16LE;
+    if (a == 0 && b == '<') return Encoding::UTF16BE;
+    return Encoding::UTF8;
+}
+
+bool holdsNul(std::span<const std::uint8_t> bytes) {
+    if (encodingOf(bytes) == Encoding::UTF8) return std::memchr(bytes.data(), 0, bytes.size()) != nullptr;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        if (bytes[i] == 0 && bytes[i + 1] == 0) return true;
+    return false;
+}
+
+} // namespace
+
 Result<Value> parseXML(std::span<const std::uint8_t> bytes, const Limits& limits) {
     // XML admits no NUL anywhere; saying so here is clearer than the tokenizer's complaint.
-    if (std::memchr(bytes.data(), 0, bytes.size()))
+    if (holdsNul(bytes))
         return parseError("The data is not a valid property list: it holds a NUL character.");
     if (bytes.size() > std::size_t(INT32_MAX)) return parseError("The property list is too large to read.");
-    return XMLReader(bytes, limits).read();
+    const Encoding encoding = encodingOf(bytes);
+    const char* declared = encoding == Encoding::UTF16LE   ? "UTF-16LE"
+                           : encoding == Encoding::UTF16BE ? "UTF-16BE"
+                                                           : nullptr;
+    return XMLReader(bytes, limits, declared).read();
 }
 
 Result<std::string> writeXML(const Value& value) {
