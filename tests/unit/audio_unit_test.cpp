@@ -9,7 +9,8 @@ namespace {
 
 using Unit = YUX_Sorvane_Extension_AudioUnit;
 
-// A unit of the bare platform with one stereo output bus; its render writes c + 1 into channel c.
+// A unit of the bare platform with one stereo output bus; its render writes c + 1 into channel c,
+// and refuses a list without buffers as a unit that renders into the list it is given does.
 class BareUnit final : public plat::AUAudioUnit {
 public:
     BareUnit() { EXPECT_TRUE(initWithComponentDescription(Unit::componentDescriptionOfEffect(), 0).ok()); }
@@ -17,6 +18,8 @@ public:
     plat::AUInternalRenderBlock internalRenderBlock() override {
         return [](auto*, auto*, plat::AUAudioFrameCount frames, plat::NSInteger, plat::AudioBufferList* out,
                   auto*, auto*) {
+            for (std::uint32_t c = 0; c < out->mNumberBuffers; ++c)
+                if (!out->mBuffers[c].mData) return plat::kAudioUnitErr_InvalidPropertyValue;
             for (std::uint32_t c = 0; c < out->mNumberBuffers; ++c)
                 std::fill_n(static_cast<float*>(out->mBuffers[c].mData), frames, float(c + 1));
             return plat::noErr;
