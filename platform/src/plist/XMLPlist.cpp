@@ -499,10 +499,6 @@ private:
     std::string problem_;
 };
 
-} // namespace
-
-namespace {
-
 // A document in UTF-16 says so by its byte-order mark, or by "<" as its first 16-bit unit; its
 // ASCII characters then come with zero bytes, which are no NUL characters. libxml2 reads it, told
 // the byte order when there is no mark to tell it.
@@ -517,8 +513,8 @@ Encoding encodingOf(std::span<const std::uint8_t> bytes) {
     return Encoding::UTF8;
 }
 
-bool holdsNul(std::span<const std::uint8_t> bytes) {
-    if (encodingOf(bytes) == Encoding::UTF8) return std::memchr(bytes.data(), 0, bytes.size()) != nullptr;
+bool holdsNul(std::span<const std::uint8_t> bytes, Encoding encoding) {
+    if (encoding == Encoding::UTF8) return std::memchr(bytes.data(), 0, bytes.size()) != nullptr;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
         if (bytes[i] == 0 && bytes[i + 1] == 0) return true;
     return false;
@@ -527,11 +523,11 @@ bool holdsNul(std::span<const std::uint8_t> bytes) {
 } // namespace
 
 Result<Value> parseXML(std::span<const std::uint8_t> bytes, const Limits& limits) {
+    const Encoding encoding = encodingOf(bytes);
     // XML admits no NUL anywhere; saying so here is clearer than the tokenizer's complaint.
-    if (holdsNul(bytes))
+    if (holdsNul(bytes, encoding))
         return parseError("The data is not a valid property list: it holds a NUL character.");
     if (bytes.size() > std::size_t(INT32_MAX)) return parseError("The property list is too large to read.");
-    const Encoding encoding = encodingOf(bytes);
     const char* declared = encoding == Encoding::UTF16LE   ? "UTF-16LE"
                            : encoding == Encoding::UTF16BE ? "UTF-16BE"
                                                            : nullptr;
