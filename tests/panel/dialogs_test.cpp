@@ -118,11 +118,6 @@ bool waitFor(const std::function<bool()>& done) {
     return plat::RunLoop::main().runUntil(done, std::chrono::seconds(30));
 }
 
-std::string readText(const fs::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 #ifdef SORVANE_DIALOGS_ON_SCREEN
 // The mapped toplevel with that title, when there is one.
 GtkWindow* shown(const std::string& title) {
