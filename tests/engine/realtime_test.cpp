@@ -5,6 +5,17 @@
 
 namespace {
 
+// Allocations on this thread over forty cycles of two sizes, the larger one given.
+long allocationsWhileRendering(OfflineRig& rig, plat::AUAudioFrameCount larger) {
+    long during = 0;
+    for (int cycle = 0; cycle < 40; ++cycle) {
+        const long before = allocations::onThisThread();
+        EXPECT_TRUE(rig.engine.renderOffline(cycle % 2 ? larger : 300, *rig.buffer).ok());
+        during += allocations::onThisThread() - before;
+    }
+    return during;
+}
+
 TEST(EngineRealtime, RenderingTheGraphAllocatesNothing) {
     CapturedConsole console;
     ScratchFolder scratch;
@@ -19,13 +30,7 @@ TEST(EngineRealtime, RenderingTheGraphAllocatesNothing) {
     for (int i = 0; i < 4; ++i) ASSERT_TRUE(rig.player->scheduleFile(file, [&] { ++completed; }).ok());
     rig.player->play();
 
-    long during = 0;
-    for (int cycle = 0; cycle < 40; ++cycle) {
-        const long before = allocations::onThisThread();
-        ASSERT_TRUE(rig.engine.renderOffline(cycle % 2 ? 512 : 300, *rig.buffer).ok());
-        during += allocations::onThisThread() - before;
-    }
-    EXPECT_EQ(during, 0);
+    EXPECT_EQ(allocationsWhileRendering(rig, 512), 0);
     EXPECT_TRUE(waitFor([&] { return completed == 4; }));
     EXPECT_FALSE(console.printedOnRealtimeThread());
 }
@@ -45,13 +50,7 @@ TEST(EngineRealtime, ConvertingRatesAllocatesNothing) {
         std::atomic<int> completed{0};
         for (int i = 0; i < 4; ++i) ASSERT_TRUE(rig.player->scheduleFile(file, [&] { ++completed; }).ok());
         rig.player->play();
-        long during = 0;
-        for (int cycle = 0; cycle < 40; ++cycle) {
-            const long before = allocations::onThisThread();
-            ASSERT_TRUE(rig.engine.renderOffline(cycle % 2 ? 4096 : 300, *rig.buffer).ok());
-            during += allocations::onThisThread() - before;
-        }
-        EXPECT_EQ(during, 0);
+        EXPECT_EQ(allocationsWhileRendering(rig, 4096), 0);
         EXPECT_TRUE(waitFor([&] { return completed == 4; }));
         EXPECT_FALSE(console.printedOnRealtimeThread());
     }
