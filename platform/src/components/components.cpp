@@ -228,14 +228,16 @@ void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr
         problem = "its icon " + shownPath(path) + " is not there";
         return;
     }
-    const auto [outside, inside] = std::mismatch(realBundle.begin(), realBundle.end(), real.begin(), real.end());
+    const auto [outside, inside] =
+        std::mismatch(realBundle.begin(), realBundle.end(), real.begin(), real.end());
     if (outside != realBundle.end() || inside == real.end()) {
         problem = "its icon " + shownPath(path) + " lies outside the bundle, in " + shownPath(real);
         return;
     }
     const auto size = fs::file_size(real, ec);
     if (ec || size > kIconMaxBytes) {
-        problem = "its icon " + shownPath(path) + " is larger than " + std::to_string(kIconMaxBytes) + " bytes";
+        problem =
+            "its icon " + shownPath(path) + " is larger than " + std::to_string(kIconMaxBytes) + " bytes";
         return;
     }
     std::vector<std::uint8_t> bytes(size);
@@ -380,6 +382,14 @@ void runProbes(std::vector<Probe>& probes, double seconds) {
         probe.failure = std::string("loading it kept a test process busy for more than ") + limit +
                         " s (hung); the process was killed";
     }
+}
+
+// Whether the loader holds this library already: opening it again maps nothing and runs nothing.
+bool loadedInThisProcess(const fs::path& library) {
+    void* handle = dlopen(library.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NOLOAD);
+    if (!handle) return false;
+    dlclose(handle);
+    return true;
 }
 
 // The file's size and time, to see whether a library changed since it was probed.
@@ -530,16 +540,22 @@ AVAudioUnitComponentManager::AVAudioUnitComponentManager(const std::vector<fs::p
     if (checks_.probeLibraries && !candidates.empty()) {
         std::error_code ec;
         if (probeHelper().empty() || !fs::is_regular_file(probeHelper(), ec)) {
-            console.writeLine(std::string(kLinePrefix) + "cannot load plug-in libraries in a test process first: " +
-                              "the helper " + shownPath(probeHelper()) +
-                              " is missing; they are loaded directly");
+            console.writeLine(std::string(kLinePrefix) +
+                              "cannot load plug-in libraries in a test process first: " + "the helper " +
+                              shownPath(probeHelper()) + " is missing; they are loaded directly");
         } else {
+            // A library this process has loaded already is what a load gives again: it needs no test.
             std::vector<Probe> probes;
-            for (const auto& c : candidates) probes.push_back(Probe{c.libraryPath(), c.entrySymbol()});
-            runProbes(probes, checks_.probeSeconds);
+            std::vector<std::size_t> probed;
             for (std::size_t i = 0; i < candidates.size(); ++i) {
-                failures[i] = probes[i].failure;
-                auto& c = candidates[i];
+                if (loadedInThisProcess(candidates[i].libraryPath())) continue;
+                probes.push_back(Probe{candidates[i].libraryPath(), candidates[i].entrySymbol()});
+                probed.push_back(i);
+            }
+            runProbes(probes, checks_.probeSeconds);
+            for (std::size_t k = 0; k < probed.size(); ++k) {
+                failures[probed[k]] = probes[k].failure;
+                auto& c = candidates[probed[k]];
                 c.probedSize_ = fs::file_size(c.libraryPath(), ec);
                 if (!ec) c.probedTime_ = fs::last_write_time(c.libraryPath(), ec);
                 c.probed_ = !ec;
@@ -629,17 +645,18 @@ void AVAudioUnitComponentManager::instantiate(const AudioComponentDescription& p
     });
 }
 
-Result<std::shared_ptr<AUAudioUnit>>
-AVAudioUnitComponentManager::load(const AVAudioUnitComponent& component, const ComponentLoadChecks& checks) {
+Result<std::shared_ptr<AUAudioUnit>> AVAudioUnitComponentManager::load(const AVAudioUnitComponent& component,
+                                                                       const ComponentLoadChecks& checks) {
     const std::string libraryFile = component.libraryPath().string();
     const std::string library = shownPath(libraryFile); // as messages show it
     const std::string& symbol = component.entrySymbol();
     // The file may have changed since the scan.
-    if (auto real = realLibraryInside(component.bundlePath(), libraryFile); !real || real.value() != libraryFile)
+    if (auto real = realLibraryInside(component.bundlePath(), libraryFile);
+        !real || real.value() != libraryFile)
         return loadError(real ? "the library " + library + " is now a link" : real.error().description);
     if (auto whole = holdsItsSegments(libraryFile); !whole) return loadError(whole.error().description);
     // A library replaced since its first load in a test process is loaded there again first.
-    if (checks.probeLibraries && component.probed_ &&
+    if (checks.probeLibraries && component.probed_ && !loadedInThisProcess(libraryFile) &&
         !sameFile(libraryFile, component.probedSize_, component.probedTime_)) {
         std::vector<Probe> probe{Probe{libraryFile, symbol}};
         runProbes(probe, checks.probeSeconds);
@@ -713,7 +730,8 @@ std::shared_ptr<UIImage> AudioComponentGetIcon(const AVAudioUnitComponent& compo
 
 std::string iconDescription(const std::shared_ptr<UIImage>& image) {
     if (!image) return "nil";
-    return "Optional(<UIImage: " + std::to_string(image->width()) + " x " + std::to_string(image->height()) + ">)";
+    return "Optional(<UIImage: " + std::to_string(image->width()) + " x " + std::to_string(image->height()) +
+           ">)";
 }
 
 } // namespace plat
