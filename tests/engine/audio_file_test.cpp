@@ -230,4 +230,20 @@ TEST(AudioFile, AWrittenFileReplacesTheOldOneOnlyWhenClosed) {
     EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()), 2);
 }
 
+// A file's name reaches the console in the errors about it: escape codes in it are shown, never
+// sent to the terminal.
+TEST(AudioFile, ErrorsShowAFileNameWithoutItsEscapeCodes) {
+    ScratchFolder scratch;
+    const fs::path hostile = scratch.path() / "clip\x1b[2J\nforged.wav";
+    plat::AVAudioFileSettings settings;
+    const std::string errors[] = {
+        plat::AVAudioFile::forReading(plat::URL::fileURL(hostile)).error().description,
+        plat::AVAudioFile::forWriting(plat::URL::fileURL(hostile / "take.wav"), settings).error().description,
+    };
+    for (const auto& error : errors) {
+        EXPECT_EQ(error.find_first_of("\x1b\n"), std::string::npos) << error;
+        EXPECT_NE(error.find("clip\\x1b[2J\\x0aforged.wav"), std::string::npos) << error;
+    }
+}
+
 } // namespace

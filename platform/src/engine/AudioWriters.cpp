@@ -4,6 +4,7 @@
 #include "AudioCodecs.h"
 #include "LibavSupport.h"
 
+#include "plat/console.h"
 #include "plat/files.h"
 
 #include <sndfile.h>
@@ -28,7 +29,7 @@ Error cannotWrite(const fs::path& path, std::string why) {
     // Library texts may end in a full stop of their own.
     while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
     return Error{kCocoaErrorDomain, kFileWriteUnknownError,
-                 "The file '" + path.string() + "' cannot be written: " + why + "."};
+                 "The file '" + shownText(path.string()) + "' cannot be written: " + why + "."};
 }
 
 // Where a file that could not be finished keeps what was written: "take.wav" -> "take.partial.wav".
@@ -129,7 +130,7 @@ private:
         }
         Error error = cannotWrite(path_, why);
         error.description +=
-            moved ? " What was written is kept in '" + kept.string() + "';" : " What was written is dropped;";
+            moved ? " What was written is kept in '" + shownText(kept.string()) + "';" : " What was written is dropped;";
         error.description += " the file itself is unchanged.";
         failure_ = error;
         return error;
