@@ -118,13 +118,15 @@ TEST(EngineRates, RatesThatCannotBeConvertedAreRefusedAndNothingPlays) {
         EXPECT_FALSE(rig.engine.connect(rig.player, rig.engine.mainMixerNode(), AVAudioFormat(rate, 2)).ok());
         EXPECT_EQ(rig.player->outputFormat(0).sampleRate(), 48000.0) << rate; // still unconnected
     }
-    for (double rate : {500.0, 1e7, 800000.0, HUGE_VAL}) {
+    for (auto [rate, shown] : {std::pair{500.0, "500 Hz"}, {1e7, "10000000 Hz"}, {800000.0, "800000 Hz"},
+                               {3e38, "3e+38 Hz"}, {HUGE_VAL, "inf Hz"}}) {
         SCOPED_TRACE(rate);
         OfflineRig rig;
         const auto connected =
             rig.engine.connect(rig.player, rig.engine.mainMixerNode(), AVAudioFormat(rate, 2));
         ASSERT_FALSE(connected.ok());
         EXPECT_NE(connected.error().description.find("converts rates"), std::string::npos);
+        EXPECT_NE(connected.error().description.find(shown), std::string::npos) << connected.error().description;
         EXPECT_FALSE(rig.engine.start().ok());
         EXPECT_FALSE(rig.engine.isRunning());
     }

@@ -193,6 +193,9 @@ bool isSupportedSampleRate(double rate);
 // Why a bus refuses `rate`, as its error says it: "sample rate <rate> Hz not supported: a bus
 // carries 8000 to 768000 Hz".
 std::string sampleRateRefusal(double rate);
+// A rate as messages show it, whatever the locale: the shortest text that reads back as the rate,
+// in plain digits from 1 Hz up to 1e12 ("44100", "800000", "3e+38", "1e-30", "nan").
+std::string sampleRateText(double rate);
 
 // One input or output connection point of an audio unit.
 class AUAudioUnitBus {

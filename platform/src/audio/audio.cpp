@@ -53,11 +53,17 @@ bool isSupportedSampleRate(double rate) {
     return rate >= kMinimumSampleRate && rate <= kMaximumSampleRate; // NaN is neither
 }
 
-std::string sampleRateRefusal(double rate) {
-    // to_chars: the shortest text that reads back as the rate, whatever the locale.
+std::string sampleRateText(double rate) {
+    // Rates a host may mean in plain digits ("800000", not "8e+05"), the far-off ones as exponents.
     char number[64];
-    const auto written = std::to_chars(number, number + sizeof number, rate);
-    return "sample rate " + std::string(number, written.ptr) + " Hz not supported: a bus carries " +
+    const bool plain = std::fabs(rate) >= 1 && std::fabs(rate) < 1e12;
+    const auto written = plain ? std::to_chars(number, number + sizeof number, rate, std::chars_format::fixed)
+                               : std::to_chars(number, number + sizeof number, rate);
+    return std::string(number, written.ptr);
+}
+
+std::string sampleRateRefusal(double rate) {
+    return "sample rate " + sampleRateText(rate) + " Hz not supported: a bus carries " +
            std::to_string(long(kMinimumSampleRate)) + " to " + std::to_string(long(kMaximumSampleRate)) +
            " Hz";
 }

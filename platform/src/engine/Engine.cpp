@@ -20,8 +20,8 @@ Error engineError(OSStatus code, std::string description) {
 }
 
 std::string describe(const AVAudioFormat& format) {
-    return std::to_string(format.channelCount()) + " channels at " +
-           std::to_string(static_cast<long>(format.sampleRate())) + " Hz";
+    return std::to_string(format.channelCount()) + " channels at " + sampleRateText(format.sampleRate()) +
+           " Hz";
 }
 
 bool usable(const AVAudioFormat& format) {
@@ -300,9 +300,9 @@ Result<void> AVAudioPlayerNode::scheduleFile(const std::shared_ptr<AVAudioFile>&
     const double fileRate = file->processingFormat().sampleRate();
     if (fileRate != rate && !RateConverter::convertible(fileRate, rate))
         return engineError(kAudioUnitErr_FormatNotSupported,
-                           "The file '" + file->url().path() + "' holds " +
+                           "The file '" + shownText(file->url().path()) + "' holds " +
                                describe(file->processingFormat()) + " but the player runs at " +
-                               std::to_string(static_cast<long>(rate)) +
+                               sampleRateText(rate) +
                                " Hz; rates are converted only between 1 kHz and 768 kHz, down by a "
                                "factor of 16 at most.");
     PlayerState& player = *core()->player;

@@ -20,8 +20,8 @@ void silence(const AudioBufferList& list, AUAudioFrameCount frames) {
 
 Error foreignRate(const AVAudioFormat& connection, double consumer) {
     return Error{kOSStatusErrorDomain, kAudioUnitErr_FormatNotSupported,
-                 "A connection runs at " + std::to_string(connection.sampleRate()) + " Hz into a node at " +
-                     std::to_string(consumer) +
+                 "A connection runs at " + sampleRateText(connection.sampleRate()) + " Hz into a node at " +
+                     sampleRateText(consumer) +
                      " Hz; only the mixer converts rates, and only between 1 kHz and 768 kHz (down by "
                      "a factor of 16 at most), so it stays silent."};
 }
