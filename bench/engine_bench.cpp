@@ -4,6 +4,7 @@
 // way from a clip on a warm disk to the first rendered buffer: the engine alone, and the
 // application's own start-up.
 #include "AUEnginePlayer.h"
+#include "LoopedRender.h"
 #include "YUX_Sorvane_Extension_AudioUnit.h"
 
 #include "plat/components.h"
@@ -82,31 +83,7 @@ void runGraph(benchmark::State& state, bool withEffect) {
     } else {
         engine.connect(player, engine.mainMixerNode(), file->processingFormat());
     }
-    std::atomic<long> finished{0};
-    long scheduled = 0;
-    auto topUp = [&] {
-        while (scheduled - finished.load() < 2) {
-            player->scheduleFile(file, [&] { ++finished; });
-            ++scheduled;
-        }
-    };
-    topUp();
-    player->play();
-    engine.start();
-    auto buffer = plat::AVAudioPCMBuffer::make(file->processingFormat(), kCycle);
-    std::size_t frames = 0, sinceTopUp = 0;
-    for (auto _ : state) {
-        engine.renderOffline(kCycle, *buffer);
-        benchmark::DoNotOptimize(buffer->channel(0));
-        frames += kCycle;
-        if ((sinceTopUp += kCycle) >= kClipFrames) {
-            state.PauseTiming();
-            topUp();
-            sinceTopUp = 0;
-            state.ResumeTiming();
-        }
-    }
-    setRealtimeCounter(state, frames);
+    renderLooped(state, engine, *player, file, file->processingFormat(), kCycle, kClipFrames);
     plat::Console::shared().setSink({});
 }
 

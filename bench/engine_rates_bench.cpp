@@ -2,12 +2,13 @@
 // cycles into a 48 kHz output, at the output's own rate (no conversion, the plain reading) and at
 // 44.1, 8 and 96 kHz, converted where the player joins the mixer or by the player itself.
 // "x_realtime" is how many times faster than real time it runs; compare it with the 48 kHz row.
+#include "LoopedRender.h"
+
 #include "plat/console.h"
 #include "plat/engine.h"
 
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <unistd.h>
@@ -50,31 +51,7 @@ void BM_ClipIntoMixer(benchmark::State& state) {
     auto player = std::make_shared<plat::AVAudioPlayerNode>();
     engine.attach(player);
     engine.connect(player, engine.mainMixerNode(), state.range(1) ? file->processingFormat() : output);
-    std::atomic<long> finished{0};
-    long scheduled = 0;
-    auto topUp = [&] {
-        while (scheduled - finished.load() < 2) {
-            player->scheduleFile(file, [&] { ++finished; });
-            ++scheduled;
-        }
-    };
-    topUp();
-    player->play();
-    engine.start();
-    auto buffer = plat::AVAudioPCMBuffer::make(output, kCycle);
-    std::size_t frames = 0, sinceTopUp = 0;
-    for (auto _ : state) {
-        engine.renderOffline(kCycle, *buffer);
-        benchmark::DoNotOptimize(buffer->channel(0));
-        frames += kCycle;
-        if ((sinceTopUp += kCycle) >= 4 * 48000) {
-            state.PauseTiming();
-            topUp();
-            sinceTopUp = 0;
-            state.ResumeTiming();
-        }
-    }
-    state.counters["x_realtime"] = benchmark::Counter(double(frames) / 48000.0, benchmark::Counter::kIsRate);
+    renderLooped(state, engine, *player, file, output, kCycle, std::size_t(4 * 48000));
     plat::Console::shared().setSink({});
 }
 
