@@ -51,13 +51,11 @@ struct QueueSource final : RateConverter::Source {
     PlayerState& player;
     std::uint32_t channels;
     QueueSource(PlayerState& p, std::uint32_t c) : player(p), channels(c) {}
-    void pull(float* const* into, AUAudioFrameCount frames) override {
-        AudioBufferList target;
-        target.mNumberBuffers = channels;
-        for (std::uint32_t c = 0; c < channels; ++c) target.mBuffers[c] = {1, frames * 4, into[c]};
-        const AUAudioFrameCount rendered = player.renderQueued(frames, target, channels);
+    void pull(const AudioBufferList& into, AUAudioFrameCount frames) override {
+        const AUAudioFrameCount rendered = player.renderQueued(frames, into, channels);
         for (std::uint32_t c = 0; c < channels; ++c)
-            std::memset(into[c] + rendered, 0, (frames - rendered) * sizeof(float));
+            std::memset(static_cast<float*>(into.mBuffers[c].mData) + rendered, 0,
+                        (frames - rendered) * sizeof(float));
     }
 };
 } // namespace
@@ -85,10 +83,7 @@ void PlayerState::render(AUAudioFrameCount frames, AudioBufferList& out, std::ui
                 if (from != convertingFrom && convertingFrom != 0) converter->reset();
                 convertingFrom = from;
                 QueueSource source(*this, channels);
-                float* targets[AudioBufferList::kCapacity];
-                for (std::uint32_t c = 0; c < channels; ++c)
-                    targets[c] = static_cast<float*>(out.mBuffers[c].mData);
-                converter->render(from, rate, targets, channels, frames, source);
+                converter->render(from, rate, out, channels, frames, source);
                 rendered = frames;
             } else if (!head || from == rate) {
                 rendered = renderQueued(frames, out, channels);

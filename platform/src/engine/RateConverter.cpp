@@ -46,8 +46,8 @@ const std::vector<float>& RateConverter::table() const {
 }
 
 RateConverter::RateConverter(std::uint32_t channels)
-    : channels_(channels), input_(channels, std::vector<float>(kCapacity, 0.0f)), pullTargets_(channels),
-      weights_(2 * kMaximumHalfTaps + 2) {
+    : channels_(std::min(channels, AudioBufferList::kCapacity)),
+      input_(channels_, std::vector<float>(kCapacity, 0.0f)), weights_(2 * kMaximumHalfTaps + 2) {
     table();
     reset();
 }
@@ -59,7 +59,7 @@ void RateConverter::reset() {
     position_ = kMaximumHalfTaps;
 }
 
-void RateConverter::render(double from, double to, float* const* out, std::uint32_t channels,
+void RateConverter::render(double from, double to, const AudioBufferList& out, std::uint32_t channels,
                            AUAudioFrameCount frames, Source& source) {
     channels = std::min(channels, channels_);
     const double step = from / to;
@@ -88,8 +88,11 @@ void RateConverter::render(double from, double to, float* const* out, std::uint3
             AUAudioFrameCount(std::int64_t(std::floor(position_ + double(n - 1) * step)) + half + 1);
         while (filled_ < needed) {
             const AUAudioFrameCount pull = std::min(needed - filled_, kMaximumPull);
-            for (std::uint32_t c = 0; c < channels; ++c) pullTargets_[c] = input_[c].data() + filled_;
-            source.pull(pullTargets_.data(), pull);
+            pullTarget_.mNumberBuffers = channels;
+            for (std::uint32_t c = 0; c < channels; ++c)
+                pullTarget_.mBuffers[c] = {1, pull * std::uint32_t(sizeof(float)),
+                                           input_[c].data() + filled_};
+            source.pull(pullTarget_, pull);
             filled_ += pull;
         }
         for (AUAudioFrameCount i = 0; i < n; ++i) {
@@ -112,7 +115,7 @@ void RateConverter::render(double from, double to, float* const* out, std::uint3
                 const float* x = input_[c].data() + first;
                 float sum = 0.0f;
                 for (int tap = 0; tap < taps; ++tap) sum += w[tap] * x[tap];
-                out[c][done + i] = sum;
+                static_cast<float*>(out.mBuffers[c].mData)[done + i] = sum;
             }
             position_ += step;
         }

@@ -34,19 +34,19 @@ public:
     // stream.
     void reset();
 
-    // Source frames the next call renders, read into `into` (channel pointers, `frames` each).
+    // Source frames the next call renders, `frames` into each of `into`'s buffers (one a channel).
     struct Source {
-        virtual void pull(float* const* into, AUAudioFrameCount frames) = 0;
+        virtual void pull(const AudioBufferList& into, AUAudioFrameCount frames) = 0;
 
     protected:
         ~Source() = default;
     };
 
-    // Renders `frames` frames at `to` into out[0..channels), reading the source at `from`; the two
-    // rates must be convertible and `channels` at most channels(). The source is pulled in pieces
-    // of at most kMaximumPull frames.
-    void render(double from, double to, float* const* out, std::uint32_t channels, AUAudioFrameCount frames,
-                Source& source);
+    // Renders `frames` frames at `to` into the first `channels` buffers of `out`, reading the source
+    // at `from`; the two rates must be convertible and `channels` at most channels(). The source is
+    // pulled in pieces of at most kMaximumPull frames.
+    void render(double from, double to, const AudioBufferList& out, std::uint32_t channels,
+                AUAudioFrameCount frames, Source& source);
 
     static constexpr AUAudioFrameCount kMaximumPull = 4096;
 
@@ -61,7 +61,7 @@ private:
 
     std::uint32_t channels_;
     std::vector<std::vector<float>> input_; // per channel: history, then frames read ahead
-    std::vector<float*> pullTargets_;
+    AudioBufferList pullTarget_;            // where the source writes next, inside input_
     std::vector<float> weights_;
     AUAudioFrameCount filled_ = 0; // valid frames in input_
     double position_ = 0;          // of the next output frame, in input_ frames

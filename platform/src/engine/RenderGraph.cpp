@@ -34,12 +34,9 @@ struct SubtreeSource final : RateConverter::Source {
     std::uint32_t channels;
     SubtreeSource(RenderGraph& g, RenderNode& n, const AudioTimeStamp& t, std::uint32_t c)
         : graph(g), node(n), timestamp(t), channels(c) {}
-    void pull(float* const* into, AUAudioFrameCount frames) override {
+    void pull(const AudioBufferList& into, AUAudioFrameCount frames) override {
         const AudioBufferList& rendered = graph.render(node, frames, timestamp);
-        AudioBufferList target;
-        target.mNumberBuffers = channels;
-        for (std::uint32_t c = 0; c < channels; ++c) target.mBuffers[c] = {1, frames * 4, into[c]};
-        mapChannels(rendered, node.format.channelCount(), target, channels, frames, 0, false);
+        mapChannels(rendered, node.format.channelCount(), into, channels, frames, 0, false);
     }
 };
 
@@ -176,11 +173,8 @@ const AudioBufferList& RenderGraph::render(RenderNode& node, AUAudioFrameCount f
     }
     if (node.converter) {
         SubtreeSource source(*this, *node.inputs.front(), timestamp, node.converter->channels());
-        float* out[AudioBufferList::kCapacity];
-        for (std::uint32_t c = 0; c < node.converter->channels(); ++c)
-            out[c] = static_cast<float*>(node.out.mBuffers[c].mData);
-        node.converter->render(node.sourceRate, node.format.sampleRate(), out, node.converter->channels(),
-                               frames, source);
+        node.converter->render(node.sourceRate, node.format.sampleRate(), node.out,
+                               node.converter->channels(), frames, source);
         return node.out;
     }
     switch (node.kind) {
