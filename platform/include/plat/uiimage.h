@@ -14,6 +14,9 @@ public:
     // Nothing when the bytes are not an image this platform can decode.
     static std::shared_ptr<UIImage> fromData(std::span<const std::uint8_t> data);
 
+    // The image drawn anew at width x height pixels (each at least 1); nothing when that fails.
+    std::shared_ptr<UIImage> scaled(int width, int height) const;
+
     int width() const { return width_; }
     int height() const { return height_; }
     // The decoded pixels for drawing; owned by the image.

@@ -7,7 +7,6 @@
 
 #include "../plist/PlistFormats.h"
 
-#include <cairo.h>
 #include <dlfcn.h>
 #include <elf.h>
 #include <fcntl.h>
@@ -140,19 +139,32 @@ bool staysInside(const fs::path& path) {
     return true;
 }
 
-// The library's real path, when it lies inside the bundle's real folder: a symbolic link on the
-// way (a "lib" folder that is a link, say) must not lead the host to load a library from elsewhere.
-Result<fs::path> realLibraryInside(const fs::path& bundle, const fs::path& library) {
+// Where a file the record names really is, links resolved: a symbolic link on the way (a "lib"
+// folder that is a link, say) must not lead the host to read a file from elsewhere.
+struct RealPlace {
+    fs::path real;       // empty when the file or the bundle is not there
+    bool inside = false; // within the bundle's real folder
+};
+
+RealPlace realPlace(const fs::path& bundle, const fs::path& path) {
     std::error_code ec;
     const fs::path realBundle = fs::canonical(bundle, ec);
-    const fs::path real = ec ? fs::path() : fs::canonical(library, ec);
-    if (ec) return recordError("the record names a library that is not there: " + shownPath(library));
+    const fs::path real = ec ? fs::path() : fs::canonical(path, ec);
+    if (ec) return {};
     const auto [outside, inside] =
         std::mismatch(realBundle.begin(), realBundle.end(), real.begin(), real.end());
-    if (outside != realBundle.end() || inside == real.end())
+    return {real, outside == realBundle.end() && inside != real.end()};
+}
+
+// The library's real path, when it lies inside the bundle's real folder.
+Result<fs::path> realLibraryInside(const fs::path& bundle, const fs::path& library) {
+    const RealPlace place = realPlace(bundle, library);
+    if (place.real.empty())
+        return recordError("the record names a library that is not there: " + shownPath(library));
+    if (!place.inside)
         return recordError("the library " + shownPath(library) + " lies outside the bundle, in " +
-                           shownPath(real));
-    return real;
+                           shownPath(place.real));
+    return place.real;
 }
 
 // The loader maps every loadable segment from the file: one that ends past the file's end (a copy
@@ -221,16 +233,14 @@ void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr
         return;
     }
     const fs::path path = bundle / *name;
+    const RealPlace place = realPlace(bundle, path);
+    const fs::path& real = place.real;
     std::error_code ec;
-    const fs::path realBundle = fs::canonical(bundle, ec);
-    const fs::path real = ec ? fs::path() : fs::canonical(path, ec);
-    if (ec || !fs::is_regular_file(real, ec)) {
+    if (real.empty() || !fs::is_regular_file(real, ec)) {
         problem = "its icon " + shownPath(path) + " is not there";
         return;
     }
-    const auto [outside, inside] =
-        std::mismatch(realBundle.begin(), realBundle.end(), real.begin(), real.end());
-    if (outside != realBundle.end() || inside == real.end()) {
+    if (!place.inside) {
         problem = "its icon " + shownPath(path) + " lies outside the bundle, in " + shownPath(real);
         return;
     }
@@ -248,12 +258,6 @@ void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr
     }
     icon = UIImage::fromData(bytes);
     if (!icon) problem = "its icon " + shownPath(path) + " is not a PNG image";
-}
-
-cairo_status_t appendPNG(void* closure, const unsigned char* data, unsigned int length) {
-    auto& out = *static_cast<std::vector<std::uint8_t>*>(closure);
-    out.insert(out.end(), data, data + length);
-    return CAIRO_STATUS_SUCCESS;
 }
 
 // ---- first loads in a process of their own ---------------------------------------------------
@@ -715,17 +719,7 @@ std::shared_ptr<UIImage> AudioComponentGetIcon(const AVAudioUnitComponent& compo
     const auto& icon = component.icon();
     if (!icon || !(points >= 1) || points > 4096) return nullptr;
     const int side = int(std::lround(points));
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
-    cairo_t* cr = cairo_create(surface);
-    cairo_scale(cr, double(side) / icon->width(), double(side) / icon->height());
-    cairo_set_source_surface(cr, icon->surface(), 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    std::vector<std::uint8_t> png;
-    const bool written = cairo_surface_write_to_png_stream(surface, appendPNG, &png) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(surface);
-    return written ? UIImage::fromData(png) : nullptr;
+    return icon->scaled(side, side);
 }
 
 std::string iconDescription(const std::shared_ptr<UIImage>& image) {

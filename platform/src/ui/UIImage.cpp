@@ -32,6 +32,21 @@ std::shared_ptr<UIImage> UIImage::fromData(std::span<const std::uint8_t> data) {
     return std::make_shared<UIImage>(Private{}, s);
 }
 
+std::shared_ptr<UIImage> UIImage::scaled(int width, int height) const {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    if (width < 1 || height < 1 || cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(s);
+        return nullptr;
+    }
+    cairo_t* cr = cairo_create(s);
+    cairo_scale(cr, double(width) / width_, double(height) / height_);
+    cairo_set_source_surface(cr, surface_, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    return std::make_shared<UIImage>(Private{}, s);
+}
+
 UIImage::UIImage(Private, cairo_surface_t* surface)
     : surface_(surface), width_(cairo_image_surface_get_width(surface)),
       height_(cairo_image_surface_get_height(surface)) {}
