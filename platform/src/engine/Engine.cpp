@@ -302,9 +302,8 @@ Result<void> AVAudioPlayerNode::scheduleFile(const std::shared_ptr<AVAudioFile>&
         return engineError(kAudioUnitErr_FormatNotSupported,
                            "The file '" + shownText(file->url().path()) + "' holds " +
                                describe(file->processingFormat()) + " but the player runs at " +
-                               sampleRateText(rate) +
-                               " Hz; rates are converted only between 1 kHz and 768 kHz, down by a "
-                               "factor of 16 at most.");
+                               sampleRateText(rate) + " Hz; rates are converted only " +
+                               RateConverter::kRatesText + ".");
     PlayerState& player = *core()->player;
     player.pending.fetch_add(1);
     player.inbox.push(new Segment{nullptr, file->samples(), std::move(completionHandler), 0});

@@ -25,6 +25,8 @@ public:
     static constexpr double kMaximumRate = 768000.0;
     static constexpr double kMaximumDownFactor = 16.0;
     static bool convertible(double from, double to);
+    // The rates above as messages name them.
+    static constexpr const char* kRatesText = "between 1 kHz and 768 kHz, down by a factor of 16 at most";
 
     // Everything the render thread will touch is allocated here.
     explicit RateConverter(std::uint32_t channels);

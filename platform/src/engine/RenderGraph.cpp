@@ -21,9 +21,8 @@ void silence(const AudioBufferList& list, AUAudioFrameCount frames) {
 Error foreignRate(const AVAudioFormat& connection, double consumer) {
     return Error{kOSStatusErrorDomain, kAudioUnitErr_FormatNotSupported,
                  "A connection runs at " + sampleRateText(connection.sampleRate()) + " Hz into a node at " +
-                     sampleRateText(consumer) +
-                     " Hz; only the mixer converts rates, and only between 1 kHz and 768 kHz (down by "
-                     "a factor of 16 at most), so it stays silent."};
+                     sampleRateText(consumer) + " Hz; only the mixer converts rates, and only " +
+                     RateConverter::kRatesText + ", so it stays silent."};
 }
 
 // Pulls a mixer input's subtree at its own rate for the converter.
