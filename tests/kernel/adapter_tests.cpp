@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -160,6 +161,33 @@ TEST(Adapter, BusesTakeTheRatesARealHostUsesAndRefuseOthersWithAnError) {
         const double held = refusal ? 48000.0 : rate;
         EXPECT_EQ(a.outputBus()->format().sampleRate(), held) << rate;
         EXPECT_EQ(a.getSamplerate(), float(held)) << rate;
+    }
+}
+
+// What the panel's ring labels show: band i is centred a major third above band i - 1, band 0 on
+// the C of MIDI note 12 (440 Hz x 2^((4 i - 57) / 12), 16.35 Hz); a band whose centre lies above
+// 0.4 x the rate in force reports that limit.
+TEST(Adapter, FrequenciesAreTheBandCentresCutAtTheLimitOfTheRateInForce) {
+    const struct {
+        const char* fault;
+        std::vector<float> rates; // set in turn; none: as made
+    } rows[] = {
+        {"a centre off its note at 48 kHz, or band 31 above the limit", {}},
+        {"band 31 above the limit at 44.1 kHz", {44100.0f}},
+        {"band 31 still at the limit of a lower rate at 96 kHz", {96000.0f}},
+        {"the top bands not cut to the limit at 8 kHz", {8000.0f}},
+        {"the limit of 8 kHz kept after a change to 32 kHz", {8000.0f, 32000.0f}},
+        {"the limit of 44.1 kHz kept after a change back to 48 kHz", {44100.0f, 48000.0f}},
+    };
+    for (const auto& row : rows) {
+        Adapter a;
+        for (const float rate : row.rates) a.setSamplerate(rate);
+        const float limit = 0.4f * a.getSamplerate();
+        const float* centres = a.getFrequencies();
+        for (int i = 0; i < 32; ++i) {
+            const float centre = float(440.0 * std::exp2((4 * i - 57) / 12.0));
+            EXPECT_FLOAT_EQ(centres[i], std::min(centre, limit)) << row.fault << ", band " << i;
+        }
     }
 }
 

@@ -67,6 +67,9 @@ TEST(Controller, ConnectionPrintsItsLinesInOrder) {
     EXPECT_EQ(console.count("ExtensionViewController: Folllowing AU parameter was found... "), 100u);
     EXPECT_EQ(console.count("editor received parameter : "), 100u);
     EXPECT_NE(rig.panel().valueFrequency[0], "hz"); // band labels from the unit's frequencies
+    // Bands 0 and 12 on the C of MIDI notes 12 and 48, band 31 cut to 0.4 x 48 kHz.
+    for (const auto& [band, label] : {std::pair{0, "16\nhz"}, {12, "261\nhz"}, {31, "19200\nhz"}})
+        EXPECT_EQ(rig.panel().valueFrequency[std::size_t(band)], label);
 }
 
 TEST(Controller, BypassButtonTogglesParameterZeroAndKeepsItsIdleSizeWhilePressed) {
