@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 using namespace paneltest;
 
 namespace {
@@ -81,4 +84,62 @@ TEST(FramePlate, FillsTheBoundsInsetByTwoInTheContrastGreyAndSkipsViewsOfFourPoi
                                   plat::CGRect(0, 0, 20, 3), plat::CGRect(0, 0, 20, -2)})
         render(image, [&] { frame.drawInView(r); });
     EXPECT_TRUE(blank(image));
+}
+
+// Along band i's line, at four times the canvas size: level bars from radius 60 out to
+// 57 + 128 x level in dashes of 6 with gaps of 2, gain bars between 183 and 120 + 128 x (1 - factor).
+// A fresh underlay shows each band's stubs (60 in to 57, 184 in to 183) and nothing else.
+TEST(Underlay, BarsRunFromTheLevelAndTheGainInDashesOfSixAndTwo) {
+    struct Row {
+        const char* fault;
+        int band;
+        double level, factor;
+        // Radius and what shows there: 'l' the level colour, 'g' the gain colour, '-' nothing, '*' some
+        // colour (near the centre the bars of neighbouring bands overlap).
+        std::vector<std::pair<double, char>> along;
+    };
+    std::vector<std::pair<double, char>> dashes; // a full level's 16 dashes, the last cut at 185
+    for (int k = 0; k < 16; ++k)
+        for (const auto& [at, ink] : {std::pair{0.5, 'l'}, {5.5, 'l'}, {6.5, '-'}, {7.5, '-'}})
+            if (60 + 8 * k + at < 183) dashes.push_back({60 + 8 * k + at, k == 0 && at < 1 ? '*' : ink});
+    dashes.insert(dashes.end(), {{184.5, 'l'}, {185.5, '-'}});
+    const Row rows[] = {
+        {"a full level's dashes not 6 on and 2 off from 60, or not out to 185", 9, 1, 0.5, dashes},
+        {"a level's end off 57 + 128 x level", 20, 0.5, 0.5, {{120.5, 'l'}, {121.5, '-'}}},
+        {"a level's end off 57 + 128 x level, inside a dash", 3, 0.25, 0.5, {{88.5, 'l'}, {89.5, '-'}}},
+        {"a full reduction off 183-248", 30, 0, 0, {{182.5, '-'}, {183.5, 'g'}, {247.5, 'g'}, {248.5, '-'}}},
+        {"a factor of a quarter not out to 216", 14, 0, 0.25, {{215.5, 'g'}, {216.5, '-'}}},
+        {"a full expansion off 120-183", 1, 0, 1, {{119.5, '-'}, {120.5, 'g'}, {182.5, 'g'}, {183.5, '-'}}},
+    };
+    const auto check = [](const SorvaneUnderlayBase& underlay, const plat::ImageSurface& image, int band,
+                          const std::vector<std::pair<double, char>>& along) {
+        for (const auto& [r, ink] : along) {
+            const auto p = towardsLabel(band, r);
+            const plat::Pixel px = at(image, 4 * p.x, 4 * p.y);
+            if (ink == '-' || ink == '*')
+                EXPECT_EQ(px.a == 0, ink == '-') << "band " << band << " at " << r;
+            else
+                EXPECT_TRUE(sameColour(
+                    px, (ink == 'l' ? underlay.colorLevel : underlay.colorReduction).withAlphaComponent(0.6)))
+                    << "band " << band << " at " << r;
+        }
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.fault);
+        SorvaneUnderlayBase underlay;
+        underlay.valueLevel[std::size_t(row.band)] = row.level;
+        underlay.valueReduct[std::size_t(row.band)] = row.factor;
+        plat::ImageSurface image(2048, 2048);
+        render(image, [&] { underlay.drawMain({0, 0, 2048, 2048}, ResizingBehavior::aspectFit); });
+        check(underlay, image, row.band, row.along);
+    }
+    SCOPED_TRACE("a fresh underlay's stubs missing, too long or turned, or a background drawn");
+    SorvaneUnderlayBase fresh;
+    plat::ImageSurface image(2048, 2048);
+    render(image, [&] { fresh.drawMain({0, 0, 2048, 2048}, ResizingBehavior::aspectFit); });
+    for (int band = 0; band < 32; ++band)
+        check(fresh, image, band,
+              {{56.5, '-'}, {57.5, 'l'}, {59.5, '*'}, {62, '-'}, {182.5, '-'}, {183.5, 'g'}, {184.5, '-'}});
+    for (const auto& [x, y] : {std::pair{1024, 1024}, {4, 4}, {2040, 2040}, {1024, 600}})
+        EXPECT_EQ(image.pixel(x, y).a, 0);
 }
