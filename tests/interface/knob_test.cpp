@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <string>
 
 using namespace paneltest;
 
@@ -48,6 +49,43 @@ TEST(Knobs, PointersTurnFrom130LeftThroughTopTo130RightAndAnyValueStillDrawsACen
         });
         for (int y = 0; y < 110; ++y) EXPECT_EQ(image.pixel(50, y).a + image.pixel(170, y).a, 0) << y;
         EXPECT_FALSE(blank(image)) << value; // body, scale and label
+    }
+}
+
+// The centre knob's value arc runs on the scale's ring (radius 41 about (55, 60)) from the top
+// to the pointer, clockwise for values above the middle and anticlockwise below.
+TEST(Knobs, TheBipolarValueArcRunsFromTheTopToThePointerOnEitherSide) {
+    const struct {
+        const char* fault;
+        double value, from, to; // arc angles, 0 to the right, clockwise
+    } rows[] = {
+        {"no arc, or one the wrong way round, at the left end", 0.0, -220, -90},
+        {"a negative arc on the right, or the long way round", 0.2, -168, -90},
+        {"a short negative arc missing or on the wrong side", 0.45, -103, -90},
+        {"a short positive arc missing or on the wrong side", 0.55, -90, -77},
+        {"a positive arc on the left, or the long way round", 0.8, -90, -12},
+        {"no arc, or one the wrong way round, at the right end", 1.0, -90, 40},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.fault);
+        SorvaneViewBase panel;
+        plat::ImageSurface image(440, 440);
+        render(image, [&] {
+            panel.drawSymbolKnobBiDi({0, 0, 440, 440}, ResizingBehavior::aspectFit, row.value, "", false);
+        });
+        // Round caps reach 1 unit (1.4 degrees) past each end; the dots of the scale and the
+        // pointer show no value colour.
+        std::string wrong; // the angles showing the value colour where they should not, or not showing it
+        for (int degrees = -270; degrees <= 90; ++degrees) {
+            const plat::Pixel p =
+                at(image, 4 * (55 + 41 * std::cos(rad(degrees))), 4 * (60 + 41 * std::sin(rad(degrees))));
+            const bool valueColour = p.a > 0 && p.r - p.g > 40;
+            const bool inside = degrees > row.from + 3 && degrees < row.to - 3;
+            const bool outside = degrees < row.from - 3 || degrees > row.to + 3;
+            if ((inside || outside) && valueColour != inside)
+                wrong.append(1, ' ').append(std::to_string(degrees));
+        }
+        EXPECT_EQ(wrong, "");
     }
 }
 
