@@ -80,6 +80,21 @@ TEST(PanelTouch, FastSliderDragFillsTheGapFromTheNewBandTowardTheLast) {
     EXPECT_EQ(p.recorder->sent, expected);
 }
 
+// A touch sets the bar it lands on, on the bar's left half as on its right.
+TEST(PanelTouch, ASliderTouchSetsTheBarUnderItNotItsLeftNeighbour) {
+    LonePanel p(512);
+    p.view->baseClass().panelMode = 1;
+    p.view->setNeedsDisplay();
+    p.window->snapshot();
+    for (const auto& [at, address] : {std::pair{5.1, 1005}, {5.9, 1005}, {1.2, 1001}, {31.1, 1031}}) {
+        p.recorder->sent.clear();
+        p.touch(UITouch::Phase::began, band(at, 0.5));
+        p.touch(UITouch::Phase::ended, band(at, 0.5));
+        ASSERT_FALSE(p.recorder->sent.empty()) << at;
+        EXPECT_EQ(p.recorder->sent.front().first, address) << at;
+    }
+}
+
 TEST(PanelTouch, TouchUpInsideIsJudgedInViewPoints) {
     LonePanel p(256); // half scale: canvas points lie beyond the view's bounds
     std::vector<bool> inside;
