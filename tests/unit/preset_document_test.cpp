@@ -221,22 +221,24 @@ TEST(PresetFile, ASaveThatWouldNotLoadAgainIsRefusedAndTheOldFileStays) {
     EXPECT_EQ(again.name, fits);
 }
 
-// A preset written in UTF-16 reads as the same document in UTF-8 would, and a value too small for a
-// double reads as zero rather than refusing the document.
-TEST(PresetFile, ReadsUTF16DocumentsAndValuesTooSmallForADoubleAsZero) {
+// A preset written in UTF-16 or UTF-32 reads as the same document in UTF-8 would, and a value too
+// small for a double reads as zero rather than refusing the document.
+TEST(PresetFile, ReadsWideDocumentsAndValuesTooSmallForADoubleAsZero) {
     const std::string xml =
         "<?xml version=\"1.0\" encoding=\"UTF-16\"?><plist version=\"1.0\"><dict><key>name</key>"
         "<string>Grüße</string><key>group 0</key><dict><key>param 0</key><dict><key>address</key>"
         "<integer>1</integer><key>value</key><real>1e-400</real></dict></dict></dict></plist>";
     ScratchFolder scratch;
-    for (bool bigEndian : {false, true}) {
-        writeText(scratch.path() / "wide.plist", utf16Document(xml, bigEndian));
-        Recorder recorder;
-        YUXPreset reader(&recorder);
-        ASSERT_TRUE(reader.load(scratch.path() / "wide.plist").ok()) << bigEndian;
-        EXPECT_EQ(reader.patch().name, "Grüße");
-        EXPECT_EQ(recorder.found, (std::vector<Found>{{0, 1, 0.0f}}));
-    }
+    for (int unitBytes : {2, 4})
+        for (bool bigEndian : {false, true}) {
+            SCOPED_TRACE(std::to_string(unitBytes * 8) + (bigEndian ? " bits, big-endian" : " bits"));
+            writeText(scratch.path() / "wide.plist", wideDocument(xml, unitBytes, bigEndian));
+            Recorder recorder;
+            YUXPreset reader(&recorder);
+            ASSERT_TRUE(reader.load(scratch.path() / "wide.plist").ok());
+            EXPECT_EQ(reader.patch().name, "Grüße");
+            EXPECT_EQ(recorder.found, (std::vector<Found>{{0, 1, 0.0f}}));
+        }
 }
 
 } // namespace
