@@ -63,10 +63,12 @@ std::string quoted(const std::string& where, const std::string& key) {
     return where.empty() ? "\"" + key + "\"" : where + " / \"" + key + "\"";
 }
 
-// A four-character code: any 32-bit unsigned value.
-bool readCode(const plist::Value& value, std::int64_t& out) {
+// A four-character code: the type is held unsigned, the manufacturer and subtype signed, so a code
+// whose first character is above 0x7F comes negative from those; both readings of 32 bits are taken.
+constexpr std::int64_t kUnsignedCodes = 0, kSignedCodes = INT32_MIN;
+bool readCode(const plist::Value& value, std::int64_t lowest, std::int64_t& out) {
     const auto integer = value.asInteger();
-    if (!integer || *integer < 0 || *integer > std::int64_t(UINT32_MAX)) return false;
+    if (!integer || *integer < lowest || *integer > std::int64_t(UINT32_MAX)) return false;
     out = *integer;
     return true;
 }
@@ -219,9 +221,11 @@ plat::Result<void> PresetPatch::fromDictionary(const plist::Dictionary& dict) {
         else
             problems.push_back(quoted("", key) + " is " + typeName(entry.type()) + ", not an integer.");
     };
-    auto readCodeEntry = [&](const std::string& key, const plist::Value& entry, std::int64_t& out) {
-        if (!readCode(entry, out))
-            problems.push_back(quoted("", key) + " is not an integer from 0 to 4294967295.");
+    auto readCodeEntry = [&](const std::string& key, const plist::Value& entry, std::int64_t lowest,
+                             std::int64_t& out) {
+        if (!readCode(entry, lowest, out))
+            problems.push_back(quoted("", key) + " is not an integer from " + std::to_string(lowest) +
+                               " to 4294967295.");
     };
 
     long newVersion = version, newNumber = number;
@@ -234,11 +238,11 @@ plat::Result<void> PresetPatch::fromDictionary(const plist::Dictionary& dict) {
         if (key == "version") {
             readInteger(key, entry, newVersion);
         } else if (key == "type") {
-            readCodeEntry(key, entry, newType);
+            readCodeEntry(key, entry, kUnsignedCodes, newType);
         } else if (key == "manufacturer") {
-            readCodeEntry(key, entry, newManufacturer);
+            readCodeEntry(key, entry, kSignedCodes, newManufacturer);
         } else if (key == "subtype") {
-            readCodeEntry(key, entry, newSubtype);
+            readCodeEntry(key, entry, kSignedCodes, newSubtype);
         } else if (key == "number") {
             readInteger(key, entry, newNumber);
         } else if (key == "name") {

@@ -1,6 +1,7 @@
 #include "plat/defaults.h"
 #include "CommaLocale.h"
 #include "ConsoleCapture.h"
+#include "PlistDocuments.h"
 #include "plat/console.h"
 
 #include <gtest/gtest.h>
@@ -140,4 +141,93 @@ TEST_F(Defaults, ConcurrentWritersLoseNothing) {
     ASSERT_TRUE(onDisk.ok());
     EXPECT_EQ(onDisk->asDictionary()->size(), 100u);
     EXPECT_EQ(store->integer("k3_24"), 24);
+}
+
+// A value the file cannot carry, or one that would make the reader refuse the whole file, is refused
+// when it is set: the file and every other key stay, nothing refused lingers to fail later saves,
+// and the line shows the offending text escaped once.
+TEST_F(Defaults, AValueTheReaderWouldRefuseIsRefusedWhenSetAndTheDomainStays) {
+    using plat::plist::Array;
+    using plat::plist::Value;
+    Value deep = 1; // 63 arrays in the domain's dictionary: 65 levels with the integer
+    for (int i = 0; i < 63; ++i) deep = Array{deep};
+    const struct {
+        const char* fault;
+        std::string key;
+        Value value;
+        std::string line;
+    } cases[] = {
+        {"a file beyond the reader's size written", "big", std::string(17 << 20, 'x'),
+         "The property list is larger than 16777216 bytes. The change to \"big\" is not kept."},
+        {"nesting beyond the reader's depth written", "deep", deep,
+         "The property list is nested deeper than 64 levels. The change to \"deep\" is not kept."},
+        {"a refused text kept in place of the old value", "kept", "a\x1b[2J",
+         "the string \"a\\x1b[2J\" holds the control character \"\\x1b\". The change to \"kept\" is "
+         "not kept."},
+        {"a refused key kept, its line escaped twice", "a\x1b", 2,
+         ": The property list cannot be written as XML: the key \"a\\x1b\" holds the control character "
+         "\"\\x1b\". The change to \"a\\x1b\" is not kept.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const auto store = plat::UserDefaults::suite(domain + "." + c.key.substr(0, 1));
+        store->set("kept", 1);
+        ConsoleCapture console;
+        store->set(c.key, c.value);
+        EXPECT_NE(console.text().find("UserDefaults: could not save settings of domain " +
+                                      store->domainName() + ": "),
+                  std::string::npos);
+        EXPECT_NE(console.text().find(c.line), std::string::npos) << console.text().substr(0, 400);
+        EXPECT_EQ(store->object(c.key), c.key == "kept" ? std::optional<Value>(1) : std::nullopt);
+        store->set("after", c.fault); // a later change is saved
+        EXPECT_EQ(console.count("could not save"), 1u);
+        const auto onDisk = plat::plist::readFile(fileOf(store->domainName()));
+        EXPECT_EQ(onDisk.ok() ? *onDisk : Value(onDisk.error().description),
+                  Value(plat::plist::Dictionary{{"kept", 1}, {"after", c.fault}}));
+    }
+}
+
+// A settings file the reader refuses holds keys this process never saw: the save that replaces it
+// first keeps it beside it, under a name no earlier copy has, and says where.
+TEST_F(Defaults, AnUnreadableFileIsKeptBesideItBeforeASaveReplacesIt) {
+    const auto contentOf = [](const fs::path& file) {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const struct {
+        const char* fault;
+        std::string content;
+        const char* copy; // beside the file
+    } cases[] = {
+        {"a malformed file replaced", "<plist><dict><key>oops", ".unreadable"},
+        {"a file nested beyond the reader's depth replaced", nestedXML(70), ".unreadable"},
+        {"a top level that is not a dictionary replaced",
+         "<plist><array><integer>1</integer></array></plist>", ".unreadable"},
+        {"an earlier copy overwritten", "<plist><dict><key>second</key><oops/></dict></plist>",
+         ".unreadable-2"},
+    };
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        const auto& c = cases[k];
+        SCOPED_TRACE(c.fault);
+        // A domain this process has not read yet, as a process starting on the broken file; the last
+        // case breaks the first one's file again.
+        const std::string name = domain + "." + std::to_string(k + 1 < std::size(cases) ? k : 0);
+        const fs::path file = fileOf(name), copy = file.string() + c.copy;
+        std::ofstream(file) << c.content;
+        ConsoleCapture console;
+        const auto store = plat::UserDefaults::suite(name);
+        store->set("new", int(k));
+        EXPECT_EQ(console.count("UserDefaults: the unreadable settings file " + file.string() +
+                                " is kept as " + copy.string() + "\n"),
+                  1u)
+            << console.text();
+        EXPECT_EQ(contentOf(copy), c.content);
+        EXPECT_EQ(store->integer("new"), int(k));
+        const auto onDisk = plat::plist::readFile(file);
+        const auto* saved = onDisk.ok() ? onDisk->asDictionary() : nullptr;
+        EXPECT_TRUE(saved && saved->find("new") && saved->find("new")->asInteger() == int(k));
+        store->set("again", 1); // the file is readable now: no further copy
+        EXPECT_EQ(console.count("is kept as"), 1u);
+    }
+    EXPECT_EQ(contentOf(fileOf(domain + ".0").string() + ".unreadable"), cases[0].content);
 }

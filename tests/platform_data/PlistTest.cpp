@@ -148,6 +148,52 @@ TEST(Plist, EachDocumentIsReadAsItSaysOrRefusedWithWhatIsWrong) {
     }
 }
 
+// In UTF-16 and UTF-32 a character's code unit may hold zero bytes (U+4E00 and U+1F600 do, beside
+// the zero bytes of every ASCII character): only a unit that is zero in full is a NUL.
+TEST(Plist, WideDocumentsReadEveryCharacterAndRefuseOnlyARealNul) {
+    const std::string text = "a\u4E00a\U0001F600\u0100", nul = std::string("a", 1) + '\0' + "b";
+    const auto document = [](const std::string& inner, const char* declared) {
+        return "<?xml version=\"1.0\" encoding=\"" + std::string(declared) +
+               "\"?><plist version=\"1.0\"><string>" + inner + "</string></plist>";
+    };
+    const struct {
+        const char* fault;
+        int unitBytes;
+        bool bigEndian, mark;
+        std::string inner;
+        bool read; // or refused as holding a NUL
+    } cases[] = {
+        {"UTF-16LE zero bytes paired across units", 2, false, true, text, true},
+        {"UTF-16LE without its mark paired across units", 2, false, false, text, true},
+        {"UTF-16BE zero bytes paired across units", 2, true, true, text, true},
+        {"UTF-16BE without its mark paired across units", 2, true, false, text, true},
+        {"UTF-32LE taken for UTF-16", 4, false, true, text, true},
+        {"UTF-32LE without its mark taken for UTF-16", 4, false, false, text, true},
+        {"UTF-32BE read by halves", 4, true, true, text, true},
+        {"UTF-32BE without its mark read as UTF-8", 4, true, false, text, true},
+        {"a NUL in UTF-16 let through", 2, true, false, nul, false},
+        {"a NUL in UTF-32 let through", 4, false, true, nul, false},
+    };
+    for (const auto& c : cases) {
+        const auto read = plat::plist::parse(wideDocument(
+            document(c.inner, c.unitBytes == 2 ? "UTF-16" : "UTF-32"), c.unitBytes, c.bigEndian, c.mark));
+        if (c.read)
+            EXPECT_EQ(read.ok() ? *read : Value(read.error().description), Value(c.inner)) << c.fault;
+        else
+            EXPECT_EQ(read.ok() ? "read" : read.error().description,
+                      "The data is not a valid property list: it holds a NUL character.")
+                << c.fault;
+    }
+    // A unit beyond the code space, or a surrogate, is no character.
+    const auto outOfRange = wideDocument(document("a", "UTF-32"), 4, true) + std::string("\0\x11\0\0", 4);
+    const auto surrogate = wideDocument(document("a", "UTF-32"), 4, false) + std::string("\0\xD8\0\0", 4);
+    for (const auto& bad : {outOfRange, surrogate}) {
+        const auto read = plat::plist::parse(bad);
+        ASSERT_FALSE(read.ok());
+        EXPECT_NE(read.error().description.find("UTF-32"), std::string::npos) << read.error().description;
+    }
+}
+
 TEST(Plist, FilesAreWrittenAtomicallyAndWhatXMLCannotCarryIsRefused) {
     ScratchFolder dir;
     const fs::path file = dir.path() / "state.plist";

@@ -89,20 +89,36 @@ inline std::string nestedXML(int depth, std::string_view inner = "<integer>1</in
     return xml + "</plist>\n";
 }
 
-// UTF-8 text (of the basic plane) as UTF-16 bytes, with a byte-order mark when asked.
-inline std::string utf16Document(std::string_view text, bool bigEndian, bool mark = true) {
-    std::string out;
-    auto unit = [&](unsigned u) {
-        const char hi = char(u >> 8), lo = char(u & 0xFF);
-        out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
-    };
-    if (mark) unit(0xFEFF);
+// The code points of UTF-8 text (taken to be valid).
+inline std::u32string codePoints(std::string_view text) {
+    std::u32string out;
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const int length = c < 0x80 ? 1 : c < 0xE0 ? 2 : 3;
-        unsigned u = length == 1 ? c : length == 2 ? c & 0x1F : c & 0x0F;
+        const int length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        char32_t u = length == 1 ? c : c & (0x7F >> length);
         for (int k = 1; k < length; ++k) u = (u << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        unit(u), i += std::size_t(length);
+        out += u, i += std::size_t(length);
     }
     return out;
+}
+
+// UTF-8 text as UTF-16 (characters beyond the basic plane as surrogate pairs) or UTF-32 bytes, with
+// a byte-order mark when asked.
+inline std::string wideDocument(std::string_view text, int unitBytes, bool bigEndian, bool mark = true) {
+    std::string out;
+    auto unit = [&](char32_t u) {
+        for (int k = 0; k < unitBytes; ++k) out += char(u >> (8 * (bigEndian ? unitBytes - 1 - k : k)));
+    };
+    if (mark) unit(0xFEFF);
+    for (const char32_t u : codePoints(text)) {
+        if (unitBytes == 2 && u > 0xFFFF)
+            unit(0xD800 + ((u - 0x10000) >> 10)), unit(0xDC00 + ((u - 0x10000) & 0x3FF));
+        else
+            unit(u);
+    }
+    return out;
+}
+
+inline std::string utf16Document(std::string_view text, bool bigEndian, bool mark = true) {
+    return wideDocument(text, 2, bigEndian, mark);
 }

@@ -80,6 +80,60 @@ TEST(PresetFile, SavesAndReadsBackAndAFailedSaveSaysSoAndKeepsTheOldFile) {
     EXPECT_EQ(read.name, "Saved");
 }
 
+// What a new patch writes goes into every host's saved state that never loaded a preset: its name,
+// number and codes, and no group. A group or parameter read without an identifier keeps its default.
+TEST(PresetDocument, ANewPatchAndEntriesWithoutIdentifiersWriteTheirDefaults) {
+    EXPECT_EQ(PresetPatch().toDictionary(), (plist::Dictionary{{"version", 1},
+                                                               {"type", 1635085670},
+                                                               {"manufacturer", 1264013122},
+                                                               {"subtype", 2037732182},
+                                                               {"number", 0},
+                                                               {"name", "YUX Sorvane Preset"},
+                                                               {"count", 0}}));
+    const plist::Dictionary param{{"address", 1000}, {"value", 0.5}};
+    PresetPatch read;
+    ASSERT_TRUE(
+        read.fromDictionary(plist::Dictionary{{"group 0", plist::Dictionary{{"param 0", param}}}}).ok());
+    EXPECT_EQ(
+        *read.toDictionary().find("group 0"),
+        plist::Value(plist::Dictionary{
+            {"identifier", "group"},
+            {"count", 1},
+            {"param 0", plist::Dictionary{{"address", 1000}, {"identifier", "parameter"}, {"value", 0.5}}}}));
+}
+
+// The manufacturer and subtype are signed: a code whose first character is above 0x7F reads negative
+// and must come back as it was. Unsigned readings of 32 bits, as files hold them, stay readable.
+TEST(PresetFile, CodesAreReadAsTheirSignedOrUnsignedThirtyTwoBitsAndWrittenBack) {
+    const std::int64_t highCode = std::int32_t(0xA94B574Fu); // "\xA9KWO"
+    const struct {
+        const char* fault;
+        const char* key;
+        std::int64_t value;
+        bool read;
+    } cases[] = {
+        {"a signed manufacturer refused", "manufacturer", highCode, true},
+        {"a signed subtype refused", "subtype", -1, true},
+        {"the lowest signed code refused", "manufacturer", INT32_MIN, true},
+        {"an unsigned code as files hold it refused", "subtype", UINT32_MAX, true},
+        {"a code below 32 bits read", "subtype", std::int64_t(INT32_MIN) - 1, false},
+        {"a code above 32 bits read", "manufacturer", std::int64_t(UINT32_MAX) + 1, false},
+        {"the type read as signed", "type", -1, false},
+    };
+    ScratchFolder scratch;
+    for (const auto& c : cases) {
+        PresetPatch patch, again;
+        CapturedConsole console;
+        const bool read =
+            patch.fromDictionary(plist::Dictionary{{c.key, static_cast<long long>(c.value)}}).ok();
+        EXPECT_EQ(read, c.read) << c.fault;
+        if (!read || !c.read) continue;
+        ASSERT_TRUE(patch.saveToFile(scratch.path() / "codes.plist").ok());
+        ASSERT_TRUE(again.loadFromFile(scratch.path() / "codes.plist").ok());
+        EXPECT_EQ(again.toDictionary().find(c.key)->asInteger(), c.value) << c.fault;
+    }
+}
+
 // The written document, key by key: the header values, the counts, and the group and parameter
 // entries numbered from 0 in list order.
 TEST(PresetFile, WritesTheDocumentKeyByKey) {
@@ -221,22 +275,24 @@ TEST(PresetFile, ASaveThatWouldNotLoadAgainIsRefusedAndTheOldFileStays) {
     EXPECT_EQ(again.name, fits);
 }
 
-// A preset written in UTF-16 reads as the same document in UTF-8 would, and a value too small for a
-// double reads as zero rather than refusing the document.
-TEST(PresetFile, ReadsUTF16DocumentsAndValuesTooSmallForADoubleAsZero) {
+// A preset written in UTF-16 or UTF-32 reads as the same document in UTF-8 would, and a value too
+// small for a double reads as zero rather than refusing the document.
+TEST(PresetFile, ReadsWideDocumentsAndValuesTooSmallForADoubleAsZero) {
     const std::string xml =
         "<?xml version=\"1.0\" encoding=\"UTF-16\"?><plist version=\"1.0\"><dict><key>name</key>"
         "<string>Grüße</string><key>group 0</key><dict><key>param 0</key><dict><key>address</key>"
         "<integer>1</integer><key>value</key><real>1e-400</real></dict></dict></dict></plist>";
     ScratchFolder scratch;
-    for (bool bigEndian : {false, true}) {
-        writeText(scratch.path() / "wide.plist", utf16Document(xml, bigEndian));
-        Recorder recorder;
-        YUXPreset reader(&recorder);
-        ASSERT_TRUE(reader.load(scratch.path() / "wide.plist").ok()) << bigEndian;
-        EXPECT_EQ(reader.patch().name, "Grüße");
-        EXPECT_EQ(recorder.found, (std::vector<Found>{{0, 1, 0.0f}}));
-    }
+    for (int unitBytes : {2, 4})
+        for (bool bigEndian : {false, true}) {
+            SCOPED_TRACE(std::to_string(unitBytes * 8) + (bigEndian ? " bits, big-endian" : " bits"));
+            writeText(scratch.path() / "wide.plist", wideDocument(xml, unitBytes, bigEndian));
+            Recorder recorder;
+            YUXPreset reader(&recorder);
+            ASSERT_TRUE(reader.load(scratch.path() / "wide.plist").ok());
+            EXPECT_EQ(reader.patch().name, "Grüße");
+            EXPECT_EQ(recorder.found, (std::vector<Found>{{0, 1, 0.0f}}));
+        }
 }
 
 } // namespace

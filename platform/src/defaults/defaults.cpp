@@ -4,6 +4,8 @@
 #include "plat/console.h"
 #include "plat/files.h"
 
+#include "../plist/PlistFormats.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -12,6 +14,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <map>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,6 +66,26 @@ std::string shortestText(double v) {
     return std::string(buf, r.ptr);
 }
 
+// A copy of a file the settings reader refused, kept beside it under the first free name of
+// "<file>.unreadable", "<file>.unreadable-2", ...: a hard link where the folder allows one, so the
+// file is kept whole even when it cannot be read. Nothing when no copy could be made.
+std::optional<fs::path> keepUnreadable(const fs::path& target, std::string& why) {
+    constexpr int kNames = 100;
+    for (int n = 1; n <= kNames; ++n) {
+        std::string copy = target.string() + ".unreadable";
+        if (n > 1) copy.append(1, '-').append(std::to_string(n));
+        if (::link(target.c_str(), copy.c_str()) == 0) return copy;
+        if (errno == EEXIST) continue;
+        std::error_code ec;
+        if (fs::copy_file(target, copy, fs::copy_options::none, ec)) return copy;
+        if (ec == std::errc::file_exists) continue;
+        why = ec.message();
+        return std::nullopt;
+    }
+    why = "all of its " + std::to_string(kNames) + " names for copies are taken";
+    return std::nullopt;
+}
+
 } // namespace
 
 struct UserDefaults::Domain {
@@ -72,6 +95,7 @@ struct UserDefaults::Domain {
     plist::Dictionary values;
     FileId loadedId;
     FileId reportedBadId;
+    bool fileUnreadable = false; // the file's current version was refused by the reader
 
     // Re-reads the file when another writer replaced or changed it. Call with m held.
     void refreshLocked() {
@@ -81,10 +105,13 @@ struct UserDefaults::Domain {
         if (id.size < 0) { // removed
             values.clear();
             loadedId = id;
+            fileUnreadable = false;
             return;
         }
         auto parsed = plist::readFile(file);
         const plist::Dictionary* dict = parsed.ok() ? parsed->asDictionary() : nullptr;
+        loadedId = id;
+        fileUnreadable = !dict;
         if (!dict) {
             // Keep what we had; say so once per broken file version.
             if (!(id == reportedBadId)) {
@@ -93,11 +120,9 @@ struct UserDefaults::Domain {
                        (parsed.ok() ? std::string("the top level is not a dictionary")
                                     : parsed.error().description));
             }
-            loadedId = id;
             return;
         }
         values = *dict;
-        loadedId = id;
     }
 
     std::optional<plist::Value> get(std::string_view key) {
@@ -113,7 +138,8 @@ struct UserDefaults::Domain {
         return values;
     }
 
-    void mutate(const std::function<void(plist::Dictionary&)>& change) {
+    // `key` names the change in a refusal.
+    void mutate(std::string_view key, const std::function<void(plist::Dictionary&)>& change) {
         std::lock_guard<std::mutex> lock(m);
         if (file.empty()) {
             change(values);
@@ -130,16 +156,48 @@ struct UserDefaults::Domain {
             while (::flock(lockFd, LOCK_EX) != 0 && errno == EINTR) {
             }
         refreshLocked();
-        change(values);
-        if (auto written = plist::writeFile(file, plist::Value(values)); !written.ok())
-            report("UserDefaults: could not save settings of domain " + name + ": " +
-                   shownText(written.error().description));
-        else
-            loadedId = identify(file);
+        plist::Dictionary changed = values;
+        change(changed);
+        if (save(changed, key)) values = std::move(changed);
         if (lockFd >= 0) {
             ::flock(lockFd, LOCK_UN);
             ::close(lockFd);
         }
+    }
+
+    // False when the change is refused: what cannot be written, or what the reader would refuse
+    // once written (too large, too deeply nested), would make the whole domain unreadable to the
+    // next process, so it is not kept. The document is read back with the reader's own limits, so
+    // the two cannot drift apart. A save that fails for the file's sake keeps the change in
+    // memory, as the file may take it later.
+    bool save(const plist::Dictionary& changed, std::string_view key) {
+        const std::string failed = "UserDefaults: could not save settings of domain " + name + ": ";
+        auto xml = plist::detail::writeXML(plist::Value(changed));
+        const auto readBack = xml.ok() ? plist::parse(xml.value()) : Result<plist::Value>(xml.error());
+        if (!readBack.ok()) { // the description shows the offending text escaped already
+            report(failed + readBack.error().description + " The change to \"" + shownText(key) +
+                   "\" is not kept.");
+            return false;
+        }
+        // What cannot be replaced at all (a folder, a pipe) the write below refuses by itself.
+        if (const auto target = replaceableFile(file); fileUnreadable && target.ok()) {
+            std::string why;
+            const auto copy = keepUnreadable(target.value(), why);
+            if (!copy) {
+                report(failed + "the unreadable file " + shownText(file.string()) +
+                       " is not replaced, as no copy of it could be kept: " + shownText(why));
+                return true;
+            }
+            report("UserDefaults: the unreadable settings file " + shownText(file.string()) + " is kept as " +
+                   shownText(copy->string()));
+        }
+        if (auto written = writeFileAtomically(file, xml.value()); !written.ok()) {
+            report(failed + shownText(written.error().description));
+            return true;
+        }
+        loadedId = identify(file);
+        fileUnreadable = false;
+        return true;
     }
 };
 
@@ -298,7 +356,7 @@ plist::Dictionary UserDefaults::dictionaryRepresentation() const {
 }
 
 void UserDefaults::set(std::string_view key, plist::Value value) {
-    own_->mutate([&](plist::Dictionary& values) { values.set(std::string(key), std::move(value)); });
+    own_->mutate(key, [&](plist::Dictionary& values) { values.set(std::string(key), std::move(value)); });
 }
 
 void UserDefaults::setURL(std::string_view key, const std::optional<URL>& url) {
@@ -310,7 +368,7 @@ void UserDefaults::setURL(std::string_view key, const std::optional<URL>& url) {
 }
 
 void UserDefaults::removeObject(std::string_view key) {
-    own_->mutate([&](plist::Dictionary& values) { values.erase(key); });
+    own_->mutate(key, [&](plist::Dictionary& values) { values.erase(key); });
 }
 
 } // namespace plat

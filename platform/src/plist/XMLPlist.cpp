@@ -13,6 +13,9 @@
 #include <libxml/parser.h>
 #include <libxml/xmlreader.h>
 
+#include <iconv.h>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +23,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
 namespace plat::plist::detail {
@@ -170,13 +174,14 @@ struct ReaderFree {
 class XMLReader {
 public:
     // `encoding` overrides what the document says of itself; null lets libxml2 tell.
-    XMLReader(std::span<const std::uint8_t> bytes, const Limits& limits, const char* encoding)
+    XMLReader(std::span<const std::uint8_t> bytes, const Limits& limits, const char* encoding,
+              int options = 0)
         : limits_(limits) {
         static std::once_flag initialised;
         std::call_once(initialised, [] { xmlInitParser(); });
         reader_.reset(xmlReaderForMemory(
             reinterpret_cast<const char*>(bytes.data()), int(bytes.size()), nullptr, encoding,
-            XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+            XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | options));
         if (reader_) xmlTextReaderSetStructuredErrorHandler(reader_.get(), &XMLReader::onError, this);
     }
 
@@ -499,35 +504,79 @@ private:
     std::string problem_;
 };
 
-// A document in UTF-16 says so by its byte-order mark, or by "<" as its first 16-bit unit; its
-// ASCII characters then come with zero bytes, which are no NUL characters. libxml2 reads it, told
-// the byte order when there is no mark to tell it.
-enum class Encoding { UTF8, UTF16Marked, UTF16LE, UTF16BE };
+// A document in UTF-16 or UTF-32 says so by its byte-order mark, or by "<" as its first code unit;
+// its ASCII characters then come with zero bytes, which are no NUL characters. libxml2 reads UTF-16,
+// told the byte order when there is no mark to tell it. Its UTF-32 support mistakes the byte order
+// of most such documents, so UTF-32 is turned into UTF-8 here and read as that, whatever the
+// declaration says.
+enum class Encoding { UTF8, UTF16Marked, UTF16LE, UTF16BE, UTF32LE, UTF32BE };
 
-Encoding encodingOf(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < 2) return Encoding::UTF8;
-    const std::uint8_t a = bytes[0], b = bytes[1];
-    if ((a == 0xFF && b == 0xFE) || (a == 0xFE && b == 0xFF)) return Encoding::UTF16Marked;
-    if (a == '<' && b == 0) return Encoding::UTF16LE;
-    if (a == 0 && b == '<') return Encoding::UTF16BE;
-    return Encoding::UTF8;
+struct Detected {
+    Encoding encoding = Encoding::UTF8;
+    std::size_t markBytes = 0;
+};
+
+Detected encodingOf(std::span<const std::uint8_t> bytes) {
+    const auto starts = [&](std::initializer_list<std::uint8_t> prefix) {
+        return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
+    };
+    // UTF-32's marks and first units begin as UTF-16's do: they are told apart first.
+    if (starts({0xFF, 0xFE, 0, 0})) return {Encoding::UTF32LE, 4};
+    if (starts({0, 0, 0xFE, 0xFF})) return {Encoding::UTF32BE, 4};
+    if (starts({'<', 0, 0, 0})) return {Encoding::UTF32LE};
+    if (starts({0, 0, 0, '<'})) return {Encoding::UTF32BE};
+    if (starts({0xFF, 0xFE}) || starts({0xFE, 0xFF})) return {Encoding::UTF16Marked};
+    if (starts({'<', 0})) return {Encoding::UTF16LE};
+    if (starts({0, '<'})) return {Encoding::UTF16BE};
+    return {};
 }
 
-bool holdsNul(std::span<const std::uint8_t> bytes, Encoding encoding) {
-    if (encoding == Encoding::UTF8) return std::memchr(bytes.data(), 0, bytes.size()) != nullptr;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-        if (bytes[i] == 0 && bytes[i + 1] == 0) return true;
+bool holdsNul(std::span<const std::uint8_t> bytes, std::size_t unit) {
+    if (unit == 1) return std::memchr(bytes.data(), 0, bytes.size()) != nullptr;
+    for (std::size_t i = 0; i + unit <= bytes.size(); i += unit)
+        if (std::all_of(bytes.begin() + std::ptrdiff_t(i), bytes.begin() + std::ptrdiff_t(i + unit),
+                        [](std::uint8_t b) { return b == 0; }))
+            return true;
     return false;
+}
+
+struct IconvClose {
+    void operator()(iconv_t cd) const { iconv_close(cd); }
+};
+
+// UTF-32 without its mark as UTF-8; nothing when it holds a unit that is no character.
+std::optional<std::string> utf8From(std::span<const std::uint8_t> utf32, bool bigEndian) {
+    const iconv_t opened = iconv_open("UTF-8", bigEndian ? "UTF-32BE" : "UTF-32LE");
+    if (opened == iconv_t(-1)) return std::nullopt;
+    const std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvClose> cd(opened);
+    std::string out(utf32.size(), '\0'); // a character takes at most four bytes in either
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(utf32.data()));
+    char* to = out.data();
+    std::size_t inLeft = utf32.size(), outLeft = out.size();
+    if (iconv(cd.get(), &in, &inLeft, &to, &outLeft) == std::size_t(-1)) return std::nullopt;
+    out.resize(out.size() - outLeft);
+    return out;
 }
 
 } // namespace
 
 Result<Value> parseXML(std::span<const std::uint8_t> bytes, const Limits& limits) {
-    const Encoding encoding = encodingOf(bytes);
+    const auto [encoding, markBytes] = encodingOf(bytes);
+    const bool utf32 = encoding == Encoding::UTF32LE || encoding == Encoding::UTF32BE;
+    const std::size_t unit = utf32 ? 4 : encoding == Encoding::UTF8 ? 1 : 2;
     // XML admits no NUL anywhere; saying so here is clearer than the tokenizer's complaint.
-    if (holdsNul(bytes, encoding))
+    if (holdsNul(bytes, unit))
         return parseError("The data is not a valid property list: it holds a NUL character.");
     if (bytes.size() > std::size_t(INT32_MAX)) return parseError("The property list is too large to read.");
+    if (utf32) {
+        const auto text = utf8From(bytes.subspan(markBytes), encoding == Encoding::UTF32BE);
+        if (!text)
+            return parseError("The data is not a valid property list: its UTF-32 text holds a unit that "
+                              "is no character, or ends inside one.");
+        return XMLReader(std::span(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()), limits,
+                         "UTF-8", XML_PARSE_IGNORE_ENC)
+            .read();
+    }
     const char* declared = encoding == Encoding::UTF16LE   ? "UTF-16LE"
                            : encoding == Encoding::UTF16BE ? "UTF-16BE"
                                                            : nullptr;
