@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -139,6 +141,65 @@ TEST(Console, RecordsPostedOffTheRenderThreadAreNeverDroppedAndKeepTheirOrder) {
         }
     }
     EXPECT_EQ(std::tuple(lines, nextMain, nextOther), std::tuple(std::size_t(2 * kLines), kLines, kLines));
+}
+
+// The render thread's lines go through the ring while another thread writes directly, taking turns:
+// each round the render thread posts its lines and hands over, and the other writes while those
+// lines are still queued (the ring is drained every 20 ms). Every line comes out in the order of
+// the turns.
+TEST(Console, LinesFromTheRingAndFromOtherThreadsComeOutInTheOrderTheyWerePosted) {
+    auto& shared = plat::Console::shared();
+    using Write = std::function<void(unsigned long long)>;
+    const auto line = [](unsigned long long round) { return "other " + std::to_string(round); };
+    const std::pair<const char*, Write> writers[] = {
+        {"write overtakes the ring", [&](auto r) { shared.write(line(r) + "\n"); }},
+        {"writeLine overtakes the ring", [&](auto r) { shared.writeLine(line(r)); }},
+        {"print overtakes the ring", [&](auto r) { shared.print(line(r) + "\n"); }},
+        {"postText off the render thread overtakes the ring",
+         [&](auto r) { shared.postText(line(r) + "\n"); }},
+        {"postFormatted off the render thread overtakes the ring",
+         [&](auto r) { shared.postFormatted("other %llu\n", r); }},
+    };
+    constexpr unsigned long long kRounds = 200;
+    for (const auto& [fault, write] : writers) {
+        SCOPED_TRACE(fault);
+        ConsoleCapture console;
+        std::atomic<unsigned long long> turn{0}; // odd: the other thread's turn
+        std::atomic<bool> stalled{false};
+        const auto awaitTurn = [&](unsigned long long wanted) {
+            const auto deadline = std::chrono::steady_clock::now() + 30s;
+            while (turn.load(std::memory_order_acquire) != wanted && !stalled)
+                if (std::chrono::steady_clock::now() > deadline)
+                    stalled = true;
+                else
+                    std::this_thread::yield();
+            return !stalled;
+        };
+        std::thread render([&] {
+            const plat::RealtimeScope realtime;
+            for (unsigned long long r = 0; r < kRounds && awaitTurn(2 * r); ++r) {
+                shared.postFormatted("render %llu a\n", r);
+                shared.postFormatted("render %llu b %.1f\n", r, 0.5);
+                shared.print("render c\n");
+                turn.store(2 * r + 1, std::memory_order_release);
+            }
+        });
+        std::thread other([&] {
+            for (unsigned long long r = 0; r < kRounds && awaitTurn(2 * r + 1); ++r) {
+                write(r);
+                turn.store(2 * r + 2, std::memory_order_release);
+            }
+        });
+        render.join(), other.join();
+        ASSERT_FALSE(stalled);
+        std::string expected;
+        for (unsigned long long r = 0; r < kRounds; ++r) {
+            const std::string n = std::to_string(r);
+            expected += "render " + n + " a\nrender " + n + " b 0.5\nrender c\n" + line(r) + "\n";
+        }
+        EXPECT_EQ(console.text(), expected);
+        EXPECT_FALSE(console.printedOnRealtimeThread()) << "the render thread's print written directly";
+    }
 }
 
 namespace {
