@@ -67,9 +67,11 @@ void AudioUnitViewController::setPaths() {
     }
     const auto documents =
         plat::FileManager::defaultManager().urls(plat::FileManager::SearchPathDirectory::documents);
-    if (!documents.empty()) say("Audio Unit's documents path is: " + documents.front().path());
+    // A folder's name may hold anything, escape codes included.
+    if (!documents.empty())
+        say("Audio Unit's documents path is: " + plat::shownText(documents.front().path()));
     if (const auto resources = YUX_Sorvane_Extension_AudioUnit::resourceDirectory())
-        say("Audio Unit's resources path is: " + resources->string());
+        say("Audio Unit's resources path is: " + plat::shownText(resources->string()));
 }
 
 // ---- parameter connection ------------------------------------------------------------------------

@@ -126,7 +126,8 @@ void AudioUnitViewController::confirmFileName(const std::string& forWhat, const 
                                               const std::string& defaultName) {
     const std::string name = typed.empty() ? defaultName : typed;
     if (!isPlainFileName(name)) {
-        say("AudioUnitViewController: ERROR: The file name \"" + name + "\" is not allowed.");
+        say("AudioUnitViewController: ERROR: The file name \"" + plat::shownText(name) +
+            "\" is not allowed.");
         return;
     }
     const auto documents =

@@ -59,8 +59,11 @@ const char* typeName(plist::Type type) {
     return "a value";
 }
 
+// A document's key, as its messages show it: keys are the document's own text.
 std::string quoted(const std::string& where, const std::string& key) {
-    return where.empty() ? "\"" + key + "\"" : where + " / \"" + key + "\"";
+    std::string out = where.empty() ? std::string() : where + " / ";
+    out.append(1, '"').append(plat::shownText(key)).append(1, '"');
+    return out;
 }
 
 // A four-character code: the type is held unsigned, the manufacturer and subtype signed, so a code
@@ -170,7 +173,7 @@ void PresetGroup::fromDictionary(const plist::Dictionary& dict, const std::strin
         if (key == "identifier") {
             if (readText(entry, quoted(where, key), log, identifier)) findGroupNumber();
         } else if (key.find("param") != std::string::npos) {
-            const std::string here = where + " / \"" + key + "\"";
+            const std::string here = quoted(where, key);
             const auto* paramDict = entry.asDictionary();
             if (!paramDict) {
                 log.problems.push_back(here + " is " + typeName(entry.type()) + ", not a dictionary.");
@@ -248,7 +251,7 @@ plat::Result<void> PresetPatch::fromDictionary(const plist::Dictionary& dict) {
         } else if (key == "name") {
             readText(entry, quoted("", key), log, newName);
         } else if (key.find("group") != std::string::npos) {
-            const std::string where = "\"" + key + "\"";
+            const std::string where = quoted("", key);
             const auto* groupDict = entry.asDictionary();
             if (!groupDict) {
                 problems.push_back(where + " is " + typeName(entry.type()) + ", not a dictionary.");
@@ -334,7 +337,7 @@ plat::Result<void> PresetPatch::saveToFile(const std::filesystem::path& path) co
     auto written = plat::writeFileAtomically(path, xml);
     if (!written.ok()) {
         printLine("PresetPatch::FEHLER: Die Daten konnten nicht gespeichert werden. (" +
-                  written.error().description + ")");
+                  plat::shownText(written.error().description) + ")");
         return written.error();
     }
     return {};
@@ -344,12 +347,14 @@ plat::Result<void> PresetPatch::loadFromFile(const std::filesystem::path& path) 
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     if (ec || !std::filesystem::exists(status)) {
-        const std::string line = "AUPresetFile::ERROR: The path " + path.string() + " does not exist.";
+        const std::string line =
+            "AUPresetFile::ERROR: The path " + plat::shownText(path.string()) + " does not exist.";
         printLine(line);
         return plat::Error{plat::kCocoaErrorDomain, kNoSuchFile, line};
     }
     if (!std::filesystem::is_regular_file(status)) {
-        const std::string line = "AUPresetFile::ERROR: The path " + path.string() + " is not a file.";
+        const std::string line =
+            "AUPresetFile::ERROR: The path " + plat::shownText(path.string()) + " is not a file.";
         printLine(line);
         return plat::Error{plat::kCocoaErrorDomain, kFileReadUnknown, line};
     }
@@ -362,7 +367,8 @@ plat::Result<void> PresetPatch::loadFromFile(const std::filesystem::path& path) 
         bytes.resize(std::size_t(in.gcount()));
     }
     if (!in && !in.eof()) {
-        const std::string line = "AUPresetFile::ERROR: The path " + path.string() + " could not be read.";
+        const std::string line =
+            "AUPresetFile::ERROR: The path " + plat::shownText(path.string()) + " could not be read.";
         printLine(line);
         return plat::Error{plat::kCocoaErrorDomain, kFileReadUnknown, line};
     }

@@ -365,7 +365,8 @@ YUX_Sorvane_Extension_AudioUnit::listFactoryPresets(bool logFailure) {
     const fs::path folder = *resources / kFactoryFolder;
     auto names = plat::FileManager::defaultManager().contentsOfDirectory(folder);
     if (!names.ok()) {
-        if (logFailure) safeprint("Creating factory presets failed: " + names.error().description);
+        if (logFailure)
+            safeprint("Creating factory presets failed: " + plat::shownText(names.error().description));
         return listed;
     }
     for (const auto& entry : names.value()) {
@@ -409,9 +410,10 @@ YUX_Sorvane_Extension_AudioUnit::setCurrentPreset(std::optional<plat::AUAudioUni
         return {};
     }
     const std::string& name = preset->name;
+    const std::string shown = plat::shownText(name); // a host's text
     if (!isAcceptableName(name)) {
         const std::string line =
-            "AUExtension::ERROR: The preset name '" + name + "' is not a valid file name.";
+            "AUExtension::ERROR: The preset name '" + shown + "' is not a valid file name.";
         debugprint(line);
         return missingPreset(line);
     }
@@ -424,10 +426,10 @@ YUX_Sorvane_Extension_AudioUnit::setCurrentPreset(std::optional<plat::AUAudioUni
                 currentPreset_ = std::move(preset);
                 return {};
             }
-            debugprint("AUExtension::ERROR: Unable to restore set for preset " + name);
+            debugprint("AUExtension::ERROR: Unable to restore set for preset " + shown);
             return applied;
         }
-        debugprint("AUExtension::ERROR: Unable to restore set for preset " + name);
+        debugprint("AUExtension::ERROR: Unable to restore set for preset " + shown);
         return state.error();
     }
 
@@ -439,14 +441,14 @@ YUX_Sorvane_Extension_AudioUnit::setCurrentPreset(std::optional<plat::AUAudioUni
     }
     const auto file = factoryFile(name);
     if (!file) {
-        const std::string line = "AUExtension::ERROR: The preset file '" + name + ".plist' does not exist.";
+        const std::string line = "AUExtension::ERROR: The preset file '" + shown + ".plist' does not exist.";
         debugprint(line);
         return missingPreset(line);
     }
     YUXPreset loader(this);
     auto loaded = loader.load(*file);
     if (!loaded.ok()) {
-        debugprint("AUExtension::ERROR: The preset '" + name +
+        debugprint("AUExtension::ERROR: The preset '" + shown +
                    "' could not be loaded: " + loaded.error().description);
         return missingPreset(loaded.error().description);
     }
@@ -457,23 +459,24 @@ YUX_Sorvane_Extension_AudioUnit::setCurrentPreset(std::optional<plat::AUAudioUni
 plat::Result<plat::plist::Dictionary>
 YUX_Sorvane_Extension_AudioUnit::presetState(const plat::AUAudioUnitPreset& preset) {
     const std::string& name = preset.name;
+    const std::string shown = plat::shownText(name);
     if (!isAcceptableName(name)) {
         const std::string line =
-            "AUExtension::ERROR: The preset name '" + name + "' is not a valid file name.";
+            "AUExtension::ERROR: The preset name '" + shown + "' is not a valid file name.";
         debugprint(line);
         return missingPreset(line);
     }
     // A look-up changes nothing, not even the list of the last listing.
     const auto found = factoryFile(name);
     if (!found) {
-        const std::string line = "AUExtension::ERROR: The preset file '" + name + ".plist' does not exist.";
+        const std::string line = "AUExtension::ERROR: The preset file '" + shown + ".plist' does not exist.";
         debugprint(line);
         return missingPreset(line);
     }
     YUXPreset reader; // no delegate: reading back sets no parameter of any unit
     auto loaded = reader.load(*found);
     if (!loaded.ok()) {
-        debugprint("AUExtension::ERROR: The preset file '" + found->filename().string() +
+        debugprint("AUExtension::ERROR: The preset file '" + plat::shownText(found->filename().string()) +
                    "' could not be read: " + loaded.error().description);
         return missingPreset(loaded.error().description);
     }

@@ -72,6 +72,24 @@ TEST(Controller, ConnectionPrintsItsLinesInOrder) {
         EXPECT_EQ(rig.panel().valueFrequency[std::size_t(band)], label);
 }
 
+// The folders are the user's and the host's: an escape code or a line break in their names is shown
+// escaped in the start-up lines.
+TEST(Controller, TheFoldersItPrintsAtStartUpAreShownEscaped) {
+    ScratchFolder scratch;
+    const std::string folder = scratch.path().string() + "/", shownFolder = plat::shownText(folder);
+    ::setenv("XDG_DOCUMENTS_DIR", (folder + "documents " + kHostileName).c_str(), 1);
+    expectPrintedEscaped(
+        [&] {
+            PanelRig rig;
+            YUX_Sorvane_Extension_AudioUnit::setResourceDirectoryForTesting(folder + "resources " +
+                                                                            kHostileName);
+            rig.open();
+        },
+        {"Audio Unit's documents path is: " + shownFolder + "documents " + kHostileShown + "\n",
+         "Audio Unit's resources path is: " + shownFolder + "resources " + kHostileShown + "\n"});
+    ::unsetenv("XDG_DOCUMENTS_DIR");
+}
+
 TEST(Controller, BypassButtonTogglesParameterZeroAndKeepsItsIdleSizeWhilePressed) {
     PanelRig rig;
     rig.open();

@@ -56,8 +56,9 @@ TEST_F(Dialogs, ANewBannerRunsBesideTheMovingOneAndEachEndsInItsOwnFadeOut) {
 
 TEST_F(Dialogs, FileNameAlertRefusesNamesOutsideItsFolderAndAsksAgainForExistingOnes) {
     writeText(documents.path() / "taken.plist", "x");
-    const std::pair<std::string, bool> cases[] = {
-        {"../escape", false}, {"a/b", false}, {"..", false}, {"new.plist", false}, {"taken.plist", true}};
+    const std::pair<std::string, bool> cases[] = {{"../escape", false},  {"a/b", false},
+                                                  {"..", false},         {"new.plist", false},
+                                                  {"taken.plist", true}, {"x/\x1b[2J\nFORGED", false}};
     for (const auto& [name, asksAgain] : cases) {
         CapturedConsole console;
         rig.vc->alertFileName("save", "default.plist");
@@ -67,6 +68,7 @@ TEST_F(Dialogs, FileNameAlertRefusesNamesOutsideItsFolderAndAsksAgainForExisting
         alert->performAction(0);
         const bool refused = name.find('/') != std::string::npos || name == "..";
         EXPECT_EQ(console.count("is not allowed."), refused ? 1u : 0u) << name;
+        EXPECT_EQ(console.printed().find('\x1b'), std::string::npos) << "a refused name printed raw";
         auto again = presented<plat::UIAlertController>();
         EXPECT_EQ(bool(again), asksAgain) << name;
         if (again) {

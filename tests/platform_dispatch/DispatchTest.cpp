@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -139,4 +141,157 @@ TEST(Console, RecordsPostedOffTheRenderThreadAreNeverDroppedAndKeepTheirOrder) {
         }
     }
     EXPECT_EQ(std::tuple(lines, nextMain, nextOther), std::tuple(std::size_t(2 * kLines), kLines, kLines));
+}
+
+// The render thread's lines go through the ring while another thread writes directly, taking turns:
+// each round the render thread posts its lines and hands over, and the other writes while those
+// lines are still queued (the ring is drained every 20 ms). Every line comes out in the order of
+// the turns.
+TEST(Console, LinesFromTheRingAndFromOtherThreadsComeOutInTheOrderTheyWerePosted) {
+    auto& shared = plat::Console::shared();
+    using Write = std::function<void(unsigned long long)>;
+    const auto line = [](unsigned long long round) { return "other " + std::to_string(round); };
+    const std::pair<const char*, Write> writers[] = {
+        {"write overtakes the ring", [&](auto r) { shared.write(line(r) + "\n"); }},
+        {"writeLine overtakes the ring", [&](auto r) { shared.writeLine(line(r)); }},
+        {"print overtakes the ring", [&](auto r) { shared.print(line(r) + "\n"); }},
+        {"postText off the render thread overtakes the ring",
+         [&](auto r) { shared.postText(line(r) + "\n"); }},
+        {"postFormatted off the render thread overtakes the ring",
+         [&](auto r) { shared.postFormatted("other %llu\n", r); }},
+    };
+    constexpr unsigned long long kRounds = 200;
+    for (const auto& [fault, write] : writers) {
+        SCOPED_TRACE(fault);
+        ConsoleCapture console;
+        std::atomic<unsigned long long> turn{0}; // odd: the other thread's turn
+        std::atomic<bool> stalled{false};
+        const auto awaitTurn = [&](unsigned long long wanted) {
+            const auto deadline = std::chrono::steady_clock::now() + 30s;
+            while (turn.load(std::memory_order_acquire) != wanted && !stalled)
+                if (std::chrono::steady_clock::now() > deadline)
+                    stalled = true;
+                else
+                    std::this_thread::yield();
+            return !stalled;
+        };
+        std::thread render([&] {
+            const plat::RealtimeScope realtime;
+            for (unsigned long long r = 0; r < kRounds && awaitTurn(2 * r); ++r) {
+                shared.postFormatted("render %llu a\n", r);
+                shared.postFormatted("render %llu b %.1f\n", r, 0.5);
+                shared.print("render c\n");
+                turn.store(2 * r + 1, std::memory_order_release);
+            }
+        });
+        std::thread other([&] {
+            for (unsigned long long r = 0; r < kRounds && awaitTurn(2 * r + 1); ++r) {
+                write(r);
+                turn.store(2 * r + 2, std::memory_order_release);
+            }
+        });
+        render.join(), other.join();
+        ASSERT_FALSE(stalled);
+        std::string expected;
+        for (unsigned long long r = 0; r < kRounds; ++r) {
+            const std::string n = std::to_string(r);
+            expected += "render " + n + " a\nrender " + n + " b 0.5\nrender c\n" + line(r) + "\n";
+        }
+        EXPECT_EQ(console.text(), expected);
+        EXPECT_FALSE(console.printedOnRealtimeThread()) << "the render thread's print written directly";
+    }
+}
+
+namespace {
+
+std::string escaped(std::string_view bytes) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += {'\\', 'x', hex[byte >> 4], hex[byte & 15]};
+    }
+    return out;
+}
+
+std::string utf8(char32_t c) {
+    if (c < 0x80) return std::string(1, char(c));
+    if (c < 0x800) return {char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
+    return {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
+}
+
+// Between two letters, so that an escape is seen to end where the text goes on.
+std::string framed(const std::string& bytes) {
+    std::string out = "a";
+    out.append(bytes);
+    out.push_back('b');
+    return out;
+}
+
+} // namespace
+
+// Every character below U+0800 as UTF-8, and every byte that cannot start one on its own: a control
+// of either set, DEL, a quote or a backslash is shown escaped, whatever stands around it.
+TEST(ShownText, EveryControlOfEitherSetAndEveryLoneHighByteIsEscapedAndNothingElse) {
+    for (char32_t c = 0; c < 0x800; ++c) {
+        const bool control = c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F) || c == '"' || c == '\\';
+        const std::string bytes = utf8(c);
+        const std::string shown = control ? escaped(bytes) : bytes;
+        ASSERT_EQ(plat::shownText(framed(bytes)), framed(shown)) << std::hex << std::uint32_t(c);
+    }
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        const std::string lone(1, char(byte));
+        ASSERT_EQ(plat::shownText(framed(lone)), framed(escaped(lone))) << std::hex << byte;
+    }
+}
+
+TEST(ShownText, BytesThatAreNotUTF8AreEscapedAndItsEdgesPassWhole) {
+    const struct {
+        const char* fault;
+        std::string text, shown;
+    } rows[] = {
+        {"the first control passes", std::string("\0", 1), "\\x00"},
+        {"the last control below space passes", "\x1f", "\\x1f"},
+        {"space is escaped", " ", " "},
+        {"tilde is escaped", "~", "~"},
+        {"DEL passes", "\x7f", "\\x7f"},
+        {"the first C1 control passes", "\xc2\x80", "\\xc2\\x80"},
+        {"the last C1 control passes", "\xc2\x9f", "\\xc2\\x9f"},
+        {"no-break space is escaped", "\xc2\xa0", "\xc2\xa0"},
+        {"the raw CSI byte passes", "\x9b", "\\x9b"},
+        {"a raw 0xA0 passes", "\xa0", "\\xa0"},
+        {"a lone continuation after a sequence joins it", "\xc3\xa9\xbf", "\xc3\xa9\\xbf"},
+        {"a two-byte overlong passes", "\xc0\x8a", "\\xc0\\x8a"},
+        {"the highest two-byte overlong passes", "\xc1\xbf", "\\xc1\\xbf"},
+        {"a three-byte overlong passes", "\xe0\x80\x8a", "\\xe0\\x80\\x8a"},
+        {"the highest three-byte overlong passes", "\xe0\x9f\xbf", "\\xe0\\x9f\\xbf"},
+        {"a four-byte overlong passes", "\xf0\x80\x80\x8a", "\\xf0\\x80\\x80\\x8a"},
+        {"the highest four-byte overlong passes", "\xf0\x8f\xbf\xbf", "\\xf0\\x8f\\xbf\\xbf"},
+        {"the first surrogate passes", "\xed\xa0\x80", "\\xed\\xa0\\x80"},
+        {"the last surrogate passes", "\xed\xbf\xbf", "\\xed\\xbf\\xbf"},
+        {"the first code point past U+10FFFF passes", "\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
+        {"a lead past F4 passes", "\xf5\x80\x80\x80", "\\xf5\\x80\\x80\\x80"},
+        {"0xFE passes", "\xfe", "\\xfe"},
+        {"0xFF passes", "\xff", "\\xff"},
+        {"a sequence cut by the end passes", "\xe2\x82", "\\xe2\\x82"},
+        {"a sequence cut by a letter passes",
+         "\xe2\x82"
+         "A",
+         "\\xe2\\x82"
+         "A"},
+        {"a four-byte sequence cut short passes",
+         "\xf0\x9f\x98"
+         "A",
+         "\\xf0\\x9f\\x98"
+         "A"},
+        {"the first three-byte form is escaped", "\xe0\xa0\x80", "\xe0\xa0\x80"},
+        {"the last code point before the surrogates is escaped", "\xed\x9f\xbf", "\xed\x9f\xbf"},
+        {"the first code point after the surrogates is escaped", "\xee\x80\x80", "\xee\x80\x80"},
+        {"the first four-byte form is escaped", "\xf0\x90\x80\x80", "\xf0\x90\x80\x80"},
+        {"U+10FFFF is escaped", "\xf4\x8f\xbf\xbf", "\xf4\x8f\xbf\xbf"},
+        {"an escape code and a forged line pass", "a\x1b[2Jb\nFORGED", "a\\x1b[2Jb\\x0aFORGED"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(plat::shownText(row.text), row.shown) << row.fault;
+    // A sequence cut by the end of the text, though the bytes after it would complete it.
+    EXPECT_EQ(plat::shownText(std::string_view("\xe2\x82\xac", 2)), "\\xe2\\x82");
 }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,4 +52,21 @@ inline void setDistinctValues(YUX_Sorvane_Extension_AudioUnit& unit, float offse
     int k = 0;
     for (const auto& p : unit.parameterTree()->allParameters())
         p->setValue(p->address() == 0 ? 0.0f : 0.01f + float((k++ * 37) % 97) / 100.0f * 0.9f + offset);
+}
+
+// A name from outside that holds an escape code and a forged line, and how the escaping helper
+// shows it.
+inline const std::string kHostileName = "a\x1b[2Jb\nFORGED";
+inline const std::string kHostileShown = "a\\x1b[2Jb\\x0aFORGED";
+// Whether printed text carries the escape code or the forged line of such a name raw.
+inline bool printsHostileRaw(const std::string& text) {
+    return text.find('\x1b') != std::string::npos || text.find("\nFORGED") != std::string::npos;
+}
+// Runs `act` and checks that what it printed holds each of `lines` and no such name raw.
+inline void expectPrintedEscaped(const std::function<void()>& act, const std::vector<std::string>& lines) {
+    CapturedConsole console;
+    act();
+    const std::string text = console.printed();
+    EXPECT_FALSE(printsHostileRaw(text)) << text;
+    for (const auto& line : lines) EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 }

@@ -9,11 +9,14 @@ namespace {
 
 using Unit = YUX_Sorvane_Extension_AudioUnit;
 
-// A unit of the bare platform with one stereo output bus; its render writes c + 1 into channel c,
-// and refuses a list without buffers as a unit that renders into the list it is given does.
+// A unit of the bare platform with one output bus (stereo unless said); its render writes c + 1 into
+// channel c, and refuses a list without buffers as a unit that renders into the list it is given does.
 class BareUnit final : public plat::AUAudioUnit {
 public:
-    BareUnit() { EXPECT_TRUE(initWithComponentDescription(Unit::componentDescriptionOfEffect(), 0).ok()); }
+    explicit BareUnit(std::uint32_t channels = 2)
+        : bus(plat::AUAudioUnitBus::make(plat::AVAudioFormat(48000, channels))) {
+        EXPECT_TRUE(initWithComponentDescription(Unit::componentDescriptionOfEffect(), 0).ok());
+    }
     plat::AUAudioUnitBusArray& outputBusses() override { return outputs_; }
     plat::AUInternalRenderBlock internalRenderBlock() override {
         return [](auto*, auto*, plat::AUAudioFrameCount frames, plat::NSInteger, plat::AudioBufferList* out,
@@ -25,8 +28,7 @@ public:
             return plat::noErr;
         };
     }
-    const std::shared_ptr<plat::AUAudioUnitBus> bus =
-        plat::AUAudioUnitBus::make(plat::AVAudioFormat(48000, 2));
+    const std::shared_ptr<plat::AUAudioUnitBus> bus;
 
 private:
     plat::AUAudioUnitBusArray outputs_{this, plat::AUAudioUnitBusType::output, {bus}};
@@ -238,6 +240,52 @@ TEST(AudioUnitBuses, AnOutputBusThatAllocatesLendsItsBufferToAListWithoutBuffers
             EXPECT_TRUE(std::equal(data, data + 512, referenceHost.out[c].begin())) << cycle;
         }
     }
+}
+
+// A list that leaves out a buffer the bus cannot lend is refused whole, wherever that buffer stands:
+// neither the buffers given nor those the bus could lend are touched.
+TEST(AudioUnitBuses, AListThatLeavesOutABufferTheBusCannotLendIsRefusedUntouched) {
+    const struct {
+        const char* fault;
+        std::uint32_t channels, buffers; // of the bus; of the host's list
+        bool lends;                      // the bus has buffers of its own
+        std::vector<std::uint32_t> leftOut;
+    } rows[] = {
+        {"only the last buffer checked", 2, 2, false, {0}},
+        {"only the first buffer checked", 2, 2, false, {1}},
+        {"only the ends checked", 4, 4, false, {2}},
+        {"the loop stops one short", 4, 4, false, {3}},
+        {"the loop stops one short of a full list", 8, 8, false, {7}},
+        {"buffers past its own taken as lent", 2, 3, true, {2}},
+        {"the last buffer past its own taken as lent", 2, 4, true, {3}},
+        {"one lent before the list is refused", 2, 3, true, {0, 2}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.fault);
+        auto bare = std::make_shared<BareUnit>(row.channels);
+        bare->bus->setShouldAllocateBuffer(row.lends);
+        ASSERT_TRUE(bare->allocateRenderResources().ok());
+        std::vector<std::vector<float>> given(row.buffers, std::vector<float>(64, 0.0f));
+        plat::AudioBufferList list;
+        list.mNumberBuffers = row.buffers;
+        for (std::uint32_t c = 0; c < row.buffers; ++c)
+            if (std::count(row.leftOut.begin(), row.leftOut.end(), c) == 0)
+                list.mBuffers[c] = {1, 64 * sizeof(float), given[c].data()};
+        const auto before = list;
+        EXPECT_EQ(RenderHost(bare->renderBlock()).cycle(64, list), plat::kAudio_ParamError);
+        for (std::uint32_t c = 0; c < row.buffers; ++c) {
+            EXPECT_EQ(list.mBuffers[c].mData, before.mBuffers[c].mData) << c;
+            EXPECT_TRUE(std::all_of(given[c].begin(), given[c].end(), [](float x) { return x == 0; })) << c;
+        }
+    }
+    // The effect's own bus lends two buffers, not a third.
+    auto unit = makeUnit();
+    ASSERT_TRUE(unit->allocateRenderResources().ok());
+    RenderHost host(unit->renderBlock(), 512);
+    auto list = withoutBuffers();
+    list.mNumberBuffers = 3;
+    EXPECT_EQ(host.cycle(512, list), plat::kAudio_ParamError);
+    EXPECT_EQ(list.mBuffers[0].mData, nullptr);
 }
 
 TEST(AudioUnitHost, RenderEventsShowInTheTreeAndBypassPassesTheInput) {

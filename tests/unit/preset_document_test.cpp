@@ -7,6 +7,7 @@
 #include "YUXPreset.h"
 
 #include <cfloat>
+#include <functional>
 
 namespace {
 
@@ -131,6 +132,49 @@ TEST(PresetFile, CodesAreReadAsTheirSignedOrUnsignedThirtyTwoBitsAndWrittenBack)
         ASSERT_TRUE(patch.saveToFile(scratch.path() / "codes.plist").ok());
         ASSERT_TRUE(again.loadFromFile(scratch.path() / "codes.plist").ok());
         EXPECT_EQ(again.toDictionary().find(c.key)->asInteger(), c.value) << c.fault;
+    }
+}
+
+// Paths and a document's keys are anyone's text: their lines show escape codes and line breaks
+// escaped, never raw.
+TEST(PresetFile, PathsAndKeysInItsLinesAreShownEscaped) {
+    ScratchFolder scratch;
+    const std::string &hostile = kHostileName, &shown = kHostileShown;
+    fs::create_directories(scratch.path() / hostile);
+    const struct {
+        const char* fault;
+        std::function<void()> act;
+        std::string line;
+    } rows[] = {
+        {"a missing file's path printed raw",
+         [&] { (void)PresetPatch().loadFromFile(scratch.path() / ("gone " + hostile)); },
+         "AUPresetFile::ERROR: The path " + plat::shownText(scratch.path().string()) + "/gone " + shown +
+             " does not exist.\n"},
+        {"a folder's path printed raw", [&] { (void)PresetPatch().loadFromFile(scratch.path() / hostile); },
+         "AUPresetFile::ERROR: The path " + plat::shownText(scratch.path().string()) + "/" + shown +
+             " is not a file.\n"},
+        {"a failed save's path printed raw",
+         [&] { (void)PresetPatch().saveToFile(scratch.path() / hostile / "x" / "y.plist"); }, shown + "/x"},
+        {"a group's key printed raw",
+         [&] {
+             (void)PresetPatch().fromDictionary({{"group " + hostile, "x"}});
+         },
+         "PresetPatch::ERROR: \"group " + shown + "\" is a string, not a dictionary.\n"},
+        {"a parameter's key printed raw",
+         [&] {
+             (void)PresetPatch().fromDictionary({{"group 0", plist::Dictionary{{"param " + hostile, 1}}}});
+         },
+         "PresetPatch::ERROR: \"group 0\" / \"param " + shown + "\" is an integer, not a dictionary.\n"},
+        {"a skipped parameter's key printed raw",
+         [&] {
+             (void)PresetPatch().fromDictionary(
+                 {{"group 0", plist::Dictionary{{"param " + hostile, plist::Dictionary{{"value", 0.5}}}}}});
+         },
+         "PresetPatch::ERROR: \"group 0\" / \"param " + shown + "\" has no \"address\""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.fault);
+        expectPrintedEscaped(row.act, {row.line});
     }
 }
 

@@ -3,6 +3,7 @@
 #include "UnitTestSupport.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -181,6 +182,66 @@ TEST_F(FactoryPresets, WhatCannotBeServedIsRefusedAndChangesNothing) {
         EXPECT_FALSE(unit->setFullState(state).ok());
         EXPECT_TRUE(console.contains("AUExtension::ERROR: The state could not be restored: "));
         EXPECT_EQ(allValues(*unit), before);
+    }
+}
+
+// A preset's name is the host's text and a file's name anyone's: the lines about them show escape
+// codes and line breaks escaped, never raw.
+TEST_F(FactoryPresets, NamesAndPathsInItsLinesAreShownEscaped) {
+    const std::string &hostile = kHostileName, &shown = kHostileShown;
+    writePreset(factory.folder() / "Good.plist", distinctState(0.0f));
+    writeText(factory.folder() / (hostile + ".plist"), "not a property list");
+    const auto presets = unit->factoryPresets();
+    ASSERT_EQ(presets.size(), 2u);
+    const Preset unreadable = listed(presets, hostile);
+    const struct {
+        const char* fault;
+        std::function<void()> ask;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"a user preset's name printed raw where its file is missing",
+         [&] {
+             (void)unit->setCurrentPreset(Preset{-1, "Gone " + hostile});
+         },
+         {"AUExtension::ERROR: The preset file 'Gone " + shown + ".plist' does not exist.\n",
+          "AUExtension::ERROR: Unable to restore set for preset Gone " + shown + "\n"}},
+        {"a factory preset's name printed raw where its file is missing",
+         [&] {
+             (void)unit->setCurrentPreset(Preset{1, "Gone " + hostile});
+         },
+         {"AUExtension::ERROR: The preset file 'Gone " + shown + ".plist' does not exist.\n"}},
+        {"a name that is no file name printed raw",
+         [&] {
+             (void)unit->setCurrentPreset(Preset{0, "x/" + hostile});
+         },
+         {"AUExtension::ERROR: The preset name 'x/" + shown + "' is not a valid file name.\n"}},
+        {"a name that is no file name printed raw in a look-up",
+         [&] {
+             (void)unit->presetState(Preset{0, "x/" + hostile});
+         },
+         {"AUExtension::ERROR: The preset name 'x/" + shown + "' is not a valid file name.\n"}},
+        {"a preset that cannot be loaded named raw",
+         [&] { (void)unit->setCurrentPreset(unreadable); },
+         {"AUExtension::ERROR: The preset '" + shown + "' could not be loaded: "}},
+        {"a file that cannot be read named raw in a look-up",
+         [&] { (void)unit->presetState(unreadable); },
+         {"AUExtension::ERROR: The preset file '" + shown + ".plist' could not be read: "}},
+        {"a user preset that cannot be read named raw",
+         [&] {
+             (void)unit->setCurrentPreset(Preset{-1, hostile});
+         },
+         {"AUExtension::ERROR: Unable to restore set for preset " + shown + "\n"}},
+        {"the folder printed raw where it cannot be listed",
+         [&] {
+             Unit::setResourceDirectoryForTesting(factory.resources() / hostile);
+             (void)unit->factoryPresets();
+             Unit::setResourceDirectoryForTesting(factory.resources());
+         },
+         {"Creating factory presets failed: ", shown + "/YUX Sorvane Folder/Library/Factory Presets"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.fault);
+        expectPrintedEscaped(row.ask, row.lines);
     }
 }
 

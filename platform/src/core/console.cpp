@@ -185,15 +185,21 @@ std::string shownText(std::string_view text, std::size_t limit) {
         out += hex[byte >> 4];
         out += hex[byte & 15];
     };
-    // The length of the UTF-8 sequence starting at i, or 0 when the bytes there are none.
+    // The length of the UTF-8 sequence starting at i, or 0 when the bytes there are none. Overlong
+    // forms, surrogates and code points past U+10FFFF are none: a decoder that takes them anyway
+    // may turn them into controls.
     const auto sequence = [&](std::size_t i) -> std::size_t {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2
+        const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
                                    : lead >= 0xE0 && lead <= 0xEF ? 3
                                    : lead >= 0xF0 && lead <= 0xF4 ? 4
                                                                   : 0;
         if (length == 0 || i + length > text.size()) return 0;
-        for (std::size_t k = 1; k < length; ++k)
+        const auto second = static_cast<unsigned char>(text[i + 1]);
+        const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+        if (second < low || second > high) return 0;
+        for (std::size_t k = 2; k < length; ++k)
             if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
         return length;
     };
