@@ -54,7 +54,7 @@ std::string describe(const plat::Error& e) {
 void loadFrom(const std::shared_ptr<plat::UIImageView>& view, std::string_view URLAddress) {
     const auto url = plat::URL::string(URLAddress);
     if (!url) {
-        debugprint("UIImageView::loadFrom() : Could not encode url string : " + std::string(URLAddress));
+        debugprint("UIImageView::loadFrom() : Could not encode url string : " + plat::shownText(URLAddress));
         return;
     }
     // The transfer runs in the background; only the hand-over of the image uses the main thread.

@@ -111,11 +111,13 @@ TEST_F(WebImage, LoadFromSetsTheImageInTheBackgroundKeepsItOnFailedOrNonImageAns
     loadFrom(view, url("missing.png"));
     loadFrom(view, url("text.png"));
     loadFrom(view, "http://exa mple.org/image.png");
+    loadFrom(view, "http://x y/\x1b[2J\nFORGED"); // the caller's text reaches the console escaped
     ASSERT_TRUE(logged("UIImageView::loadFrom() : Could not encode image data.\n"));
     ASSERT_TRUE(logged("UIImageView::loadFrom() : Could not assign image.\n"));
     EXPECT_EQ(
         out.count("UIImageView::loadFrom() : Could not encode url string : http://exa mple.org/image.png\n"),
         1u);
+    EXPECT_EQ(out.count("Could not encode url string : http://x y/\\x1b[2J\\x0aFORGED\n"), 1u);
     EXPECT_EQ(view->image(), image);
 
     std::weak_ptr<plat::UIImageView> watch = view;
