@@ -134,6 +134,8 @@ TEST(Plist, EachDocumentIsReadAsItSaysOrRefusedWithWhatIsWrong) {
         {"a value of an unknown kind kept", xml("<array><uid>1</uid></array>"),
          "a kind we do not keep, \"uid\""},
         {"text between values ignored", xml("<array>stray<true/></array>"), "text outside a value"},
+        {"the reader's own message breaking the line", xml("<string>caf\xE9</string>"),
+         "indicate encoding !\\x0aBytes: 0xE9"},
     };
     for (const auto& c : cases) {
         const auto read = plat::plist::parse(c.document, c.limits);

@@ -8,6 +8,7 @@
 
 #include "PlistFormats.h"
 
+#include "plat/console.h"
 #include "plat/core.h"
 
 #include <libxml/parser.h>
@@ -209,7 +210,9 @@ private:
         if (!error || error->level < XML_ERR_ERROR || !reader.xmlError_.empty()) return;
         std::string message = error->message ? error->message : "malformed XML";
         while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
-        reader.xmlError_ = "line " + std::to_string(error->line) + ": " + message;
+        // libxml2 may quote what it could not read and breaks some messages over two lines: the
+        // message is shown as any document text is.
+        reader.xmlError_ = "line " + std::to_string(error->line) + ": " + shownText(message);
     }
 
     std::string_view name() const {
