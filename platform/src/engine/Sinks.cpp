@@ -23,7 +23,7 @@ constexpr AUAudioFrameCount kPeriod = 512;
 
 // Called off the render road (after a cycle was rendered), so the whole line goes out at once.
 void reportFailure(const std::string& why) {
-    Console::shared().print("AVAudioEngine::ERROR: The audio output stopped: " + why);
+    Console::shared().print("AVAudioEngine::ERROR: The audio output stopped: " + why + "\n");
 }
 
 // Whether a recording of this process could not be written whole; the program's exit status says so.
