@@ -17,6 +17,8 @@
 
 namespace plat::engine_detail {
 
+std::atomic<bool (*)(const WavWriterQueue&)> wavWriterStalled{nullptr};
+
 namespace {
 
 constexpr AUAudioFrameCount kPeriod = 512;
@@ -194,9 +196,15 @@ private:
     void writeOut() {
         pthread_setname_np(pthread_self(), "wav writer");
         for (std::size_t head = head_.load();;) {
-            if (head == tail_.load(std::memory_order_acquire)) {
+            const std::size_t tail = tail_.load(std::memory_order_acquire);
+            if (head == tail) {
                 if (stopWriter_.load()) return;
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
+            if (auto stalled = wavWriterStalled.load();
+                stalled && stalled(WavWriterQueue{tail - head, ring_.size(), stopWriter_.load()})) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 continue;
             }
             auto written = file_->write(*ring_[head % ring_.size()]);
