@@ -150,10 +150,10 @@ private:
         bool there = false; // not removed, nor its folder renamed, while it was written
         if (moved) {
             ::fsync(staged_.descriptor());
-            struct stat open {
-            }, named{};
-            there = ::fstat(staged_.descriptor(), &open) == 0 && ::stat(kept.c_str(), &named) == 0 &&
-                    open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+            struct stat written {};
+            struct stat named {};
+            there = ::fstat(staged_.descriptor(), &written) == 0 && ::stat(kept.c_str(), &named) == 0 &&
+                    written.st_dev == named.st_dev && written.st_ino == named.st_ino;
             staged_.keep();
         }
         Error error = cannotWrite(path_, why);
