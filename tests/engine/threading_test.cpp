@@ -100,6 +100,9 @@ TEST(EngineThreading, AStalledWavWriterLosesNothingThatWaitsInItsRing) {
         plat::engine_detail::wavWriterStalled = c.stalled;
         {
             plat::AVAudioEngine engine(plat::AudioOutputConfiguration::parse("wav:" + take.string()).value());
+            struct LetGo { // a failed assertion leaves no writer held for the engine's stop
+                ~LetGo() { stall::release = true; }
+            } letGo;
             auto player = std::make_shared<plat::AVAudioPlayerNode>();
             engine.attach(player);
             engine.connect(player, engine.mainMixerNode(), clip->processingFormat());
@@ -108,13 +111,12 @@ TEST(EngineThreading, AStalledWavWriterLosesNothingThatWaitsInItsRing) {
             player->play();
             ASSERT_TRUE(engine.start().ok());
             const bool rendered = waitFor([&] { return played.load(); }, 60);
-            if (!rendered) stall::release = true;
             EXPECT_TRUE(rendered) << c.fault << ": the clip was not rendered while the writer was held";
             EXPECT_GE(stall::mostWaiting * 512, c.fillsTheRing ? stall::capacity * 512 : c.frames)
                 << c.fault << ": the writer was not behind";
+            if (!rendered) stall::release = true;
             engine.stop();
         }
-        plat::engine_detail::wavWriterStalled = nullptr;
         const auto written = plat::AVAudioFile::forReading(plat::URL::fileURL(take));
         ASSERT_TRUE(written.ok()) << c.fault;
         const auto& got = written.value()->samples()->channels;
@@ -127,6 +129,7 @@ TEST(EngineThreading, AStalledWavWriterLosesNothingThatWaitsInItsRing) {
             EXPECT_EQ(wrong, 0u) << c.fault << ": channel " << ch;
         }
     }
+    plat::engine_detail::wavWriterStalled = nullptr;
     plat::Console::shared().setSink({});
 }
 
