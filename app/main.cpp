@@ -3,7 +3,9 @@
 // SIGINT, SIGTERM and SIGHUP end the application as closing its window does, so a recording is
 // finished and put in place and the screenshot written. GLib turns each signal into a source on the
 // main loop: nothing runs in the handler itself. The exit status is then 128 + the signal's number,
-// as a shell reports a program the signal ended, unless an output failed (1).
+// as a shell reports a program the signal ended, unless an output failed (1). A file-size limit
+// (ulimit -f) fails the write that passes it, as a full disk does, rather than ending the program
+// with SIGXFSZ: the take and the screenshot then end as their failures are reported.
 #include "AppDelegate.h"
 
 #include "plat/engine.h"
@@ -26,6 +28,7 @@ gboolean endOnSignal(gpointer signo) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    std::signal(SIGXFSZ, SIG_IGN);
     for (int signo : {SIGINT, SIGTERM, SIGHUP}) g_unix_signal_add(signo, endOnSignal, GINT_TO_POINTER(signo));
     const int status =
         plat::UIApplicationMain(argc, argv, std::nullopt, plat::NSStringFromClass<AppDelegate>());

@@ -169,8 +169,9 @@ struct Launched {
 };
 
 // Starts the application program with these variables set (an empty value unsets one) and its
-// standard output and error in `log`. A file-size limit makes its writes beyond that size fail as on
-// a full disk. The child only makes async-signal-safe calls before it runs the program.
+// standard output and error in `log`. A file-size limit is set as `ulimit -f` sets it, SIGXFSZ left
+// to the program (which makes its writes beyond that size fail as on a full disk). The child only
+// makes async-signal-safe calls before it runs the program.
 inline Launched launchApp(const fs::path& program,
                           const std::vector<std::pair<std::string, std::string>>& variables,
                           const fs::path& log, rlim_t fileSizeLimit = RLIM_INFINITY) {
@@ -195,7 +196,7 @@ inline Launched launchApp(const fs::path& program,
         ::dup2(pipe[1], 2);
         const rlimit limit{fileSizeLimit, fileSizeLimit};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
+        ::signal(SIGXFSZ, SIG_DFL);
         ::execve(program.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }

@@ -112,9 +112,12 @@ TEST(Application, WithoutThePlugInItPlaysItsClipsDry) {
     EXPECT_TRUE(readAll(sound) == "the previous take") << "the file the take was to replace is kept";
     const fs::path partial = bundle.path() / "sound.partial.wav";
     EXPECT_NE(started.output.find("kept in '" + partial.string() + "'"), std::string::npos);
+    EXPECT_NE(started.output.find("the file itself is unchanged.\n"), std::string::npos)
+        << "the line has no line break of its own";
     const auto kept = plat::AVAudioFile::forReading(plat::URL::fileURL(partial));
     ASSERT_TRUE(kept.ok());
     EXPECT_GT(kept.value()->length(), 4800);
+    EXPECT_EQ(wavFrames(partial), framesHeld(partial)) << "frames beyond what the header declares";
 }
 
 // Ctrl-C, SIGTERM and SIGHUP end a recording run as closing the window does: the take is finished
@@ -147,32 +150,45 @@ TEST(Application, ASignalEndsTheRunWithTheTakeInPlaceAndTheScreenshotWritten) {
 }
 
 // A run killed outright leaves its take under a visible name, readable up to about the last second
-// of sound; the cleanup of stale temporaries that the next save into the folder runs keeps it.
+// of sound; the cleanup of stale temporaries that the next save into the folder runs keeps it. So
+// does a take whose name is too long to take ".partial" as it is.
 TEST(Application, AKilledRecordingLeavesAReadableTakeThatNoCleanupRemoves) {
-    ScratchFolder scratch;
-    const fs::path take = scratch.path() / "take.wav", partial = scratch.path() / "take.partial.wav",
-                   log = scratch.path() / "log";
-    auto app = launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "wav:" + take.string(), "", log,
-                      RLIM_INFINITY, "");
-    ASSERT_GT(app.pid, 0);
-    // Two seconds of sound described by the header: it has been brought up to date while recording.
-    const bool recording = eventually([&] { return wavFrames(partial) >= 2 * kRate; });
-    ::kill(app.pid, SIGKILL);
-    const int status = ended(app);
-    ASSERT_TRUE(recording) << readAll(log);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
-    EXPECT_FALSE(fs::exists(take));
-    const long frames = wavFrames(partial);
-    const auto written = long(sizeOf(partial) / kFrameBytes);
-    EXPECT_GE(frames, 2 * kRate);
-    EXPECT_LE(frames, written);
-    EXPECT_GE(frames, written - 2 * kRate) << "the header lags more than about a second";
+    const struct {
+        const char* fault;
+        std::string take, partial;
+    } cases[] = {
+        {"a take killed", "take.wav", "take.partial.wav"},
+        {"a take with a 255-byte name written hidden", std::string(251, 't') + ".wav",
+         std::string(239, 't') + ".partial.wav"},
+    };
+    for (const auto& c : cases) {
+        ScratchFolder scratch;
+        const fs::path take = scratch.path() / c.take, partial = scratch.path() / c.partial,
+                       log = scratch.path() / "log";
+        auto app = launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "wav:" + take.string(), "", log,
+                          RLIM_INFINITY, "");
+        ASSERT_GT(app.pid, 0);
+        // Two seconds of sound described by the header: it has been brought up to date while recording.
+        const bool recording = eventually([&] { return wavFrames(partial) >= 2 * kRate; });
+        ::kill(app.pid, SIGKILL);
+        const int status = ended(app);
+        ASSERT_TRUE(recording) << c.fault << "\n" << readAll(log);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        EXPECT_FALSE(fs::exists(take));
+        const long frames = wavFrames(partial);
+        const auto written = long(sizeOf(partial) / kFrameBytes);
+        EXPECT_GE(frames, 2 * kRate);
+        EXPECT_LE(frames, written);
+        EXPECT_GE(frames, written - 2 * kRate) << "the header lags more than about a second";
 
-    fs::last_write_time(partial, fs::file_time_type::clock::now() - std::chrono::hours(1));
-    ASSERT_TRUE(plat::writeFileAtomically(scratch.path() / "settings.plist", "saved").ok());
-    EXPECT_EQ(wavFrames(partial), frames) << "the cleanup of stale temporaries removed the take";
-    for (const auto& entry : fs::directory_iterator(scratch.path()))
-        EXPECT_NE(entry.path().filename().string()[0], '.') << "a hidden copy of the take: " << entry.path();
+        fs::last_write_time(partial, fs::file_time_type::clock::now() - std::chrono::hours(1));
+        ASSERT_TRUE(plat::writeFileAtomically(scratch.path() / "settings.plist", "saved").ok());
+        EXPECT_EQ(wavFrames(partial), frames)
+            << c.fault << ": the cleanup of stale temporaries removed the take";
+        for (const auto& entry : fs::directory_iterator(scratch.path()))
+            EXPECT_NE(entry.path().filename().string()[0], '.')
+                << c.fault << ": a hidden copy of the take: " << entry.path();
+    }
 }
 
 // A recording that cannot start says so and fails the run, as one that fails midway does; what
@@ -221,4 +237,35 @@ TEST(Application, AScreenshotThatCannotBeWrittenWholeFailsTheRunAndKeepsTheOldOn
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << "\n" << output;
     EXPECT_NE(output.find("UIApplication: the window could not be written: "), std::string::npos) << output;
     EXPECT_EQ(readAll(shot), "the previous screenshot");
+}
+
+// A recording or a screenshot named by a link to a file that is not there yet makes that file; the
+// link stays. A link into a missing folder is refused as a missing folder is.
+TEST(Application, ALinkToAFileNotMadeYetIsWrittenThrough) {
+    ScratchFolder scratch;
+    const fs::path take = scratch.path() / "take.wav", shot = scratch.path() / "shot.png",
+                   log = scratch.path() / "log";
+    fs::create_symlink("made/take.wav", take);
+    fs::create_symlink("made/shot.png", shot);
+    fs::create_directory(scratch.path() / "made");
+    auto app = launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "wav:" + take.string(), shot, log,
+                      RLIM_INFINITY, "1");
+    const int status = ended(app);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n" << readAll(log);
+    EXPECT_TRUE(fs::is_symlink(take) && fs::is_symlink(shot)) << "a link replaced by a file";
+    EXPECT_GT(wavFrames(scratch.path() / "made/take.wav"), 0) << "the take is not where its link points";
+    EXPECT_GT(readPng(scratch.path() / "made/shot.png").width, 0)
+        << "the screenshot is not where its link points";
+
+    fs::remove_all(scratch.path() / "made");
+    auto refused = launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "wav:" + take.string(), shot, log,
+                          RLIM_INFINITY, "1");
+    const int refusedStatus = ended(refused);
+    const std::string output = readAll(log);
+    EXPECT_TRUE(WIFEXITED(refusedStatus) && WEXITSTATUS(refusedStatus) == 1) << refusedStatus << "\n"
+                                                                             << output;
+    EXPECT_NE(output.find("AUEnginePlayer::ERROR: Could not start audio engine. error: "), std::string::npos)
+        << output;
+    EXPECT_NE(output.find("UIApplication: the window could not be written: "), std::string::npos) << output;
+    EXPECT_TRUE(fs::is_symlink(take) && fs::is_symlink(shot) && !fs::exists(scratch.path() / "made"));
 }

@@ -7,7 +7,10 @@
 
 #include "plat/engine.h"
 
+#include <sys/resource.h>
+
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 using Channels = std::vector<std::vector<float>>;
@@ -56,3 +59,25 @@ bool waitFor(Pred done, double seconds = 10.0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return done();
 }
+
+// A file-size limit on this process while it lives: a write past it fails with EFBIG, as on a full
+// disk (SIGXFSZ is ignored meanwhile, as the application ignores it).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, old_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*previous_)(int) = SIG_DFL;
+};

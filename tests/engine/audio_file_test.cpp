@@ -1,6 +1,7 @@
 // Audio files: what is written reads back, hostile files fail with their name or read what they
 // hold within the bound, a written file appears only complete, and a WAV take is readable beside it
 // while it is written.
+#include "ConsoleCapture.h"
 #include "EngineTestSupport.h"
 #include "HostileClips.h"
 #include "WavFrames.h"
@@ -209,6 +210,99 @@ TEST(AudioFile, AWavTakeIsReadableUnderAVisibleNameWhileItIsWritten) {
     ASSERT_TRUE(file.value()->close().ok());
     EXPECT_EQ(wavFrames(target), 49100);
     EXPECT_FALSE(fs::exists(visible));
+}
+
+// A take whose name leaves no room for ".partial" is still written under a visible name (mode 0644,
+// no leading dot: nothing the cleanup of stale temporaries matches), cut short at a character and
+// numbered when another take has it; a line says where it goes. Each is put in place on close.
+TEST(AudioFile, ATakeWithANameNearTheLimitIsWrittenUnderAShortenedVisibleName) {
+    ScratchFolder scratch;
+    std::string accents;
+    for (int i = 0; i < 125; ++i) accents += "\u00e9";
+    const std::string cut(239, 't');
+    std::string cutAccents;
+    for (int i = 0; i < 119; ++i) cutAccents += "\u00e9";
+    const struct {
+        const char* fault;
+        std::string name, partial;
+    } cases[] = {
+        {"a 248-byte name written hidden", std::string(244, 't') + ".wav", cut + ".partial.wav"},
+        {"a 255-byte name written hidden", std::string(251, 't') + ".wav", cut + ".partial-2.wav"},
+        {"a name cut inside a character", accents + "x.wav", cutAccents + ".partial.wav"},
+        {"no room left for the number of a name taken", std::string(250, 't') + ".wav",
+         cut + ".partial-3.wav"},
+    };
+    ConsoleCapture console;
+    plat::AVAudioFileSettings settings;
+    std::vector<std::shared_ptr<plat::AVAudioFile>> takes;
+    for (const auto& c : cases) {
+        auto file = plat::AVAudioFile::forWriting(plat::URL::fileURL(scratch.path() / c.name), settings);
+        ASSERT_TRUE(file.ok()) << c.fault;
+        auto buffer = plat::AVAudioPCMBuffer::make(file.value()->processingFormat(), 1000);
+        buffer->setFrameLength(1000);
+        ASSERT_TRUE(file.value()->write(*buffer).ok());
+        takes.push_back(file.value());
+        const fs::path partial = scratch.path() / c.partial;
+        struct stat st {};
+        EXPECT_TRUE(::stat(partial.c_str(), &st) == 0 && (st.st_mode & 0777) == 0644) << c.fault;
+        EXPECT_EQ(wavFrames(partial), 1000) << c.fault;
+        EXPECT_NE(console.text().find("is written as '" + partial.string() + "'"), std::string::npos)
+            << c.fault << "\n"
+            << console.text();
+    }
+    for (const auto& entry : fs::directory_iterator(scratch.path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "a take written hidden: " << entry.path();
+    for (std::size_t i = 0; i < takes.size(); ++i) {
+        ASSERT_TRUE(takes[i]->close().ok());
+        EXPECT_EQ(wavFrames(scratch.path() / cases[i].name), 1000) << cases[i].fault;
+        EXPECT_FALSE(fs::exists(scratch.path() / cases[i].partial)) << cases[i].fault;
+    }
+    EXPECT_EQ(console.count("is written as"), std::size(cases)) << "a line for a name that fits";
+}
+
+// A write that fails (here past a file-size limit, as on a full disk) keeps what was written as a
+// WAV file whose header covers all of it, and the error says where only while the file is there.
+TEST(AudioFile, ATakeThatFailsSaysWhereItIsKeptOnlyWhileItIsThere) {
+    const struct {
+        const char* fault;
+        std::function<void(const fs::path& folder, const fs::path& partial)> meanwhile;
+        bool kept;
+    } cases[] = {
+        {"the header left short of what was written", [](const fs::path&, const fs::path&) {}, true},
+        {"kept in a file that was removed",
+         [](const fs::path&, const fs::path& partial) { fs::remove(partial); }, false},
+        {"kept in a folder that was renamed",
+         [](const fs::path& folder, const fs::path&) { fs::rename(folder, folder.string() + "-moved"); },
+         false},
+    };
+    for (const auto& c : cases) {
+        ScratchFolder scratch;
+        const fs::path folder = scratch.path() / "takes", target = folder / "take.wav",
+                       partial = folder / "take.partial.wav";
+        fs::create_directory(folder);
+        plat::AVAudioFileSettings settings;
+        auto file = plat::AVAudioFile::forWriting(plat::URL::fileURL(target), settings).value();
+        auto buffer = plat::AVAudioPCMBuffer::make(file->processingFormat(), 4000);
+        buffer->setFrameLength(4000);
+        ASSERT_TRUE(file->write(*buffer).ok());
+        c.meanwhile(folder, partial);
+        std::string error;
+        {
+            FileSizeLimit limit(64 * 1024);
+            for (int i = 0; i < 10 && error.empty(); ++i)
+                if (auto written = file->write(*buffer); !written.ok()) error = written.error().description;
+        }
+        ASSERT_FALSE(error.empty()) << c.fault;
+        EXPECT_EQ(error.find("What was written is kept in") != std::string::npos, c.kept)
+            << c.fault << ": " << error;
+        EXPECT_NE(error.find("'" + partial.string() + "'"), std::string::npos) << c.fault << ": " << error;
+        EXPECT_NE(error.find(c.kept ? "';" : "', which is no longer there;"), std::string::npos) << error;
+        if (c.kept) {
+            EXPECT_GT(wavFrames(partial), 4000) << c.fault;
+            EXPECT_EQ(wavFrames(partial), framesHeld(partial)) << c.fault;
+        }
+        EXPECT_FALSE(fs::exists(target)) << c.fault;
+    }
 }
 
 // Written through a link, which stays.

@@ -4,6 +4,9 @@
 #include <sndfile.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 // Frames a WAV reader finds in the file, -1 when it refuses it.
 inline long wavFrames(const std::filesystem::path& path) {
@@ -12,4 +15,14 @@ inline long wavFrames(const std::filesystem::path& path) {
     if (!file) return -1;
     sf_close(file);
     return long(info.frames);
+}
+
+// Frames whose bytes follow the header of the file's data chunk, whatever that header declares
+// (`frameBytes` each); -1 without a data chunk.
+inline long framesHeld(const std::filesystem::path& path, long frameBytes = 8) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes(std::istreambuf_iterator<char>(in), {});
+    const auto data = bytes.find("data", 12);
+    if (data == std::string::npos) return -1;
+    return long(bytes.size() - data - 8) / frameBytes;
 }

@@ -18,6 +18,8 @@
 #include "plat/audiounit.h"
 #include "plat/error.h"
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -33,6 +35,16 @@ using AVAudioNodeBus = std::uint32_t;
 namespace engine_detail {
 struct NodeCore;
 struct EngineCore;
+
+// Lets tests stall a WAV output's writer thread as a slow disk would: while the function set here
+// answers true, the writer writes nothing out and asks again a millisecond later. It is asked on
+// the writer thread only, before each period, with what the ring holds.
+struct WavWriterQueue {
+    std::size_t waiting;  // periods handed over and not yet written out
+    std::size_t capacity; // periods the ring holds
+    bool stopping;        // the take is being stopped: the writer is to write out what waits, then end
+};
+extern std::atomic<bool (*)(const WavWriterQueue&)> wavWriterStalled;
 } // namespace engine_detail
 
 // Where the engine's output goes.

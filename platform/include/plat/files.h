@@ -63,8 +63,9 @@ private:
 std::string globallyUniqueString();
 
 // The file that a save to `path` replaces: `path` itself, or the regular file that a link there
-// names (the link stays). Refused when a folder (EISDIR), a device, a pipe or the like (EINVAL) is
-// there: a save never turns one into a file. Errors are in kPOSIXErrorDomain.
+// names (the link stays; a file it names that is not there yet is made). Refused when a folder (EISDIR), a
+// device, a pipe or the like (EINVAL) is there: a save never turns one into a file. Errors are in
+// kPOSIXErrorDomain.
 Result<std::filesystem::path> replaceableFile(const std::filesystem::path& path);
 
 // A file replaced whole: bytes go to a temporary file beside the target, which `commit` syncs and

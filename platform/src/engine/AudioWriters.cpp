@@ -14,9 +14,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace plat::engine_detail {
@@ -33,8 +35,24 @@ Error cannotWrite(const fs::path& path, std::string why) {
 }
 
 // Where a file that could not be finished keeps what was written: "take.wav" -> "take.partial.wav".
+// A name with no room for the mark (and a number, should the name be taken) loses the end of its
+// stem, at a character: a take always has a visible name, never one the cleanup of stale
+// temporaries removes.
 fs::path partialPath(const fs::path& path) {
-    return path.parent_path() / (path.stem().string() + ".partial" + path.extension().string());
+    constexpr std::string_view kMark = ".partial";
+    constexpr std::size_t kNumberRoom = 4; // "-999"
+    std::string stem = path.stem().string(), extension = path.extension().string();
+    if (kMark.size() + kNumberRoom + extension.size() >= NAME_MAX) {
+        stem += extension;
+        extension.clear();
+    }
+    const std::size_t room = NAME_MAX - kMark.size() - kNumberRoom - extension.size();
+    if (stem.size() > room) {
+        stem.resize(room);
+        while (!stem.empty() && (static_cast<unsigned char>(stem.back()) & 0xC0) == 0x80) stem.pop_back();
+        if (!stem.empty() && static_cast<unsigned char>(stem.back()) >= 0xC0) stem.pop_back();
+    }
+    return path.parent_path() / (stem + std::string(kMark) + extension);
 }
 
 // A WAV take is written under a visible name beside its target ("take.partial.wav") and put in
@@ -47,8 +65,13 @@ public:
     static Result<std::unique_ptr<AVAudioFile::Writer>> make(const fs::path& path, AtomicFile staged,
                                                              const AVAudioFileSettings& settings) {
         // Where the visible name cannot be had, the take is written hidden, as any other save.
-        const bool visible = staged.moveTemporaryTo(partialPath(path)).ok();
+        const fs::path partial = partialPath(path);
+        const bool visible = staged.moveTemporaryTo(partial).ok();
         if (visible) ::fchmod(staged.descriptor(), 0644);
+        if (visible && partial.filename() != path.stem().string() + ".partial" + path.extension().string())
+            Console::shared().writeLine("AVAudioFile: The take for '" + shownText(path.string()) +
+                                        "' is written as '" + shownText(staged.temporaryPath()) +
+                                        "' until it is finished: its name is too long to take '.partial'.");
         SF_INFO info{};
         info.samplerate = int(settings.sampleRate);
         info.channels = int(settings.channelCount);
@@ -124,13 +147,20 @@ private:
         }
         const bool moved = visible_ && !staged_.temporaryPath().empty();
         const fs::path kept = staged_.temporaryPath();
+        bool there = false; // not removed, nor its folder renamed, while it was written
         if (moved) {
             ::fsync(staged_.descriptor());
+            struct stat written {};
+            struct stat named {};
+            there = ::fstat(staged_.descriptor(), &written) == 0 && ::stat(kept.c_str(), &named) == 0 &&
+                    written.st_dev == named.st_dev && written.st_ino == named.st_ino;
             staged_.keep();
         }
         Error error = cannotWrite(path_, why);
         error.description +=
-            moved ? " What was written is kept in '" + shownText(kept.string()) + "';" : " What was written is dropped;";
+            there   ? " What was written is kept in '" + shownText(kept.string()) + "';"
+            : moved ? " What was written was in '" + shownText(kept.string()) + "', which is no longer there;"
+                    : " What was written is dropped;";
         error.description += " the file itself is unchanged.";
         failure_ = error;
         return error;

@@ -17,13 +17,15 @@
 
 namespace plat::engine_detail {
 
+std::atomic<bool (*)(const WavWriterQueue&)> wavWriterStalled{nullptr};
+
 namespace {
 
 constexpr AUAudioFrameCount kPeriod = 512;
 
 // Called off the render road (after a cycle was rendered), so the whole line goes out at once.
 void reportFailure(const std::string& why) {
-    Console::shared().print("AVAudioEngine::ERROR: The audio output stopped: " + why);
+    Console::shared().print("AVAudioEngine::ERROR: The audio output stopped: " + why + "\n");
 }
 
 // Whether a recording of this process could not be written whole; the program's exit status says so.
@@ -194,9 +196,15 @@ private:
     void writeOut() {
         pthread_setname_np(pthread_self(), "wav writer");
         for (std::size_t head = head_.load();;) {
-            if (head == tail_.load(std::memory_order_acquire)) {
+            const std::size_t tail = tail_.load(std::memory_order_acquire);
+            if (head == tail) {
                 if (stopWriter_.load()) return;
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
+            if (auto stalled = wavWriterStalled.load();
+                stalled && stalled(WavWriterQueue{tail - head, ring_.size(), stopWriter_.load()})) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 continue;
             }
             auto written = file_->write(*ring_[head % ring_.size()]);

@@ -251,7 +251,18 @@ void syncFolderOf(const fs::path& path) {
 Result<fs::path> replaceableFile(const fs::path& path) {
     std::error_code ec;
     const auto status = fs::status(path, ec);
-    if (!fs::exists(status)) return path; // a link that names nothing is replaced like a missing file
+    if (!fs::exists(status)) {
+        // A link to a file not made yet is written through too: the file it names is made, and
+        // where that cannot be (a missing folder, a loop of links) the save fails.
+        fs::path named = path;
+        for (int hops = 0; fs::is_symlink(fs::symlink_status(named, ec)); ++hops) {
+            if (hops == 40) return posixError("Cannot follow " + path.string(), ELOOP);
+            const fs::path next = fs::read_symlink(named, ec);
+            if (ec) return posixError("Cannot follow " + path.string(), ec.value());
+            named = next.is_absolute() ? next : named.parent_path() / next;
+        }
+        return named;
+    }
     if (!fs::is_regular_file(status))
         return Error{kPOSIXErrorDomain, fs::is_directory(status) ? EISDIR : EINVAL,
                      "Cannot replace " + path.string() +

@@ -7,14 +7,15 @@
 #include "WindowBackend.h"
 #include "plat/console.h"
 #include "plat/dispatch.h"
+#include "plat/files.h"
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <map>
+#include <span>
 
 namespace plat {
 
@@ -250,20 +251,22 @@ public:
         GdkPixbuf* pixels =
             gdk_pixbuf_get_from_window(gw, 0, 0, gdk_window_get_width(gw), gdk_window_get_height(gw));
         if (pixels == nullptr) return fail(error, "The window's pixels could not be read.");
-        const std::filesystem::path target(path);
-        std::filesystem::path temp = target;
-        temp += ".partial";
+        // Encoded in memory and saved as every file is, so a failed write leaves the old one and no
+        // leftover beside it.
+        gchar* png = nullptr;
+        gsize size = 0;
         GError* gerror = nullptr;
-        const bool saved = gdk_pixbuf_save(pixels, temp.c_str(), "png", &gerror, nullptr);
+        const bool encoded = gdk_pixbuf_save_to_buffer(pixels, &png, &size, "png", &gerror, nullptr);
         g_object_unref(pixels);
-        if (!saved) {
+        if (!encoded) {
             const std::string why = gerror ? gerror->message : "unknown error";
             if (gerror) g_error_free(gerror);
             return fail(error, "Cannot write " + path + ": " + why);
         }
-        std::error_code ec;
-        std::filesystem::rename(temp, target, ec);
-        if (ec) return fail(error, "Cannot write " + path + ": " + ec.message());
+        const auto written = writeFileAtomically(
+            path, std::span<const std::uint8_t>(reinterpret_cast<std::uint8_t*>(png), size));
+        g_free(png);
+        if (!written.ok()) return fail(error, written.error().description);
         return true;
     }
 
