@@ -196,9 +196,12 @@ private:
     void writeOut() {
         pthread_setname_np(pthread_self(), "wav writer");
         for (std::size_t head = head_.load();;) {
+            // The stop is read before the tail: a period handed over just before the stop is then
+            // seen, where the other order could end the take without it.
+            const bool stopping = stopWriter_.load();
             const std::size_t tail = tail_.load(std::memory_order_acquire);
             if (head == tail) {
-                if (stopWriter_.load()) return;
+                if (stopping) return;
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 continue;
             }
