@@ -329,8 +329,7 @@ struct Probe {
     fs::path library;
     std::string symbol;
     pid_t pid = -1;
-    int verdict = -1; // the read end of the pipe the test process answers on
-    std::chrono::steady_clock::time_point started;
+    int verdict = -1;    // the read end of the pipe the test process answers on
     std::string failure; // empty while it went well or runs
     bool done = false;
 };
@@ -426,7 +425,6 @@ void startProbe(Probe& probe, const std::vector<char*>& envp, const std::string&
     const std::string library = probe.library.string();
     char* argv[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(library.c_str()),
                     const_cast<char*>(probe.symbol.c_str()), const_cast<char*>(host.c_str()), nullptr};
-    probe.started = std::chrono::steady_clock::now();
     const int error =
         RunningProbes::shared().spawn(probe.pid, helper.c_str(), &actions, &attributes, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -490,24 +488,19 @@ void runProbes(std::vector<Probe>& probes, double seconds, unsigned atOnce = 1) 
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::microseconds(20000));
     }
-    const auto shownSeconds = [](double s) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%g", std::round(s * 10) / 10);
-        return std::string(text);
-    };
-    const auto now = std::chrono::steady_clock::now();
+    char limit[64];
+    std::snprintf(limit, sizeof limit, "%g s given to all test loads", seconds);
     for (auto& probe : probes) {
         if (probe.done) continue;
         if (probe.pid < 0) {
             probe.done = true;
-            probe.failure = "was not loaded in a test process first: the " + shownSeconds(seconds) +
-                            " s given to all test loads ran out before its turn";
+            probe.failure = std::string("was not loaded in a test process first: the ") + limit +
+                            " ran out before its turn";
             continue;
         }
         RunningProbes::shared().end(probe.pid);
-        finish(probe, "loading it kept a test process busy for more than " +
-                          shownSeconds(std::chrono::duration<double>(now - probe.started).count()) +
-                          " s (hung); the process was killed");
+        finish(probe, std::string("loading it kept a test process busy past the ") + limit +
+                          " (hung); the process was killed");
     }
 }
 
