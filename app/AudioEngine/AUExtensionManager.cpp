@@ -111,10 +111,11 @@ void AUExtensionManager::listAvailableAudioUnits() {
     auto& registry = plat::AVAudioUnitComponentManager::sharedAudioUnitComponentManager();
     availableAudioUnits_ = registry.componentsMatching(plat::AudioComponentDescription{});
     for (const auto& component : availableAudioUnits_) {
-        print(component.name());
-        print(component.typeName());
-        print(component.localizedTypeName());
-        print(component.manufacturerName());
+        // A record's texts are the plug-in's: shown escaped.
+        print(plat::shownText(component.name()));
+        print(plat::shownText(component.typeName()));
+        print(plat::shownText(component.localizedTypeName()));
+        print(plat::shownText(component.manufacturerName()));
         print(describe(component.audioComponentDescription()));
         // The icon at 32 points, then the icon as copied from the bundle: "nil" when there is none.
         print(plat::iconDescription(plat::AudioComponentGetIcon(component, 32)));

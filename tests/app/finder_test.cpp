@@ -30,8 +30,10 @@ TEST(ComponentFinder, ListsEveryComponentWithItsFlagsInTenCharactersAndItsIcons)
     auto record = plat::plist::readFile(real / "Info.plist");
     ASSERT_TRUE(record.ok());
     plat::plist::Dictionary dictionary = *record->asDictionary();
-    fs::copy_file(real / *dictionary.find("library")->asString(), plain / *dictionary.find("library")->asString());
+    fs::copy_file(real / *dictionary.find("library")->asString(),
+                  plain / *dictionary.find("library")->asString());
     dictionary.set("subtype", "plIn");
+    dictionary.set("name", "Odd\\ \"Maker\": Pl\nain\u009b"); // texts that would reach the terminal raw
     dictionary.erase("icon");
     ASSERT_TRUE(plat::plist::writeFile(plain / "Info.plist", dictionary).ok());
     ::setenv(plat::kPlugInPathVariable,
@@ -64,6 +66,10 @@ TEST(ComponentFinder, ListsEveryComponentWithItsFlagsInTenCharactersAndItsIcons)
                       "1264013122, componentFlags: 2, componentFlagsMask: 0)\n"
                       "Optional(<UIImage: 32 x 32>)\nOptional(<UIImage: 128 x 128>)\n"),
         1u);
+    EXPECT_EQ(console.count("Pl\\x0aain\\xc2\\x9b\nMusic Effect\nMusic Effect\nOdd\\x5c \\x22Maker\\x22\n"),
+              1u)
+        << "record texts printed raw\n"
+        << console.text();
     EXPECT_EQ(console.count("componentSubType: " + std::to_string(plat::fourCC("plIn")) +
                             ", componentManufacturer: 1264013122, componentFlags: 2, componentFlagsMask: 0)\n"
                             "nil\nnil\n"),

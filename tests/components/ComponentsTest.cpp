@@ -12,7 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include <elf.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -203,20 +210,32 @@ TEST(ComponentRegistry, RefusesToInstantiateWhatCannotBeLoaded) {
         const char* subtype;
         const char* entry;
         const char* message;
-        long code; // the factory's own error arrives unchanged
+        long code;                         // the factory's own error arrives unchanged
+        const char* replacement = nullptr; // put in place of the library after the scan
     } cases[] = {
         {"library cut short after the scan loaded", "nlib", "FixtureEntry", "is cut short", -10875},
         {"entry symbol missing", "nsym", "NoSuchEntry", "has no entry symbol \"NoSuchEntry\"", -10875},
         {"entry for another ABI", "nabi", "FixtureEntryOtherABI",
          "was built for plug-in ABI version 2; this host loads version 1", -10875},
         {"factory error", "fail", "FixtureEntry", "the fixture refuses", 42},
+        // Whole and inside its bundle, as every other check wants it: only a test load finds it out.
+        {"library replaced after the scan loaded untested", "rplc", "FixtureEntry",
+         "changed since the scan; loading it killed a test process with SIGABRT", -10875,
+         FIXTURE_ABORTING_LIBRARY},
     };
     ScratchFolder folder;
     for (const auto& c : cases)
         makeBundle(folder.path(), c.subtype + std::string(".appex"), fixtureRecord(c.subtype, 0, c.entry));
     ConsoleCapture console;
     AVAudioUnitComponentManager registry({folder.path()});
+    EXPECT_EQ(registry.componentsMatching({}).size(), std::size(cases));
     fs::resize_file(folder.path() / "nlib.appex/lib/fixture.so", 4096);
+    for (const auto& c : cases)
+        if (c.replacement) {
+            const fs::path library = folder.path() / (c.subtype + std::string(".appex/lib/fixture.so"));
+            fs::copy_file(c.replacement, library.string() + ".new");
+            fs::rename(library.string() + ".new", library);
+        }
     for (const auto& c : cases) {
         const auto made =
             awaitDelivery([&](auto done) { registry.instantiate(codes("", c.subtype, ""), done); });
@@ -256,27 +275,149 @@ TEST(ComponentRegistry, LibrariesThatCrashOrHangWhileLoadingAreSkippedAndTheHost
         const std::string zeros(size - mapped / 2, '\0');
         file.write(zeros.data(), std::streamsize(zeros.size()));
     }
-    const fs::path aborts =
-        makeBundle(folder.path(), "b-aborts.appex", fixtureRecord("abrt"), FIXTURE_ABORTING_LIBRARY);
-    const fs::path hangs = makeBundle(folder.path(), "c-hangs.appex", fixtureRecord("hang"), FIXTURE_HANGING_LIBRARY);
+    const struct {
+        const char* fault;
+        const char* bundle;
+        const char* subtype;
+        const char* library;
+        const char* message;
+    } cases[] = {
+        {"library that crashes the loader let through", "b-aborts", "abrt", FIXTURE_ABORTING_LIBRARY,
+         "killed a test process with SIGABRT"},
+        {"library that hangs let through", "c-hangs", "hang", FIXTURE_HANGING_LIBRARY,
+         "busy past the 10 s given to all test loads (hung)"},
+        // The test process's word counts, not its exit status, which the library's own exit chose.
+        {"initialiser's exit with status 0 taken for a pass", "e-exits", "exit", FIXTURE_EXITING_LIBRARY,
+         "ended a test process with exit status 0 before the library was open"},
+        {"initialiser's exit with status 3 taken for a clean refusal", "f-exits3", "ext3",
+         FIXTURE_EXITING3_LIBRARY, "ended a test process with exit status 3 before the library was open"},
+        {"initialiser waiting on standard input tested with another input than the host's", "g-reads", "read",
+         FIXTURE_READING_LIBRARY, "busy past the 10 s given to all test loads (hung)"},
+    };
+    for (const auto& c : cases)
+        makeBundle(folder.path(), c.bundle + std::string(".appex"), fixtureRecord(c.subtype), c.library);
     makeBundle(folder.path(), "d-good.appex", fixtureRecord("good"));
 
+    // Standard input that stays open and empty, as a terminal nobody types in.
+    int input[2];
+    ASSERT_EQ(::pipe2(input, O_CLOEXEC), 0);
+    const int savedInput = ::dup(0);
+    ::dup2(input[0], 0);
     ConsoleCapture console;
     const auto started = std::chrono::steady_clock::now();
     AVAudioUnitComponentManager registry({folder.path()});
-    // The hanging one is given the whole bounded wait, and no more than a little over it.
+    ::dup2(savedInput, 0);
+    for (const int fd : {savedInput, input[0], input[1]}) ::close(fd);
+    // The hanging ones are given the whole bounded wait, and no more than a little over it.
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
     EXPECT_EQ(bundleNames(registry), std::vector<std::string>{"d-good.appex"});
     const std::string printed = console.text();
     EXPECT_NE(skipLine(printed, zeroed).find("killed a test process with SIGSEGV"), std::string::npos)
         << printed;
-    EXPECT_NE(skipLine(printed, aborts).find("killed a test process with SIGABRT"), std::string::npos)
-        << printed;
-    EXPECT_NE(skipLine(printed, hangs).find("busy for more than 10 s (hung)"), std::string::npos) << printed;
+    for (const auto& c : cases)
+        EXPECT_NE(skipLine(printed, folder.path() / (c.bundle + std::string(".appex"))).find(c.message),
+                  std::string::npos)
+            << c.fault << "\n"
+            << printed;
 
     const auto made = awaitDelivery([&](auto done) { registry.instantiate(codes("", "good", ""), done); });
     ASSERT_TRUE(made.unit.ok()) << made.unit.error().description;
     EXPECT_EQ(made.unit.value()->componentDescription(), codes("aumf", "good", "TEST"));
+}
+
+// Polls `condition` until it holds or `limit` has passed.
+template <class Condition>
+bool waitFor(Condition condition, std::chrono::seconds limit = std::chrono::seconds(60)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition())
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return true;
+}
+
+TEST(ComponentRegistry, TestLoadsEndWithTheHost) {
+    const struct {
+        const char* fault;
+        const char* mode; // the host exits, or stays until it is killed
+    } cases[] = {
+        {"test process left running when the host exits", "exit"},
+        {"test process left running when the host is killed", "stay"},
+    };
+    // Orphans come to this process instead of the system's first one: a test process that outlived
+    // its host is seen here.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    for (const auto& c : cases) {
+        ScratchFolder folder;
+        makeBundle(folder.path(), "hangs.appex", fixtureRecord("hang"), FIXTURE_HANGING_LIBRARY);
+        const std::string plugIns = folder.path().string();
+        char* argv[] = {const_cast<char*>(FIXTURE_HOST), const_cast<char*>(plugIns.c_str()),
+                        const_cast<char*>(c.mode), nullptr};
+        pid_t host = -1;
+        ASSERT_EQ(::posix_spawn(&host, FIXTURE_HOST, nullptr, nullptr, argv, environ), 0) << c.fault;
+        ASSERT_TRUE(waitFor([&] { return fs::exists(folder.path() / "hanging.pid"); })) << c.fault;
+        const pid_t probe = std::stoi(readText(folder.path() / "hanging.pid"));
+        if (std::string_view(c.mode) == "stay") ::kill(host, SIGKILL);
+        ASSERT_TRUE(waitFor([&] { return ::waitpid(host, nullptr, WNOHANG) == host; })) << c.fault;
+        if (std::string_view(c.mode) == "exit") {
+            // Ended and reaped by the host before it was gone itself: never this process's child.
+            EXPECT_EQ(::waitpid(probe, nullptr, WNOHANG), -1) << c.fault;
+            EXPECT_EQ(errno, ECHILD) << c.fault;
+        } else {
+            EXPECT_TRUE(waitFor([&] {
+                const pid_t ended = ::waitpid(probe, nullptr, WNOHANG);
+                return ended == probe || (ended < 0 && errno == ECHILD);
+            })) << c.fault;
+        }
+        if (::waitpid(probe, nullptr, WNOHANG) == 0) { // left behind: this test ends it
+            ::kill(probe, SIGKILL);
+            ::waitpid(probe, nullptr, 0);
+        }
+    }
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+}
+
+TEST(ComponentRegistry, TestLoadsRunAFewAtATimeWithinTheirWait) {
+    // Each load of the counting library takes a fifth of a second and counts the loads at once.
+    const auto mostAtOnce = [](const fs::path& folder) {
+        int nowMost[2] = {-1, -1};
+        std::ifstream(folder / "loading.count", std::ios::binary)
+            .read(reinterpret_cast<char*>(nowMost), sizeof nowMost);
+        return nowMost[1];
+    };
+    const auto makeBundles = [](const fs::path& folder) {
+        for (char i = 'a'; i < 'a' + 12; ++i) {
+            const char subtype[] = {'c', 'n', 't', i, 0};
+            makeBundle(folder, subtype + std::string(".appex"), fixtureRecord(subtype),
+                       FIXTURE_COUNTING_LIBRARY);
+        }
+    };
+    const struct {
+        const char* fault;
+        double seconds;
+        unsigned atOnce;
+        std::size_t listedAtLeast, listedAtMost;
+    } cases[] = {
+        {"no bound on the test processes running at once", 120, 3, 12, 12},
+        // Too short a wait for all of them, one at a time: those whose turn did not come are skipped.
+        {"libraries whose turn did not come within the wait listed untested", 0.5, 1, 0, 3},
+    };
+    for (const auto& c : cases) {
+        ScratchFolder folder;
+        makeBundles(folder.path());
+        ConsoleCapture console;
+        const AVAudioUnitComponentManager registry({folder.path()}, {true, c.seconds, c.atOnce});
+        const std::size_t listed = registry.componentsMatching({}).size();
+        EXPECT_GE(listed, c.listedAtLeast) << c.fault << "\n" << console.text();
+        EXPECT_LE(listed, c.listedAtMost) << c.fault;
+        EXPECT_EQ(console.count("plat::components: skipped "), 12 - listed) << c.fault;
+        // At most one was running, and killed, when the time ran out.
+        EXPECT_GE(console.count(" ran out before its turn\n") + 1, 12 - listed) << c.fault;
+        const int most = mostAtOnce(folder.path());
+        EXPECT_GE(most, 1) << c.fault;
+        EXPECT_LE(most, int(c.atOnce)) << c.fault;
+    }
 }
 
 TEST(ComponentRegistry, IconsAreDecodedFromTheBundleAndBadOnesAreReportedWithoutLosingTheComponent) {
@@ -297,6 +438,18 @@ TEST(ComponentRegistry, IconsAreDecodedFromTheBundleAndBadOnesAreReportedWithout
     const fs::path linked = withIcon("link", "linked.png");
     EXPECT_TRUE(picture.writePNG((outside.path() / "elsewhere.png").string()));
     fs::create_symlink(outside.path() / "elsewhere.png", linked / "linked.png");
+    // 16000 x 16000 in its header, a gigabyte once decoded, in a few hundred bytes.
+    const fs::path bomb = withIcon("bomb", "icon.png");
+    std::string png = readText(bomb / "icon.png");
+    for (const std::size_t at : {16, 20})
+        for (std::size_t k = 0; k < 4; ++k) png[at + k] = "\0\0\x3e\x80"[k];
+    writeText(bomb / "icon.png", png);
+    const fs::path cut = withIcon("cut_", "icon.png");
+    fs::resize_file(cut / "icon.png", 60);
+    plat::ImageSurface largest(1024, 1024);
+    largest.fill(plat::UIColor(1, 0, 0, 1));
+    const fs::path edge = withIcon("edge", "icon.png");
+    EXPECT_TRUE(largest.writePNG((edge / "icon.png").string()));
     auto notText = fixtureRecord("nstr");
     notText.set("icon", 7L);
     makeBundle(folder.path(), "nstr.appex", notText);
@@ -304,13 +457,18 @@ TEST(ComponentRegistry, IconsAreDecodedFromTheBundleAndBadOnesAreReportedWithout
 
     ConsoleCapture console;
     AVAudioUnitComponentManager registry({folder.path()});
-    EXPECT_EQ(registry.componentsMatching({}).size(), 7u); // every one listed
+    EXPECT_EQ(registry.componentsMatching({}).size(), 10u); // every one listed
     const std::string printed = console.text();
     const struct {
         const char* subtype;
         const char* problem;
-    } bad[] = {{"miss", "its icon " }, {"text", "is not a PNG image"}, {"escp", "must be a relative path inside the bundle"},
-               {"link", "lies outside the bundle"}, {"nstr", "the record's \"icon\" is not a string"}};
+    } bad[] = {{"miss", "its icon "},
+               {"text", "is not a PNG image"},
+               {"escp", "must be a relative path inside the bundle"},
+               {"link", "lies outside the bundle"},
+               {"nstr", "the record's \"icon\" is not a string"},
+               {"bomb", "is 16000 x 16000 pixels, larger than 1024 x 1024"},
+               {"cut_", "cannot be decoded: "}};
     for (const auto& b : bad) {
         const auto found = registry.componentsMatching(codes("", b.subtype, ""));
         ASSERT_EQ(found.size(), 1u) << b.subtype;
@@ -327,13 +485,29 @@ TEST(ComponentRegistry, IconsAreDecodedFromTheBundleAndBadOnesAreReportedWithout
 
     const auto good = registry.componentsMatching(codes("", "good", ""));
     ASSERT_EQ(good.size(), 1u);
-    const auto copied = plat::AudioComponentCopyIcon(good[0]), small = plat::AudioComponentGetIcon(good[0], 32);
+    const auto copied = plat::AudioComponentCopyIcon(good[0]),
+               small = plat::AudioComponentGetIcon(good[0], 32);
     ASSERT_TRUE(copied && small);
     EXPECT_EQ(std::tuple(copied->width(), copied->height(), small->width(), small->height()),
               std::tuple(48, 40, 32, 32));
     EXPECT_EQ(plat::iconDescription(small), "Optional(<UIImage: 32 x 32>)");
+    // 48 x 40 fitted in 32 x 32: 32 x 26.7 from the fourth row down, transparent above and below.
+    cairo_surface_flush(small->surface());
+    const auto alpha = [&](int x, int y) {
+        const auto* row = cairo_image_surface_get_data(small->surface()) +
+                          y * cairo_image_surface_get_stride(small->surface());
+        return reinterpret_cast<const std::uint32_t*>(row)[x] >> 24;
+    };
+    for (const int y : {0, 1, 30, 31}) EXPECT_EQ(alpha(16, y), 0u) << "stretched, row " << y;
+    for (const int y : {3, 16, 28})
+        for (const int x : {0, 16, 31}) EXPECT_GT(alpha(x, y), 250u) << "at " << x << ", " << y;
+    const auto largestRead = registry.componentsMatching(codes("", "edge", ""));
+    ASSERT_EQ(largestRead.size(), 1u);
+    ASSERT_TRUE(largestRead[0].icon()) << "the largest icon read refused";
+    EXPECT_EQ(largestRead[0].icon()->width(), 1024);
     EXPECT_EQ(plat::iconDescription(copied), "Optional(<UIImage: 48 x 40>)");
-    EXPECT_EQ(plat::iconDescription(plat::AudioComponentCopyIcon(registry.componentsMatching(codes("", "none", ""))[0])),
+    EXPECT_EQ(plat::iconDescription(
+                  plat::AudioComponentCopyIcon(registry.componentsMatching(codes("", "none", ""))[0])),
               "nil");
     EXPECT_EQ(console.count("plat::components: "), std::size(bad));
 }
@@ -357,7 +531,8 @@ TEST(ComponentRegistry, PathsAndSettingsReachTheConsoleEscapedAndShortened) {
     EXPECT_EQ(printed.find('\x1b'), std::string::npos) << printed.substr(0, 2000);
     EXPECT_EQ(printed.find("\x9b"), std::string::npos);
     EXPECT_EQ(console.count("\nplat::components: forged"), 0u);
-    EXPECT_NE(printed.find("x\\x1b[2J\\x1b[1;1H\\x0aplat::components: forged\\xc2\\x9b\\x9b\u00e9.appex: "), std::string::npos)
+    EXPECT_NE(printed.find("x\\x1b[2J\\x1b[1;1H\\x0aplat::components: forged\\xc2\\x9b\\x9b\u00e9.appex: "),
+              std::string::npos)
         << printed.substr(0, 2000);
     EXPECT_EQ(console.count("\n"), 2u); // the bundle skipped, the long folder unreadable: a line each
     std::size_t longest = 0;

@@ -13,13 +13,13 @@
 //   abiVersion                    kAudioComponentPlugInABIVersion, integer
 //   flags                         the component flags, integer
 //   icon (optional)               a PNG image's path inside the bundle ("icon.png"), which must
-//                                 stay inside it once links are resolved
+//                                 stay inside it once links are resolved, at most 1024 x 1024
 // The registry reads records, and loads each library once in a short-lived process of its own
-// (the plat-probe helper, in the application bundle's libexec/): a library that kills that process
-// or keeps it hanging is skipped with a line, so a damaged library never takes the host down. The
-// host opens a plug-in's library itself when one of its units is first asked for and never closes
-// it: work its units or views queued (on the main queue, in timers) may still run after the host
-// let go of them, and it runs the library's code.
+// (the plat-probe helper, in the application bundle's libexec/): a library that kills that process,
+// ends it before the library is open, or keeps it hanging is skipped with a line, so a damaged
+// library never takes the host down. The host opens a plug-in's library itself when one of its
+// units is first asked for and never closes it: work its units or views queued (on the main queue,
+// in timers) may still run after the host let go of them, and it runs the library's code.
 
 #include "plat/audiounit.h"
 #include "plat/aufactory.h"
@@ -105,10 +105,12 @@ std::string iconDescription(const std::shared_ptr<UIImage>& image);
 
 // How a registry checks a plug-in's library before the host loads it.
 struct ComponentLoadChecks {
-    // Load each library first in a process of its own; skip one that ends that process by a
-    // signal or an unexpected exit status, or that keeps it busy longer than probeSeconds.
+    // Load each library first in a process of its own; skip one that ends that process before the
+    // library is open, or that keeps it busy past probeSeconds, the wait for all of them.
     bool probeLibraries = true;
     double probeSeconds = 10;
+    // Test processes running at once; 0: as many as the machine has cores, and at least 4.
+    unsigned probesAtOnce = 0;
 };
 
 class AVAudioUnitComponentManager {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 
 typedef struct _cairo_surface cairo_surface_t;
 
@@ -11,11 +12,13 @@ namespace plat {
 
 class UIImage {
 public:
-    // Nothing when the bytes are not an image this platform can decode.
-    static std::shared_ptr<UIImage> fromData(std::span<const std::uint8_t> data);
+    // Nothing when the bytes are not an image this platform can decode; then `why`, when given,
+    // says what the decoder found wrong.
+    static std::shared_ptr<UIImage> fromData(std::span<const std::uint8_t> data, std::string* why = nullptr);
 
-    // The image drawn anew at width x height pixels (each at least 1); nothing when that fails.
-    std::shared_ptr<UIImage> scaled(int width, int height) const;
+    // The image drawn anew within width x height pixels (each at least 1) at its own proportions,
+    // centred, the margins transparent; nothing when that fails.
+    std::shared_ptr<UIImage> fitted(int width, int height) const;
 
     int width() const { return width_; }
     int height() const { return height_; }

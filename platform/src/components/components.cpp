@@ -24,7 +24,10 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <mutex>
+#include <optional>
 #include <set>
+#include <span>
 #include <string_view>
 #include <thread>
 
@@ -45,6 +48,8 @@ constexpr std::size_t kRecordMaxExpandedBytes = 1024 * 1024;
 constexpr const char* kLinePrefix = "plat::components: ";
 
 constexpr std::uintmax_t kIconMaxBytes = 4 * 1024 * 1024;
+// A small file may declare a huge picture, all of which decoding would hold for the whole run.
+constexpr std::uint32_t kIconMaxSide = 1024;
 
 // Record texts go into one-line messages: control bytes are shown escaped, long texts cut.
 using plist::detail::shown;
@@ -220,6 +225,19 @@ std::string codes(const AudioComponentDescription& d) {
 
 // ---- icons ------------------------------------------------------------------------------------
 
+// The width and height a PNG declares in its header, read before anything is decoded; nothing when
+// the bytes do not start as a PNG image does.
+std::optional<std::pair<std::uint32_t, std::uint32_t>> declaredPNGSize(std::span<const std::uint8_t> bytes) {
+    static const std::uint8_t kStart[16] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
+                                            0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+    if (bytes.size() < 24 || std::memcmp(bytes.data(), kStart, sizeof kStart) != 0) return std::nullopt;
+    const auto word = [&](std::size_t at) {
+        return std::uint32_t(bytes[at]) << 24 | std::uint32_t(bytes[at + 1]) << 16 |
+               std::uint32_t(bytes[at + 2]) << 8 | bytes[at + 3];
+    };
+    return std::pair(word(16), word(20));
+}
+
 // Reads the icon a record names into the component, or says why it cannot be used.
 void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr<UIImage>& icon,
               std::string& problem) {
@@ -256,8 +274,20 @@ void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr
         problem = "its icon " + shownPath(path) + " cannot be read";
         return;
     }
-    icon = UIImage::fromData(bytes);
-    if (!icon) problem = "its icon " + shownPath(path) + " is not a PNG image";
+    const auto declared = declaredPNGSize(bytes);
+    if (!declared) {
+        problem = "its icon " + shownPath(path) + " is not a PNG image";
+        return;
+    }
+    if (const auto [width, height] = *declared; width > kIconMaxSide || height > kIconMaxSide) {
+        problem = "its icon " + shownPath(path) + " is " + std::to_string(width) + " x " +
+                  std::to_string(height) + " pixels, larger than " + std::to_string(kIconMaxSide) + " x " +
+                  std::to_string(kIconMaxSide);
+        return;
+    }
+    std::string why;
+    icon = UIImage::fromData(bytes, &why);
+    if (!icon) problem = "its icon " + shownPath(path) + " cannot be decoded: " + why;
 }
 
 // ---- first loads in a process of their own ---------------------------------------------------
@@ -299,6 +329,7 @@ struct Probe {
     fs::path library;
     std::string symbol;
     pid_t pid = -1;
+    int verdict = -1;    // the read end of the pipe the test process answers on
     std::string failure; // empty while it went well or runs
     bool done = false;
 };
@@ -311,20 +342,78 @@ std::string signalText(int sig) {
     return text;
 }
 
-// Starts every probe, then waits for them all, at most `seconds` in all: one still running then
-// is killed. Exit 0 (loaded, entry found), 3 (the loader refused it cleanly) and 4 (no entry
-// symbol) leave the library to the host's own load, which says what is wrong with it.
-void runProbes(std::vector<Probe>& probes, double seconds) {
-    const fs::path& helper = probeHelper();
-    static const std::vector<std::string> environment = probeEnvironment();
-    std::vector<char*> envp;
-    for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
+// The test processes still running. They end when this process ends: killed and reaped at exit,
+// and (for an end that runs no exit handler) by the signal each asks for when its parent dies.
+class RunningProbes {
+public:
+    static RunningProbes& shared() {
+        static auto* probes = new RunningProbes; // used at exit
+        return *probes;
+    }
 
+    // Starts one under the lock, so that the end of this process never misses it.
+    int spawn(pid_t& pid, const char* helper, const posix_spawn_file_actions_t* actions,
+              const posix_spawnattr_t* attributes, char* const argv[], char* const envp[]) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!atExit_) atExit_ = std::atexit([] { shared().endAll(); }) == 0;
+        const int error = posix_spawn(&pid, helper, actions, attributes, argv, envp);
+        if (error == 0) pids_.insert(pid);
+        return error;
+    }
+
+    // waitpid() under the lock: a pid reaped here is never killed at exit, when it may be another's.
+    pid_t reap(pid_t pid, int& status, int options) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const pid_t ended = waitpid(pid, &status, options);
+        if (ended != 0) pids_.erase(pid);
+        return ended;
+    }
+
+    void end(pid_t pid) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!pids_.erase(pid)) return;
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+
+private:
+    // The lock stays taken: a thread still waiting for a test process stops here instead of going
+    // on into what exit tears down.
+    void endAll() {
+        mutex_.lock();
+        if (getpid() != owner_) return; // a forked copy of this process owns none of them
+        for (const pid_t pid : pids_) kill(pid, SIGKILL);
+        for (const pid_t pid : pids_) waitpid(pid, nullptr, 0);
+        pids_.clear();
+    }
+
+    std::mutex mutex_;
+    std::set<pid_t> pids_;
+    bool atExit_ = false;
+    const pid_t owner_ = getpid();
+};
+
+// How many test processes run at once: loading is mostly waiting on the disk, and a slot a hung
+// library holds until the end of the wait should not stall the others on a small machine.
+unsigned probesAtOnce(unsigned asked) {
+    return asked ? asked : std::max(4u, std::thread::hardware_concurrency());
+}
+
+// Starts one test process, its standard input the host's own: an initialiser that waits on it
+// waits there as it would in the host, and is killed when its time is up.
+void startProbe(Probe& probe, const std::vector<char*>& envp, const std::string& host) {
+    const fs::path& helper = probeHelper();
+    const auto fail = [&](int error) {
+        probe.done = true;
+        probe.failure = "could not be loaded in a test process first: the helper " + shownPath(helper) +
+                        " cannot be started (" + std::strerror(error) + ")";
+    };
+    int pipe[2];
+    if (pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0) return fail(errno);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    for (int fd = 0; fd <= 2; ++fd)
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    for (int fd = 1; fd <= 2; ++fd) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipe[1], 3);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t none, all;
@@ -333,58 +422,85 @@ void runProbes(std::vector<Probe>& probes, double seconds) {
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    for (auto& probe : probes) {
-        const std::string library = probe.library.string();
-        char* argv[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(library.c_str()),
-                        const_cast<char*>(probe.symbol.c_str()), nullptr};
-        const int error = posix_spawn(&probe.pid, helper.c_str(), &actions, &attributes, argv, envp.data());
-        if (error != 0) {
-            probe.pid = -1;
-            probe.done = true;
-            probe.failure = "could not be loaded in a test process first: the helper " + shownPath(helper) +
-                            " cannot be started (" + std::strerror(error) + ")";
-        }
-    }
+    const std::string library = probe.library.string();
+    char* argv[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(library.c_str()),
+                    const_cast<char*>(probe.symbol.c_str()), const_cast<char*>(host.c_str()), nullptr};
+    const int error =
+        RunningProbes::shared().spawn(probe.pid, helper.c_str(), &actions, &attributes, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
+    close(pipe[1]);
+    if (error != 0) {
+        close(pipe[0]);
+        return fail(error);
+    }
+    probe.verdict = pipe[0];
+}
+
+// What an ended test process says of its library: nothing when it was opened and the entry
+// looked up, so that the host's own load tells what is wrong with one the loader refused.
+std::string outcome(int verdictPipe, int status) {
+    char answer = 0;
+    const bool answered =
+        read(verdictPipe, &answer, 1) == 1 && (answer == '0' || answer == '3' || answer == '4');
+    if (WIFSIGNALED(status)) return "loading it killed a test process with " + signalText(WTERMSIG(status));
+    if (!answered || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "loading it ended a test process with exit status " + std::to_string(WEXITSTATUS(status)) +
+               " before the library was open";
+    return {};
+}
+
+// Runs the probes, at most `atOnce` at a time, and waits for them, at most `seconds` in all: one
+// still running then is killed, one not started by then is not tested and fails.
+void runProbes(std::vector<Probe>& probes, double seconds, unsigned atOnce = 1) {
+    static const std::vector<std::string> environment = probeEnvironment();
+    std::vector<char*> envp;
+    for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    const std::string host = std::to_string(getpid());
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    const auto finish = [](Probe& probe, std::string failure) {
+        close(probe.verdict);
+        probe.done = true;
+        probe.failure = std::move(failure);
+    };
+    std::size_t next = 0;
+    unsigned running = 0;
     auto pause = std::chrono::microseconds(200);
     for (;;) {
-        bool running = false;
-        for (auto& probe : probes) {
-            if (probe.done) continue;
-            int status = 0;
-            const pid_t ended = waitpid(probe.pid, &status, WNOHANG);
-            if (ended == 0) {
-                running = true;
-                continue;
-            }
-            probe.done = true;
-            if (ended < 0) {
-                probe.failure = std::string("its test process was lost (") + std::strerror(errno) + ")";
-            } else if (WIFSIGNALED(status)) {
-                probe.failure = "loading it killed a test process with " + signalText(WTERMSIG(status));
-            } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != 3 &&
-                       WEXITSTATUS(status) != 4) {
-                probe.failure =
-                    "loading it ended a test process with exit status " + std::to_string(WEXITSTATUS(status));
-            }
+        while (running < atOnce && next < probes.size() && std::chrono::steady_clock::now() < deadline) {
+            startProbe(probes[next], envp, host);
+            if (!probes[next++].done) ++running;
         }
-        if (!running) return;
+        for (auto& probe : probes) {
+            if (probe.done || probe.pid < 0) continue;
+            int status = 0;
+            const pid_t ended = RunningProbes::shared().reap(probe.pid, status, WNOHANG);
+            if (ended == 0) continue;
+            --running;
+            pause = std::chrono::microseconds(200);
+            finish(probe, ended < 0 ? std::string("its test process was lost (") + std::strerror(errno) + ")"
+                                    : outcome(probe.verdict, status));
+        }
+        if (running == 0 && next == probes.size()) return;
         if (std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::microseconds(20000));
     }
-    char limit[32];
-    std::snprintf(limit, sizeof limit, "%g", seconds);
+    char limit[64];
+    std::snprintf(limit, sizeof limit, "%g s given to all test loads", seconds);
     for (auto& probe : probes) {
         if (probe.done) continue;
-        kill(probe.pid, SIGKILL);
-        waitpid(probe.pid, nullptr, 0);
-        probe.done = true;
-        probe.failure = std::string("loading it kept a test process busy for more than ") + limit +
-                        " s (hung); the process was killed";
+        if (probe.pid < 0) {
+            probe.done = true;
+            probe.failure = std::string("was not loaded in a test process first: the ") + limit +
+                            " ran out before its turn";
+            continue;
+        }
+        RunningProbes::shared().end(probe.pid);
+        finish(probe, std::string("loading it kept a test process busy past the ") + limit +
+                          " (hung); the process was killed");
     }
 }
 
@@ -556,7 +672,7 @@ AVAudioUnitComponentManager::AVAudioUnitComponentManager(const std::vector<fs::p
                 probes.push_back(Probe{candidates[i].libraryPath(), candidates[i].entrySymbol()});
                 probed.push_back(i);
             }
-            runProbes(probes, checks_.probeSeconds);
+            runProbes(probes, checks_.probeSeconds, probesAtOnce(checks_.probesAtOnce));
             for (std::size_t k = 0; k < probed.size(); ++k) {
                 failures[probed[k]] = probes[k].failure;
                 auto& c = candidates[probed[k]];
@@ -719,7 +835,7 @@ std::shared_ptr<UIImage> AudioComponentGetIcon(const AVAudioUnitComponent& compo
     const auto& icon = component.icon();
     if (!icon || !(points >= 1) || points > 4096) return nullptr;
     const int side = int(std::lround(points));
-    return icon->scaled(side, side);
+    return icon->fitted(side, side);
 }
 
 std::string iconDescription(const std::shared_ptr<UIImage>& image) {

@@ -1,6 +1,8 @@
 #include "plat/uiimage.h"
 
 #include <cairo.h>
+
+#include <algorithm>
 #include <cstring>
 
 namespace plat {
@@ -20,26 +22,32 @@ cairo_status_t readChunk(void* closure, unsigned char* out, unsigned int length)
 }
 } // namespace
 
-std::shared_ptr<UIImage> UIImage::fromData(std::span<const std::uint8_t> data) {
+std::shared_ptr<UIImage> UIImage::fromData(std::span<const std::uint8_t> data, std::string* why) {
     static const std::uint8_t kPNGSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (data.size() < 8 || std::memcmp(data.data(), kPNGSignature, 8) != 0) return nullptr;
+    if (data.size() < 8 || std::memcmp(data.data(), kPNGSignature, 8) != 0) {
+        if (why) *why = "not a PNG image";
+        return nullptr;
+    }
     Reader reader{data};
     cairo_surface_t* s = cairo_image_surface_create_from_png_stream(readChunk, &reader);
-    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+    if (const cairo_status_t status = cairo_surface_status(s); status != CAIRO_STATUS_SUCCESS) {
+        if (why) *why = cairo_status_to_string(status);
         cairo_surface_destroy(s);
         return nullptr;
     }
     return std::make_shared<UIImage>(Private{}, s);
 }
 
-std::shared_ptr<UIImage> UIImage::scaled(int width, int height) const {
+std::shared_ptr<UIImage> UIImage::fitted(int width, int height) const {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     if (width < 1 || height < 1 || cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(s);
         return nullptr;
     }
     cairo_t* cr = cairo_create(s);
-    cairo_scale(cr, double(width) / width_, double(height) / height_);
+    const double scale = std::min(double(width) / width_, double(height) / height_);
+    cairo_translate(cr, (width - width_ * scale) / 2, (height - height_ * scale) / 2);
+    cairo_scale(cr, scale, scale);
     cairo_set_source_surface(cr, surface_, 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
     cairo_paint(cr);
