@@ -71,6 +71,7 @@ AUEnginePlayer::AUEnginePlayer(Configuration configuration)
       player(std::make_shared<plat::AVAudioPlayerNode>()),
       clips(configuration.clips ? *configuration.clips : ownResources()),
       drawClipNumber(configuration.drawClipNumber ? std::move(configuration.drawClipNumber) : drawUniformly),
+      openClip(configuration.openClip ? std::move(configuration.openClip) : plat::AVAudioFile::forReading),
       stateChangeQueue(
           std::make_shared<plat::SerialQueue>("com.KWOB.YUX-Sorvane.AUEnginePlayer.stateQueue")) {
     engine->attach(player);
@@ -99,18 +100,20 @@ void AUEnginePlayer::load(const std::optional<plat::URL>& url, std::function<voi
         return;
     }
     loopCount = 0;
-    print("AUEnginePlayer: Audio file at '" + shown(url->path()) + "' was selected for loading into the player.");
+    print("AUEnginePlayer: Audio file at '" + shown(url->path()) +
+          "' was selected for loading into the player.");
     stateChangeQueue->sync([&] { fileURL = url; });
     std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
-    plat::GlobalQueue::async([weak, url = *url, request = requests, then] {
-        auto opened = plat::AVAudioFile::forReading(url);
-        plat::MainQueue::async([weak, url, request, then, opened] {
-            const auto self = weak.lock();
-            if (!self || self->requests != request) return;
-            self->install(url, opened);
-            if (then) then();
+    plat::GlobalQueue::async(
+        [weak, open = openClip, url = *url, request = requests, loading = ++loads, then] {
+            auto opened = open(url);
+            plat::MainQueue::async([weak, url, request, loading, then, opened] {
+                const auto self = weak.lock();
+                if (!self || self->requests != request || self->loads != loading) return;
+                self->install(url, opened);
+                if (then) then();
+            });
         });
-    });
 }
 
 // Main thread, once the clip was opened (or not).

@@ -46,6 +46,8 @@ public:
         std::optional<std::filesystem::path> clips;
         // Uniform from 1 to kClipCount when none is given.
         std::function<int()> drawClipNumber;
+        // Opens a clip, on a global queue; plat::AVAudioFile::forReading when none is given.
+        std::function<plat::Result<std::shared_ptr<plat::AVAudioFile>>(const plat::URL&)> openClip;
     };
 
     AUEnginePlayer() : AUEnginePlayer(Configuration{}) {}
@@ -59,7 +61,8 @@ public:
     void finalize();
     void disconnect();
     // Main thread. Opens the clip off the main thread, then puts it in and calls `then` (on the main
-    // thread, also when the clip could not be opened); a start or stop in between drops both.
+    // thread, also when the clip could not be opened); a start, a stop or another load in between
+    // drops both.
     void load(const std::optional<plat::URL>& url, std::function<void()> then = {});
     // A start whose clip is still being opened is not started twice; the delegate hears whether
     // it plays. With no clip to play at all it stays stopped.
@@ -98,11 +101,13 @@ private:
     // State queue: passes scheduled before the last (re)start belong to an old generation and, when
     // the player lets go of them, count for nothing.
     std::uint64_t passes = 0;
-    // Main thread: every start and stop is a new request; a clip opened for an older one is dropped.
-    std::uint64_t requests = 0;
+    // Main thread: every start and stop is a new request, and every load; a clip opened for an older
+    // one is dropped.
+    std::uint64_t requests = 0, loads = 0;
     bool starting = false;
     std::filesystem::path clips;
     std::function<int()> drawClipNumber;
+    std::function<plat::Result<std::shared_ptr<plat::AVAudioFile>>(const plat::URL&)> openClip;
     // Last: it finishes its queued work while everything above still exists. Shared with the
     // player's completions, which must not hold the engine player itself: they run on the engine's
     // own thread, which the engine player's end would have to wait for.
