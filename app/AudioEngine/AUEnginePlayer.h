@@ -7,7 +7,8 @@
 // queue, so a long one keeps neither the window nor a Stop waiting; the start goes on, on the main
 // thread, once it is open. The player always holds the pass that plays and the next ones, so passes
 // follow each other without a gap; each completion queues one more, on the state queue. What the
-// delegate hears arrives on the main queue.
+// delegate hears arrives on the main queue. Passes that end faster than those queues take them up
+// are taken up together, so however short the clip, neither queue nor the console is flooded.
 
 #include "plat/engine.h"
 
@@ -88,7 +89,8 @@ private:
     bool scheduleEffectLoop();
     void stopPlayingInternal();
     void resetAudioLoop();
-    void onPassFinished(std::uint64_t generation);
+    struct PassTally;
+    void onPassesFinished(const std::shared_ptr<PassTally>& tally);
 
     const plat::AUMIDIOutputEventBlock midiOutBlock;
     std::unique_ptr<plat::AVAudioEngine> engine;
@@ -98,9 +100,9 @@ private:
     std::shared_ptr<plat::AVAudioPlayerNode> player;
     std::shared_ptr<plat::AVAudioFile> file;
     std::optional<plat::URL> fileURL; // where `file` was, or was to be, read from
-    // State queue: passes scheduled before the last (re)start belong to an old generation and, when
-    // the player lets go of them, count for nothing.
-    std::uint64_t passes = 0;
+    // State queue: the passes of the last (re)start. Passes scheduled before it belong to an older
+    // tally and, when the player lets go of them, count for nothing.
+    std::shared_ptr<PassTally> passes;
     // Main thread: every start and stop is a new request, and every load; a clip opened for an older
     // one is dropped.
     std::uint64_t requests = 0, loads = 0;

@@ -98,6 +98,26 @@ TEST(EnginePlayer, AOneFrameClipPlaysAQuarterOfASecondWithoutWaiting) {
     EXPECT_FALSE(toggle(rig));
 }
 
+// A clip of one frame at 768 kHz ends 768,000 times a second. Passes that end before the state queue
+// and the main queue take them up are counted together: a few tasks and lines, every pass counted
+// once, and the count the delegate hears is the last line's before it.
+TEST(EnginePlayer, PassesOfATinyClipAreCountedTogetherWithoutFloodingTheMainQueue) {
+    ScratchFolder folder;
+    writeClip(folder.path() / "1.m4a", plat::AudioFileType::wav, 2, 1, 768000);
+    OfflinePlayer rig(folder.path(), {1});
+    ConsoleCapture console;
+    ASSERT_TRUE(toggle(rig));
+    rig.render(10 * OfflinePlayer::kBlock); // 81,920 passes, and the few the mixer reads ahead
+    const long passes = 10 * OfflinePlayer::kBlock * 16;
+    ASSERT_TRUE(
+        spin([&] { return !rig.recorder->loops.empty() && rig.recorder->loops.back() + 1 >= passes; }));
+    EXPECT_LE(rig.recorder->loops.back() + 1, passes + 1024);
+    EXPECT_LT(rig.recorder->loops.size(), 1000u);
+    EXPECT_EQ(console.count("' looped: "), rig.recorder->loops.size());
+    EXPECT_EQ(console.count("' looped: " + std::to_string(rig.recorder->loops.back() + 1) + ".\n"), 1u);
+    EXPECT_FALSE(toggle(rig));
+}
+
 // Opens clips for the engine player, each held until the test lets it go, and keeps an eye on the
 // files it opened.
 struct HeldOpens : std::enable_shared_from_this<HeldOpens> {
