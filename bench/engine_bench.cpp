@@ -176,7 +176,7 @@ void BM_AppStartToFirstAudibleBuffer(benchmark::State& state) {
         auto unit = made.get_future().get();
         if (!unit) return state.SkipWithError(unit.error().description.c_str());
         auto player = std::make_shared<AUEnginePlayer>(AUEnginePlayer::Configuration{
-            plat::AudioOutputConfiguration{}, app / "Resources", [] { return 39; }});
+            plat::AudioOutputConfiguration{}, app / "Resources", [] { return 39; }, {}});
         player->audioEngine().enableManualRenderingMode(plat::AVAudioFormat(48000, 2), kCycle);
         player->connect(std::make_shared<plat::AVAudioUnit>(std::move(unit).value()));
         const auto started = std::make_shared<Started>();

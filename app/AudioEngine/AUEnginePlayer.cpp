@@ -14,6 +14,13 @@
 #include <cstdio>
 #include <random>
 
+// The passes of one (re)start: those that ended and wait for the state queue, and those taken up
+// there that wait for the main queue. A task is posted only as a count leaves zero, so one task at
+// most waits on each queue, however many passes end before it runs.
+struct AUEnginePlayer::PassTally {
+    std::atomic<long> ended{0}, unreported{0};
+};
+
 namespace {
 
 // The effect would call this on the render thread: the line is formatted on the stack and handed
@@ -71,6 +78,7 @@ AUEnginePlayer::AUEnginePlayer(Configuration configuration)
       player(std::make_shared<plat::AVAudioPlayerNode>()),
       clips(configuration.clips ? *configuration.clips : ownResources()),
       drawClipNumber(configuration.drawClipNumber ? std::move(configuration.drawClipNumber) : drawUniformly),
+      openClip(configuration.openClip ? std::move(configuration.openClip) : plat::AVAudioFile::forReading),
       stateChangeQueue(
           std::make_shared<plat::SerialQueue>("com.KWOB.YUX-Sorvane.AUEnginePlayer.stateQueue")) {
     engine->attach(player);
@@ -99,18 +107,20 @@ void AUEnginePlayer::load(const std::optional<plat::URL>& url, std::function<voi
         return;
     }
     loopCount = 0;
-    print("AUEnginePlayer: Audio file at '" + shown(url->path()) + "' was selected for loading into the player.");
+    print("AUEnginePlayer: Audio file at '" + shown(url->path()) +
+          "' was selected for loading into the player.");
     stateChangeQueue->sync([&] { fileURL = url; });
     std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
-    plat::GlobalQueue::async([weak, url = *url, request = requests, then] {
-        auto opened = plat::AVAudioFile::forReading(url);
-        plat::MainQueue::async([weak, url, request, then, opened] {
-            const auto self = weak.lock();
-            if (!self || self->requests != request) return;
-            self->install(url, opened);
-            if (then) then();
+    plat::GlobalQueue::async(
+        [weak, open = openClip, url = *url, request = requests, loading = ++loads, then] {
+            auto opened = open(url);
+            plat::MainQueue::async([weak, url, request, loading, then, opened] {
+                const auto self = weak.lock();
+                if (!self || self->requests != request || self->loads != loading) return;
+                self->install(url, opened);
+                if (then) then();
+            });
         });
-    });
 }
 
 // Main thread, once the clip was opened (or not).
@@ -246,7 +256,7 @@ void AUEnginePlayer::startPlayingInternal() {
 // output needs it, however short the clip: a clip of one frame takes 12000 at 48 kHz. Each pass
 // that ends queues one more.
 void AUEnginePlayer::queuePasses() {
-    ++passes;
+    passes = std::make_shared<PassTally>();
     if (!file) return;
     const double ahead =
         file->processingFormat().sampleRate() / 4 / double(std::max<std::int64_t>(file->length(), 1));
@@ -261,26 +271,32 @@ bool AUEnginePlayer::scheduleEffectLoop() {
         return false;
     }
     std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
-    const auto scheduled = player->scheduleFile(file, [weak, queue = stateChangeQueue, generation = passes] {
-        queue->async([weak, generation] {
-            if (const auto self = weak.lock()) self->onPassFinished(generation);
-        });
+    const auto scheduled = player->scheduleFile(file, [weak, queue = stateChangeQueue, tally = passes] {
+        if (tally->ended.fetch_add(1) == 0)
+            queue->async([weak, tally] {
+                if (const auto self = weak.lock()) self->onPassesFinished(tally);
+            });
     });
     reportFailure(scheduled);
     return bool(scheduled);
 }
 
-// On the state queue, after a pass ended or the player let go of it.
-void AUEnginePlayer::onPassFinished(std::uint64_t generation) {
-    // A stop, a failed start or a new clip let go of it: no pass.
-    if (!isPlaying || generation != passes) return;
-    scheduleEffectLoop();
+// On the state queue, after passes ended or the player let go of them.
+void AUEnginePlayer::onPassesFinished(const std::shared_ptr<PassTally>& tally) {
+    // A stop, a failed start or a new clip let go of them: no pass.
+    if (!isPlaying || tally != passes) return;
+    const long ended = tally->ended.exchange(0);
+    for (long n = 0; n < ended && scheduleEffectLoop(); ++n) {
+    }
+    if (ended == 0 || tally->unreported.fetch_add(ended) != 0) return;
     std::weak_ptr<AUEnginePlayer> weak = weak_from_this();
-    plat::MainQueue::async([weak, played = file->url().path()] {
+    plat::MainQueue::async([weak, tally, played = file->url().path()] {
         const auto self = weak.lock();
-        if (!self) return;
-        if (self->delegate) self->delegate->onLoop(self->loopCount);
-        ++self->loopCount;
+        const long passed = tally->unreported.exchange(0);
+        if (!self || passed == 0) return;
+        // One line for the passes taken up together, as for each single one: the count is the last's.
+        if (self->delegate) self->delegate->onLoop(self->loopCount + passed - 1);
+        self->loopCount += passed;
         print("AUEnginePlayer: Current audio file '" + shown(played) +
               "' looped: " + std::to_string(self->loopCount) + ".");
     });

@@ -7,7 +7,8 @@
 // queue, so a long one keeps neither the window nor a Stop waiting; the start goes on, on the main
 // thread, once it is open. The player always holds the pass that plays and the next ones, so passes
 // follow each other without a gap; each completion queues one more, on the state queue. What the
-// delegate hears arrives on the main queue.
+// delegate hears arrives on the main queue. Passes that end faster than those queues take them up
+// are taken up together, so however short the clip, neither queue nor the console is flooded.
 
 #include "plat/engine.h"
 
@@ -46,6 +47,8 @@ public:
         std::optional<std::filesystem::path> clips;
         // Uniform from 1 to kClipCount when none is given.
         std::function<int()> drawClipNumber;
+        // Opens a clip, on a global queue; plat::AVAudioFile::forReading when none is given.
+        std::function<plat::Result<std::shared_ptr<plat::AVAudioFile>>(const plat::URL&)> openClip;
     };
 
     AUEnginePlayer() : AUEnginePlayer(Configuration{}) {}
@@ -59,7 +62,8 @@ public:
     void finalize();
     void disconnect();
     // Main thread. Opens the clip off the main thread, then puts it in and calls `then` (on the main
-    // thread, also when the clip could not be opened); a start or stop in between drops both.
+    // thread, also when the clip could not be opened); a start, a stop or another load in between
+    // drops both.
     void load(const std::optional<plat::URL>& url, std::function<void()> then = {});
     // A start whose clip is still being opened is not started twice; the delegate hears whether
     // it plays. With no clip to play at all it stays stopped.
@@ -85,7 +89,8 @@ private:
     bool scheduleEffectLoop();
     void stopPlayingInternal();
     void resetAudioLoop();
-    void onPassFinished(std::uint64_t generation);
+    struct PassTally;
+    void onPassesFinished(const std::shared_ptr<PassTally>& tally);
 
     const plat::AUMIDIOutputEventBlock midiOutBlock;
     std::unique_ptr<plat::AVAudioEngine> engine;
@@ -95,14 +100,16 @@ private:
     std::shared_ptr<plat::AVAudioPlayerNode> player;
     std::shared_ptr<plat::AVAudioFile> file;
     std::optional<plat::URL> fileURL; // where `file` was, or was to be, read from
-    // State queue: passes scheduled before the last (re)start belong to an old generation and, when
-    // the player lets go of them, count for nothing.
-    std::uint64_t passes = 0;
-    // Main thread: every start and stop is a new request; a clip opened for an older one is dropped.
-    std::uint64_t requests = 0;
+    // State queue: the passes of the last (re)start. Passes scheduled before it belong to an older
+    // tally and, when the player lets go of them, count for nothing.
+    std::shared_ptr<PassTally> passes;
+    // Main thread: every start and stop is a new request, and every load; a clip opened for an older
+    // one is dropped.
+    std::uint64_t requests = 0, loads = 0;
     bool starting = false;
     std::filesystem::path clips;
     std::function<int()> drawClipNumber;
+    std::function<plat::Result<std::shared_ptr<plat::AVAudioFile>>(const plat::URL&)> openClip;
     // Last: it finishes its queued work while everything above still exists. Shared with the
     // player's completions, which must not hold the engine player itself: they run on the engine's
     // own thread, which the engine player's end would have to wait for.

@@ -75,10 +75,12 @@ struct OfflinePlayer {
 
     // Manual rendering unless an output is given.
     explicit OfflinePlayer(fs::path clips, std::vector<int> draws,
-                           std::optional<plat::AudioOutputConfiguration> output = std::nullopt)
+                           std::optional<plat::AudioOutputConfiguration> output = std::nullopt,
+                           decltype(AUEnginePlayer::Configuration::openClip) openClip = {})
         : player(std::make_shared<AUEnginePlayer>(AUEnginePlayer::Configuration{
               output.value_or(plat::AudioOutputConfiguration{}), std::move(clips),
-              [draws, next = std::size_t(0)]() mutable { return draws[next++ % draws.size()]; }})) {
+              [draws, next = std::size_t(0)]() mutable { return draws[next++ % draws.size()]; },
+              std::move(openClip)})) {
         player->delegate = recorder;
         if (!output) {
             EXPECT_TRUE(

@@ -5,7 +5,10 @@
 
 #include "plat/audiosession.h"
 
+#include <condition_variable>
 #include <fstream>
+#include <map>
+#include <mutex>
 
 namespace {
 
@@ -93,6 +96,129 @@ TEST(EnginePlayer, AOneFrameClipPlaysAQuarterOfASecondWithoutWaiting) {
     const auto out = rig.render(11900);
     for (std::size_t i = 200; i < 11900; ++i) ASSERT_NEAR(out[0][i], level, 1e-3) << "frame " << i;
     EXPECT_FALSE(toggle(rig));
+}
+
+// A clip of one frame at 768 kHz ends 768,000 times a second. Passes that end before the state queue
+// and the main queue take them up are counted together: a few tasks and lines, every pass counted
+// once, and the count the delegate hears is the last line's before it.
+TEST(EnginePlayer, PassesOfATinyClipAreCountedTogetherWithoutFloodingTheMainQueue) {
+    ScratchFolder folder;
+    writeClip(folder.path() / "1.m4a", plat::AudioFileType::wav, 2, 1, 768000);
+    OfflinePlayer rig(folder.path(), {1});
+    ConsoleCapture console;
+    ASSERT_TRUE(toggle(rig));
+    rig.render(10 * OfflinePlayer::kBlock); // 81,920 passes, and the few the mixer reads ahead
+    const long passes = 10 * OfflinePlayer::kBlock * 16;
+    ASSERT_TRUE(
+        spin([&] { return !rig.recorder->loops.empty() && rig.recorder->loops.back() + 1 >= passes; }));
+    EXPECT_LE(rig.recorder->loops.back() + 1, passes + 1024);
+    EXPECT_LT(rig.recorder->loops.size(), 1000u);
+    EXPECT_EQ(console.count("' looped: "), rig.recorder->loops.size());
+    EXPECT_EQ(console.count("' looped: " + std::to_string(rig.recorder->loops.back() + 1) + ".\n"), 1u);
+    EXPECT_FALSE(toggle(rig));
+}
+
+// Opens clips for the engine player, each held until the test lets it go, and keeps an eye on the
+// files it opened.
+struct HeldOpens : std::enable_shared_from_this<HeldOpens> {
+    std::mutex mutex;
+    std::condition_variable released;
+    std::set<int> held;
+    std::map<int, std::weak_ptr<plat::AVAudioFile>> opened;
+
+    decltype(AUEnginePlayer::Configuration::openClip) opener() {
+        return [self = shared_from_this()](const plat::URL& url) {
+            const int clip = std::stoi(url.filePath().stem().string());
+            std::unique_lock<std::mutex> lock(self->mutex);
+            self->released.wait(lock, [&] { return !self->held.contains(clip); });
+            auto file = plat::AVAudioFile::forReading(url);
+            if (file) self->opened[clip] = file.value();
+            return file;
+        };
+    }
+    void hold(int clip) {
+        std::lock_guard<std::mutex> lock(mutex);
+        held.insert(clip);
+    }
+    void release(int clip) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            held.erase(clip);
+        }
+        released.notify_all();
+    }
+    // Whether the clip was opened and the engine player has either put it in or let it go.
+    bool settled(int clip, const std::vector<std::string>& selected, const fs::path& path) {
+        std::lock_guard<std::mutex> lock(mutex);
+        return opened.contains(clip) && (opened[clip].expired() ||
+                                         std::find(selected.begin(), selected.end(), path) != selected.end());
+    }
+};
+
+// Play, Stop and a new clip in quick succession, with the clips opening in an order the test sets:
+// the clip asked for last is the one put in and played, whichever finished opening last.
+TEST(EnginePlayer, TheClipAskedForLastPlaysWhicheverOpensLast) {
+    struct Case {
+        const char* name;
+        std::vector<int> draws;
+        std::vector<std::string> steps; // start, stop, load N, release N
+        int plays;                      // the clip that plays, or 0
+        std::vector<int> selected;      // the clips put in, in order
+    } cases[] = {
+        {"a clip opened for a start that a stop and a new start followed is dropped",
+         {1, 2},
+         {"start", "stop", "start", "release 2", "release 1"},
+         2,
+         {2}},
+        {"a clip opened for a start that a stop and a new start followed is dropped, also when first",
+         {1, 2},
+         {"start", "stop", "start", "release 1", "release 2"},
+         2,
+         {2}},
+        {"a clip opened for a start that a stop followed plays nothing",
+         {1},
+         {"start", "stop", "release 1"},
+         0,
+         {}},
+        {"a clip opened for a load that another load followed is dropped",
+         {1},
+         {"load 1", "load 2", "release 2", "release 1"},
+         0,
+         {2}},
+    };
+    Clips clips{3000, 4000};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto opens = std::make_shared<HeldOpens>();
+        opens->hold(1), opens->hold(2);
+        OfflinePlayer rig(clips.folder.path(), c.draws, std::nullopt, opens->opener());
+        // Whatever fails, no open stays held.
+        const std::unique_ptr<HeldOpens, void (*)(HeldOpens*)> letGo(
+            opens.get(), [](HeldOpens* o) { o->release(1), o->release(2); });
+        for (const auto& step : c.steps) {
+            if (step == "start") rig.player->start();
+            if (step == "stop") rig.player->stop();
+            if (step.starts_with("load "))
+                rig.player->load(plat::URL::fileURL(clips.path(std::stoi(step.substr(5)))));
+            if (step.starts_with("release ")) {
+                const int clip = std::stoi(step.substr(8));
+                opens->release(clip);
+                ASSERT_TRUE(
+                    spin([&] { return opens->settled(clip, rig.recorder->files, clips.path(clip)); }));
+            }
+        }
+        std::vector<std::string> selected;
+        for (const int clip : c.selected) selected.push_back(clips.path(clip).string());
+        EXPECT_EQ(rig.recorder->files, selected);
+        if (c.plays) {
+            ASSERT_TRUE(spin([&] { return !rig.recorder->states.empty(); }));
+            EXPECT_EQ(rig.recorder->states, std::vector<bool>{true});
+            EXPECT_TRUE(plays(rig, repeated(clips.samples[std::size_t(c.plays - 1)], 2)));
+            rig.player->stop();
+        } else {
+            EXPECT_TRUE(rig.recorder->states.empty());
+        }
+    }
 }
 
 // A clip that cannot be played leaves the one that plays, and the lines name that one; with none

@@ -108,6 +108,65 @@ TEST(EngineRates, PassesOfAConvertedClipJoinWithoutASeamAndEachCompletesOnce) {
     }
 }
 
+// A clip whose first hundredth of a second holds a level of 0.5 and whose rest is silent.
+std::shared_ptr<plat::AVAudioFile> markedClip(const fs::path& path, double rate, std::uint32_t frames) {
+    const plat::AVAudioFileSettings settings{plat::AudioFileType::wav, rate, 1};
+    auto file = plat::AVAudioFile::forWriting(plat::URL::fileURL(path), settings).value();
+    auto buffer = plat::AVAudioPCMBuffer::make(AVAudioFormat(rate, 1), frames);
+    for (std::uint32_t i = 0; i < frames; ++i) buffer->channel(0)[i] = i < rate / 100 ? 0.5f : 0.0f;
+    buffer->setFrameLength(frames);
+    EXPECT_TRUE(file->write(*buffer) && file->close());
+    return plat::AVAudioFile::forReading(plat::URL::fileURL(path)).value();
+}
+
+// Files at several rates queued on one player that converts them: each begins where the one before
+// ends (to a fraction of a frame, none of them a whole number of output frames long) and is read
+// from its own first frame at its own rate, so each marker starts on time and lasts 10 ms. (The rates
+// are 32 kHz and above: a run begins at its first frame, which leaves out the half source frame of
+// rise before it, a frame and a half of output at 16 kHz.)
+TEST(EngineRates, FilesAtDifferentRatesEachStartOnTimeAtTheirOwnRate) {
+    CapturedConsole console;
+    ScratchFolder scratch;
+    struct Case {
+        const char* name;
+        std::vector<std::pair<double, std::uint32_t>> files; // rate, frames
+    } cases[] = {
+        {"a file at another rate is not read ahead at the rate before it",
+         {{44100, 4411}, {96000, 9601}, {32000, 3203}, {44100, 4411}, {88200, 8821}}},
+        {"a file at the player's rate is not read at the rate before it",
+         {{44100, 4411}, {48000, 4801}, {96000, 9601}, {48000, 4801}, {32000, 3203}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OfflineRig rig;
+        ASSERT_TRUE(rig.engine.connect(rig.player, rig.engine.mainMixerNode(), rig.format).ok());
+        ASSERT_TRUE(rig.engine.start().ok());
+        std::atomic<int> completed{0};
+        std::vector<double> starts;
+        double at = 0;
+        for (const auto& [rate, frames] : c.files) {
+            const auto file =
+                markedClip(scratch.path() / (std::to_string(starts.size()) + ".wav"), rate, frames);
+            ASSERT_TRUE(rig.player->scheduleFile(file, [&] { ++completed; }).ok());
+            starts.push_back(at);
+            at += frames * 48000.0 / rate;
+        }
+        rig.player->play();
+        const auto out = rig.render(std::uint32_t(at) + 1024);
+        for (std::size_t i = 0; i < starts.size(); ++i) {
+            SCOPED_TRACE("file " + std::to_string(i));
+            // The marker is where the output crosses half its level.
+            std::size_t start = std::size_t(std::max(0.0, starts[i] - 40));
+            while (start < out[0].size() && out[0][start] < 0.25f) ++start;
+            std::size_t end = start;
+            while (end < out[0].size() && out[0][end] >= 0.25f) ++end;
+            EXPECT_NEAR(double(start), starts[i], 2.0);
+            EXPECT_NEAR(double(end - start), 480.0, 1.0);
+        }
+        EXPECT_TRUE(waitFor([&] { return completed == int(c.files.size()); }));
+    }
+}
+
 TEST(EngineRates, RatesThatCannotBeConvertedAreRefusedAndNothingPlays) {
     CapturedConsole console;
     ScratchFolder scratch;
@@ -118,15 +177,19 @@ TEST(EngineRates, RatesThatCannotBeConvertedAreRefusedAndNothingPlays) {
         EXPECT_FALSE(rig.engine.connect(rig.player, rig.engine.mainMixerNode(), AVAudioFormat(rate, 2)).ok());
         EXPECT_EQ(rig.player->outputFormat(0).sampleRate(), 48000.0) << rate; // still unconnected
     }
-    for (auto [rate, shown] : {std::pair{500.0, "500 Hz"}, {1e7, "10000000 Hz"}, {800000.0, "800000 Hz"},
-                               {3e38, "3e+38 Hz"}, {HUGE_VAL, "inf Hz"}}) {
+    for (auto [rate, shown] : {std::pair{500.0, "500 Hz"},
+                               {1e7, "10000000 Hz"},
+                               {800000.0, "800000 Hz"},
+                               {3e38, "3e+38 Hz"},
+                               {HUGE_VAL, "inf Hz"}}) {
         SCOPED_TRACE(rate);
         OfflineRig rig;
         const auto connected =
             rig.engine.connect(rig.player, rig.engine.mainMixerNode(), AVAudioFormat(rate, 2));
         ASSERT_FALSE(connected.ok());
         EXPECT_NE(connected.error().description.find("converts rates"), std::string::npos);
-        EXPECT_NE(connected.error().description.find(shown), std::string::npos) << connected.error().description;
+        EXPECT_NE(connected.error().description.find(shown), std::string::npos)
+            << connected.error().description;
         EXPECT_FALSE(rig.engine.start().ok());
         EXPECT_FALSE(rig.engine.isRunning());
     }

@@ -35,12 +35,14 @@ TEST(EngineRealtime, RenderingTheGraphAllocatesNothing) {
     EXPECT_FALSE(console.printedOnRealtimeThread());
 }
 
-// A clip at another rate, converted where the player joins the mixer or by the player itself: the
-// converters' buffers are made with the graph and the player, none on the render thread.
+// Clips at other rates, converted where the player joins the mixer or by the player itself, and one
+// rate following another: the converters' buffers are made with the graph and the player, none on
+// the render thread.
 TEST(EngineRealtime, ConvertingRatesAllocatesNothing) {
     CapturedConsole console;
     ScratchFolder scratch;
     const auto file = writeClip(scratch.path() / "clip.wav", plat::AudioFileType::wav, 2, 3000, 44100);
+    const auto other = writeClip(scratch.path() / "other.wav", plat::AudioFileType::wav, 2, 5000, 96000);
     for (bool mixerConverts : {true, false}) {
         SCOPED_TRACE(mixerConverts ? "mixer" : "player");
         OfflineRig rig;
@@ -48,7 +50,8 @@ TEST(EngineRealtime, ConvertingRatesAllocatesNothing) {
         ASSERT_TRUE(rig.engine.connect(rig.player, rig.engine.mainMixerNode(), format).ok());
         ASSERT_TRUE(rig.engine.start().ok());
         std::atomic<int> completed{0};
-        for (int i = 0; i < 4; ++i) ASSERT_TRUE(rig.player->scheduleFile(file, [&] { ++completed; }).ok());
+        for (int i = 0; i < 4; ++i)
+            ASSERT_TRUE(rig.player->scheduleFile(i % 2 ? other : file, [&] { ++completed; }).ok());
         rig.player->play();
         EXPECT_EQ(allocationsWhileRendering(rig, 4096), 0);
         EXPECT_TRUE(waitFor([&] { return completed == 4; }));

@@ -59,9 +59,10 @@ struct PlayerState {
     // Render thread: `frames` at `rate`, the rate of the player's connection. A file at another rate
     // is converted to it.
     void render(AUAudioFrameCount frames, AudioBufferList& out, std::uint32_t channels, double rate);
-    // Render thread: the queued files as they are, whatever their rates.
+    // Render thread: the queued files at `rate` from the head on, as they are, up to the first file
+    // at another rate.
     AUAudioFrameCount renderQueued(AUAudioFrameCount frames, const AudioBufferList& out,
-                                   std::uint32_t channels);
+                                   std::uint32_t channels, double rate);
     // With `flushing` set and no render cycle running: every queued segment moves to `done`.
     // Returns how many segments have been handed to `done` so far.
     std::uint64_t flushQueued();
@@ -69,9 +70,19 @@ struct PlayerState {
     void discardAll();
 
     // The render thread's converter for files at another rate than the connection's, and the rate
-    // of the file it last converted (while it still holds frames of it, or 0).
+    // of the run of files it converts (while it still holds frames of them, or 0).
     std::unique_ptr<RateConverter> converter;
     double convertingFrom = 0;
+    // Silent source frames the converter read after the run's last frame.
+    AUAudioFrameCount silenceRead = 0;
+    // How far before the next output frame, in output frames, the next run of files begins.
+    double carry = 0;
+
+private:
+    AUAudioFrameCount renderRuns(AUAudioFrameCount frames, const AudioBufferList& out, std::uint32_t channels,
+                                 double rate);
+    void finishHead();
+    void forgetRun();
 };
 
 struct UnitSetup {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 namespace plat::engine_detail {
@@ -46,16 +47,22 @@ PlayerState::~PlayerState() {
 }
 
 namespace {
-// The queue read at the files' own rate for the converter; the frames after the last file are silent.
+double rateOf(const Segment& segment) {
+    return segment.samples->format.sampleRate();
+}
+
+// The run of queued files at one rate, read for the converter; the frames after it are silent.
 struct QueueSource final : RateConverter::Source {
     PlayerState& player;
     std::uint32_t channels;
-    QueueSource(PlayerState& p, std::uint32_t c) : player(p), channels(c) {}
+    double rate;
+    QueueSource(PlayerState& p, std::uint32_t c, double r) : player(p), channels(c), rate(r) {}
     void pull(const AudioBufferList& into, AUAudioFrameCount frames) override {
-        const AUAudioFrameCount rendered = player.renderQueued(frames, into, channels);
+        const AUAudioFrameCount rendered = player.renderQueued(frames, into, channels, rate);
         for (std::uint32_t c = 0; c < channels; ++c)
             std::memset(static_cast<float*>(into.mBuffers[c].mData) + rendered, 0,
                         (frames - rendered) * sizeof(float));
+        player.silenceRead = rendered ? frames - rendered : player.silenceRead + frames;
     }
 };
 } // namespace
@@ -69,36 +76,84 @@ void PlayerState::render(AUAudioFrameCount frames, AudioBufferList& out, std::ui
             tail = fresh;
             while (tail->next) tail = tail->next;
         }
-        // A file at another rate is converted, and so is the silence after it while the converter
-        // still holds its last frames; a file at the connection's rate is read as it is.
-        const double from = head ? head->samples->format.sampleRate() : convertingFrom;
-        const bool convert = from != 0 && from != rate && RateConverter::convertible(from, rate) &&
-                             channels <= converter->channels();
-        if (!convert && convertingFrom != 0) {
-            converter->reset();
-            convertingFrom = 0;
-        }
-        if (playing.load(std::memory_order_relaxed)) {
-            if (convert) {
-                if (from != convertingFrom && convertingFrom != 0) converter->reset();
-                convertingFrom = from;
-                QueueSource source(*this, channels);
-                converter->render(from, rate, out, channels, frames, source);
-                rendered = frames;
-            } else if (!head || from == rate) {
-                rendered = renderQueued(frames, out, channels);
-            }
-        }
+        if (playing.load(std::memory_order_relaxed)) rendered = renderRuns(frames, out, channels, rate);
     }
     for (std::uint32_t c = 0; c < out.mNumberBuffers; ++c)
         std::memset(static_cast<float*>(out.mBuffers[c].mData) + rendered, 0,
                     (frames - rendered) * sizeof(float));
 }
 
+// Files at one rate follow each other as one stream, so passes of a clip join without a seam. Where
+// the rate changes, the run before ends on the output frame its last source frame reaches, and the
+// next run is converted from its own first frame, its phase carrying the fraction of an output frame
+// by which it begins earlier, so the timeline stays exact however many runs follow.
+AUAudioFrameCount PlayerState::renderRuns(AUAudioFrameCount frames, const AudioBufferList& out,
+                                          std::uint32_t channels, double rate) {
+    AUAudioFrameCount done = 0;
+    while (done < frames) {
+        AudioBufferList rest = out;
+        for (std::uint32_t c = 0; c < rest.mNumberBuffers; ++c)
+            rest.mBuffers[c].mData = static_cast<float*>(rest.mBuffers[c].mData) + done;
+        while (head && head->position >= head->samples->frames()) finishHead();
+        if (convertingFrom != 0 &&
+            (convertingFrom == rate || !RateConverter::convertible(convertingFrom, rate)))
+            forgetRun(); // the connection changed under the run
+        if (convertingFrom != 0) {
+            // Source frames of the run the output has still to pass, and the file after it.
+            double left = converter->readAhead() - double(silenceRead);
+            const Segment* after = head;
+            for (; after && rateOf(*after) == convertingFrom; after = after->next)
+                left += double(after->samples->frames() - after->position);
+            const double step = convertingFrom / rate;
+            AUAudioFrameCount n = frames - done;
+            if (after) {
+                const double until = std::ceil(left / step - 1e-9);
+                if (until <= 0) {
+                    const double late = -left / step;
+                    forgetRun();
+                    carry = late < 1 ? std::max(late, 0.0) : 0.0;
+                    continue;
+                }
+                n = AUAudioFrameCount(std::min(until, double(n)));
+            }
+            QueueSource source(*this, channels, convertingFrom);
+            converter->render(convertingFrom, rate, rest, channels, n, source);
+            done += n;
+        } else if (!head) {
+            break;
+        } else if (const double from = rateOf(*head); from == rate) {
+            carry = 0;
+            done += renderQueued(frames - done, rest, channels, rate);
+        } else if (RateConverter::convertible(from, rate) && channels <= converter->channels()) {
+            converter->reset(carry * from / rate);
+            convertingFrom = from;
+            carry = 0;
+        } else {
+            break; // waits for a connection it can be converted to
+        }
+    }
+    return done;
+}
+
+void PlayerState::finishHead() {
+    Segment* ended = head;
+    head = head->next;
+    if (!head) tail = nullptr;
+    done.push(ended);
+    finished.fetch_add(1, std::memory_order_relaxed);
+}
+
+void PlayerState::forgetRun() {
+    converter->reset();
+    convertingFrom = 0;
+    silenceRead = 0;
+    carry = 0;
+}
+
 AUAudioFrameCount PlayerState::renderQueued(AUAudioFrameCount frames, const AudioBufferList& out,
-                                            std::uint32_t channels) {
+                                            std::uint32_t channels, double rate) {
     AUAudioFrameCount rendered = 0;
-    while (rendered < frames && head) {
+    while (rendered < frames && head && rateOf(*head) == rate) {
         const AVAudioFile::Samples& samples = *head->samples;
         const auto n = AUAudioFrameCount(
             std::min<AVAudioFramePosition>(frames - rendered, samples.frames() - head->position));
@@ -109,20 +164,13 @@ AUAudioFrameCount PlayerState::renderQueued(AUAudioFrameCount frames, const Audi
         mapChannels(source, source.mNumberBuffers, out, channels, n, rendered, false);
         rendered += n;
         head->position += n;
-        if (head->position >= samples.frames()) {
-            Segment* ended = head;
-            head = head->next;
-            if (!head) tail = nullptr;
-            done.push(ended);
-            finished.fetch_add(1, std::memory_order_relaxed);
-        }
+        if (head->position >= samples.frames()) finishHead();
     }
     return rendered;
 }
 
 std::uint64_t PlayerState::flushQueued() {
-    converter->reset();
-    convertingFrom = 0;
+    forgetRun();
     Segment* queued = head;
     head = tail = nullptr;
     Segment* fresh = inbox.takeAll();
@@ -138,8 +186,7 @@ std::uint64_t PlayerState::flushQueued() {
 }
 
 void PlayerState::discardAll() {
-    if (converter) converter->reset();
-    convertingFrom = 0;
+    if (converter) forgetRun();
     freeList(head);
     head = tail = nullptr;
     freeList(inbox.takeAll());

@@ -52,11 +52,11 @@ RateConverter::RateConverter(std::uint32_t channels)
     reset();
 }
 
-void RateConverter::reset() {
+void RateConverter::reset(double offset) {
     for (auto& channel : input_) std::fill(channel.begin(), channel.end(), 0.0f);
     // Silence before the first source frame, as much as the widest kernel reaches back.
     filled_ = kMaximumHalfTaps;
-    position_ = kMaximumHalfTaps;
+    position_ = kMaximumHalfTaps + offset;
 }
 
 void RateConverter::render(double from, double to, const AudioBufferList& out, std::uint32_t channels,

@@ -33,8 +33,10 @@ public:
     std::uint32_t channels() const { return channels_; }
 
     // Forgets what was read ahead and the place between source frames: the next render starts a new
-    // stream.
-    void reset();
+    // stream, `offset` source frames (less than one output frame) after its first frame.
+    void reset(double offset = 0);
+    // Source frames pulled but not yet passed by the output.
+    double readAhead() const { return double(filled_) - position_; }
 
     // Source frames the next call renders, `frames` into each of `into`'s buffers (one a channel).
     struct Source {
