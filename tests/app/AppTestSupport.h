@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -136,19 +137,45 @@ inline Png readPng(const fs::path& path) {
     return png;
 }
 
-// Whether the wanted lines appear in `text` in this order (a trailing '*' matches any rest of the
-// line); the first one missing is reported through `missing`.
+// Whether `line` is the one `pattern` gives; a trailing '*' matches any rest of the line.
+inline bool lineMatches(std::string_view line, std::string_view pattern) {
+    return pattern.ends_with('*') ? line.starts_with(pattern.substr(0, pattern.size() - 1)) : line == pattern;
+}
+
+// Whether the wanted lines appear in `text` in this order (patterns as lineMatches() takes them);
+// the first one missing is reported through `missing`.
 inline bool linesInOrder(const std::string& text, const std::vector<std::string>& wanted,
                          std::string& missing) {
     std::istringstream in(text);
     std::size_t next = 0;
-    for (std::string line; next < wanted.size() && std::getline(in, line);) {
-        const std::string& w = wanted[next];
-        if (w.ends_with('*') ? line.starts_with(std::string_view(w).substr(0, w.size() - 1)) : line == w)
-            ++next;
-    }
+    for (std::string line; next < wanted.size() && std::getline(in, line);)
+        if (lineMatches(line, wanted[next])) ++next;
     if (next < wanted.size()) missing = wanted[next];
     return next == wanted.size();
+}
+
+// The lines of `text` that one of the `watched` patterns gives, in their order; everything else
+// printed meanwhile (the plug-in's own lines, the platform's) is left out.
+inline std::vector<std::string> watchedLines(const std::string& text,
+                                             const std::vector<std::string>& watched) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (std::any_of(watched.begin(), watched.end(), [&](const auto& w) { return lineMatches(line, w); }))
+            lines.push_back(line);
+    return lines;
+}
+
+// Whether `lines` are, one for one, what the `wanted` patterns give; if not, both lists.
+inline ::testing::AssertionResult sameLines(const std::vector<std::string>& lines,
+                                            const std::vector<std::string>& wanted) {
+    if (lines.size() == wanted.size() && std::equal(lines.begin(), lines.end(), wanted.begin(), lineMatches))
+        return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure() << "printed:\n";
+    for (const auto& l : lines) failure << "  " << l << "\n";
+    failure << "wanted:\n";
+    for (const auto& w : wanted) failure << "  " << w << "\n";
+    return failure;
 }
 
 inline std::string readAll(const fs::path& path) {

@@ -6,6 +6,7 @@
 #include "WavFrames.h"
 
 #include "plat/files.h"
+#include "plat/plist.h"
 
 #include <sys/stat.h>
 
@@ -47,6 +48,16 @@ Run run(const fs::path& program, const std::string& output, const fs::path& shot
     return result;
 }
 
+// The application as built, in a bundle of its own without the plug-in; its program.
+fs::path bundleWithoutThePlugIn(const fs::path& bundle) {
+    const fs::path built = SORVANE_APP_DIR;
+    fs::create_directories(bundle / "bin");
+    fs::copy_file(built / "bin/YUX_Sorvane", bundle / "bin/YUX_Sorvane");
+    for (const char* part : {"lib", "Resources", "Info.plist"})
+        fs::create_symlink(built / part, bundle / part);
+    return bundle / "bin/YUX_Sorvane";
+}
+
 constexpr long kRate = 48000;
 constexpr std::uintmax_t kFrameBytes = 8; // float stereo
 
@@ -85,17 +96,13 @@ TEST(Application, InstalledItFindsTheEffectByItsRecordAndPlaysThroughIt) {
 // written (a pipe is not replaced by a file).
 TEST(Application, WithoutThePlugInItPlaysItsClipsDry) {
     ScratchFolder bundle;
-    const fs::path built = SORVANE_APP_DIR, sound = bundle.path() / "sound.wav";
-    fs::create_directories(bundle.path() / "bin");
-    fs::copy_file(built / "bin/YUX_Sorvane", bundle.path() / "bin/YUX_Sorvane");
-    for (const char* part : {"lib", "Resources", "Info.plist"})
-        fs::create_symlink(built / part, bundle.path() / part);
+    const fs::path program = bundleWithoutThePlugIn(bundle.path()), sound = bundle.path() / "sound.wav";
     writeText(sound, "the previous take");
     const fs::path pipe = bundle.path() / "shot.png";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    const auto shot = run(bundle.path() / "bin/YUX_Sorvane", "null", pipe);
+    const auto shot = run(program, "null", pipe);
     EXPECT_TRUE(WIFEXITED(shot.status) && WEXITSTATUS(shot.status) == 1 && fs::is_fifo(pipe)) << shot.output;
-    const auto started = run(bundle.path() / "bin/YUX_Sorvane", "wav:" + sound.string(), "", 128 * 1024);
+    const auto started = run(program, "wav:" + sound.string(), "", 128 * 1024);
     EXPECT_TRUE(WIFEXITED(started.status) && WEXITSTATUS(started.status) == 1) << started.status;
     std::string missing;
     EXPECT_TRUE(linesInOrder(started.output,
@@ -118,6 +125,132 @@ TEST(Application, WithoutThePlugInItPlaysItsClipsDry) {
     ASSERT_TRUE(kept.ok());
     EXPECT_GT(kept.value()->length(), 4800);
     EXPECT_EQ(wavFrames(partial), framesHeld(partial)) << "frames beyond what the header declares";
+}
+
+// What the finder and the engine player print, in order, on each way the start-up goes: the effect
+// found and wired in, an effect that cannot be made, and an audio session that refuses playback. Lines
+// of the other ways must not show; the rest of what the program prints is left out. The program runs
+// until the row's last line is there.
+TEST(Application, TheFinderAndThePlayerPrintTheirLinesInOrder) {
+    ScratchFolder scratch;
+    const fs::path dry = bundleWithoutThePlugIn(scratch.path() / "dry"),
+                   clips = scratch.path() / "dry/Resources";
+    // A record for the effect's codes, with flags of its own, whose library was built for another
+    // plug-in interface: it is found and listed, and cannot be made.
+    const fs::path refused = scratch.path() / "PlugIns/Refused.appex";
+    fs::create_directories(refused / "lib");
+    fs::copy_file(FIXTURE_LIBRARY, refused / "lib/refused.so");
+    ASSERT_TRUE(plat::plist::writeFile(
+                    refused / "Info.plist",
+                    plat::plist::Dictionary{{"type", "aumf"},
+                                            {"subtype", "yuSV"},
+                                            {"manufacturer", "KWOB"},
+                                            {"name", "KWOB: Refused"},
+                                            {"version", "1.0"},
+                                            {"library", "lib/refused.so"},
+                                            {"entry", "FixtureEntryOtherABI"},
+                                            {"abiVersion", long(plat::kAudioComponentPlugInABIVersion)},
+                                            {"flags", 18L}})
+                    .ok());
+
+    const std::string note =
+        "NOTE: WE ARE IN AUDIO UNIT RELEASE MODE. ENSURE THE STORYBOARD CONNECTIONS ARE VALID!";
+    const std::string process = "Process Name: YUX_Sorvane PID: "; // the program's own number follows
+    const auto component = [&](const char* flags) {
+        return std::vector<std::string>{"AUExtensionManager: Loaded component has following properties.",
+                                        process,
+                                        "AUExtension (",
+                                        "type: aumf",
+                                        "subtype: yuSV",
+                                        "manufacturer: KWOB",
+                                        std::string("flags: ") + flags,
+                                        ")"};
+    };
+    const auto joined = [](std::vector<std::vector<std::string>> parts) {
+        std::vector<std::string> all;
+        for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    const std::vector<std::string> playing = {
+        note,
+        "ERROR: There were no audio units found.",
+        "AUEnginePlayer: Audio file at '*",
+        "AUEnginePlayer: The player was connected to the mainMixerNode.",
+        (clips / "*").string(),
+    };
+    const std::string session =
+        "AUEnginePlayer::ERROR: Could not set audio session active true. system error: "
+        "The audio session";
+    const struct {
+        const char* fault;
+        fs::path program;
+        std::vector<std::pair<std::string, std::string>> variables;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"the connection announced before the player's lines, or the screen told before it",
+         fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane",
+         {},
+         joined({{note},
+                 component("0x00000002"),
+                 {"AUExtensionManager: Audio unit was found, making connections now ...",
+                  "AUEnginePlayer: A new audio unit will be connected.",
+                  "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling block.",
+                  "AUEnginePlayer: Audio unit was attached.",
+                  "AUEnginePlayer::ERROR: There was a problem with the file processing format or the file is "
+                  "nil (yet).",
+                  "AUExtensionManager: Performed audio unit connection.",
+                  "ViewController: Loading the audio unit's interface...",
+                  "WARNING: Audio unit is nil (yet?)."}})},
+        {"the search pattern logged instead of the component, or a failed instance taken for one",
+         dry,
+         {{"SORVANE_PLUGIN_PATH", (scratch.path() / "PlugIns").string()}},
+         joined({{note},
+                 component("0x00000012"),
+                 {"AudioComponentDescription(componentType: 1635085670, componentSubType: 2037732182, "
+                  "componentManufacturer: 1264013122, componentFlags: 18, componentFlagsMask: 0)",
+                  "Error: Could not instantiate audio unit."}})},
+        {"a refused activation not reported, or the engine not started after it",
+         dry,
+         {{"SORVANE_AUTOPLAY", "1"}, {"SORVANE_AUDIO_SESSION_FAIL", "active"}},
+         joined({playing,
+                 {session + " cannot be activated or deactivated (SORVANE_AUDIO_SESSION_FAIL).",
+                  "AUEnginePlayer: Audio engine starting."}})},
+        {"a refused category not reported, or activated all the same",
+         dry,
+         {{"SORVANE_AUTOPLAY", "1"}, {"SORVANE_AUDIO_SESSION_FAIL", "category"}},
+         joined({playing,
+                 {session + "'s category cannot be set (SORVANE_AUDIO_SESSION_FAIL).",
+                  "AUEnginePlayer: Audio engine starting."}})},
+    };
+    // Every row's lines are watched in every row, so that one way's lines showing on another fails.
+    std::vector<std::string> watched = {process + "*", "AUEnginePlayer: Audio session was set active."};
+    for (const auto& row : rows) watched.insert(watched.end(), row.lines.begin(), row.lines.end());
+
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.fault);
+        // A log of its own: the last one's lines must not pass for this one's.
+        const fs::path log = scratch.path() / ("log-" + std::to_string(&row - rows));
+        // A row's own settings come after these, which unset them.
+        std::vector<std::pair<std::string, std::string>> variables = {
+            {"SORVANE_HEADLESS", "1"},          {"SORVANE_AUDIO_OUTPUT", "null"},
+            {"SORVANE_RUN_SECONDS", ""},        {"SORVANE_AUTOPLAY", ""},
+            {"SORVANE_SCREENSHOT", ""},         {"SORVANE_PLUGIN_PATH", ""},
+            {"SORVANE_AUDIO_SESSION_FAIL", ""}, {"DISPLAY", ""}};
+        variables.insert(variables.end(), row.variables.begin(), row.variables.end());
+        auto app = launchApp(row.program, variables, log);
+        ASSERT_GT(app.pid, 0);
+        std::vector<std::string> wanted = row.lines;
+        std::replace(wanted.begin(), wanted.end(), process, process + std::to_string(app.pid));
+        eventually([&] {
+            const auto lines = watchedLines(readAll(log), watched);
+            return std::find(lines.begin(), lines.end(), wanted.back()) != lines.end();
+        });
+        // Each line is on its way to the log as soon as it is printed: how the program ends is not
+        // this test's business.
+        ::kill(app.pid, SIGKILL);
+        ended(app);
+        EXPECT_TRUE(sameLines(watchedLines(readAll(log), watched), wanted));
+    }
 }
 
 // Ctrl-C, SIGTERM and SIGHUP end a recording run as closing the window does: the take is finished

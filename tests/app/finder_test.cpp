@@ -75,3 +75,52 @@ TEST(ComponentFinder, ListsEveryComponentWithItsFlagsInTenCharactersAndItsIcons)
                             "nil\nnil\n"),
               1u);
 }
+
+namespace {
+
+// Says when it is told, among the finder's own lines.
+struct PrintingDelegate : AUExtensionManagerDelegate {
+    std::atomic<bool> initialized{false};
+    void onFoundComponent(std::shared_ptr<plat::AVAudioUnit>) override {
+        plat::Console::shared().writeLine("delegate: found");
+    }
+    void onEngineInitialized() override {
+        plat::Console::shared().writeLine("delegate: initialized");
+        initialized = true;
+    }
+};
+
+} // namespace
+
+// The delegate hears of the effect after the connection is reported and of the engine after the
+// warning that follows it; a clean-up takes the effect out again and reports the unit gone only after
+// the disconnection's own line. Every line of the engine player is watched.
+TEST(ComponentFinder, TellsItsDelegateAndCleansUpInTheOrderItsLinesGive) {
+    CapturedConsole console;
+    auto delegate = std::make_shared<PrintingDelegate>();
+    AUEnginePlayer::Configuration silent;
+    silent.output = plat::AudioOutputConfiguration::parse("null").value();
+    auto finder = AUExtensionManager::make(delegate, std::make_shared<AUEnginePlayer>(silent));
+    ASSERT_TRUE(spin([&] { return delegate->initialized.load(); }));
+    finder->cleanup();
+    const std::vector<std::string> wanted = {
+        "AUExtensionManager: Audio unit was found, making connections now ...",
+        "AUEnginePlayer: A new audio unit will be connected.",
+        "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling block.",
+        "AUEnginePlayer: Audio unit was attached.",
+        "AUEnginePlayer::ERROR: There was a problem with the file processing format or the file is nil "
+        "(yet).",
+        "AUExtensionManager: Performed audio unit connection.",
+        "delegate: found",
+        "WARNING: Audio unit is nil (yet?).",
+        "delegate: initialized",
+        "AUEnginePlayer::WARNING: Function connect() with argument 'nil' causes disconnection.",
+        "AUEnginePlayer: ERROR: There is a problem with the audio file processing format.",
+        "AUEnginePlayer: Audio unit was disconnecting and detaching.",
+        "AUEnginePlayer: Performed audio unit disconnection.",
+        "AUEnginePlayer: The audio unit was set to 'nil'.",
+    };
+    std::vector<std::string> watched = {"AUEnginePlayer: *", "AUEnginePlayer::*"};
+    watched.insert(watched.end(), wanted.begin(), wanted.end());
+    EXPECT_TRUE(sameLines(watchedLines(console.printed(), watched), wanted));
+}

@@ -4,6 +4,7 @@
 #include "plat/web.h"
 
 #include "ConsoleCapture.h"
+#include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 
 // Last: X11 names would clash with the test framework's.
 #include <gdk/gdkx.h>
@@ -122,13 +124,33 @@ struct LoopbackPort {
     std::string url() const { return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/"; }
 };
 
+// The temporary folder (one of the tests' own) holds at the end what it held at the start: every
+// test removes what it made there, also when it fails.
+class NothingLeftInTheTemporaryFolder : public ::testing::Environment {
+public:
+    void SetUp() override { before = listing(); }
+    void TearDown() override { EXPECT_EQ(listing(), before) << fs::temp_directory_path(); }
+
+private:
+    static std::set<fs::path> listing() {
+        std::set<fs::path> names;
+        for (const auto& entry : fs::directory_iterator(fs::temp_directory_path()))
+            names.insert(entry.path().filename());
+        return names;
+    }
+    std::set<fs::path> before;
+};
+
+[[maybe_unused]] const auto* const nothingLeft =
+    ::testing::AddGlobalTestEnvironment(new NothingLeftInTheTemporaryFolder);
+
 } // namespace
 
 // A served folder through a real view: what the delegate allows shows, what it cancels fails by
 // policy, and nothing outside the folder is served.
 TEST_F(WebView, ResponsesReachTheDelegateAndItsAnswerHolds) {
-    const fs::path folder = fs::temp_directory_path() / ("web-site-" + std::to_string(getpid()));
-    fs::remove_all(folder);
+    const ScratchFolder scratch;
+    const fs::path folder = scratch.path() / "site";
     for (const char* name : {"index.html", "DYNAMICS/index.html", "image.png"})
         writeFile(folder / name, std::string("<!DOCTYPE html><title>") + name + "</title>");
     writeFile(folder / "guide.pdf", "%PDF-1.1\n%%EOF\n");
@@ -253,7 +275,8 @@ TEST(SiteRoot, ARefusedRootIsToldItsOwnReasonAndShownEscapedAndShortened) {
     // A root past the length a URL may have ends in "/" all the same: it must not be told it does not.
     const std::string longRoot = "https://help.example/" + std::string(100 * 1024, 'a') + "\x1b[2J/";
     const std::pair<std::string, std::string> cases[] = {
-        {longRoot, "is longer than a URL may be (" + std::to_string(longRoot.size()) + " bytes, at most 65536)"},
+        {longRoot,
+         "is longer than a URL may be (" + std::to_string(longRoot.size()) + " bytes, at most 65536)"},
         {"/" + std::string(5000, 'f') + "/", "is a path longer than 4095 bytes"},
         {"https://help.example/guide", "is a URL that does not end in \"/\""},
         {"not a place\x1b[2J/", "is neither a URL nor a folder's path"},
@@ -266,7 +289,8 @@ TEST(SiteRoot, ARefusedRootIsToldItsOwnReasonAndShownEscapedAndShortened) {
         ASSERT_TRUE(root.ok()) << root.error().description;
         EXPECT_EQ(root->absoluteString(), "yux-help://bundle/");
         const std::string text = console.text();
-        EXPECT_EQ(console.count(std::string("SORVANE_HELP_ROOT ") + reason + " ("), 1u) << text.substr(0, 300);
+        EXPECT_EQ(console.count(std::string("SORVANE_HELP_ROOT ") + reason + " ("), 1u)
+            << text.substr(0, 300);
         EXPECT_EQ(console.count("does not end in"), value.ends_with('/') ? 0u : 1u);
         EXPECT_EQ(text.find('\x1b'), std::string::npos);
         EXPECT_LT(text.size(), 2048u); // the value is shortened in the line
@@ -274,7 +298,8 @@ TEST(SiteRoot, ARefusedRootIsToldItsOwnReasonAndShownEscapedAndShortened) {
 }
 
 TEST(OpenURLInBrowser, RunsTheOpenerAndReportsItsFailure) {
-    const fs::path dir = fs::temp_directory_path() / ("web-opener-" + std::to_string(getpid()));
+    const ScratchFolder scratch;
+    const fs::path& dir = scratch.path();
     const URL url = *URL::string("https://help.example/?a=1&b=2");
     const std::pair<std::string, bool> cases[] = {
         {"printf '%s' \"$1\" > '" + (dir / "opened").string() + "'", true}, {"exit 3", false}, {"", false}};
@@ -296,5 +321,4 @@ TEST(OpenURLInBrowser, RunsTheOpenerAndReportsItsFailure) {
     unsetenv("SORVANE_URL_OPENER");
     std::ifstream in(dir / "opened");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), url.absoluteString());
-    fs::remove_all(dir);
 }
