@@ -160,11 +160,15 @@ struct RunLoop::Impl {
     std::deque<std::function<void()>> work;
     std::vector<std::shared_ptr<Timer>> timers;
     std::atomic<bool> stopRequested{false};
+    // Set by every wake: the host's own poll may take the wake-up meant for its next wait (GLib's
+    // does), so a loop that was woken looks again instead of waiting.
+    std::atomic<bool> woken{false};
     std::atomic<RunLoopHost*> host{nullptr};
     std::shared_ptr<RunLoopHost> hostOwner;
     std::function<void()> waker;
 
     void notify() {
+        woken.store(true);
         cv.notify_all();
         if (auto* h = host.load(std::memory_order_acquire)) h->wake();
     }
@@ -265,7 +269,7 @@ bool RunLoop::serveOnce(bool wait, SteadyTime deadline) {
     }
     if (host != nullptr) {
         lock.unlock();
-        host->wait(wakeAt);
+        if (!impl_->woken.exchange(false)) host->wait(wakeAt);
         return false;
     }
     impl_->cv.wait_until(lock, wakeAt);
