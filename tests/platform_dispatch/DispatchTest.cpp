@@ -8,11 +8,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -200,6 +204,56 @@ TEST(Console, LinesFromTheRingAndFromOtherThreadsComeOutInTheOrderTheyWerePosted
         EXPECT_EQ(console.text(), expected);
         EXPECT_FALSE(console.printedOnRealtimeThread()) << "the render thread's print written directly";
     }
+}
+
+namespace {
+
+// How far exit has gone: 1 once it is past where static objects end, 2 once a thread wrote then.
+std::atomic<int> gExitStage{0};
+
+void writeToStandardError(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+} // namespace
+
+// The console is written to while the process exits (by a thread still searching, when a signal
+// ended the application), and what the render thread posted just before is written out. Each row
+// runs in a fresh process, whose console is made after the exit handler that waits for the writer.
+TEST(Console, WritesWhileTheProcessExitsAreSafeAndTheRingIsWrittenOut) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const struct {
+        const char* fault;
+        void (*run)();
+        const char* says;
+    } rows[] = {
+        {"the console destroyed at exit under a thread writing to it",
+         [] {
+             std::atexit([] {
+                 gExitStage = 1;
+                 const auto deadline = std::chrono::steady_clock::now() + 30s;
+                 while (gExitStage != 2 && std::chrono::steady_clock::now() < deadline)
+                     std::this_thread::yield();
+             });
+             plat::Console::shared().setSink(writeToStandardError);
+             std::thread([] {
+                 while (gExitStage != 1) std::this_thread::yield();
+                 plat::Console::shared().writeLine("written while the process exits");
+                 gExitStage = 2;
+             }).detach();
+             std::exit(0);
+         },
+         "written while the process exits"},
+        {"the ring left unwritten at exit",
+         [] {
+             plat::Console::shared().setSink(writeToStandardError);
+             const plat::RealtimeScope realtime;
+             plat::Console::shared().postText("posted just before the exit\n");
+             std::exit(0);
+         },
+         "posted just before the exit"},
+    };
+    for (const auto& row : rows) EXPECT_EXIT(row.run(), testing::ExitedWithCode(0), row.says) << row.fault;
 }
 
 namespace {

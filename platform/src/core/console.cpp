@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -228,8 +229,13 @@ std::string shownText(std::string_view text, std::size_t limit) {
 }
 
 Console& Console::shared() {
-    static Console console;
-    return console;
+    // Never destroyed: a thread may still write while the process exits. What the ring holds then
+    // is written out at exit.
+    static auto* console = [] {
+        std::atexit([] { shared().flush(); });
+        return new Console;
+    }();
+    return *console;
 }
 
 Console::Console() : impl_(std::make_unique<Impl>()) {
