@@ -27,7 +27,6 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <span>
 #include <string_view>
 #include <thread>
 
@@ -225,19 +224,6 @@ std::string codes(const AudioComponentDescription& d) {
 
 // ---- icons ------------------------------------------------------------------------------------
 
-// The width and height a PNG declares in its header, read before anything is decoded; nothing when
-// the bytes do not start as a PNG image does.
-std::optional<std::pair<std::uint32_t, std::uint32_t>> declaredPNGSize(std::span<const std::uint8_t> bytes) {
-    static const std::uint8_t kStart[16] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
-                                            0,    0,   0,   13,  'I',  'H',  'D',  'R'};
-    if (bytes.size() < 24 || std::memcmp(bytes.data(), kStart, sizeof kStart) != 0) return std::nullopt;
-    const auto word = [&](std::size_t at) {
-        return std::uint32_t(bytes[at]) << 24 | std::uint32_t(bytes[at + 1]) << 16 |
-               std::uint32_t(bytes[at + 2]) << 8 | bytes[at + 3];
-    };
-    return std::pair(word(16), word(20));
-}
-
 // Reads the icon a record names into the component, or says why it cannot be used.
 void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr<UIImage>& icon,
               std::string& problem) {
@@ -274,7 +260,7 @@ void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr
         problem = "its icon " + shownPath(path) + " cannot be read";
         return;
     }
-    const auto declared = declaredPNGSize(bytes);
+    const auto declared = UIImage::declaredPNGSize(bytes);
     if (!declared) {
         problem = "its icon " + shownPath(path) + " is not a PNG image";
         return;

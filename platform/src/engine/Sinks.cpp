@@ -206,7 +206,7 @@ private:
                 continue;
             }
             if (auto stalled = wavWriterStalled.load();
-                stalled && stalled(WavWriterQueue{tail - head, ring_.size(), stopWriter_.load()})) {
+                stalled && stalled(WavWriterQueue{tail - head, ring_.size(), stopping})) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 continue;
             }

@@ -20,11 +20,24 @@ cairo_status_t readChunk(void* closure, unsigned char* out, unsigned int length)
     r->pos += length;
     return CAIRO_STATUS_SUCCESS;
 }
+// A PNG image's signature, then the length and name of its first chunk, the header.
+constexpr std::uint8_t kPNGStart[16] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
+                                        0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+constexpr std::size_t kPNGSignatureBytes = 8;
 } // namespace
 
+std::optional<std::pair<std::uint32_t, std::uint32_t>>
+UIImage::declaredPNGSize(std::span<const std::uint8_t> data) {
+    if (data.size() < 24 || std::memcmp(data.data(), kPNGStart, sizeof kPNGStart) != 0) return std::nullopt;
+    const auto word = [&](std::size_t at) {
+        return std::uint32_t(data[at]) << 24 | std::uint32_t(data[at + 1]) << 16 |
+               std::uint32_t(data[at + 2]) << 8 | data[at + 3];
+    };
+    return std::pair(word(16), word(20));
+}
+
 std::shared_ptr<UIImage> UIImage::fromData(std::span<const std::uint8_t> data, std::string* why) {
-    static const std::uint8_t kPNGSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (data.size() < 8 || std::memcmp(data.data(), kPNGSignature, 8) != 0) {
+    if (data.size() < kPNGSignatureBytes || std::memcmp(data.data(), kPNGStart, kPNGSignatureBytes) != 0) {
         if (why) *why = "not a PNG image";
         return nullptr;
     }
