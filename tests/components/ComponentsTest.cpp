@@ -414,8 +414,11 @@ TEST(ComponentRegistry, TestLoadsRunAFewAtATimeWithinTheirWait) {
         EXPECT_EQ(console.count("plat::components: skipped "), 12 - listed) << c.fault;
         // At most one was running, and killed, when the time ran out.
         EXPECT_GE(console.count(" ran out before its turn\n") + 1, 12 - listed) << c.fault;
+        // On a busy machine the short wait may end before any test process has opened its library.
         const int most = mostAtOnce(folder.path());
-        EXPECT_GE(most, 1) << c.fault;
+        if (listed > 0) {
+            EXPECT_GE(most, 1) << c.fault;
+        }
         EXPECT_LE(most, int(c.atOnce)) << c.fault;
     }
 }
