@@ -3,6 +3,7 @@
 #include "UnitTestSupport.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -20,7 +21,10 @@ TEST(UnitThreading, RenderingWhileOthersAutomateApplyStatesAndSetTheMIDIOutput) 
     std::vector<std::thread> threads;
     threads.emplace_back([&] {
         RenderHost host(unit->renderBlock());
-        for (int c = 0; c < 2000; ++c)
+        // Goes on until the others have been heard at least once: on a busy machine they may not
+        // get a core before 2000 cycles are done.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        for (int c = 0; c < 2000 || (heard == 0 && std::chrono::steady_clock::now() < deadline); ++c)
             ASSERT_EQ(host.cycle(256, {{10, 1000 + plat::AUParameterAddress(c % 32), 0.3f}}), plat::noErr);
         stop = true;
     });
