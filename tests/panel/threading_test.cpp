@@ -10,8 +10,10 @@ TEST(PanelThreading, RenderAutomateAndRunTheMainLoop) {
     rig.loadView();
     // The host instantiates on a thread of its own while the main loop's timer reads the unit.
     std::thread host([&] { rig.factory(); });
-    plat::RunLoop::main().runUntil([&] { return rig.vc->audioUnit() != nullptr; }, std::chrono::seconds(5));
+    const bool adopted = plat::RunLoop::main().runUntil([&] { return rig.vc->audioUnit() != nullptr; },
+                                                        std::chrono::seconds(60));
     host.join();
+    ASSERT_TRUE(adopted) << "the unit was not handed over to the main loop";
     rig.render();
     auto unit = rig.vc->audioUnit();
     ASSERT_TRUE(unit->allocateRenderResources().ok());

@@ -44,7 +44,7 @@ TEST(MainQueue, RunsWorkInOrderNeverInlineAndWaitsForWorkFromOtherThreads) {
     std::atomic<bool> done{false};
     std::thread worker(
         [&] { std::this_thread::sleep_for(20ms), plat::MainQueue::async([&] { done = true; }); });
-    EXPECT_TRUE(plat::RunLoop::main().runUntil([&] { return done.load(); }, 5s));
+    EXPECT_TRUE(plat::RunLoop::main().runUntil([&] { return done.load(); }, 30s));
     worker.join();
     EXPECT_FALSE(plat::RunLoop::main().runUntil([] { return false; }, 10ms));
 }
@@ -65,7 +65,7 @@ TEST(Queues, SerialWorkRunsOneAtATimeInOrderAndFinishesBeforeTheQueueGoesAndGlob
     ASSERT_EQ(order.size(), 100u);
     for (int i = 0; i < 100; ++i) EXPECT_EQ(order[std::size_t(i)], i);
     for (int i = 0; i < 16; ++i) plat::GlobalQueue::async([&] { onMain += plat::isMainThread(), ++ran; });
-    EXPECT_TRUE(plat::RunLoop::main().runUntil([&] { return ran == 16; }, 5s));
+    EXPECT_TRUE(plat::RunLoop::main().runUntil([&] { return ran == 16; }, 30s));
     EXPECT_EQ(onMain.load(), 0);
 }
 
