@@ -441,14 +441,35 @@ TEST(ComponentRegistry, IconsAreDecodedFromTheBundleAndBadOnesAreReportedWithout
     const fs::path linked = withIcon("link", "linked.png");
     EXPECT_TRUE(picture.writePNG((outside.path() / "elsewhere.png").string()));
     fs::create_symlink(outside.path() / "elsewhere.png", linked / "linked.png");
+    // An icon whose header (width at 16, height at 20) says `width` x `height`; its checksum (at 29,
+    // over the chunk's name and data) still that of 48 x 40 unless made anew.
+    const auto declaring = [&](const char* subtype, std::string_view width, std::string_view height,
+                               bool checksum = false) {
+        const fs::path bundle = withIcon(subtype, "icon.png");
+        std::string png = readText(bundle / "icon.png");
+        png.replace(16, 4, width).replace(20, 4, height);
+        std::uint32_t crc = 0xFFFFFFFF;
+        for (const unsigned char c : png.substr(12, 17)) {
+            crc ^= c;
+            for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+        }
+        for (int k = 0; checksum && k < 4; ++k) png[29 + k] = char(~crc >> (24 - 8 * k));
+        writeText(bundle / "icon.png", png);
+    };
     // 16000 x 16000 in its header, a gigabyte once decoded, in a few hundred bytes.
-    const fs::path bomb = withIcon("bomb", "icon.png");
-    std::string png = readText(bomb / "icon.png");
-    for (const std::size_t at : {16, 20})
-        for (std::size_t k = 0; k < 4; ++k) png[at + k] = "\0\0\x3e\x80"[k];
-    writeText(bomb / "icon.png", png);
+    const std::string_view huge("\0\0\x3e\x80", 4), forty("\0\0\0\x28", 4), none("\0\0\0\0", 4);
+    declaring("bomb", huge, huge);
+    declaring("bigw", huge, forty);
+    declaring("bigh", forty, huge);
+    declaring("zero", none, forty, true);
+    declaring("crc_", forty, forty);
     const fs::path cut = withIcon("cut_", "icon.png");
     fs::resize_file(cut / "icon.png", 60);
+    const fs::path header = withIcon("head", "icon.png"); // the signature, but not the size after it
+    fs::resize_file(header / "icon.png", 20);
+    plat::ImageSurface upright(40, 48);
+    upright.fill(plat::UIColor(0, 0.5, 1, 1));
+    EXPECT_TRUE(upright.writePNG((withIcon("tall", "icon.png") / "icon.png").string()));
     plat::ImageSurface largest(1024, 1024);
     largest.fill(plat::UIColor(1, 0, 0, 1));
     const fs::path edge = withIcon("edge", "icon.png");
@@ -460,7 +481,7 @@ TEST(ComponentRegistry, IconsAreDecodedFromTheBundleAndBadOnesAreReportedWithout
 
     ConsoleCapture console;
     AVAudioUnitComponentManager registry({folder.path()});
-    EXPECT_EQ(registry.componentsMatching({}).size(), 10u); // every one listed
+    EXPECT_EQ(registry.componentsMatching({}).size(), 16u); // every one listed
     const std::string printed = console.text();
     const struct {
         const char* subtype;
@@ -471,6 +492,11 @@ TEST(ComponentRegistry, IconsAreDecodedFromTheBundleAndBadOnesAreReportedWithout
                {"link", "lies outside the bundle"},
                {"nstr", "the record's \"icon\" is not a string"},
                {"bomb", "is 16000 x 16000 pixels, larger than 1024 x 1024"},
+               {"bigw", "is 16000 x 40 pixels, larger than 1024 x 1024"},
+               {"bigh", "is 40 x 16000 pixels, larger than 1024 x 1024"},
+               {"zero", "cannot be decoded: the file is damaged or not a PNG image"},
+               {"crc_", "cannot be decoded: the file is damaged or not a PNG image"},
+               {"head", "is not a PNG image"},
                {"cut_", "cannot be decoded: "}};
     for (const auto& b : bad) {
         const auto found = registry.componentsMatching(codes("", b.subtype, ""));
@@ -494,16 +520,25 @@ TEST(ComponentRegistry, IconsAreDecodedFromTheBundleAndBadOnesAreReportedWithout
     EXPECT_EQ(std::tuple(copied->width(), copied->height(), small->width(), small->height()),
               std::tuple(48, 40, 32, 32));
     EXPECT_EQ(plat::iconDescription(small), "Optional(<UIImage: 32 x 32>)");
-    // 48 x 40 fitted in 32 x 32: 32 x 26.7 from the fourth row down, transparent above and below.
-    cairo_surface_flush(small->surface());
-    const auto alpha = [&](int x, int y) {
-        const auto* row = cairo_image_surface_get_data(small->surface()) +
-                          y * cairo_image_surface_get_stride(small->surface());
-        return reinterpret_cast<const std::uint32_t*>(row)[x] >> 24;
-    };
-    for (const int y : {0, 1, 30, 31}) EXPECT_EQ(alpha(16, y), 0u) << "stretched, row " << y;
-    for (const int y : {3, 16, 28})
-        for (const int x : {0, 16, 31}) EXPECT_GT(alpha(x, y), 250u) << "at " << x << ", " << y;
+    // 48 x 40 fitted in 32 x 32: 32 x 26.7 from the fourth row down, transparent above and below;
+    // 40 x 48 the other way round.
+    const auto tall = plat::AudioComponentGetIcon(registry.componentsMatching(codes("", "tall", ""))[0], 32);
+    ASSERT_TRUE(tall);
+    EXPECT_EQ(std::tuple(tall->width(), tall->height()), std::tuple(32, 32));
+    for (const auto& [image, across] : {std::pair(small, true), std::pair(tall, false)}) {
+        SCOPED_TRACE(across ? "48 x 40" : "40 x 48");
+        cairo_surface_flush(image->surface());
+        const auto alpha = [&](int along, int aside) {
+            const int x = across ? along : aside, y = across ? aside : along;
+            const auto* row = cairo_image_surface_get_data(image->surface()) +
+                              y * cairo_image_surface_get_stride(image->surface());
+            return reinterpret_cast<const std::uint32_t*>(row)[x] >> 24;
+        };
+        for (const int margin : {0, 1, 30, 31}) EXPECT_EQ(alpha(16, margin), 0u) << "stretched at " << margin;
+        for (const int aside : {3, 16, 28})
+            for (const int along : {0, 16, 31})
+                EXPECT_GT(alpha(along, aside), 250u) << along << ", " << aside;
+    }
     const auto largestRead = registry.componentsMatching(codes("", "edge", ""));
     ASSERT_EQ(largestRead.size(), 1u);
     ASSERT_TRUE(largestRead[0].icon()) << "the largest icon read refused";

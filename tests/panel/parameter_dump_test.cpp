@@ -3,6 +3,7 @@
 // units the plug-in's own tree never has.
 #include "AudioUnitViewController.h"
 #include "ConsoleCapture.h"
+#include "ValueText.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,11 @@ TEST(ParameterDump, ABlockHasEveryLineIndentedByItsLevelAfterAnEmptyLine) {
                   "- unitName:  ",
                   "- valueStrings:  []",
               }));
+}
+
+TEST(ParameterDump, ANumberInExponentFormGetsNoFractionalPartAppended) {
+    const std::pair<float, const char*> cases[] = {{1e-05f, "1e-05"}, {3e+20f, "3e+20"}};
+    for (const auto& [value, text] : cases) EXPECT_EQ(panel::shortestText(value), text);
 }
 
 TEST(ParameterDump, FlagsAreListedInTheTablesOrderWithMasksOfSeveralBitsTestedWhole) {

@@ -66,6 +66,19 @@ TEST_F(ParameterTree, EverySetReachesTheKernelOnceAndEveryReadComesFromIt) {
     EXPECT_EQ(console.count("unit sent parameter : address:2005"), 1u);
 }
 
+TEST(ParameterTreeGone, AParameterAHostKeptStillTakesAndGivesItsValue) {
+    std::shared_ptr<plat::AUParameter> kept;
+    {
+        YUX_Sorvane_Extension_Parameters parameters{
+            std::make_shared<YUX_Sorvane_ExtensionDSPKernelAdapter>()};
+        parameters.parameterTree()->tokenByAddingParameterObserver([](auto, auto) {});
+        kept = parameters.parameterTree()->parameterWithAddress(2005);
+    }
+    kept->setValue(0.75f);
+    EXPECT_EQ(kept->value(), 0.75f);
+    EXPECT_EQ(kept->stringFromValue(), "0.75");
+}
+
 TEST_F(ParameterTree, TheUnitBackReferenceStartsEmptyAndReadsEmptyOnceItsUnitIsGone) {
     EXPECT_EQ(parameters.unit(), nullptr);
     auto unit = makeUnit();

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -302,7 +303,16 @@ TEST(OpenURLInBrowser, RunsTheOpenerAndReportsItsFailure) {
     const fs::path& dir = scratch.path();
     const URL url = *URL::string("https://help.example/?a=1&b=2");
     const std::pair<std::string, bool> cases[] = {
-        {"printf '%s' \"$1\" > '" + (dir / "opened").string() + "'", true}, {"exit 3", false}, {"", false}};
+        {"printf '%s' \"$1\" > '" + (dir / "opened").string() + "'", true},
+        {"exit 3", false},
+        {"", false},
+        {"exec grep '^Sig[BI]' /proc/self/status > '" + (dir / "signals").string() + "'", true}};
+    // As the application ignores SIGXFSZ; the opener must start with nothing ignored or blocked.
+    const auto ignored = std::signal(SIGXFSZ, SIG_IGN);
+    sigset_t blocked, previous;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR2);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
         const auto& [script, ok] = cases[i];
@@ -319,6 +329,10 @@ TEST(OpenURLInBrowser, RunsTheOpenerAndReportsItsFailure) {
         EXPECT_EQ(console.count("UIApplication: could not open " + url.absoluteString()), ok ? 0u : 1u);
     }
     unsetenv("SORVANE_URL_OPENER");
-    std::ifstream in(dir / "opened");
+    std::signal(SIGXFSZ, ignored);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    std::ifstream in(dir / "opened"), signals(dir / "signals");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), url.absoluteString());
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(signals), {}),
+              "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n");
 }

@@ -24,6 +24,23 @@ cairo_status_t readChunk(void* closure, unsigned char* out, unsigned int length)
 constexpr std::uint8_t kPNGStart[16] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
                                         0,    0,   0,   13,  'I',  'H',  'D',  'R'};
 constexpr std::size_t kPNGSignatureBytes = 8;
+
+// cairo's PNG reader reports every fault the decoder finds (a bad checksum, a header of width 0) as
+// no memory. Memory was what failed only if a picture of the size the file declares cannot be made.
+std::string failureText(cairo_status_t status, std::span<const std::uint8_t> data) {
+    if (status == CAIRO_STATUS_NO_MEMORY) {
+        const auto declared = UIImage::declaredPNGSize(data);
+        // A side past what an int holds wraps to a negative one: cairo refuses that as a size.
+        cairo_surface_t* probe =
+            declared
+                ? cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(declared->first), int(declared->second))
+                : nullptr;
+        const bool memoryShort = probe && cairo_surface_status(probe) == CAIRO_STATUS_NO_MEMORY;
+        cairo_surface_destroy(probe);
+        if (!memoryShort) return "the file is damaged or not a PNG image";
+    }
+    return cairo_status_to_string(status);
+}
 } // namespace
 
 std::optional<std::pair<std::uint32_t, std::uint32_t>>
@@ -44,7 +61,7 @@ std::shared_ptr<UIImage> UIImage::fromData(std::span<const std::uint8_t> data, s
     Reader reader{data};
     cairo_surface_t* s = cairo_image_surface_create_from_png_stream(readChunk, &reader);
     if (const cairo_status_t status = cairo_surface_status(s); status != CAIRO_STATUS_SUCCESS) {
-        if (why) *why = cairo_status_to_string(status);
+        if (why) *why = failureText(status, data);
         cairo_surface_destroy(s);
         return nullptr;
     }

@@ -4,6 +4,7 @@
 
 #include <glib.h>
 
+#include <csignal>
 #include <cstdlib>
 
 namespace plat {
@@ -29,6 +30,17 @@ void openerExited(GPid pid, gint status, gpointer data) {
     if (error) g_error_free(error);
 }
 
+// The browser gets the signal dispositions a program starts with, not this process's: nothing
+// blocked, nothing ignored (the application ignores SIGXFSZ). Runs between fork and exec.
+void defaultSignals(gpointer) {
+    struct sigaction byDefault = {};
+    byDefault.sa_handler = SIG_DFL;
+    for (int signo = 1; signo < NSIG; ++signo) sigaction(signo, &byDefault, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 } // namespace
 
 void openURLInBrowser(const URL& url, std::function<void(bool)> completion) {
@@ -40,7 +52,7 @@ void openURLInBrowser(const URL& url, std::function<void(bool)> completion) {
     GPid pid = 0;
     GError* error = nullptr;
     if (g_spawn_async(nullptr, argv, nullptr, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
-                      nullptr, nullptr, &pid, &error)) {
+                      defaultSignals, nullptr, &pid, &error)) {
         g_child_watch_add(pid, openerExited, opening.release());
         return;
     }
