@@ -81,13 +81,16 @@ public:
         info.format =
             SF_FORMAT_RF64 |
             (settings.sampleFormat == AudioFileSampleFormat::int16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT);
+        // Which file the take is, to tell later whether its name still leads to it.
+        struct stat made {};
+        ::fstat(staged.descriptor(), &made);
         SNDFILE* file = sf_open_fd(staged.descriptor(), SFM_WRITE, &info, SF_FALSE);
         if (!file) return cannotWrite(path, sf_strerror(nullptr));
         sf_command(file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
         // Samples beyond full scale are clipped rather than wrapped in 16-bit files.
         sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
         return std::unique_ptr<AVAudioFile::Writer>(new WavWriter(
-            path, std::move(staged), file, settings.channelCount, settings.sampleRate, visible));
+            path, std::move(staged), file, settings.channelCount, settings.sampleRate, visible, made));
     }
 
     ~WavWriter() override {
@@ -131,9 +134,10 @@ public:
 
 private:
     WavWriter(fs::path path, AtomicFile staged, SNDFILE* file, std::uint32_t channels, double sampleRate,
-              bool visible)
+              bool visible, const struct stat& made)
         : path_(std::move(path)), staged_(std::move(staged)), file_(file), channelCount_(channels),
-          framesPerHeader_(std::uint64_t(sampleRate)), visible_(visible) {}
+          framesPerHeader_(std::uint64_t(sampleRate)), visible_(visible), device_(made.st_dev),
+          inode_(made.st_ino) {}
 
     // A failed write (a full disk) leaves the target as it was and keeps what was written beside it,
     // a complete file of its own; nothing more is written.
@@ -150,10 +154,10 @@ private:
         bool there = false; // not removed, nor its folder renamed, while it was written
         if (moved) {
             ::fsync(staged_.descriptor());
-            struct stat written {};
+            // By the file made, not the descriptor: a take that could not be put in place has
+            // closed it already.
             struct stat named {};
-            there = ::fstat(staged_.descriptor(), &written) == 0 && ::stat(kept.c_str(), &named) == 0 &&
-                    written.st_dev == named.st_dev && written.st_ino == named.st_ino;
+            there = ::stat(kept.c_str(), &named) == 0 && named.st_dev == device_ && named.st_ino == inode_;
             staged_.keep();
         }
         Error error = cannotWrite(path_, why);
@@ -174,6 +178,8 @@ private:
     std::uint64_t framesSinceHeader_ = 0;
     bool headerDue_ = true; // after the first block
     bool visible_;
+    dev_t device_;
+    ino_t inode_;
     std::vector<float> interleaved_;
     std::optional<Error> failure_;
 };
