@@ -34,6 +34,15 @@ Error cannotWrite(const fs::path& path, std::string why) {
                  "The file '" + shownText(path.string()) + "' cannot be written: " + why + "."};
 }
 
+// At most `bytes` of `text`, cut at a character.
+std::string cutAtCharacter(std::string text, std::size_t bytes) {
+    if (text.size() <= bytes) return text;
+    text.resize(bytes);
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
+    if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0xC0) text.pop_back();
+    return text;
+}
+
 // Where a file that could not be finished keeps what was written: "take.wav" -> "take.partial.wav".
 // A name with no room for the mark (and a number, should the name be taken) loses the end of its
 // stem, at a character: a take always has a visible name, never one the cleanup of stale
@@ -47,12 +56,7 @@ fs::path partialPath(const fs::path& path) {
         extension.clear();
     }
     const std::size_t room = NAME_MAX - kMark.size() - kNumberRoom - extension.size();
-    if (stem.size() > room) {
-        stem.resize(room);
-        while (!stem.empty() && (static_cast<unsigned char>(stem.back()) & 0xC0) == 0x80) stem.pop_back();
-        if (!stem.empty() && static_cast<unsigned char>(stem.back()) >= 0xC0) stem.pop_back();
-    }
-    return path.parent_path() / (stem + std::string(kMark) + extension);
+    return path.parent_path() / (cutAtCharacter(std::move(stem), room) + std::string(kMark) + extension);
 }
 
 // A WAV take is written under a visible name beside its target ("take.partial.wav") and put in
@@ -316,6 +320,21 @@ private:
 };
 
 } // namespace
+
+fs::path takePath(const fs::path& first, unsigned take) {
+    if (take <= 1) return first;
+    const std::string number = '-' + std::to_string(take);
+    std::string stem = first.stem().string(), extension = first.extension().string();
+    if (number.size() + extension.size() >= NAME_MAX) {
+        stem += extension;
+        extension.clear();
+    }
+    std::size_t room = NAME_MAX - number.size() - extension.size();
+    std::string name = cutAtCharacter(stem, room) + number + extension;
+    // A stem cut where it ends in the number ("x-2" cut to "x") would give the first take's name.
+    while (name == first.filename().string()) name = cutAtCharacter(stem, --room) + number + extension;
+    return first.parent_path() / name;
+}
 
 Result<std::unique_ptr<AVAudioFile::Writer>> makeAudioFileWriter(const fs::path& path,
                                                                  const AVAudioFileSettings& settings) {
