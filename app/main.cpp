@@ -6,14 +6,17 @@
 // as a shell reports a program the signal ended, unless an output failed (1). A file-size limit
 // (ulimit -f) fails the write that passes it, as a full disk does, rather than ending the program
 // with SIGXFSZ: the take and the screenshot then end as their failures are reported.
+#include "AppConsole.h"
 #include "AppDelegate.h"
 
 #include "plat/engine.h"
+#include "plat/files.h"
 #include "plat/uiapplication.h"
 
 #include <glib-unix.h>
 
 #include <csignal>
+#include <cstdlib>
 
 namespace {
 
@@ -25,9 +28,26 @@ gboolean endOnSignal(gpointer signo) {
     return G_SOURCE_CONTINUE;
 }
 
+// A take and the window's picture saved to one file would replace each other: the run is refused
+// before either is made.
+bool recordingAndScreenshotClash() {
+    using Output = plat::AudioOutputConfiguration;
+    const char* output = std::getenv(Output::kEnvironmentVariable);
+    const char* shot = std::getenv(plat::UIApplication::kScreenshotVariable);
+    const auto configuration = Output::fromEnvironment();
+    if (!shot || !*shot || !configuration.ok() || configuration->kind != Output::Kind::wav ||
+        !plat::sameReplaceableFile(configuration->file, shot))
+        return false;
+    print("ERROR: " + std::string(Output::kEnvironmentVariable) + " ('" + shown(output) + "') and " +
+          plat::UIApplication::kScreenshotVariable + " ('" + shown(shot) +
+          "') name one file; nothing is recorded and no screenshot is written.");
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (recordingAndScreenshotClash()) return 1;
     std::signal(SIGXFSZ, SIG_IGN);
     for (int signo : {SIGINT, SIGTERM, SIGHUP}) g_unix_signal_add(signo, endOnSignal, GINT_TO_POINTER(signo));
     const int status =

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -325,37 +326,67 @@ TEST(Application, AKilledRecordingLeavesAReadableTakeThatNoCleanupRemoves) {
 }
 
 // A recording that cannot start says so and fails the run, as one that fails midway does; what
-// stood at the target stays.
+// stood at the target stays. A recording and a screenshot that would replace one file are refused
+// before either is made, however the two are spelled.
 TEST(Application, ARecordingThatCannotStartFailsTheRun) {
     ScratchFolder scratch;
-    const fs::path folder = scratch.path() / "folder", pipe = scratch.path() / "pipe";
+    const fs::path folder = scratch.path() / "folder", pipe = scratch.path() / "pipe",
+                   old = scratch.path() / "old.wav";
     fs::create_directories(folder);
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    writeText(old, "the previous take");
+    fs::create_symlink("old.wav", scratch.path() / "old-link.png");
+    fs::create_symlink("new.wav", scratch.path() / "take-link.wav");
+    fs::create_symlink("folder/../new.wav", scratch.path() / "shot-link.png");
     const fs::path program = fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", log = scratch.path() / "log";
+    const auto clash = [](const std::string& output, const fs::path& shot) {
+        return "ERROR: SORVANE_AUDIO_OUTPUT ('" + output + "') and SORVANE_SCREENSHOT ('" + shot.string() +
+               "') name one file; nothing is recorded and no screenshot is written.";
+    };
+    const std::string started = "AUEnginePlayer::ERROR: Could not start audio engine. error: ";
+    const std::string tooLong = "wav:" + (scratch.path() / (std::string(252, 't') + ".wav")).string();
+    const std::string take = "wav:" + (scratch.path() / "old.wav").string(),
+                      takeLink = "wav:" + (scratch.path() / "take-link.wav").string();
+    const fs::path oldSpelledOtherwise = fs::relative(folder / "../old.wav");
     const struct {
         const char* target;
-        std::string output, says;
+        std::string output, line, says;
+        fs::path shot = {};
     } cases[] = {
-        {"a folder", "wav:" + folder.string(), "it is a folder"},
-        {"a pipe", "wav:" + pipe.string(), "it is not a regular file"},
-        {"a device", "wav:/dev/null", "it is not a regular file"},
-        {"a missing folder", "wav:" + (scratch.path() / "missing/take.wav").string(), "/missing/take.wav"},
-        {"no file", "wav:", "SORVANE_AUDIO_OUTPUT is 'wav:'"},
+        {"a folder", "wav:" + folder.string(), started, "it is a folder"},
+        {"a pipe", "wav:" + pipe.string(), started, "it is not a regular file"},
+        {"a device", "wav:/dev/null", started, "it is not a regular file"},
+        {"a missing folder", "wav:" + (scratch.path() / "missing/take.wav").string(), started,
+         "/missing/take.wav"},
+        {"no file", "wav:", started, "SORVANE_AUDIO_OUTPUT is 'wav:'"},
+        {"a 256-byte name, failing only once the take ends", tooLong, started,
+         "SORVANE_AUDIO_OUTPUT is '" + tooLong + "'; no file takes a name longer than 255 bytes."},
+        {"the screenshot at the take's path, spelled otherwise", take, clash(take, oldSpelledOtherwise), "",
+         oldSpelledOtherwise},
+        {"the screenshot through a link to the take", take, clash(take, scratch.path() / "old-link.png"), "",
+         scratch.path() / "old-link.png"},
+        {"two links to one file not made yet", takeLink, clash(takeLink, scratch.path() / "shot-link.png"),
+         "", scratch.path() / "shot-link.png"},
     };
     for (const auto& c : cases) {
-        auto app = launch(program, c.output, "", log, RLIM_INFINITY, "1");
+        auto app = launch(program, c.output, c.shot, log, RLIM_INFINITY, "1");
         const int status = ended(app);
         const std::string output = readAll(log);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.target << ": " << status << "\n"
                                                                    << output;
-        const auto line = output.find("AUEnginePlayer::ERROR: Could not start audio engine. error: ");
+        const auto line = output.find(c.line);
         EXPECT_NE(line, std::string::npos) << c.target << "\n" << output;
         EXPECT_NE(output.find(c.says, line == std::string::npos ? 0 : line), std::string::npos)
             << c.target << "\n"
             << output;
     }
     EXPECT_TRUE(fs::is_directory(folder) && fs::is_empty(folder) && fs::is_fifo(pipe));
-    EXPECT_FALSE(fs::exists(scratch.path() / "missing"));
+    EXPECT_TRUE(readAll(old) == "the previous take") << "the old file replaced";
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(scratch.path())) left.insert(entry.path().filename());
+    EXPECT_EQ(left, (std::set<std::string>{"folder", "pipe", "old.wav", "old-link.png", "take-link.wav",
+                                           "shot-link.png", "log"}))
+        << "a take, a partial take or a screenshot made";
 }
 
 // A screenshot whose write fails midway (the file-size limit, as a full disk) fails the run and

@@ -7,7 +7,9 @@
 #include "WavFrames.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -260,13 +262,33 @@ TEST(AudioFile, ATakeWithANameNearTheLimitIsWrittenUnderAShortenedVisibleName) {
     EXPECT_EQ(console.count("is written as"), std::size(cases)) << "a line for a name that fits";
 }
 
+// Holds this thread to file modes as their owner is held, root too, while it lives.
+class HeldToFileModes {
+public:
+    HeldToFileModes() {
+        ::syscall(SYS_capget, &header_, held_);
+        __user_cap_data_struct lowered[2] = {held_[0], held_[1]};
+        lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        ::syscall(SYS_capset, &header_, lowered);
+    }
+    ~HeldToFileModes() { ::syscall(SYS_capset, &header_, held_); }
+    HeldToFileModes(const HeldToFileModes&) = delete;
+    HeldToFileModes& operator=(const HeldToFileModes&) = delete;
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct held_[2]{};
+};
+
 // A write that fails (here past a file-size limit, as on a full disk) keeps what was written as a
-// WAV file whose header covers all of it, and the error says where only while the file is there.
+// WAV file whose header covers all of it, and the error says where only while the file is there; so
+// does a take that cannot be put in place (its folder made read-only).
 TEST(AudioFile, ATakeThatFailsSaysWhereItIsKeptOnlyWhileItIsThere) {
     const struct {
         const char* fault;
         std::function<void(const fs::path& folder, const fs::path& partial)> meanwhile;
         bool kept;
+        bool putInPlace = false; // fails as it is put in place, not as it is written
     } cases[] = {
         {"the header left short of what was written", [](const fs::path&, const fs::path&) {}, true},
         {"kept in a file that was removed",
@@ -274,6 +296,11 @@ TEST(AudioFile, ATakeThatFailsSaysWhereItIsKeptOnlyWhileItIsThere) {
         {"kept in a folder that was renamed",
          [](const fs::path& folder, const fs::path&) { fs::rename(folder, folder.string() + "-moved"); },
          false},
+        {"a take not put in place said to be gone, its closed descriptor checked",
+         [](const fs::path& folder, const fs::path&) {
+             fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+         },
+         true, true},
     };
     for (const auto& c : cases) {
         ScratchFolder scratch;
@@ -287,11 +314,17 @@ TEST(AudioFile, ATakeThatFailsSaysWhereItIsKeptOnlyWhileItIsThere) {
         ASSERT_TRUE(file->write(*buffer).ok());
         c.meanwhile(folder, partial);
         std::string error;
-        {
+        if (c.putInPlace) {
+            ASSERT_TRUE(file->write(*buffer).ok()); // beyond what the header says so far
+            HeldToFileModes asOwner;
+            if (auto closed = file->close(); !closed.ok()) error = closed.error().description;
+        } else {
             FileSizeLimit limit(64 * 1024);
             for (int i = 0; i < 10 && error.empty(); ++i)
                 if (auto written = file->write(*buffer); !written.ok()) error = written.error().description;
         }
+        std::error_code ec;
+        fs::permissions(folder, fs::perms::owner_all, ec);
         ASSERT_FALSE(error.empty()) << c.fault;
         EXPECT_EQ(error.find("What was written is kept in") != std::string::npos, c.kept)
             << c.fault << ": " << error;

@@ -1,4 +1,5 @@
 // The engine graph rendered offline, the player's completions, refused edits, and the sinks.
+#include "ConsoleCapture.h"
 #include "EngineTestSupport.h"
 
 #include "plat/audiosession.h"
@@ -185,36 +186,54 @@ TEST(EngineOutput, AnOutputThatCannotBeOpenedFailsStartCleanly) {
     }
 }
 
-// The WAV sink paces itself as the null sink does, and each start is a take of its own.
+// The WAV sink paces itself as the null sink does, and each start is a take of its own: a numbered
+// name past the limit is cut short, with a line, and never to the first take's name.
 TEST(EngineOutput, AWavFileIsWrittenInRealTimeAndEachTakeKeepsItsOwn) {
     ScratchFolder scratch;
     const auto file = writeClip(scratch.path() / "clip.wav", AudioFileType::wav, 2, 14400); // 0.3 s
-    const fs::path written = scratch.path() / "out.wav";
-    plat::AVAudioEngine engine(plat::AudioOutputConfiguration::parse("wav:" + written.string()).value());
-    auto player = std::make_shared<plat::AVAudioPlayerNode>();
-    engine.attach(player);
-    engine.connect(player, engine.mainMixerNode(), file->processingFormat());
-    for (const auto& take : {written, scratch.path() / "out-2.wav"}) {
-        SCOPED_TRACE(take);
-        std::atomic<bool> done{false};
-        ASSERT_TRUE(player->scheduleFile(file, [&] { done = true; }).ok());
-        player->play();
-        const auto begin = std::chrono::steady_clock::now();
-        ASSERT_TRUE(engine.start().ok());
-        ASSERT_TRUE(waitFor([&] { return done.load(); }));
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-        // Paced like a device: never faster, and not many times slower even on a busy machine.
-        EXPECT_GT(seconds, 0.27);
-        EXPECT_LT(seconds, 5.0);
-        engine.stop();
-        // The take holds what was rendered, from its first frame.
-        const auto out = plat::AVAudioFile::forReading(plat::URL::fileURL(take)).value()->samples();
-        for (std::uint32_t c = 0; c < 2; ++c)
-            EXPECT_TRUE(out->channels[c].size() >= 14400 &&
-                        std::equal(out->channels[c].begin(), out->channels[c].begin() + 14400,
-                                   file->samples()->channels[c].begin()));
+    const struct {
+        const char* fault;
+        std::string first, second;
+    } cases[] = {
+        {"a take replacing the one before", "out.wav", "out-2.wav"},
+        {"a numbered name past the limit, or cut back to the first take's", std::string(249, 't') + "-2.wav",
+         std::string(248, 't') + "-2.wav"},
+    };
+    ConsoleCapture console;
+    for (const auto& c : cases) {
+        plat::AVAudioEngine engine(
+            plat::AudioOutputConfiguration::parse("wav:" + (scratch.path() / c.first).string()).value());
+        auto player = std::make_shared<plat::AVAudioPlayerNode>();
+        engine.attach(player);
+        engine.connect(player, engine.mainMixerNode(), file->processingFormat());
+        for (const auto& take : {scratch.path() / c.first, scratch.path() / c.second}) {
+            SCOPED_TRACE(c.fault);
+            std::atomic<bool> done{false};
+            ASSERT_TRUE(player->scheduleFile(file, [&] { done = true; }).ok());
+            player->play();
+            const auto begin = std::chrono::steady_clock::now();
+            ASSERT_TRUE(engine.start().ok());
+            ASSERT_TRUE(waitFor([&] { return done.load(); }));
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+            // Paced like a device: never faster, and not many times slower even on a busy machine.
+            EXPECT_GT(seconds, 0.27);
+            EXPECT_LT(seconds, 5.0);
+            engine.stop();
+            // The take holds what was rendered, from its first frame.
+            const auto read = plat::AVAudioFile::forReading(plat::URL::fileURL(take));
+            ASSERT_TRUE(read.ok()) << take;
+            const auto out = read.value()->samples();
+            for (std::uint32_t ch = 0; ch < 2; ++ch)
+                EXPECT_TRUE(out->channels[ch].size() >= 14400 &&
+                            std::equal(out->channels[ch].begin(), out->channels[ch].begin() + 14400,
+                                       file->samples()->channels[ch].begin()));
+        }
     }
+    EXPECT_EQ(console.count("' is written to '" + (scratch.path() / cases[1].second).string() +
+                            "': its name is too long to take its number."),
+              1u)
+        << console.text();
 }
 
 TEST(AudioSession, ARefusedChangeChangesNothing) {

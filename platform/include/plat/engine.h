@@ -174,8 +174,9 @@ public:
     // cannot be opened (no such device, no sound card, a file that cannot be written, a target that
     // is not a regular file) or the graph cannot be rendered; the engine then stays stopped.
     // Each start of a WAV output is a take of its own: the first goes to the file named, the n-th to
-    // "<name>-<n>.<extension>" beside it. A write that fails (a full disk) ends the take with a line:
-    // the file keeps what it held, and what was recorded is kept as "<name>.partial.<extension>".
+    // "<name>-<n>.<extension>" beside it (<name> cut short where the whole would pass the limit). A
+    // write that fails (a full disk) ends the take with a line: the file keeps what it held, and what
+    // was recorded is kept as "<name>.partial.<extension>".
     Result<void> start();
     // Stops the render thread and closes the sink (a WAV file is put in place now).
     void stop();

@@ -67,6 +67,9 @@ std::string globallyUniqueString();
 // device, a pipe or the like (EINVAL) is there: a save never turns one into a file. Errors are in
 // kPOSIXErrorDomain.
 Result<std::filesystem::path> replaceableFile(const std::filesystem::path& path);
+// Whether saves to `a` and to `b` would replace one file: what replaceableFile names for each is
+// one name in one folder, however either is spelled. False when either save is refused.
+bool sameReplaceableFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // A file replaced whole: bytes go to a temporary file beside the target, which `commit` syncs and
 // renames over it, then syncs the folder, so readers see the old content or the new, never a mix.

@@ -34,6 +34,15 @@ Error cannotWrite(const fs::path& path, std::string why) {
                  "The file '" + shownText(path.string()) + "' cannot be written: " + why + "."};
 }
 
+// At most `bytes` of `text`, cut at a character.
+std::string cutAtCharacter(std::string text, std::size_t bytes) {
+    if (text.size() <= bytes) return text;
+    text.resize(bytes);
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
+    if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0xC0) text.pop_back();
+    return text;
+}
+
 // Where a file that could not be finished keeps what was written: "take.wav" -> "take.partial.wav".
 // A name with no room for the mark (and a number, should the name be taken) loses the end of its
 // stem, at a character: a take always has a visible name, never one the cleanup of stale
@@ -47,12 +56,7 @@ fs::path partialPath(const fs::path& path) {
         extension.clear();
     }
     const std::size_t room = NAME_MAX - kMark.size() - kNumberRoom - extension.size();
-    if (stem.size() > room) {
-        stem.resize(room);
-        while (!stem.empty() && (static_cast<unsigned char>(stem.back()) & 0xC0) == 0x80) stem.pop_back();
-        if (!stem.empty() && static_cast<unsigned char>(stem.back()) >= 0xC0) stem.pop_back();
-    }
-    return path.parent_path() / (stem + std::string(kMark) + extension);
+    return path.parent_path() / (cutAtCharacter(std::move(stem), room) + std::string(kMark) + extension);
 }
 
 // A WAV take is written under a visible name beside its target ("take.partial.wav") and put in
@@ -81,13 +85,16 @@ public:
         info.format =
             SF_FORMAT_RF64 |
             (settings.sampleFormat == AudioFileSampleFormat::int16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT);
+        // Which file the take is, to tell later whether its name still leads to it.
+        struct stat made {};
+        ::fstat(staged.descriptor(), &made);
         SNDFILE* file = sf_open_fd(staged.descriptor(), SFM_WRITE, &info, SF_FALSE);
         if (!file) return cannotWrite(path, sf_strerror(nullptr));
         sf_command(file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
         // Samples beyond full scale are clipped rather than wrapped in 16-bit files.
         sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
         return std::unique_ptr<AVAudioFile::Writer>(new WavWriter(
-            path, std::move(staged), file, settings.channelCount, settings.sampleRate, visible));
+            path, std::move(staged), file, settings.channelCount, settings.sampleRate, visible, made));
     }
 
     ~WavWriter() override {
@@ -131,9 +138,10 @@ public:
 
 private:
     WavWriter(fs::path path, AtomicFile staged, SNDFILE* file, std::uint32_t channels, double sampleRate,
-              bool visible)
+              bool visible, const struct stat& made)
         : path_(std::move(path)), staged_(std::move(staged)), file_(file), channelCount_(channels),
-          framesPerHeader_(std::uint64_t(sampleRate)), visible_(visible) {}
+          framesPerHeader_(std::uint64_t(sampleRate)), visible_(visible), device_(made.st_dev),
+          inode_(made.st_ino) {}
 
     // A failed write (a full disk) leaves the target as it was and keeps what was written beside it,
     // a complete file of its own; nothing more is written.
@@ -150,10 +158,10 @@ private:
         bool there = false; // not removed, nor its folder renamed, while it was written
         if (moved) {
             ::fsync(staged_.descriptor());
-            struct stat written {};
+            // By the file made, not the descriptor: a take that could not be put in place has
+            // closed it already.
             struct stat named {};
-            there = ::fstat(staged_.descriptor(), &written) == 0 && ::stat(kept.c_str(), &named) == 0 &&
-                    written.st_dev == named.st_dev && written.st_ino == named.st_ino;
+            there = ::stat(kept.c_str(), &named) == 0 && named.st_dev == device_ && named.st_ino == inode_;
             staged_.keep();
         }
         Error error = cannotWrite(path_, why);
@@ -174,6 +182,8 @@ private:
     std::uint64_t framesSinceHeader_ = 0;
     bool headerDue_ = true; // after the first block
     bool visible_;
+    dev_t device_;
+    ino_t inode_;
     std::vector<float> interleaved_;
     std::optional<Error> failure_;
 };
@@ -310,6 +320,21 @@ private:
 };
 
 } // namespace
+
+fs::path takePath(const fs::path& first, unsigned take) {
+    if (take <= 1) return first;
+    const std::string number = '-' + std::to_string(take);
+    std::string stem = first.stem().string(), extension = first.extension().string();
+    if (number.size() + extension.size() >= NAME_MAX) {
+        stem += extension;
+        extension.clear();
+    }
+    std::size_t room = NAME_MAX - number.size() - extension.size();
+    std::string name = cutAtCharacter(stem, room) + number + extension;
+    // A stem cut where it ends in the number ("x-2" cut to "x") would give the first take's name.
+    while (name == first.filename().string()) name = cutAtCharacter(stem, --room) + number + extension;
+    return first.parent_path() / name;
+}
 
 Result<std::unique_ptr<AVAudioFile::Writer>> makeAudioFileWriter(const fs::path& path,
                                                                  const AVAudioFileSettings& settings) {

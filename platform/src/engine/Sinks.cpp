@@ -1,5 +1,6 @@
 // Where the engine's output goes: an ALSA device, nowhere (paced like a device), or a WAV file
 // (paced the same way). Each runs the render thread itself: render a period, hand it over, repeat.
+#include "AudioCodecs.h"
 #include "EngineCore.h"
 
 #include "plat/console.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -378,10 +380,14 @@ Result<std::unique_ptr<Sink>> makeSink(const AudioOutputConfiguration& configura
         return std::unique_ptr<Sink>(std::make_unique<NullSink>(configuration.format));
     case AudioOutputConfiguration::Kind::wav: {
         // Takes after the first get numbered files beside it, so no take replaces another.
-        std::filesystem::path file = configuration.file;
-        if (take > 1)
-            file.replace_filename(file.stem().string() + "-" + std::to_string(take) +
-                                  file.extension().string());
+        const std::filesystem::path& first = configuration.file;
+        std::filesystem::path file = takePath(first, take);
+        if (take > 1 && file.filename() !=
+                            first.stem().string() + "-" + std::to_string(take) + first.extension().string())
+            Console::shared().writeLine("AVAudioEngine: Take " + std::to_string(take) + " of '" +
+                                        shownText(first.string()) + "' is written to '" +
+                                        shownText(file.string()) +
+                                        "': its name is too long to take its number.");
         return std::unique_ptr<Sink>(std::make_unique<WavSink>(configuration.format, std::move(file)));
     }
     case AudioOutputConfiguration::Kind::alsa:
@@ -416,17 +422,20 @@ Result<AudioOutputConfiguration> AudioOutputConfiguration::parse(std::string_vie
     } else if (kind == "null" && colon == std::string_view::npos) {
         configuration.kind = Kind::null;
         return configuration;
-    } else if (kind == "wav" && !argument.empty() && argument.back() != '/') { // a file, not a folder
+    }
+    std::string why = "it takes alsa, alsa:<device>, null or wav:<file>";
+    if (kind == "wav" && !argument.empty() && argument.back() != '/') { // a file, not a folder
         configuration.kind = Kind::wav;
         configuration.file = std::filesystem::path(argument);
-        return configuration;
+        // A name no folder takes would fail the take only as it is put in place.
+        if (configuration.file.filename().string().size() <= NAME_MAX) return configuration;
+        why = "no file takes a name longer than " + std::to_string(NAME_MAX) + " bytes";
     }
     // A recording named without its file is a file that cannot be written.
     const bool recording = kind == "wav";
     return Error{recording ? kCocoaErrorDomain : kOSStatusErrorDomain,
                  recording ? kFileWriteUnknownError : kAudioUnitErr_InvalidPropertyValue,
-                 std::string(kEnvironmentVariable) + " is '" + shownText(text) +
-                     "'; it takes alsa, alsa:<device>, null or wav:<file>."};
+                 std::string(kEnvironmentVariable) + " is '" + shownText(text) + "'; " + why + "."};
 }
 
 Result<AudioOutputConfiguration> AudioOutputConfiguration::fromEnvironment() {

@@ -273,6 +273,17 @@ Result<fs::path> replaceableFile(const fs::path& path) {
     return target;
 }
 
+bool sameReplaceableFile(const fs::path& a, const fs::path& b) {
+    const auto first = replaceableFile(a), second = replaceableFile(b);
+    if (!first.ok() || !second.ok() || first->filename() != second->filename()) return false;
+    // A save replaces a name in a folder, so the folders are compared as files, the names as text.
+    const auto folder = [](const fs::path& p) {
+        return p.has_parent_path() ? p.parent_path() : fs::path(".");
+    };
+    std::error_code ec;
+    return fs::equivalent(folder(*first), folder(*second), ec);
+}
+
 Result<AtomicFile> AtomicFile::create(const fs::path& path) {
     auto target = replaceableFile(path);
     if (!target.ok()) return target.error();
