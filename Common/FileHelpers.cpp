@@ -47,7 +47,8 @@ void getPaths() {
 
 namespace {
 std::string describe(const plat::Error& e) {
-    return "Error Domain=" + e.domain + " Code=" + std::to_string(e.code) + " \"" + e.description + "\"";
+    return "Error Domain=" + e.domain + " Code=" + std::to_string(e.code) + " \"" +
+           plat::shownText(e.description) + "\"";
 }
 } // namespace
 

@@ -17,7 +17,7 @@ std::shared_ptr<plat::UserDefaults> shared(std::string_view group) {
     std::lock_guard<std::mutex> lock(mutex);
     if (auto it = inMemory->find(group); it != inMemory->end()) return it->second;
     plat::Console::shared().writeLine("UserDefaults.shared : ERROR: the settings group '" +
-                                      std::string(group) +
+                                      plat::shownText(group) +
                                       "' is not a valid store name (letters, digits, '.', '_' and '-' "
                                       "only); group settings are kept in memory for this run.");
     auto store = plat::UserDefaults::inMemory(std::string(group));

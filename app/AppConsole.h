@@ -11,7 +11,7 @@ inline void print(std::string_view line) {
     plat::Console::shared().writeLine(line);
 }
 
-// A path or a setting as a line shows it: escaped and, when very long, shortened.
+// A path, a setting or an error's text as a line shows it: escaped and, when very long, shortened.
 inline std::string shown(std::string_view text) {
     return plat::shownText(text);
 }

@@ -3,10 +3,14 @@
 #include "plat/console.h"
 #include "plat/files.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
-#include <fstream>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -31,7 +35,7 @@ void printLine(const std::string& line) {
 constexpr std::size_t kReportedLines = 5;
 void printReport(const std::vector<std::string>& lines, const char* what) {
     const std::size_t shown = std::min(lines.size(), kReportedLines);
-    for (std::size_t i = 0; i < shown; ++i) printLine("PresetPatch::ERROR: " + lines[i]);
+    for (std::size_t i = 0; i < shown; ++i) printLine("PresetPatch::ERROR: " + plat::shownText(lines[i]));
     if (lines.size() > shown)
         printLine("PresetPatch::ERROR: ... and " + std::to_string(lines.size() - shown) + " more " + what +
                   ".");
@@ -59,11 +63,9 @@ const char* typeName(plist::Type type) {
     return "a value";
 }
 
-// A document's key, as its messages show it: keys are the document's own text.
+// A document's key, as its messages quote it.
 std::string quoted(const std::string& where, const std::string& key) {
-    std::string out = where.empty() ? std::string() : where + " / ";
-    out.append(1, '"').append(plat::shownText(key)).append(1, '"');
-    return out;
+    return (where.empty() ? std::string() : where + " / ") + "\u201c" + key + "\u201d";
 }
 
 // A four-character code: the type is held unsigned, the manufacturer and subtype signed, so a code
@@ -148,8 +150,8 @@ bool PresetParam::fromDictionary(const plist::Dictionary& dict, const std::strin
         return false;
     }
     if (!hasAddress || !hasValue) {
-        log.skipped.push_back(where + " has no \"" + (hasAddress ? "value" : "address") +
-                              "\"; the entry is skipped.");
+        log.skipped.push_back(where + " has no \u201c" + (hasAddress ? "value" : "address") +
+                              "\u201d; the entry is skipped.");
         return false;
     }
     return true;
@@ -310,9 +312,9 @@ plat::Result<void> PresetPatch::fromData(std::span<const std::uint8_t> bytes) {
     limits.maxExpandedBytes = kMaxExpandedBytes;
     auto parsed = plist::parse(bytes, limits);
     if (!parsed.ok()) {
-        printLine(
-            "AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: " + parsed.error().description +
-            ", Format: " + std::to_string(binary ? kBinaryFormat : kXMLFormat));
+        printLine("AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: " +
+                  plat::shownText(parsed.error().description) +
+                  ", Format: " + std::to_string(binary ? kBinaryFormat : kXMLFormat));
         return corrupt("The preset document is not a property list: " + parsed.error().description);
     }
     return fromValue(parsed.value());
@@ -344,33 +346,34 @@ plat::Result<void> PresetPatch::saveToFile(const std::filesystem::path& path) co
 }
 
 plat::Result<void> PresetPatch::loadFromFile(const std::filesystem::path& path) {
+    // The line is the error's text too, the path in it escaped only where it is printed.
+    const auto refused = [&](long code, const std::string& what) {
+        printLine("AUPresetFile::ERROR: The path " + plat::shownText(path.string()) + " " + what);
+        return plat::Error{plat::kCocoaErrorDomain, code,
+                           "AUPresetFile::ERROR: The path " + path.string() + " " + what};
+    };
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(status)) {
-        const std::string line =
-            "AUPresetFile::ERROR: The path " + plat::shownText(path.string()) + " does not exist.";
-        printLine(line);
-        return plat::Error{plat::kCocoaErrorDomain, kNoSuchFile, line};
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        const std::string line =
-            "AUPresetFile::ERROR: The path " + plat::shownText(path.string()) + " is not a file.";
-        printLine(line);
-        return plat::Error{plat::kCocoaErrorDomain, kFileReadUnknown, line};
-    }
-    std::ifstream in(path, std::ios::binary);
+    if (ec || !std::filesystem::exists(status)) return refused(kNoSuchFile, "does not exist.");
+    if (!std::filesystem::is_regular_file(status)) return refused(kFileReadUnknown, "is not a file.");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int error = fd < 0 ? errno : 0;
     std::vector<std::uint8_t> bytes;
-    if (in) {
+    if (fd >= 0) {
         // One byte past the limit tells a file that is too large.
         bytes.resize(kMaxFileBytes + 1);
-        in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
-        bytes.resize(std::size_t(in.gcount()));
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) error = errno;
+            if (n <= 0) break;
+            done += std::size_t(n);
+        }
+        ::close(fd);
+        bytes.resize(done);
     }
-    if (!in && !in.eof()) {
-        const std::string line =
-            "AUPresetFile::ERROR: The path " + plat::shownText(path.string()) + " could not be read.";
-        printLine(line);
-        return plat::Error{plat::kCocoaErrorDomain, kFileReadUnknown, line};
-    }
+    if (error != 0)
+        return refused(kFileReadUnknown, std::string("could not be read: ") + std::strerror(error) + ".");
     return fromData(bytes);
 }

@@ -85,7 +85,5 @@ public:
     plat::Result<void> fromData(std::span<const std::uint8_t> bytes);
 
     plat::Result<void> saveToFile(const std::filesystem::path& path) const;
-    // Reading a document, the descriptions of its errors show the document's text and the path
-    // escaped, ready for a console line as they stand.
     plat::Result<void> loadFromFile(const std::filesystem::path& path);
 };

@@ -46,6 +46,12 @@ plat::Error missingPreset(std::string description) {
     return plat::Error{plat::kOSStatusErrorDomain, plat::kAudioUnitErr_MissingPreset, std::move(description)};
 }
 
+// A line that is its error's text too: the host's name in it is escaped only where it is printed.
+plat::Error missingPreset(const std::string& before, const std::string& name, const std::string& after) {
+    safeprint(before + plat::shownText(name) + after);
+    return missingPreset(before + name + after);
+}
+
 } // namespace
 
 // ---- construction --------------------------------------------------------------------------
@@ -190,7 +196,7 @@ plat::Result<void> YUX_Sorvane_Extension_AudioUnit::allocateRenderResources() {
         if (const auto bus = outputs[i]) bus->setShouldAllocateBuffer(true);
     auto allocated = AUAudioUnit::allocateRenderResources();
     if (!allocated.ok()) {
-        debugprint("AUExtension::ERROR: " + allocated.error().description);
+        debugprint("AUExtension::ERROR: " + plat::shownText(allocated.error().description));
         return allocated;
     }
     setSamplerate();
@@ -335,7 +341,8 @@ YUX_Sorvane_Extension_AudioUnit::setFullState(std::optional<plat::plist::Diction
         YUXPreset preset(this);
         auto applied = preset.makeFrom(state);
         if (!applied.ok()) {
-            debugprint("AUExtension::ERROR: The state could not be restored: " + applied.error().description);
+            debugprint("AUExtension::ERROR: The state could not be restored: " +
+                       plat::shownText(applied.error().description));
             return applied;
         }
     }
@@ -411,12 +418,8 @@ YUX_Sorvane_Extension_AudioUnit::setCurrentPreset(std::optional<plat::AUAudioUni
     }
     const std::string& name = preset->name;
     const std::string shown = plat::shownText(name); // a host's text
-    if (!isAcceptableName(name)) {
-        const std::string line =
-            "AUExtension::ERROR: The preset name '" + shown + "' is not a valid file name.";
-        debugprint(line);
-        return missingPreset(line);
-    }
+    if (!isAcceptableName(name))
+        return missingPreset("AUExtension::ERROR: The preset name '", name, "' is not a valid file name.");
 
     if (preset->number < 0) {
         auto state = presetState(*preset);
@@ -440,16 +443,12 @@ YUX_Sorvane_Extension_AudioUnit::setCurrentPreset(std::optional<plat::AUAudioUni
         return plat::Error{plat::kOSStatusErrorDomain, plat::kAudioUnitErr_InvalidPropertyValue, line};
     }
     const auto file = factoryFile(name);
-    if (!file) {
-        const std::string line = "AUExtension::ERROR: The preset file '" + shown + ".plist' does not exist.";
-        debugprint(line);
-        return missingPreset(line);
-    }
+    if (!file) return missingPreset("AUExtension::ERROR: The preset file '", name, ".plist' does not exist.");
     YUXPreset loader(this);
     auto loaded = loader.load(*file);
     if (!loaded.ok()) {
         debugprint("AUExtension::ERROR: The preset '" + shown +
-                   "' could not be loaded: " + loaded.error().description);
+                   "' could not be loaded: " + plat::shownText(loaded.error().description));
         return missingPreset(loaded.error().description);
     }
     currentPreset_ = std::move(preset);
@@ -459,25 +458,17 @@ YUX_Sorvane_Extension_AudioUnit::setCurrentPreset(std::optional<plat::AUAudioUni
 plat::Result<plat::plist::Dictionary>
 YUX_Sorvane_Extension_AudioUnit::presetState(const plat::AUAudioUnitPreset& preset) {
     const std::string& name = preset.name;
-    const std::string shown = plat::shownText(name);
-    if (!isAcceptableName(name)) {
-        const std::string line =
-            "AUExtension::ERROR: The preset name '" + shown + "' is not a valid file name.";
-        debugprint(line);
-        return missingPreset(line);
-    }
+    if (!isAcceptableName(name))
+        return missingPreset("AUExtension::ERROR: The preset name '", name, "' is not a valid file name.");
     // A look-up changes nothing, not even the list of the last listing.
     const auto found = factoryFile(name);
-    if (!found) {
-        const std::string line = "AUExtension::ERROR: The preset file '" + shown + ".plist' does not exist.";
-        debugprint(line);
-        return missingPreset(line);
-    }
+    if (!found)
+        return missingPreset("AUExtension::ERROR: The preset file '", name, ".plist' does not exist.");
     YUXPreset reader; // no delegate: reading back sets no parameter of any unit
     auto loaded = reader.load(*found);
     if (!loaded.ok()) {
         debugprint("AUExtension::ERROR: The preset file '" + plat::shownText(found->filename().string()) +
-                   "' could not be read: " + loaded.error().description);
+                   "' could not be read: " + plat::shownText(loaded.error().description));
         return missingPreset(loaded.error().description);
     }
     return reader.getDictionary();

@@ -6,6 +6,7 @@
 #include "SorvaneUnderlayBase.h"
 #include "SorvaneViewBase.h"
 
+#include "plat/console.h"
 #include "plat/image.h"
 
 #include <cmath>
@@ -55,7 +56,7 @@ bool render(const std::filesystem::path& folder, const std::string& name, bool w
         if (image.writePNG(path, &error)) {
             std::printf("%s\n", path.c_str());
         } else {
-            std::fprintf(stderr, "panel_snapshots: %s\n", error.c_str());
+            std::fprintf(stderr, "panel_snapshots: %s\n", plat::shownText(error).c_str());
             ok = false;
         }
     }

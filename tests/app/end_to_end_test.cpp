@@ -93,11 +93,13 @@ TEST(Application, InstalledItFindsTheEffectByItsRecordAndPlaysThroughIt) {
 }
 
 // Also: a recording that meets a full disk leaves the file it was to replace as it was, keeps what
-// it has under the name its line gives, and fails the run; so does a screenshot that cannot be
-// written (a pipe is not replaced by a file).
+// it has under the name its line gives (its folder's name escaped), and fails the run; so does a
+// screenshot that cannot be written (a pipe is not replaced by a file).
 TEST(Application, WithoutThePlugInItPlaysItsClipsDry) {
     ScratchFolder bundle;
-    const fs::path program = bundleWithoutThePlugIn(bundle.path()), sound = bundle.path() / "sound.wav";
+    const fs::path program = bundleWithoutThePlugIn(bundle.path()), takes = bundle.path() / "takes\x1b[31m",
+                   sound = takes / "sound.wav";
+    fs::create_directory(takes);
     writeText(sound, "the previous take");
     const fs::path pipe = bundle.path() / "shot.png";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
@@ -110,16 +112,17 @@ TEST(Application, WithoutThePlugInItPlaysItsClipsDry) {
                              {"ERROR: There were no audio units found.",
                               "AUEnginePlayer: The player was connected to the mainMixerNode.",
                               "AUEnginePlayer: Audio engine starting.",
-                              "AVAudioEngine::ERROR: The audio output stopped: The file '" + sound.string() +
-                                  "' cannot be written: *"},
+                              "AVAudioEngine::ERROR: The audio output stopped: The file '" +
+                                  plat::shownText(sound.string()) + "' cannot be written: *"},
                              missing))
         << missing << "\n"
         << started.output;
     EXPECT_EQ(started.output.find("ViewController: Loading the audio unit's interface..."),
               std::string::npos);
     EXPECT_TRUE(readAll(sound) == "the previous take") << "the file the take was to replace is kept";
-    const fs::path partial = bundle.path() / "sound.partial.wav";
-    EXPECT_NE(started.output.find("kept in '" + partial.string() + "'"), std::string::npos);
+    const fs::path partial = takes / "sound.partial.wav";
+    EXPECT_NE(started.output.find("kept in '" + plat::shownText(partial.string()) + "'"), std::string::npos);
+    EXPECT_EQ(started.output.find('\x1b'), std::string::npos) << started.output;
     EXPECT_NE(started.output.find("the file itself is unchanged.\n"), std::string::npos)
         << "the line has no line break of its own";
     const auto kept = plat::AVAudioFile::forReading(plat::URL::fileURL(partial));

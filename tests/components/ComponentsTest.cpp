@@ -104,18 +104,18 @@ TEST(ComponentRegistry, SkipsEachMalformedBundleWithAMessage) {
         Spoil spoil = none;
         std::string text = {}; // the record, for `record`
     } cases[] = {
-        {"missing key", "entry", {}, "the record has no \"entry\""},
-        {"key of the wrong type", "abiVersion", "1", "the record's \"abiVersion\" is not an integer"},
+        {"missing key", "entry", {}, "the record has no \u201centry\u201d"},
+        {"key of the wrong type", "abiVersion", "1", "the record's \u201cabiVersion\u201d is not an integer"},
         {"code with a control byte", "subtype", "yu\nV",
-         "\"subtype\" must be four printable ASCII characters, not \"yu\\x0aV\""},
+         "\u201csubtype\u201d must be four printable ASCII characters, not \u201cyu\\x0aV\u201d"},
         {"library missing", "library", "lib/none.so", "names a library that is not there"},
         {"library outside the bundle", "library", "../fixture.so",
          "must be a relative path inside the bundle"},
-        {"entry that is no symbol", "entry", "Fixture Entry", "\"entry\" must be a C identifier"},
+        {"entry that is no symbol", "entry", "Fixture Entry", "\u201centry\u201d must be a C identifier"},
         {"ABI mismatch", "abiVersion", 2,
          "the record is for plug-in ABI version 2; this host loads version 1"},
-        {"flags out of range", "flags", -1, "\"flags\" must be from 0 to 4294967295"},
-        {"malformed version", "version", "1.x", "\"version\" must be major[.minor[.bugfix]]"},
+        {"flags out of range", "flags", -1, "\u201cflags\u201d must be from 0 to 4294967295"},
+        {"malformed version", "version", "1.x", "\u201cversion\u201d must be major[.minor[.bugfix]]"},
         {"no record", nullptr, {}, "it has no registration record (Info.plist)", noRecord},
         {"record that is no property list",
          nullptr,
@@ -214,7 +214,8 @@ TEST(ComponentRegistry, RefusesToInstantiateWhatCannotBeLoaded) {
         const char* replacement = nullptr; // put in place of the library after the scan
     } cases[] = {
         {"library cut short after the scan loaded", "nlib", "FixtureEntry", "is cut short", -10875},
-        {"entry symbol missing", "nsym", "NoSuchEntry", "has no entry symbol \"NoSuchEntry\"", -10875},
+        {"entry symbol missing", "nsym", "NoSuchEntry", "has no entry symbol \u201cNoSuchEntry\u201d",
+         -10875},
         {"entry for another ABI", "nabi", "FixtureEntryOtherABI",
          "was built for plug-in ABI version 2; this host loads version 1", -10875},
         {"factory error", "fail", "FixtureEntry", "the fixture refuses", 42},
@@ -490,7 +491,7 @@ TEST(ComponentRegistry, IconsAreDecodedFromTheBundleAndBadOnesAreReportedWithout
                {"text", "is not a PNG image"},
                {"escp", "must be a relative path inside the bundle"},
                {"link", "lies outside the bundle"},
-               {"nstr", "the record's \"icon\" is not a string"},
+               {"nstr", "the record's \u201cicon\u201d is not a string"},
                {"bomb", "is 16000 x 16000 pixels, larger than 1024 x 1024"},
                {"bigw", "is 16000 x 40 pixels, larger than 1024 x 1024"},
                {"bigh", "is 40 x 16000 pixels, larger than 1024 x 1024"},
@@ -558,9 +559,17 @@ TEST(ComponentRegistry, PathsAndSettingsReachTheConsoleEscapedAndShortened) {
     fs::create_directories(folder.path() / hostile);
     writeText(folder.path() / hostile / "Info.plist", record);
     const std::string longFolder = "/nonexistent/" + std::string(100 * 1024, 'y') + "\x1b[2J";
+    // Errors that carry their own copy of a path: a record too large to read, an icon that is none.
+    const fs::path red = folder.path() / "bad\x1b[31mRED";
+    fs::create_directories(red / "X.appex");
+    writeText(red / "X.appex/Info.plist", std::string(70 * 1024, ' '));
+    auto withIcon = fixtureRecord("icon");
+    withIcon.set("icon", "Info.plist");
+    makeBundle(red, "Y.appex", withIcon);
     const char* previous = std::getenv(plat::kPlugInPathVariable);
     const std::string saved = previous ? previous : "";
-    ::setenv(plat::kPlugInPathVariable, (folder.path().string() + ":" + longFolder).c_str(), 1);
+    ::setenv(plat::kPlugInPathVariable,
+             (folder.path().string() + ":" + longFolder + ":" + red.string()).c_str(), 1);
     ConsoleCapture console;
     AVAudioUnitComponentManager registry(AVAudioUnitComponentManager::defaultSearchFolders());
     previous ? (void)::setenv(plat::kPlugInPathVariable, saved.c_str(), 1)
@@ -572,7 +581,14 @@ TEST(ComponentRegistry, PathsAndSettingsReachTheConsoleEscapedAndShortened) {
     EXPECT_NE(printed.find("x\\x1b[2J\\x1b[1;1H\\x0aplat::components: forged\\xc2\\x9b\\x9b\u00e9.appex: "),
               std::string::npos)
         << printed.substr(0, 2000);
-    EXPECT_EQ(console.count("\n"), 2u); // the bundle skipped, the long folder unreadable: a line each
+    const std::string shownRed = plat::shownText(red.string());
+    for (const auto& copy :
+         {"X.appex/Info.plist\u201d is larger than 65536 bytes.", "Y.appex/Info.plist is not a PNG"})
+        EXPECT_NE(printed.find(shownRed + "/" + copy), std::string::npos) << copy << "\n"
+                                                                          << printed.substr(0, 2000);
+    EXPECT_EQ(printed.find("\\x5c"), std::string::npos) << "escaped twice";
+    EXPECT_EQ(console.count("\n"),
+              4u); // two bundles skipped, one without its icon, the long folder: a line each
     std::size_t longest = 0;
     for (std::size_t at = 0, end; (end = printed.find('\n', at)) != std::string::npos; at = end + 1)
         longest = std::max(longest, end - at);

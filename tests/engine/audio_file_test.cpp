@@ -357,9 +357,8 @@ TEST(AudioFile, AWrittenFileReplacesTheOldOneOnlyWhenClosed) {
     EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()), 2);
 }
 
-// A file's name reaches the console in the errors about it: escape codes in it are shown, never
-// sent to the terminal.
-TEST(AudioFile, ErrorsShowAFileNameWithoutItsEscapeCodes) {
+// A file's name is kept in the errors about it as it is: a line that prints one escapes it, once.
+TEST(AudioFile, ErrorsKeepAFileNameAsItIs) {
     ScratchFolder scratch;
     const fs::path hostile = scratch.path() / "clip\x1b[2J\nforged.wav";
     plat::AVAudioFileSettings settings;
@@ -367,10 +366,7 @@ TEST(AudioFile, ErrorsShowAFileNameWithoutItsEscapeCodes) {
         plat::AVAudioFile::forReading(plat::URL::fileURL(hostile)).error().description,
         plat::AVAudioFile::forWriting(plat::URL::fileURL(hostile / "take.wav"), settings).error().description,
     };
-    for (const auto& error : errors) {
-        EXPECT_EQ(error.find_first_of("\x1b\n"), std::string::npos) << error;
-        EXPECT_NE(error.find("clip\\x1b[2J\\x0aforged.wav"), std::string::npos) << error;
-    }
+    for (const auto& error : errors) EXPECT_NE(error.find(hostile.string()), std::string::npos) << error;
 }
 
 } // namespace

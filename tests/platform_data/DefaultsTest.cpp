@@ -8,7 +8,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -77,6 +80,41 @@ TEST_F(Defaults, ABrokenFileIsReportedAndTheValuesKept) {
     plat::Console::shared().setSink({});
     EXPECT_NE(captured.find("UserDefaults: ignoring unreadable settings file"), std::string::npos);
     EXPECT_EQ(captured.find("ignoring", captured.find("ignoring") + 1), std::string::npos); // once
+}
+
+// A settings file's folder may hold anything: its line shows the error's own copy of the path, the
+// system's reason and a library's message, each escaped once.
+TEST_F(Defaults, AnUnreadableFileIsReportedEscapedOnceWithItsReason) {
+    const fs::path folder = root / "conf\x1b[31m";
+    fs::create_directory(folder);
+    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    const struct {
+        const char* fault;
+        const char* content; // none: a socket, which no reader opens, root included
+        std::size_t paths;   // the line's and the error's
+        const char* line;
+    } cases[] = {
+        {"no reason why it cannot be opened, or its path raw", nullptr, 2,
+         ".plist\u201d couldn\u2019t be opened: No such device or address.\n"},
+        {"the reader's message escaped twice", "<plist><string>caf\xE9</string></plist>", 1,
+         ": line 1: Input is not proper UTF-8, indicate encoding !\\x0aBytes: 0xE9"},
+    };
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        SCOPED_TRACE(cases[k].fault);
+        const std::string name = "r" + std::to_string(k) + domain.substr(domain.rfind('.'));
+        const fs::path file = folder / (name + ".plist");
+        if (cases[k].content)
+            std::ofstream(file) << cases[k].content;
+        else
+            ASSERT_EQ(::mknod(file.c_str(), S_IFSOCK | 0600, 0), 0);
+        ConsoleCapture console;
+        plat::UserDefaults::suite(name)->integer("x");
+        const std::string text = console.text();
+        EXPECT_EQ(console.count(plat::shownText(file.string())), cases[k].paths) << text;
+        EXPECT_NE(text.find(cases[k].line), std::string::npos) << text;
+        EXPECT_EQ(text.find_first_of("\x1b\n"), text.size() - 1) << text;
+    }
+    ::setenv("XDG_CONFIG_HOME", root.c_str(), 1);
 }
 
 TEST_F(Defaults, NumbersBooleansAndURLsAreReadFromText) {
@@ -162,11 +200,12 @@ TEST_F(Defaults, AValueTheReaderWouldRefuseIsRefusedWhenSetAndTheDomainStays) {
         {"nesting beyond the reader's depth written", "deep", deep,
          "The property list is nested deeper than 64 levels. The change to \"deep\" is not kept."},
         {"a refused text kept in place of the old value", "kept", "a\x1b[2J",
-         "the string \"a\\x1b[2J\" holds the control character \"\\x1b\". The change to \"kept\" is "
-         "not kept."},
+         "the string \u201ca\\x1b[2J\u201d holds the control character \u201c\\x1b\u201d. The change to "
+         "\"kept\" is not kept."},
         {"a refused key kept, its line escaped twice", "a\x1b", 2,
-         ": The property list cannot be written as XML: the key \"a\\x1b\" holds the control character "
-         "\"\\x1b\". The change to \"a\\x1b\" is not kept.\n"},
+         ": The property list cannot be written as XML: the key \u201ca\\x1b\u201d holds the control "
+         "character "
+         "\u201c\\x1b\u201d. The change to \"a\\x1b\" is not kept.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);

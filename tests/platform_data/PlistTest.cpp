@@ -96,11 +96,11 @@ TEST(Plist, EachDocumentIsReadAsItSaysOrRefusedWithWhatIsWrong) {
         {"a binary cycle followed", cyclic.document(0), "a value that contains itself"},
         {"shared references copied", expansionBomb(3, 1000), "would take more than 1048576 bytes once read",
          small},
-        {"a real read by its prefix", xml("<real>0,75</real>"), "a malformed <real>: \"0,75\""},
+        {"a real read by its prefix", xml("<real>0,75</real>"), "a malformed <real>: \u201c0,75\u201d"},
         {"a real too small for a double called malformed",
          xml("<array><real>1e-400</real><real>-1e-400</real></array>"), Value(Array{0.0, -0.0})},
         {"a real too large for a double read as infinite", xml("<real>1e400</real>"),
-         "the real \"1e400\", beyond the range of a double"},
+         "the real \u201c1e400\u201d, beyond the range of a double"},
         {"a UTF-16 document refused for its zero bytes",
          utf16Document("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + xml("<string>Grüße</string>"), false),
          Value("Grüße")},
@@ -112,15 +112,16 @@ TEST(Plist, EachDocumentIsReadAsItSaysOrRefusedWithWhatIsWrong) {
         {"a NUL in UTF-16 text kept",
          utf16Document(xml("<string>a" + std::string(1, '\0') + "b</string>"), false),
          "holds a NUL character"},
-        {"an empty real read as zero", xml("<real></real>"), "a malformed <real>: \"\""},
+        {"an empty real read as zero", xml("<real></real>"), "a malformed <real>: \u201c\u201d"},
         {"a hexadecimal real read", xml("<real>0x1p3zz</real>"), "a malformed <real>"},
         {"an integer read by its prefix", xml("<integer>1000abc</integer>"), "a malformed <integer>"},
-        {"a real read as an integer", xml("<integer>1.9</integer>"), "a malformed <integer>: \"1.9\""},
+        {"a real read as an integer", xml("<integer>1.9</integer>"),
+         "a malformed <integer>: \u201c1.9\u201d"},
         {"numbers refused for their spaces and comments",
          xml("<array><integer> -12 </integer><real>+2.5e1<!-- x --></real></array>"),
          Value(Array{-12, 25.0})},
         {"an unsigned integer read as -1", xml("<integer>18446744073709551615</integer>"),
-         "the integer \"18446744073709551615\", beyond the signed 64-bit range"},
+         "the integer \u201c18446744073709551615\u201d, beyond the signed 64-bit range"},
         {"a binary unsigned integer read as -1",
          binary([](BinaryPlist& p) { return p.integer(UINT64_MAX, 0); }),
          "the integer 18446744073709551615, beyond the signed 64-bit range"},
@@ -128,14 +129,15 @@ TEST(Plist, EachDocumentIsReadAsItSaysOrRefusedWithWhatIsWrong) {
         {"an unpaired surrogate converted", binary([](BinaryPlist& p) { return p.utf16(u"a\xD800"); }),
          "an unpaired surrogate"},
         {"bytes that are not UTF-8 kept", ascii("caf\xE9"), "not UTF-8"},
-        {"a control character no XML can hold kept", ascii("a\x01"), "the control character \"\\x01\""},
+        {"a control character no XML can hold kept", ascii("a\x01"),
+         "the control character \u201c\x01\u201d"},
         {"entities expanded", "<!DOCTYPE p [<!ENTITY a \"aa\">]><plist><string>&a;</string></plist>",
          "an entity reference"},
         {"a value of an unknown kind kept", xml("<array><uid>1</uid></array>"),
-         "a kind we do not keep, \"uid\""},
+         "a kind we do not keep, \u201cuid\u201d"},
         {"text between values ignored", xml("<array>stray<true/></array>"), "text outside a value"},
         {"the reader's own message breaking the line", xml("<string>caf\xE9</string>"),
-         "indicate encoding !\\x0aBytes: 0xE9"},
+         "indicate encoding !\nBytes: 0xE9"},
     };
     for (const auto& c : cases) {
         const auto read = plat::plist::parse(c.document, c.limits);
@@ -200,14 +202,15 @@ TEST(Plist, FilesAreWrittenAtomicallyAndWhatXMLCannotCarryIsRefused) {
     ScratchFolder dir;
     const fs::path file = dir.path() / "state.plist";
     ASSERT_TRUE(plat::plist::writeFile(file, sample()).ok());
+    using namespace std::string_literals;
     const struct {
         const char* fault;
         Value value;
-        const char* message;
+        std::string message;
     } cases[] = {
         {"a string cut at its NUL", Array{std::string("a\0b", 3)},
-         "the string \"a\\x00b\" holds a NUL character"},
-        {"a key cut at its NUL", Dictionary{{std::string("a\0b", 3), 1}}, "the key \"a\\x00b\" holds"},
+         "the string \u201ca\0b\u201d holds a NUL character"s},
+        {"a key cut at its NUL", Dictionary{{std::string("a\0b", 3), 1}}, "the key \u201ca\0b\u201d holds"s},
         {"a date beyond four-digit years", Array{Date{1e300}}, "a date outside the years 1 to 9999"},
     };
     for (const auto& c : cases) {

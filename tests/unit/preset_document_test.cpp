@@ -141,6 +141,8 @@ TEST(PresetFile, PathsAndKeysInItsLinesAreShownEscaped) {
     ScratchFolder scratch;
     const std::string &hostile = kHostileName, &shown = kHostileShown;
     fs::create_directories(scratch.path() / hostile);
+    // A regular file that no reader, root included, can read from its start.
+    fs::create_symlink("/proc/self/mem", scratch.path() / hostile / "mem.plist");
     const struct {
         const char* fault;
         std::function<void()> act;
@@ -153,24 +155,30 @@ TEST(PresetFile, PathsAndKeysInItsLinesAreShownEscaped) {
         {"a folder's path printed raw", [&] { (void)PresetPatch().loadFromFile(scratch.path() / hostile); },
          "AUPresetFile::ERROR: The path " + plat::shownText(scratch.path().string()) + "/" + shown +
              " is not a file.\n"},
+        {"a file that cannot be read named raw or without the reason",
+         [&] { (void)PresetPatch().loadFromFile(scratch.path() / hostile / "mem.plist"); },
+         "AUPresetFile::ERROR: The path " + plat::shownText(scratch.path().string()) + "/" + shown +
+             "/mem.plist could not be read: Input/output error.\n"},
         {"a failed save's path printed raw",
          [&] { (void)PresetPatch().saveToFile(scratch.path() / hostile / "x" / "y.plist"); }, shown + "/x"},
         {"a group's key printed raw",
          [&] {
              (void)PresetPatch().fromDictionary({{"group " + hostile, "x"}});
          },
-         "PresetPatch::ERROR: \"group " + shown + "\" is a string, not a dictionary.\n"},
+         "PresetPatch::ERROR: \u201cgroup " + shown + "\u201d is a string, not a dictionary.\n"},
         {"a parameter's key printed raw",
          [&] {
              (void)PresetPatch().fromDictionary({{"group 0", plist::Dictionary{{"param " + hostile, 1}}}});
          },
-         "PresetPatch::ERROR: \"group 0\" / \"param " + shown + "\" is an integer, not a dictionary.\n"},
+         "PresetPatch::ERROR: \u201cgroup 0\u201d / \u201cparam " + shown +
+             "\u201d is an integer, not a dictionary.\n"},
         {"a skipped parameter's key printed raw",
          [&] {
              (void)PresetPatch().fromDictionary(
                  {{"group 0", plist::Dictionary{{"param " + hostile, plist::Dictionary{{"value", 0.5}}}}}});
          },
-         "PresetPatch::ERROR: \"group 0\" / \"param " + shown + "\" has no \"address\""},
+         "PresetPatch::ERROR: \u201cgroup 0\u201d / \u201cparam " + shown +
+             "\u201d has no \u201caddress\u201d"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.fault);
@@ -279,9 +287,11 @@ TEST(PresetDocument, ManyBadEntriesPrintTheFirstFewAndOneLineForTheRest) {
         bool applies;
         std::string fifth, rest;
     } cases[] = {
-        {"every problem printed", bad, false, "\"group 0\" / \"param 4\" is an integer, not a dictionary.\n",
+        {"every problem printed", bad, false,
+         "\u201cgroup 0\u201d / \u201cparam 4\u201d is an integer, not a dictionary.\n",
          "PresetPatch::ERROR: ... and 29995 more problems.\n"},
-        {"every skipped entry printed", skipped, true, "\"group 0\" / \"param 4\" has no \"value\"",
+        {"every skipped entry printed", skipped, true,
+         "\u201cgroup 0\u201d / \u201cparam 4\u201d has no \u201cvalue\u201d",
          "PresetPatch::ERROR: ... and 35 more skipped entries.\n"},
     };
     for (const auto& c : cases) {

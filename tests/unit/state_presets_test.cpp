@@ -102,23 +102,25 @@ TEST_F(FactoryPresets, WhatCannotBeServedIsRefusedAndChangesNothing) {
          "AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: "},
         {"Array", plist::toXML(plist::Value(plist::Array{1, 2})),
          "The document is an array, not a dictionary."},
-        {"Group Is Text", xml({{"group 0", "x"}}), "\"group 0\" is a string, not a dictionary."},
+        {"Group Is Text", xml({{"group 0", "x"}}), "\u201cgroup 0\u201d is a string, not a dictionary."},
         {"Parameter Is A Number", xml({{"group 0", plist::Dictionary{{"param 0", 1}}}}),
          "is an integer, not a"},
-        {"Value Is Text", xmlWith({{"address", 1000}, {"value", "a"}}), "\"value\" is a string, not a"},
+        {"Value Is Text", xmlWith({{"address", 1000}, {"value", "a"}}),
+         "\u201cvalue\u201d is a string, not a"},
         {"Value Is A Boolean", xmlWith({{"address", 1000}, {"value", true}}),
-         "\"value\" is a boolean, not a"},
+         "\u201cvalue\u201d is a boolean, not a"},
         {"Address Is Text", xmlWith({{"address", "1000"}, {"value", 0.5}}),
-         "\"address\" is a string, not an"},
-        {"Address Is Negative", xmlWith({{"address", -5}, {"value", 0.5}}), "\"address\" is negative (-5)."},
+         "\u201caddress\u201d is a string, not an"},
+        {"Address Is Negative", xmlWith({{"address", -5}, {"value", 0.5}}),
+         "\u201caddress\u201d is negative (-5)."},
         {"Identifier Is A Number", xmlWith({{"address", 1}, {"value", 0.5}, {"identifier", 4}}),
          "not a string."},
         {"Type Out Of Range", xml({{"type", 4294967296ll}}),
-         "\"type\" is not an integer from 0 to 4294967295."},
+         "\u201ctype\u201d is not an integer from 0 to 4294967295."},
         {"Subtype Below 32 Bits", xml({{"subtype", -2147483649ll}}),
-         "\"subtype\" is not an integer from -2147483648 to 4294967295."},
-        {"Version Is A Real", xml({{"version", 1.5}}), "\"version\" is a real, not an integer."},
-        {"Name Is Data", xml({{"name", plist::Data{1, 2}}}), "\"name\" is data, not a string."},
+         "\u201csubtype\u201d is not an integer from -2147483648 to 4294967295."},
+        {"Version Is A Real", xml({{"version", 1.5}}), "\u201cversion\u201d is a real, not an integer."},
+        {"Name Is Data", xml({{"name", plist::Data{1, 2}}}), "\u201cname\u201d is data, not a string."},
         {"Shared Many Times", expansionBomb(3, 2100, "count"),
          "would take more than 4194304 bytes once read"},
         {"Huge Binary", "bplist00" + std::string(2 << 20, '\0'), "larger than 1048576 bytes., Format: 200"},
@@ -191,8 +193,9 @@ TEST_F(FactoryPresets, NamesAndPathsInItsLinesAreShownEscaped) {
     const std::string &hostile = kHostileName, &shown = kHostileShown;
     writePreset(factory.folder() / "Good.plist", distinctState(0.0f));
     writeText(factory.folder() / (hostile + ".plist"), "not a property list");
+    fs::create_symlink("/proc/self/mem", factory.folder() / ("Mem " + hostile + ".plist")); // read by none
     const auto presets = unit->factoryPresets();
-    ASSERT_EQ(presets.size(), 2u);
+    ASSERT_EQ(presets.size(), 3u);
     const Preset unreadable = listed(presets, hostile);
     const struct {
         const char* fault;
@@ -223,6 +226,11 @@ TEST_F(FactoryPresets, NamesAndPathsInItsLinesAreShownEscaped) {
         {"a preset that cannot be loaded named raw",
          [&] { (void)unit->setCurrentPreset(unreadable); },
          {"AUExtension::ERROR: The preset '" + shown + "' could not be loaded: "}},
+        {"the path in a file's error printed raw",
+         [&] { (void)unit->setCurrentPreset(listed(presets, "Mem " + hostile)); },
+         {"could not be loaded: AUPresetFile::ERROR: The path " +
+          plat::shownText((factory.folder() / ("Mem " + hostile + ".plist")).string()) +
+          " could not be read: Input/output error.\n"}},
         {"a file that cannot be read named raw in a look-up",
          [&] { (void)unit->presetState(unreadable); },
          {"AUExtension::ERROR: The preset file '" + shown + ".plist' could not be read: "}},
@@ -258,8 +266,16 @@ TEST_F(FactoryPresets, UnusableEntriesAreSkippedAndTheRestApplies) {
         std::optional<float> held; // none: the document's own value stands
     };
     const Case cases[] = {
-        {"no address read as bypass", {{"value", 1.0}}, "has no \"address\"; the entry is skipped.", 0, {}},
-        {"no value read as zero", {{"address", 1000}}, "has no \"value\"; the entry is skipped.", 1000, {}},
+        {"no address read as bypass",
+         {{"value", 1.0}},
+         "has no \u201caddress\u201d; the entry is skipped.",
+         0,
+         {}},
+        {"no value read as zero",
+         {{"address", 1000}},
+         "has no \u201cvalue\u201d; the entry is skipped.",
+         1000,
+         {}},
         {"NaN applied", {{"address", 3}, {"value", std::nan("")}}, notFinite, 3, {}},
         {"infinity applied", {{"address", 1000}, {"value", -INFINITY}}, notFinite, 1000, {}},
         {"above the range kept", {{"address", 1000}, {"value", 7.5}}, "", 1000, 1.0f},
@@ -288,7 +304,8 @@ TEST_F(FactoryPresets, UnusableEntriesAreSkippedAndTheRestApplies) {
                 ASSERT_TRUE(unit->setFullState(withEntry(base, c.param)).ok());
             }
             EXPECT_EQ(allValues(*unit), expected);
-            const std::string line = "PresetPatch::ERROR: \"group 3\" / \"param 99\" " + c.line + "\n";
+            const std::string line =
+                "PresetPatch::ERROR: \u201cgroup 3\u201d / \u201cparam 99\u201d " + c.line + "\n";
             EXPECT_TRUE(c.line.empty() || console.contains(line)) << console.printed();
         }
     }

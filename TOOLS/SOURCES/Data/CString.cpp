@@ -1,5 +1,6 @@
 #include "CString.h"
 
+#include "plat/console.h"
 #include "plat/core.h"
 #include "plat/files.h"
 
@@ -231,7 +232,7 @@ int CString::operator<<(const char* path) {
     Clear();
     std::FILE* f = std::fopen(path, "rb");
     if (!f) {
-        std::printf("\nERROR: File '%s' could not be opened for loading.", path);
+        std::printf("\nERROR: File '%s' could not be opened for loading.", plat::shownText(path).c_str());
         return 0;
     }
     long size = -1;
@@ -273,7 +274,7 @@ int CString::operator>>(const char* path) {
     // Written beside the target and renamed over it, so the file is either old or complete.
     auto file = plat::AtomicFile::create(path);
     if (!file.ok()) {
-        std::printf("\nERROR: File '%s' could not be opened for saving.", path);
+        std::printf("\nERROR: File '%s' could not be opened for saving.", plat::shownText(path).c_str());
         return -1;
     }
     if (!file->write(std::span(reinterpret_cast<const std::uint8_t*>(data), length)).ok() ||

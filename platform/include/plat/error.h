@@ -8,6 +8,8 @@
 
 namespace plat {
 
+// A description, like any reason passed around as an error, holds paths, names and library messages
+// as they came; a line that prints it shows it through shownText() (plat/console.h), once.
 struct Error {
     std::string domain;
     long code = 0;

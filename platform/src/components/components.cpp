@@ -50,10 +50,10 @@ constexpr std::uintmax_t kIconMaxBytes = 4 * 1024 * 1024;
 // A small file may declare a huge picture, all of which decoding would hold for the whole run.
 constexpr std::uint32_t kIconMaxSide = 1024;
 
-// Record texts go into one-line messages: control bytes are shown escaped, long texts cut.
+// Record texts quoted in errors, long ones cut.
 using plist::detail::shown;
 
-// A path in a message: a folder's name may hold anything, escape codes included.
+// A path in a line: a folder's name may hold anything, escape codes included.
 std::string shownPath(const fs::path& path) {
     return shownText(path.string());
 }
@@ -98,10 +98,10 @@ public:
     }
 
     static Error missing(const char* key) {
-        return recordError(std::string("the record has no \"") + key + "\"");
+        return recordError(std::string("the record has no \u201c") + key + "\u201d");
     }
     static Error wrong(const char* key, const std::string& what) {
-        return recordError(std::string("the record's \"") + key + "\" " + what);
+        return recordError(std::string("the record's \u201c") + key + "\u201d " + what);
     }
 
 private:
@@ -164,10 +164,10 @@ RealPlace realPlace(const fs::path& bundle, const fs::path& path) {
 Result<fs::path> realLibraryInside(const fs::path& bundle, const fs::path& library) {
     const RealPlace place = realPlace(bundle, library);
     if (place.real.empty())
-        return recordError("the record names a library that is not there: " + shownPath(library));
+        return recordError("the record names a library that is not there: " + library.string());
     if (!place.inside)
-        return recordError("the library " + shownPath(library) + " lies outside the bundle, in " +
-                           shownPath(place.real));
+        return recordError("the library " + library.string() + " lies outside the bundle, in " +
+                           place.real.string());
     return place.real;
 }
 
@@ -175,7 +175,7 @@ Result<fs::path> realLibraryInside(const fs::path& bundle, const fs::path& libra
 // cut short) faults in the host when touched. Such a file is refused before it is opened.
 Result<void> holdsItsSegments(const fs::path& library) {
     const auto broken = [&](const std::string& why) {
-        return recordError("the library " + shownPath(library) + " " + why);
+        return recordError("the library " + library.string() + " " + why);
     };
     std::ifstream in(library, std::ios::binary);
     Elf64_Ehdr header{};
@@ -229,11 +229,12 @@ void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr
               std::string& problem) {
     const std::string* name = entry.asString();
     if (!name) {
-        problem = "the record's \"icon\" is not a string";
+        problem = "the record's \u201cicon\u201d is not a string";
         return;
     }
     if (!staysInside(*name)) {
-        problem = "the record's \"icon\" must be a relative path inside the bundle, not " + shown(*name);
+        problem =
+            "the record's \u201cicon\u201d must be a relative path inside the bundle, not " + shown(*name);
         return;
     }
     const fs::path path = bundle / *name;
@@ -241,39 +242,38 @@ void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr
     const fs::path& real = place.real;
     std::error_code ec;
     if (real.empty() || !fs::is_regular_file(real, ec)) {
-        problem = "its icon " + shownPath(path) + " is not there";
+        problem = "its icon " + path.string() + " is not there";
         return;
     }
     if (!place.inside) {
-        problem = "its icon " + shownPath(path) + " lies outside the bundle, in " + shownPath(real);
+        problem = "its icon " + path.string() + " lies outside the bundle, in " + real.string();
         return;
     }
     const auto size = fs::file_size(real, ec);
     if (ec || size > kIconMaxBytes) {
-        problem =
-            "its icon " + shownPath(path) + " is larger than " + std::to_string(kIconMaxBytes) + " bytes";
+        problem = "its icon " + path.string() + " is larger than " + std::to_string(kIconMaxBytes) + " bytes";
         return;
     }
     std::vector<std::uint8_t> bytes(size);
     std::ifstream in(real, std::ios::binary);
     if (!in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size))) {
-        problem = "its icon " + shownPath(path) + " cannot be read";
+        problem = "its icon " + path.string() + " cannot be read";
         return;
     }
     const auto declared = UIImage::declaredPNGSize(bytes);
     if (!declared) {
-        problem = "its icon " + shownPath(path) + " is not a PNG image";
+        problem = "its icon " + path.string() + " is not a PNG image";
         return;
     }
     if (const auto [width, height] = *declared; width > kIconMaxSide || height > kIconMaxSide) {
-        problem = "its icon " + shownPath(path) + " is " + std::to_string(width) + " x " +
+        problem = "its icon " + path.string() + " is " + std::to_string(width) + " x " +
                   std::to_string(height) + " pixels, larger than " + std::to_string(kIconMaxSide) + " x " +
                   std::to_string(kIconMaxSide);
         return;
     }
     std::string why;
     icon = UIImage::fromData(bytes, &why);
-    if (!icon) problem = "its icon " + shownPath(path) + " cannot be decoded: " + why;
+    if (!icon) problem = "its icon " + path.string() + " cannot be decoded: " + why;
 }
 
 // ---- first loads in a process of their own ---------------------------------------------------
@@ -391,7 +391,7 @@ void startProbe(Probe& probe, const std::vector<char*>& envp, const std::string&
     const fs::path& helper = probeHelper();
     const auto fail = [&](int error) {
         probe.done = true;
-        probe.failure = "could not be loaded in a test process first: the helper " + shownPath(helper) +
+        probe.failure = "could not be loaded in a test process first: the helper " + helper.string() +
                         " cannot be started (" + std::strerror(error) + ")";
     };
     int pipe[2];
@@ -563,7 +563,7 @@ Result<AVAudioUnitComponent> AVAudioUnitComponent::fromBundle(const fs::path& fo
     if (!real) return real.error();
     c.library_ = std::move(real).value();
     if (!fs::is_regular_file(c.library_, ec))
-        return recordError("the record names a library that is not there: " + shownPath(c.library_));
+        return recordError("the record names a library that is not there: " + c.library_.string());
     if (auto whole = holdsItsSegments(c.library_); !whole) return whole.error();
 
     auto entry = record.string("entry");
@@ -674,7 +674,7 @@ AVAudioUnitComponentManager::AVAudioUnitComponentManager(const std::vector<fs::p
         const fs::path& bundle = component.bundlePath();
         if (!failures[i].empty()) {
             console.writeLine(std::string(kLinePrefix) + "skipped " + shownPath(bundle) + ": its library " +
-                              shownPath(component.libraryPath()) + " " + failures[i]);
+                              shownPath(component.libraryPath()) + " " + shownText(failures[i]));
             continue;
         }
         const auto& wanted = component.audioComponentDescription();
@@ -689,8 +689,8 @@ AVAudioUnitComponentManager::AVAudioUnitComponentManager(const std::vector<fs::p
             continue;
         }
         if (!component.iconProblem().empty())
-            console.writeLine(std::string(kLinePrefix) + shownPath(bundle) + ": " + component.iconProblem() +
-                              "; it is listed without an icon");
+            console.writeLine(std::string(kLinePrefix) + shownPath(bundle) + ": " +
+                              shownText(component.iconProblem()) + "; it is listed without an icon");
         components_.push_back(std::move(component));
     }
 }
@@ -713,7 +713,7 @@ std::vector<AVAudioUnitComponent> AVAudioUnitComponentManager::scan(const fs::pa
         auto component = AVAudioUnitComponent::fromBundle(bundle);
         if (!component) {
             console.writeLine(std::string(kLinePrefix) + "skipped " + shownPath(bundle) + ": " +
-                              component.error().description);
+                              shownText(component.error().description));
             continue;
         }
         found.push_back(std::move(component).value());
@@ -735,7 +735,8 @@ void AVAudioUnitComponentManager::instantiate(const AVAudioUnitComponent& compon
         auto unit = load(component, checks);
         if (!unit)
             Console::shared().writeLine(std::string(kLinePrefix) + "cannot instantiate " +
-                                        shownPath(component.bundlePath()) + ": " + unit.error().description);
+                                        shownPath(component.bundlePath()) + ": " +
+                                        shownText(unit.error().description));
         if (completion) completion(std::move(unit));
     });
 }
@@ -746,33 +747,32 @@ void AVAudioUnitComponentManager::instantiate(const AudioComponentDescription& p
     if (!found.empty()) return instantiate(found.front(), std::move(completion));
     queue_->async([pattern, completion = std::move(completion)] {
         Error none = loadError("no installed audio-unit component matches " + codes(pattern));
-        Console::shared().writeLine(std::string(kLinePrefix) + "cannot instantiate: " + none.description);
+        Console::shared().writeLine(std::string(kLinePrefix) +
+                                    "cannot instantiate: " + shownText(none.description));
         if (completion) completion(std::move(none));
     });
 }
 
 Result<std::shared_ptr<AUAudioUnit>> AVAudioUnitComponentManager::load(const AVAudioUnitComponent& component,
                                                                        const ComponentLoadChecks& checks) {
-    const std::string libraryFile = component.libraryPath().string();
-    const std::string library = shownPath(libraryFile); // as messages show it
+    const std::string library = component.libraryPath().string();
     const std::string& symbol = component.entrySymbol();
     // The file may have changed since the scan.
-    if (auto real = realLibraryInside(component.bundlePath(), libraryFile);
-        !real || real.value() != libraryFile)
+    if (auto real = realLibraryInside(component.bundlePath(), library); !real || real.value() != library)
         return loadError(real ? "the library " + library + " is now a link" : real.error().description);
-    if (auto whole = holdsItsSegments(libraryFile); !whole) return loadError(whole.error().description);
+    if (auto whole = holdsItsSegments(library); !whole) return loadError(whole.error().description);
     // A library replaced since its first load in a test process is loaded there again first.
-    if (checks.probeLibraries && component.probed_ && !loadedInThisProcess(libraryFile) &&
-        !sameFile(libraryFile, component.probedSize_, component.probedTime_)) {
-        std::vector<Probe> probe{Probe{libraryFile, symbol}};
+    if (checks.probeLibraries && component.probed_ && !loadedInThisProcess(library) &&
+        !sameFile(library, component.probedSize_, component.probedTime_)) {
+        std::vector<Probe> probe{Probe{library, symbol}};
         runProbes(probe, checks.probeSeconds);
         if (!probe[0].failure.empty())
             return loadError("the library " + library + " changed since the scan; " + probe[0].failure);
     }
-    void* handle = dlopen(libraryFile.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = dlerror();
-        return loadError("cannot load " + library + ": " + shownText(why ? why : "unknown reason"));
+        return loadError("cannot load " + library + ": " + (why ? why : "unknown reason"));
     }
     const auto entry = reinterpret_cast<AudioComponentPlugInEntry>(dlsym(handle, symbol.c_str()));
     if (!entry) {
@@ -799,7 +799,7 @@ Result<std::shared_ptr<AUAudioUnit>> AVAudioUnitComponentManager::load(const AVA
         return std::shared_ptr<AUAudioUnit>(
             std::make_shared<Instance>(Instance{std::move(unit), std::move(factory)}), raw);
     } catch (const std::exception& e) {
-        return loadError("the plug-in " + library + " failed: " + shownText(e.what()));
+        return loadError("the plug-in " + library + " failed: " + e.what());
     } catch (...) {
         return loadError("the plug-in " + library + " failed");
     }

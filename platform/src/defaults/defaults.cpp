@@ -118,7 +118,7 @@ struct UserDefaults::Domain {
                 reportedBadId = id;
                 report("UserDefaults: ignoring unreadable settings file " + shownText(file.string()) + ": " +
                        (parsed.ok() ? std::string("the top level is not a dictionary")
-                                    : parsed.error().description));
+                                    : shownText(parsed.error().description)));
             }
             return;
         }
@@ -174,8 +174,8 @@ struct UserDefaults::Domain {
         const std::string failed = "UserDefaults: could not save settings of domain " + name + ": ";
         auto xml = plist::detail::writeXML(plist::Value(changed));
         const auto readBack = xml.ok() ? plist::parse(xml.value()) : Result<plist::Value>(xml.error());
-        if (!readBack.ok()) { // the description shows the offending text escaped already
-            report(failed + readBack.error().description + " The change to \"" + shownText(key) +
+        if (!readBack.ok()) {
+            report(failed + shownText(readBack.error().description) + " The change to \"" + shownText(key) +
                    "\" is not kept.");
             return false;
         }

@@ -31,7 +31,7 @@ Error cannotWrite(const fs::path& path, std::string why) {
     // Library texts may end in a full stop of their own.
     while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
     return Error{kCocoaErrorDomain, kFileWriteUnknownError,
-                 "The file '" + shownText(path.string()) + "' cannot be written: " + why + "."};
+                 "The file '" + path.string() + "' cannot be written: " + why + "."};
 }
 
 // At most `bytes` of `text`, cut at a character.
@@ -166,8 +166,8 @@ private:
         }
         Error error = cannotWrite(path_, why);
         error.description +=
-            there   ? " What was written is kept in '" + shownText(kept.string()) + "';"
-            : moved ? " What was written was in '" + shownText(kept.string()) + "', which is no longer there;"
+            there   ? " What was written is kept in '" + kept.string() + "';"
+            : moved ? " What was written was in '" + kept.string() + "', which is no longer there;"
                     : " What was written is dropped;";
         error.description += " the file itself is unchanged.";
         failure_ = error;

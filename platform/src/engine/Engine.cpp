@@ -300,7 +300,7 @@ Result<void> AVAudioPlayerNode::scheduleFile(const std::shared_ptr<AVAudioFile>&
     const double fileRate = file->processingFormat().sampleRate();
     if (fileRate != rate && !RateConverter::convertible(fileRate, rate))
         return engineError(kAudioUnitErr_FormatNotSupported,
-                           "The file '" + shownText(file->url().path()) + "' holds " +
+                           "The file '" + file->url().path() + "' holds " +
                                describe(file->processingFormat()) + " but the player runs at " +
                                sampleRateText(rate) + " Hz; rates are converted only " +
                                RateConverter::kRatesText + ".");

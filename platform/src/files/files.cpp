@@ -379,19 +379,23 @@ Result<void> writeFileAtomically(const fs::path& path, std::string_view text) {
 }
 
 Result<std::vector<std::uint8_t>> readFileContents(const fs::path& path, std::size_t maxBytes) {
-    const auto failure = [&](long code, const char* what) {
+    const auto failure = [&](long code, const std::string& what) {
         return Error{kCocoaErrorDomain, code, "The file \u201c" + path.string() + "\u201d " + what};
+    };
+    const auto systemFailure = [&](long code, const char* what) {
+        const int error = errno;
+        return failure(code, std::string(what) + ": " + std::strerror(error) + ".");
     };
     // Opened without waiting, and only a regular file is read: a pipe or a device named where a
     // document belongs would otherwise keep the reader waiting, or reading, for good.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return failure(260, "couldn\u2019t be opened.");
+    if (fd < 0) return systemFailure(260, "couldn\u2019t be opened");
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
     struct stat st {};
-    if (::fstat(fd, &st) != 0) return failure(256, "couldn\u2019t be read.");
+    if (::fstat(fd, &st) != 0) return systemFailure(256, "couldn\u2019t be read");
     if (!S_ISREG(st.st_mode)) return failure(256, "is not a regular file.");
     if (std::uint64_t(st.st_size) > maxBytes) return failure(kFileTooLargeError, "is too large.");
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
@@ -399,7 +403,8 @@ Result<std::vector<std::uint8_t>> readFileContents(const fs::path& path, std::si
     while (done < bytes.size()) {
         const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return failure(256, "couldn\u2019t be read.");
+        if (n < 0) return systemFailure(256, "couldn\u2019t be read");
+        if (n == 0) return failure(256, "couldn\u2019t be read."); // cut short meanwhile
         done += std::size_t(n);
     }
     return bytes;

@@ -45,7 +45,8 @@ struct TextSystem {
         // Our rules go first so they rename the family before the system's generic fallbacks run.
         if (!configFile.empty() &&
             !FcConfigParseAndLoad(config, reinterpret_cast<const FcChar8*>(configFile.c_str()), FcTrue)) {
-            Console::shared().writeLine("plat::text: cannot read font configuration " + configFile);
+            Console::shared().writeLine("plat::text: cannot read font configuration " +
+                                        shownText(configFile));
             configFile.clear();
         }
         if (configFile.empty())

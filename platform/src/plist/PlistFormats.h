@@ -24,7 +24,7 @@ inline constexpr std::size_t kValueCost = sizeof(Value) + sizeof(std::string);
 Error parseError(std::string what);
 // Why `text` cannot be a property-list string, or nothing when it can.
 std::optional<std::string> textProblem(std::string_view text);
-// Text from a document, shown in a one-line message: control bytes escaped, long texts cut.
+// Text from a document quoted in an error, as it is but for its length: long texts are cut.
 std::string shown(std::string_view text);
 
 Result<Value> parseXML(std::span<const std::uint8_t> bytes, const Limits& limits);

@@ -8,7 +8,6 @@
 
 #include "PlistFormats.h"
 
-#include "plat/console.h"
 #include "plat/core.h"
 
 #include <libxml/parser.h>
@@ -211,8 +210,8 @@ private:
         std::string message = error->message ? error->message : "malformed XML";
         while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
         // libxml2 may quote what it could not read and breaks some messages over two lines: the
-        // message is shown as any document text is.
-        reader.xmlError_ = "line " + std::to_string(error->line) + ": " + shownText(message);
+        // message is kept as it came, as any document text is.
+        reader.xmlError_ = "line " + std::to_string(error->line) + ": " + message;
     }
 
     std::string_view name() const {

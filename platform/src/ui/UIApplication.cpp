@@ -140,7 +140,7 @@ int UIApplication::run(const std::string& delegateClassName) {
     } else if (auto made = UIWindow::makeOnScreen(kWindowSize, title)) {
         window_ = made.value();
     } else {
-        say(made.error().description + " Running without a window.");
+        say(shownText(made.error().description) + " Running without a window.");
         window_ = UIWindow::makeHeadless(kWindowSize);
     }
     window_->onClose = [this] { terminate(); };
@@ -150,7 +150,7 @@ int UIApplication::run(const std::string& delegateClassName) {
     if (const auto storyboard = UIStoryboard::named(storyboardName))
         window_->setRootViewController(storyboard->instantiateInitialViewController());
     else
-        say("there is no main storyboard named '" + storyboardName + "'");
+        say("there is no main storyboard named '" + shownText(storyboardName) + "'");
 
     running_ = true;
     delegate_->didFinishLaunchingWithOptions(*this, {});

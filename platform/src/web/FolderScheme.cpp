@@ -90,7 +90,7 @@ bool validScheme(std::string_view scheme) {
 Result<URL> serveFolder(std::string_view scheme, const fs::path& folder) {
     if (!validScheme(scheme))
         return Error{kURLErrorDomain, webkit::kUnsupportedURL,
-                     std::string(scheme).insert(0, 1, '"') + "\" cannot name a scheme of served pages."};
+                     "\u201c" + std::string(scheme) + "\u201d cannot name a scheme of served pages."};
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
         return Error{kCocoaErrorDomain, 4, "There is no folder of pages at " + folder.string() + "."};
