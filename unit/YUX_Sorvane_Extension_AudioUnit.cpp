@@ -48,7 +48,7 @@ plat::Error missingPreset(std::string description) {
 
 // A line that is its error's text too: the host's name in it is escaped only where it is printed.
 plat::Error missingPreset(const std::string& before, const std::string& name, const std::string& after) {
-    safeprint(before + plat::shownText(name) + after);
+    debugprint(before + plat::shownText(name) + after);
     return missingPreset(before + name + after);
 }
 
