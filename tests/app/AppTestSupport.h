@@ -218,6 +218,8 @@ inline Launched launchApp(const fs::path& program,
     envp.push_back(nullptr);
     int pipe[2];
     Launched launched;
+    // Emptied before the program starts, so that a caller watching it never reads an earlier run's.
+    std::ofstream(log, std::ios::binary | std::ios::trunc);
     if (::pipe2(pipe, O_CLOEXEC) != 0) return launched;
     launched.pid = ::fork();
     if (launched.pid == 0) {

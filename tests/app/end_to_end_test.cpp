@@ -38,13 +38,23 @@ Launched launch(const fs::path& program, const std::string& output, const fs::pa
                      log, fileSizeLimit);
 }
 
-// Runs the program for three seconds as launch() starts it, its log in "log" beside its folder.
-Run run(const fs::path& program, const std::string& output, const fs::path& shot,
-        rlim_t fileSizeLimit = RLIM_INFINITY) {
+// Ends a program launched with no run time as SIGTERM does, once `done` holds (or a generous wait
+// has run out): a run time of its own would end it on a busy machine before it got that far.
+int endedOnceDone(Launched& app, const std::function<bool()>& done) {
+    eventually(done);
+    ::kill(app.pid, SIGTERM);
+    return ended(app);
+}
+
+// Runs the program as launch() starts it, its log in "log" beside its folder, until that log holds
+// `line` (and `done`, when given, holds too).
+Run run(const fs::path& program, const std::string& output, const fs::path& shot, const std::string& line,
+        rlim_t fileSizeLimit = RLIM_INFINITY, const std::function<bool()>& done = {}) {
     const fs::path log = program.parent_path().parent_path() / "log";
     Run result;
-    auto app = launch(program, output, shot, log, fileSizeLimit);
-    result.status = ended(app);
+    auto app = launch(program, output, shot, log, fileSizeLimit, "");
+    result.status =
+        endedOnceDone(app, [&] { return readAll(log).find(line) != std::string::npos && (!done || done()); });
     result.output = readAll(log);
     return result;
 }
@@ -71,8 +81,11 @@ TEST(Application, InstalledItFindsTheEffectByItsRecordAndPlaysThroughIt) {
                               .c_str()),
               0);
     const fs::path app = prefix.path() / "YUX_Sorvane.app", sound = prefix.path() / "sound.wav";
-    const auto started = run(app / "bin/YUX_Sorvane", "wav:" + sound.string(), prefix.path() / "shot.png");
-    EXPECT_EQ(started.status, 0);
+    const fs::path partial = prefix.path() / "sound.partial.wav";
+    const auto started = run(app / "bin/YUX_Sorvane", "wav:" + sound.string(), prefix.path() / "shot.png",
+                             "AUEnginePlayer: Audio engine starting.", RLIM_INFINITY,
+                             [&] { return sizeOf(partial) > kRate * kFrameBytes; }); // a second of sound
+    EXPECT_TRUE(WIFEXITED(started.status) && WEXITSTATUS(started.status) == 128 + SIGTERM) << started.status;
     std::string missing;
     EXPECT_TRUE(linesInOrder(started.output,
                              {"AUExtensionManager: Audio unit was found, making connections now ...",
@@ -84,7 +97,7 @@ TEST(Application, InstalledItFindsTheEffectByItsRecordAndPlaysThroughIt) {
         << missing << "\n"
         << started.output;
     // The panel shows in the container below the bar, and what played is in the file, put in place
-    // although the application ended with its engine running.
+    // although the application was ended with its engine running.
     EXPECT_GT(readPng(prefix.path() / "shot.png").colours(0, 60, 1024, 768), 100u);
     const auto written = plat::AVAudioFile::forReading(plat::URL::fileURL(sound));
     ASSERT_TRUE(written.ok());
@@ -103,9 +116,10 @@ TEST(Application, WithoutThePlugInItPlaysItsClipsDry) {
     writeText(sound, "the previous take");
     const fs::path pipe = bundle.path() / "shot.png";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    const auto shot = run(program, "null", pipe);
+    const auto shot = run(program, "null", pipe, "AUEnginePlayer: Audio engine starting.");
     EXPECT_TRUE(WIFEXITED(shot.status) && WEXITSTATUS(shot.status) == 1 && fs::is_fifo(pipe)) << shot.output;
-    const auto started = run(program, "wav:" + sound.string(), "", 128 * 1024);
+    const auto started =
+        run(program, "wav:" + sound.string(), "", "the file itself is unchanged.", 128 * 1024);
     EXPECT_TRUE(WIFEXITED(started.status) && WEXITSTATUS(started.status) == 1) << started.status;
     std::string missing;
     EXPECT_TRUE(linesInOrder(started.output,
@@ -372,8 +386,11 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
          "", scratch.path() / "shot-link.png"},
     };
     for (const auto& c : cases) {
-        auto app = launch(program, c.output, c.shot, log, RLIM_INFINITY, "1");
-        const int status = ended(app);
+        auto app = launch(program, c.output, c.shot, log, RLIM_INFINITY, "");
+        // A clash ends the program by itself; an output that cannot start leaves it running.
+        const int status = !c.shot.empty() ? ended(app) : endedOnceDone(app, [&] {
+            return readAll(log).find(c.line) != std::string::npos;
+        });
         const std::string output = readAll(log);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.target << ": " << status << "\n"
                                                                    << output;
@@ -416,23 +433,26 @@ TEST(Application, ALinkToAFileNotMadeYetIsWrittenThrough) {
     fs::create_symlink("made/shot.png", shot);
     fs::create_directory(scratch.path() / "made");
     auto app = launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "wav:" + take.string(), shot, log,
-                      RLIM_INFINITY, "1");
-    const int status = ended(app);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n" << readAll(log);
+                      RLIM_INFINITY, "");
+    const int status = endedOnceDone(app, [&] {
+        return sizeOf(scratch.path() / "made/take.partial.wav") > kRate / 4 * kFrameBytes; // a quarter second
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status << "\n" << readAll(log);
     EXPECT_TRUE(fs::is_symlink(take) && fs::is_symlink(shot)) << "a link replaced by a file";
     EXPECT_GT(wavFrames(scratch.path() / "made/take.wav"), 0) << "the take is not where its link points";
     EXPECT_GT(readPng(scratch.path() / "made/shot.png").width, 0)
         << "the screenshot is not where its link points";
 
     fs::remove_all(scratch.path() / "made");
+    const std::string notStarted = "AUEnginePlayer::ERROR: Could not start audio engine. error: ";
     auto refused = launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "wav:" + take.string(), shot, log,
-                          RLIM_INFINITY, "1");
-    const int refusedStatus = ended(refused);
+                          RLIM_INFINITY, "");
+    const int refusedStatus =
+        endedOnceDone(refused, [&] { return readAll(log).find(notStarted) != std::string::npos; });
     const std::string output = readAll(log);
     EXPECT_TRUE(WIFEXITED(refusedStatus) && WEXITSTATUS(refusedStatus) == 1) << refusedStatus << "\n"
                                                                              << output;
-    EXPECT_NE(output.find("AUEnginePlayer::ERROR: Could not start audio engine. error: "), std::string::npos)
-        << output;
+    EXPECT_NE(output.find(notStarted), std::string::npos) << output;
     EXPECT_NE(output.find("UIApplication: the window could not be written: "), std::string::npos) << output;
     EXPECT_TRUE(fs::is_symlink(take) && fs::is_symlink(shot) && !fs::exists(scratch.path() / "made"));
 }
