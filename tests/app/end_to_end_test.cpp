@@ -26,7 +26,7 @@ struct Run {
 // empty, and its standard output in `log`; it quits after `seconds` unless that is empty (then only a
 // signal ends it). A file-size limit makes its writes beyond that size fail as on a full disk.
 Launched launch(const fs::path& program, const std::string& output, const fs::path& shot, const fs::path& log,
-                rlim_t fileSizeLimit = RLIM_INFINITY, const std::string& seconds = "3") {
+                rlim_t fileSizeLimit = RLIM_INFINITY, const std::string& seconds = "") {
     return launchApp(program,
                      {{"SORVANE_HEADLESS", "1"},
                       {"SORVANE_AUDIO_OUTPUT", output},
