@@ -37,6 +37,8 @@ bool isRealtimeThread();
 // longer than `limit` bytes is cut there (at a character boundary) and "..." follows.
 inline constexpr std::size_t kShownTextBytes = 512;
 std::string shownText(std::string_view text, std::size_t limit = kShownTextBytes);
+// At most `limit` bytes of `text`: cut before the character that would straddle the limit.
+std::string_view cutAtCharacter(std::string_view text, std::size_t limit);
 
 class Console {
 public:

@@ -171,15 +171,18 @@ struct Console::Impl {
     }
 };
 
+std::string_view cutAtCharacter(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    std::size_t end = limit; // not inside a UTF-8 sequence
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
 std::string shownText(std::string_view text, std::size_t limit) {
     constexpr char hex[] = "0123456789abcdef";
     std::string out;
     const bool cut = text.size() > limit;
-    if (cut) {
-        std::size_t end = limit; // not inside a UTF-8 sequence
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-        text = text.substr(0, end);
-    }
+    text = cutAtCharacter(text, limit);
     out.reserve(text.size() + 3);
     const auto escape = [&](unsigned char byte) {
         out += "\\x";

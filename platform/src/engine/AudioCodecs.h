@@ -22,8 +22,8 @@ namespace engine_detail {
 Result<std::shared_ptr<const AVAudioFile::Samples>> decodeAudioFile(const std::filesystem::path& path);
 // The file of an output's `take`-th start (from 1): the first goes to the file named, later ones
 // beside it, numbered ("take-2.wav"). A numbered name past the limit loses the end of its stem, at a
-// character, and is never the first take's.
-std::filesystem::path takePath(const std::filesystem::path& first, unsigned take);
+// character (`shortened` says so), and is never the first take's.
+std::filesystem::path takePath(const std::filesystem::path& first, unsigned take, bool& shortened);
 Result<std::unique_ptr<AVAudioFile::Writer>> makeAudioFileWriter(const std::filesystem::path& path,
                                                                  const AVAudioFileSettings& settings);
 

@@ -34,13 +34,18 @@ Error cannotWrite(const fs::path& path, std::string why) {
                  "The file '" + path.string() + "' cannot be written: " + why + "."};
 }
 
-// At most `bytes` of `text`, cut at a character.
-std::string cutAtCharacter(std::string text, std::size_t bytes) {
-    if (text.size() <= bytes) return text;
-    text.resize(bytes);
-    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
-    if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0xC0) text.pop_back();
-    return text;
+// `path`'s file name with `mark` before its extension, its stem `shorter` bytes shorter than would
+// fit and cut at a character, so that the whole leaves `reserve` bytes of the name limit free. An
+// extension that leaves no room goes with the stem.
+std::string markedName(const fs::path& path, std::string_view mark, std::size_t reserve,
+                       std::size_t shorter = 0) {
+    std::string stem = path.stem().string(), extension = path.extension().string();
+    if (mark.size() + reserve + extension.size() >= NAME_MAX) {
+        stem += extension;
+        extension.clear();
+    }
+    const std::size_t room = NAME_MAX - mark.size() - reserve - extension.size() - shorter;
+    return std::string(cutAtCharacter(stem, room)) + std::string(mark) + extension;
 }
 
 // Where a file that could not be finished keeps what was written: "take.wav" -> "take.partial.wav".
@@ -48,15 +53,8 @@ std::string cutAtCharacter(std::string text, std::size_t bytes) {
 // stem, at a character: a take always has a visible name, never one the cleanup of stale
 // temporaries removes.
 fs::path partialPath(const fs::path& path) {
-    constexpr std::string_view kMark = ".partial";
     constexpr std::size_t kNumberRoom = 4; // "-999"
-    std::string stem = path.stem().string(), extension = path.extension().string();
-    if (kMark.size() + kNumberRoom + extension.size() >= NAME_MAX) {
-        stem += extension;
-        extension.clear();
-    }
-    const std::size_t room = NAME_MAX - kMark.size() - kNumberRoom - extension.size();
-    return path.parent_path() / (cutAtCharacter(std::move(stem), room) + std::string(kMark) + extension);
+    return path.parent_path() / markedName(path, ".partial", kNumberRoom);
 }
 
 // A WAV take is written under a visible name beside its target ("take.partial.wav") and put in
@@ -321,18 +319,14 @@ private:
 
 } // namespace
 
-fs::path takePath(const fs::path& first, unsigned take) {
+fs::path takePath(const fs::path& first, unsigned take, bool& shortened) {
+    shortened = false;
     if (take <= 1) return first;
-    const std::string number = '-' + std::to_string(take);
-    std::string stem = first.stem().string(), extension = first.extension().string();
-    if (number.size() + extension.size() >= NAME_MAX) {
-        stem += extension;
-        extension.clear();
-    }
-    std::size_t room = NAME_MAX - number.size() - extension.size();
-    std::string name = cutAtCharacter(stem, room) + number + extension;
+    const std::string number = '-' + std::to_string(take), firstName = first.filename().string();
+    std::string name = markedName(first, number, 0);
     // A stem cut where it ends in the number ("x-2" cut to "x") would give the first take's name.
-    while (name == first.filename().string()) name = cutAtCharacter(stem, --room) + number + extension;
+    for (std::size_t shorter = 1; name == firstName; ++shorter) name = markedName(first, number, 0, shorter);
+    shortened = name.size() < firstName.size() + number.size();
     return first.parent_path() / name;
 }
 

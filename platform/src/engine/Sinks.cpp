@@ -381,9 +381,9 @@ Result<std::unique_ptr<Sink>> makeSink(const AudioOutputConfiguration& configura
     case AudioOutputConfiguration::Kind::wav: {
         // Takes after the first get numbered files beside it, so no take replaces another.
         const std::filesystem::path& first = configuration.file;
-        std::filesystem::path file = takePath(first, take);
-        if (take > 1 && file.filename() !=
-                            first.stem().string() + "-" + std::to_string(take) + first.extension().string())
+        bool shortened = false;
+        std::filesystem::path file = takePath(first, take, shortened);
+        if (shortened)
             Console::shared().writeLine("AVAudioEngine: Take " + std::to_string(take) + " of '" +
                                         shownText(first.string()) + "' is written to '" +
                                         shownText(file.string()) +

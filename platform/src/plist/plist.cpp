@@ -1,4 +1,5 @@
 #include "plat/plist.h"
+#include "plat/console.h"
 #include "plat/files.h"
 
 #include "PlistFormats.h"
@@ -254,14 +255,8 @@ std::optional<std::string> textProblem(std::string_view text) {
 }
 
 std::string shown(std::string_view text) {
-    constexpr std::size_t kExcerptBytes = 40;
-    const bool cut = text.size() > kExcerptBytes;
-    if (cut) {
-        std::size_t end = kExcerptBytes; // not inside a UTF-8 sequence
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-        text = text.substr(0, end);
-    }
-    return "\u201c" + std::string(text) + (cut ? "...\u201d" : "\u201d");
+    const std::string_view excerpt = cutAtCharacter(text, 40);
+    return "\u201c" + std::string(excerpt) + (excerpt.size() < text.size() ? "...\u201d" : "\u201d");
 }
 
 } // namespace detail
