@@ -138,6 +138,8 @@ TEST(AtomicFile, SavesReplaceOnlyRegularFiles) {
         std::optional<fs::perms> saved; // none: refused
     } cases[] = {
         {"set-id and sticky bits carried over", "setid.plist", S_IFREG | 07755, nullptr, fs::perms(0755)},
+        {"a file its owner can neither read nor write saved alike", "closed.plist", S_IFREG | 0044, nullptr,
+         fs::perms(0644)},
         {"a link replaced, not written through", "link.plist", 0, "setid.plist", fs::perms(0755)},
         {"a pipe replaced by a file", "pipe.plist", S_IFIFO | 0600, nullptr, std::nullopt},
         {"a link to a device replaced by a file", "device.plist", 0, "pipe.plist", std::nullopt},
