@@ -3,13 +3,12 @@
 // while it is written.
 #include "ConsoleCapture.h"
 #include "EngineTestSupport.h"
+#include "HeldToFileModes.h"
 #include "HostileClips.h"
 #include "WavFrames.h"
 
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -261,24 +260,6 @@ TEST(AudioFile, ATakeWithANameNearTheLimitIsWrittenUnderAShortenedVisibleName) {
     }
     EXPECT_EQ(console.count("is written as"), std::size(cases)) << "a line for a name that fits";
 }
-
-// Holds this thread to file modes as their owner is held, root too, while it lives.
-class HeldToFileModes {
-public:
-    HeldToFileModes() {
-        ::syscall(SYS_capget, &header_, held_);
-        __user_cap_data_struct lowered[2] = {held_[0], held_[1]};
-        lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-        ::syscall(SYS_capset, &header_, lowered);
-    }
-    ~HeldToFileModes() { ::syscall(SYS_capset, &header_, held_); }
-    HeldToFileModes(const HeldToFileModes&) = delete;
-    HeldToFileModes& operator=(const HeldToFileModes&) = delete;
-
-private:
-    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct held_[2]{};
-};
 
 // A write that fails (here past a file-size limit, as on a full disk) keeps what was written as a
 // WAV file whose header covers all of it, and the error says where only while the file is there; so

@@ -96,17 +96,22 @@ TEST_F(Defaults, AnUnreadableFileIsReportedEscapedOnceWithItsReason) {
         const char* content; // none: a socket, which no reader opens, root included
         std::size_t paths;   // the line's and the error's
         const char* line;
+        bool loop = false; // a link to itself instead
     } cases[] = {
         {"no reason why it cannot be opened, or its path raw", nullptr, 2,
          ".plist\u201d couldn\u2019t be opened: No such device or address.\n"},
         {"the reader's message escaped twice", "<plist><string>caf\xE9</string></plist>", 1,
          ": line 1: Input is not proper UTF-8, indicate encoding !\\x0aBytes: 0xE9"},
+        {"a link to itself taken for no file, silently", nullptr, 2,
+         ".plist\u201d couldn\u2019t be opened: Too many levels of symbolic links.\n", true},
     };
     for (std::size_t k = 0; k < std::size(cases); ++k) {
         SCOPED_TRACE(cases[k].fault);
         const std::string name = "r" + std::to_string(k) + domain.substr(domain.rfind('.'));
         const fs::path file = folder / (name + ".plist");
-        if (cases[k].content)
+        if (cases[k].loop)
+            fs::create_symlink(file.filename(), file);
+        else if (cases[k].content)
             std::ofstream(file) << cases[k].content;
         else
             ASSERT_EQ(::mknod(file.c_str(), S_IFSOCK | 0600, 0), 0);
