@@ -96,21 +96,23 @@ TEST_F(Defaults, AnUnreadableFileIsReportedEscapedOnceWithItsReason) {
         const char* content; // none: a socket, which no reader opens, root included
         std::size_t paths;   // the line's and the error's
         const char* line;
-        bool loop = false; // a link to itself instead
+        const char* linkTo = nullptr; // a link to this instead ("" for itself)
     } cases[] = {
         {"no reason why it cannot be opened, or its path raw", nullptr, 2,
          ".plist\u201d couldn\u2019t be opened: No such device or address.\n"},
         {"the reader's message escaped twice", "<plist><string>caf\xE9</string></plist>", 1,
          ": line 1: Input is not proper UTF-8, indicate encoding !\\x0aBytes: 0xE9"},
         {"a link to itself taken for no file, silently", nullptr, 2,
-         ".plist\u201d couldn\u2019t be opened: Too many levels of symbolic links.\n", true},
+         ".plist\u201d couldn\u2019t be opened: Too many levels of symbolic links.\n", ""},
+        {"no reason why a file that opens cannot be read", nullptr, 2,
+         ".plist\u201d couldn\u2019t be read: Invalid argument.\n", "/sys/class/net/lo/speed"},
     };
     for (std::size_t k = 0; k < std::size(cases); ++k) {
         SCOPED_TRACE(cases[k].fault);
         const std::string name = "r" + std::to_string(k) + domain.substr(domain.rfind('.'));
         const fs::path file = folder / (name + ".plist");
-        if (cases[k].loop)
-            fs::create_symlink(file.filename(), file);
+        if (const char* to = cases[k].linkTo)
+            fs::create_symlink(*to ? fs::path(to) : file.filename(), file);
         else if (cases[k].content)
             std::ofstream(file) << cases[k].content;
         else
