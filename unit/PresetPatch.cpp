@@ -352,9 +352,14 @@ plat::Result<void> PresetPatch::loadFromFile(const std::filesystem::path& path) 
         return plat::Error{plat::kCocoaErrorDomain, code,
                            "AUPresetFile::ERROR: The path " + path.string() + " " + what};
     };
+    const auto unreadable = [&](int error) {
+        return refused(kFileReadUnknown, std::string("could not be read: ") + std::strerror(error) + ".");
+    };
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(status)) return refused(kNoSuchFile, "does not exist.");
+    if (status.type() == std::filesystem::file_type::not_found)
+        return refused(kNoSuchFile, "does not exist.");
+    if (ec) return unreadable(ec.value()); // a loop of links, a folder that cannot be searched
     if (!std::filesystem::is_regular_file(status)) return refused(kFileReadUnknown, "is not a file.");
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     int error = fd < 0 ? errno : 0;
@@ -373,7 +378,6 @@ plat::Result<void> PresetPatch::loadFromFile(const std::filesystem::path& path) 
         ::close(fd);
         bytes.resize(done);
     }
-    if (error != 0)
-        return refused(kFileReadUnknown, std::string("could not be read: ") + std::strerror(error) + ".");
+    if (error != 0) return unreadable(error);
     return fromData(bytes);
 }

@@ -42,6 +42,13 @@ std::string lowercase(std::string text) {
     return text;
 }
 
+// A regular file, or one whose kind cannot be told (a link to itself): loading it says why it fails.
+bool mayBePresetFile(const fs::path& file) {
+    std::error_code ec;
+    const auto status = fs::status(file, ec);
+    return fs::is_regular_file(status) || (ec && status.type() != fs::file_type::not_found);
+}
+
 plat::Error missingPreset(std::string description) {
     return plat::Error{plat::kOSStatusErrorDomain, plat::kAudioUnitErr_MissingPreset, std::move(description)};
 }
@@ -378,8 +385,7 @@ YUX_Sorvane_Extension_AudioUnit::listFactoryPresets(bool logFailure) {
     }
     for (const auto& entry : names.value()) {
         const fs::path file = folder / entry;
-        std::error_code ec;
-        if (lowercase(file.extension().string()) != ".plist" || !fs::is_regular_file(file, ec)) continue;
+        if (lowercase(file.extension().string()) != ".plist" || !mayBePresetFile(file)) continue;
         const std::string name = file.stem().string();
         if (isAcceptableName(name)) listed.push_back({plat::AUAudioUnitPreset{0, name}, file});
     }
@@ -405,8 +411,7 @@ std::optional<fs::path> YUX_Sorvane_Extension_AudioUnit::factoryFile(const std::
     const auto listing = listFactoryPresets(false);
     const auto found = std::find_if(listing.begin(), listing.end(),
                                     [&](const ListedPreset& listed) { return listed.preset.name == name; });
-    std::error_code ec;
-    if (found == listing.end() || !fs::is_regular_file(found->file, ec)) return std::nullopt;
+    if (found == listing.end() || !mayBePresetFile(found->file)) return std::nullopt;
     return found->file;
 }
 

@@ -2,6 +2,7 @@
 // found through its record by the application's tests.
 
 #include "ConsoleCapture.h"
+#include "HeldToFileModes.h"
 #include "PlistDocuments.h"
 #include "ScratchFolder.h"
 
@@ -95,7 +96,7 @@ TEST(ComponentDescription, MatchesWithWildcardsAndUnderTheMask) {
 }
 
 TEST(ComponentRegistry, SkipsEachMalformedBundleWithAMessage) {
-    enum Spoil { none, noRecord, record, cutLibrary, linkLibraryOut };
+    enum Spoil { none, noRecord, record, cutLibrary, linkLibraryOut, loopRecord, loopLibrary, closedLibrary };
     const struct {
         const char* fault;
         const char* key; // set to `value` in a valid record, or erased without one
@@ -135,6 +136,21 @@ TEST(ComponentRegistry, SkipsEachMalformedBundleWithAMessage) {
          {},
          "lies outside the bundle",
          linkLibraryOut},
+        {"a record that links to itself taken for none",
+         nullptr,
+         {},
+         "couldn\u2019t be opened: Too many levels of symbolic links",
+         loopRecord},
+        {"a library that links to itself said not to be there",
+         nullptr,
+         {},
+         "fixture.so cannot be read: Too many levels of symbolic links",
+         loopLibrary},
+        {"a library its owner may not read taken for no ELF file",
+         nullptr,
+         {},
+         "fixture.so cannot be read: Permission denied",
+         closedLibrary},
     };
     ScratchFolder folder, outside;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -145,6 +161,12 @@ TEST(ComponentRegistry, SkipsEachMalformedBundleWithAMessage) {
         if (c.spoil == noRecord) fs::remove(bundle / "Info.plist");
         if (c.spoil == Spoil::record) writeText(bundle / "Info.plist", c.text);
         if (c.spoil == cutLibrary) fs::resize_file(bundle / "lib/fixture.so", 4096);
+        if (c.spoil == loopRecord || c.spoil == loopLibrary) {
+            const fs::path file = bundle / (c.spoil == loopRecord ? "Info.plist" : "lib/fixture.so");
+            fs::remove(file);
+            fs::create_symlink(file.filename(), file);
+        }
+        if (c.spoil == closedLibrary) fs::permissions(bundle / "lib/fixture.so", fs::perms::none);
         if (c.spoil == linkLibraryOut) {
             fs::rename(bundle / "lib", outside.path() / "lib");
             fs::create_directory_symlink(outside.path() / "lib", bundle / "lib");
@@ -153,7 +175,10 @@ TEST(ComponentRegistry, SkipsEachMalformedBundleWithAMessage) {
     makeBundle(folder.path(), "valid.appex", fixtureRecord());
 
     ConsoleCapture console;
-    const AVAudioUnitComponentManager registry({folder.path()});
+    const auto registry = [&] {
+        HeldToFileModes asOwner;
+        return AVAudioUnitComponentManager({folder.path()});
+    }();
     EXPECT_EQ(bundleNames(registry), std::vector<std::string>{"valid.appex"});
     const std::string printed = console.text();
     for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -164,6 +189,8 @@ TEST(ComponentRegistry, SkipsEachMalformedBundleWithAMessage) {
         EXPECT_NE(reason.find(cases[i].message), std::string::npos) << cases[i].fault << ": " << reason;
     }
     EXPECT_EQ(console.count("\n"), std::size(cases));
+    EXPECT_EQ(console.count("Info.plist cannot be read: "), 1u)
+        << "a record that cannot be read called malformed";
 }
 
 TEST(ComponentRegistry, TheFirstValidMatchInAStableOrderWinsAndIsDeliveredOffTheCallersThread) {
@@ -475,14 +502,19 @@ TEST(ComponentRegistry, IconsAreDecodedFromTheBundleAndBadOnesAreReportedWithout
     largest.fill(plat::UIColor(1, 0, 0, 1));
     const fs::path edge = withIcon("edge", "icon.png");
     EXPECT_TRUE(largest.writePNG((edge / "icon.png").string()));
+    fs::create_symlink("loop.png", withIcon("loop", "loop.png") / "loop.png");
+    fs::permissions(withIcon("clsd", "icon.png") / "icon.png", fs::perms::none);
     auto notText = fixtureRecord("nstr");
     notText.set("icon", 7L);
     makeBundle(folder.path(), "nstr.appex", notText);
     makeBundle(folder.path(), "none.appex", fixtureRecord("none"));
 
     ConsoleCapture console;
-    AVAudioUnitComponentManager registry({folder.path()});
-    EXPECT_EQ(registry.componentsMatching({}).size(), 16u); // every one listed
+    const auto registry = [&] {
+        HeldToFileModes asOwner;
+        return AVAudioUnitComponentManager({folder.path()});
+    }();
+    EXPECT_EQ(registry.componentsMatching({}).size(), 18u); // every one listed
     const std::string printed = console.text();
     const struct {
         const char* subtype;
@@ -498,7 +530,9 @@ TEST(ComponentRegistry, IconsAreDecodedFromTheBundleAndBadOnesAreReportedWithout
                {"zero", "cannot be decoded: the file is damaged or not a PNG image"},
                {"crc_", "cannot be decoded: the file is damaged or not a PNG image"},
                {"head", "is not a PNG image"},
-               {"cut_", "cannot be decoded: "}};
+               {"cut_", "cannot be decoded: "},
+               {"loop", "loop.png cannot be read: Too many levels of symbolic links"},
+               {"clsd", "couldn\u2019t be opened: Permission denied"}};
     for (const auto& b : bad) {
         const auto found = registry.componentsMatching(codes("", b.subtype, ""));
         ASSERT_EQ(found.size(), 1u) << b.subtype;

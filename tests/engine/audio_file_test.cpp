@@ -3,13 +3,12 @@
 // while it is written.
 #include "ConsoleCapture.h"
 #include "EngineTestSupport.h"
+#include "HeldToFileModes.h"
 #include "HostileClips.h"
 #include "WavFrames.h"
 
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -58,11 +57,15 @@ TEST(AudioFile, HostileFilesFailWithTheirNameOrReadWhatTheyHold) {
     constexpr long corrupt = plat::kFileReadCorruptFileError, tooLarge = plat::kFileReadTooLargeError;
     struct Case {
         const char* name;
-        std::optional<std::string> bytes; // none: nothing is written ("|": a pipe is made)
-        long code;                        // 0: the file reads as stereo of `frames`
+        // None: nothing is written; "|": a pipe is made; "@": a link to itself.
+        std::optional<std::string> bytes;
+        long code; // 0: the file reads as stereo of `frames`
         plat::AVAudioFramePosition frames = 0;
+        const char* reason = ""; // in the error
     } cases[] = {
         {"missing.m4a", {}, plat::kFileReadNoSuchFileError},
+        // Said not to exist.
+        {"loop.m4a", "@", corrupt, 0, ": Too many levels of symbolic links."},
         // Read until a writer came and went: the thread waited for good.
         {"pipe.m4a", "|", corrupt},
         {"empty.wav", "", corrupt},
@@ -91,6 +94,8 @@ TEST(AudioFile, HostileFilesFailWithTheirNameOrReadWhatTheyHold) {
         const fs::path path = scratch.path() / c.name;
         if (c.bytes == "|")
             ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        else if (c.bytes == "@")
+            fs::create_symlink(path.filename(), path);
         else if (c.bytes)
             writeText(path, *c.bytes);
         auto reading = std::async(std::launch::async,
@@ -103,6 +108,7 @@ TEST(AudioFile, HostileFilesFailWithTheirNameOrReadWhatTheyHold) {
         const std::string why = file.ok() ? "" : file.error().description;
         ASSERT_EQ(file.ok() ? 0 : file.error().code, c.code) << why;
         EXPECT_EQ(why.find(path.string()) != std::string::npos, c.code != 0) << "a failure names the file";
+        EXPECT_NE(why.find(c.reason), std::string::npos) << why;
         if (file.ok()) {
             EXPECT_EQ(file.value()->processingFormat(), plat::AVAudioFormat(48000, 2));
             EXPECT_EQ(file.value()->length(), c.frames);
@@ -261,24 +267,6 @@ TEST(AudioFile, ATakeWithANameNearTheLimitIsWrittenUnderAShortenedVisibleName) {
     }
     EXPECT_EQ(console.count("is written as"), std::size(cases)) << "a line for a name that fits";
 }
-
-// Holds this thread to file modes as their owner is held, root too, while it lives.
-class HeldToFileModes {
-public:
-    HeldToFileModes() {
-        ::syscall(SYS_capget, &header_, held_);
-        __user_cap_data_struct lowered[2] = {held_[0], held_[1]};
-        lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-        ::syscall(SYS_capset, &header_, lowered);
-    }
-    ~HeldToFileModes() { ::syscall(SYS_capset, &header_, held_); }
-    HeldToFileModes(const HeldToFileModes&) = delete;
-    HeldToFileModes& operator=(const HeldToFileModes&) = delete;
-
-private:
-    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct held_[2]{};
-};
 
 // A write that fails (here past a file-size limit, as on a full disk) keeps what was written as a
 // WAV file whose header covers all of it, and the error says where only while the file is there; so

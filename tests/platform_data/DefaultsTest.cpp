@@ -11,7 +11,10 @@
 #include <functional>
 #include <thread>
 
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -93,17 +96,24 @@ TEST_F(Defaults, AnUnreadableFileIsReportedEscapedOnceWithItsReason) {
         const char* content; // none: a socket, which no reader opens, root included
         std::size_t paths;   // the line's and the error's
         const char* line;
+        const char* linkTo = nullptr; // a link to this instead ("" for itself)
     } cases[] = {
         {"no reason why it cannot be opened, or its path raw", nullptr, 2,
          ".plist\u201d couldn\u2019t be opened: No such device or address.\n"},
         {"the reader's message escaped twice", "<plist><string>caf\xE9</string></plist>", 1,
          ": line 1: Input is not proper UTF-8, indicate encoding !\\x0aBytes: 0xE9"},
+        {"a link to itself taken for no file, silently", nullptr, 2,
+         ".plist\u201d couldn\u2019t be opened: Too many levels of symbolic links.\n", ""},
+        {"no reason why a file that opens cannot be read", nullptr, 2,
+         ".plist\u201d couldn\u2019t be read: Invalid argument.\n", "/sys/class/net/lo/speed"},
     };
     for (std::size_t k = 0; k < std::size(cases); ++k) {
         SCOPED_TRACE(cases[k].fault);
         const std::string name = "r" + std::to_string(k) + domain.substr(domain.rfind('.'));
         const fs::path file = folder / (name + ".plist");
-        if (cases[k].content)
+        if (const char* to = cases[k].linkTo)
+            fs::create_symlink(*to ? fs::path(to) : file.filename(), file);
+        else if (cases[k].content)
             std::ofstream(file) << cases[k].content;
         else
             ASSERT_EQ(::mknod(file.c_str(), S_IFSOCK | 0600, 0), 0);
@@ -269,4 +279,38 @@ TEST_F(Defaults, AnUnreadableFileIsKeptBesideItBeforeASaveReplacesIt) {
         EXPECT_EQ(console.count("is kept as"), 1u);
     }
     EXPECT_EQ(contentOf(fileOf(domain + ".0").string() + ".unreadable"), cases[0].content);
+}
+
+// A settings file made unreadable to its owner is kept aside once, and what is saved in its place
+// reads back. Each step is a process of its own, run as a user held to file modes (root reads any
+// file), so every read comes from the file.
+TEST_F(Defaults, WhatIsSavedOverAFileItsOwnerCannotReadReadsBackInTheNextProcess) {
+    constexpr uid_t kNobody = 65534;
+    ASSERT_TRUE(::geteuid() != 0 || ::chown(root.c_str(), kNobody, kNobody) == 0);
+    const auto inNewProcess = [](const std::function<bool()>& step) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (::geteuid() == 0 &&
+                (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+                std::_Exit(2);
+            std::_Exit(step() ? 0 : 1);
+        }
+        int status = -1;
+        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const fs::path file = fileOf(domain);
+    const auto suite = [&] { return plat::UserDefaults::suite(domain); };
+    ASSERT_EQ(inNewProcess([&] { return suite()->set("before", 1), true; }), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0), 0);
+    EXPECT_EQ(inNewProcess([&] { return suite()->set("after", 2), true; }), 0);
+    EXPECT_EQ(inNewProcess([&] {
+                  const bool read = suite()->integer("after") == 2;
+                  suite()->set("again", 3);
+                  return read;
+              }),
+              0)
+        << "the file saved over one its owner could not read cannot be read either";
+    EXPECT_EQ(inNewProcess([&] { return suite()->integer("again") == 3; }), 0);
+    EXPECT_TRUE(fs::exists(file.string() + ".unreadable"));
+    EXPECT_FALSE(fs::exists(file.string() + ".unreadable-2")) << "a copy kept on every save";
 }

@@ -5,6 +5,7 @@
 #include "plat/plist.h"
 #include "plat/url.h"
 
+#include "FixedAnswer.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +139,8 @@ TEST(AtomicFile, SavesReplaceOnlyRegularFiles) {
         std::optional<fs::perms> saved; // none: refused
     } cases[] = {
         {"set-id and sticky bits carried over", "setid.plist", S_IFREG | 07755, nullptr, fs::perms(0755)},
+        {"a file its owner can neither read nor write saved alike", "closed.plist", S_IFREG | 0044, nullptr,
+         fs::perms(0644)},
         {"a link replaced, not written through", "link.plist", 0, "setid.plist", fs::perms(0755)},
         {"a pipe replaced by a file", "pipe.plist", S_IFIFO | 0600, nullptr, std::nullopt},
         {"a link to a device replaced by a file", "device.plist", 0, "pipe.plist", std::nullopt},
@@ -271,4 +274,33 @@ TEST(LoadData, ReadsFilesAndRefusesOtherSchemes) {
     const auto ftp = plat::loadDataSynchronously({*plat::URL::string("ftp://127.0.0.1/x")});
     ASSERT_FALSE(ftp.ok());
     EXPECT_EQ(ftp.error().code, -1002);
+}
+
+// A body may hold exactly the request's maximum, from a file or over HTTP; one byte more is refused
+// as too large. The body spans many of the network library's deliveries.
+TEST(LoadData, ABodyOfTheMaximumIsTakenAndOneByteMoreRefused) {
+    ScratchFolder dir;
+    const std::string body(100'000, 'b');
+    writeText(dir.path() / "body", body);
+    const FixedAnswer server("200 OK", body);
+    const std::string file = plat::URL::fileURL(dir.path() / "body").absoluteString();
+    const struct {
+        const char* fault;
+        std::string url;
+        std::size_t maximum;
+    } cases[] = {
+        {"a file of the maximum refused", file, body.size()},
+        {"a file past the maximum taken", file, body.size() - 1},
+        {"an HTTP body of the maximum refused", server.url(), body.size()},
+        {"an HTTP body past the maximum taken", server.url(), body.size() - 1},
+    };
+    for (const auto& c : cases) {
+        const auto loaded = plat::loadDataSynchronously({*plat::URL::string(c.url), 30, c.maximum});
+        const bool taken = c.maximum == body.size();
+        ASSERT_EQ(loaded.ok(), taken) << c.fault << (loaded.ok() ? "" : ": " + loaded.error().description);
+        if (taken)
+            EXPECT_EQ(loaded->data.size(), body.size()) << c.fault;
+        else
+            EXPECT_EQ(loaded.error().code, -1103) << c.fault;
+    }
 }

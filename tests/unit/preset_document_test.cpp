@@ -2,6 +2,7 @@
 // refused whole, and entries skipped, are tested through the unit.
 #include "UnitTestSupport.h"
 
+#include "HeldToFileModes.h"
 #include "PlistDocuments.h"
 #include "PresetPatch.h"
 #include "YUXPreset.h"
@@ -143,6 +144,10 @@ TEST(PresetFile, PathsAndKeysInItsLinesAreShownEscaped) {
     fs::create_directories(scratch.path() / hostile);
     // A regular file that no reader, root included, can read from its start.
     fs::create_symlink("/proc/self/mem", scratch.path() / hostile / "mem.plist");
+    fs::create_symlink("loop.plist", scratch.path() / hostile / "loop.plist");
+    writeText(scratch.path() / hostile / "closed.plist", plist::toXML(plist::Value(plist::Dictionary{})));
+    fs::permissions(scratch.path() / hostile / "closed.plist", fs::perms::none);
+    const std::string folder = plat::shownText(scratch.path().string()) + "/" + shown;
     const struct {
         const char* fault;
         std::function<void()> act;
@@ -159,6 +164,16 @@ TEST(PresetFile, PathsAndKeysInItsLinesAreShownEscaped) {
          [&] { (void)PresetPatch().loadFromFile(scratch.path() / hostile / "mem.plist"); },
          "AUPresetFile::ERROR: The path " + plat::shownText(scratch.path().string()) + "/" + shown +
              "/mem.plist could not be read: Input/output error.\n"},
+        {"a link to itself said not to exist",
+         [&] { (void)PresetPatch().loadFromFile(scratch.path() / hostile / "loop.plist"); },
+         "AUPresetFile::ERROR: The path " + folder +
+             "/loop.plist could not be read: Too many levels of symbolic links.\n"},
+        {"a file its owner may not read taken for no property list",
+         [&] {
+             HeldToFileModes asOwner;
+             (void)PresetPatch().loadFromFile(scratch.path() / hostile / "closed.plist");
+         },
+         "AUPresetFile::ERROR: The path " + folder + "/closed.plist could not be read: Permission denied.\n"},
         {"a failed save's path printed raw",
          [&] { (void)PresetPatch().saveToFile(scratch.path() / hostile / "x" / "y.plist"); }, shown + "/x"},
         {"a group's key printed raw",

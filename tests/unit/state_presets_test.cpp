@@ -128,8 +128,9 @@ TEST_F(FactoryPresets, WhatCannotBeServedIsRefusedAndChangesNothing) {
     for (const auto& [name, content, message] : files)
         writeText(factory.folder() / (name + ".plist"), content);
     fs::create_directories(factory.folder() / "Directory.plist"); // named like a preset, not one
+    fs::create_symlink("Loop.plist", factory.folder() / "Loop.plist");
     const auto presets = unit->factoryPresets();
-    ASSERT_EQ(presets.size(), std::size(files) + 2);
+    ASSERT_EQ(presets.size(), std::size(files) + 3);
     ASSERT_TRUE(unit->setCurrentPreset(presets[0]).ok());
     fs::remove(factory.folder() / "Gone.plist");
     const auto before = allValues(*unit);
@@ -144,7 +145,11 @@ TEST_F(FactoryPresets, WhatCannotBeServedIsRefusedAndChangesNothing) {
          true,
          {"AUExtension::ERROR: The preset file 'Nowhere.plist' does not exist.\n"
           "AUExtension::ERROR: Unable to restore set for preset Nowhere\n"}},
-        {{-1, "Directory"}, true, {"The preset file 'Directory.plist' does not exist."}}};
+        {{-1, "Directory"}, true, {"The preset file 'Directory.plist' does not exist."}},
+        {listed(presets, "Loop"),
+         true,
+         {"Loop.plist could not be read: Too many levels of symbolic links.\n",
+          "AUExtension::ERROR: The preset 'Loop' could not be loaded: "}}};
     for (const char* name : {"../../../Outside", "..", ".", "a/b", ""})
         for (plat::NSInteger number : {-1, 0})
             asks.push_back(

@@ -74,10 +74,11 @@ bool sameReplaceableFile(const std::filesystem::path& a, const std::filesystem::
 // A file replaced whole: bytes go to a temporary file beside the target, which `commit` syncs and
 // renames over it, then syncs the folder, so readers see the old content or the new, never a mix.
 // The target is what replaceableFile names. The new file keeps the permission bits of the one it
-// replaces, without set-id and sticky bits (0644 when there was none). A file dropped before its
-// commit leaves nothing behind; the temporary of a process that died while writing
-// (".<name>.partial-XXXXXX", the name shortened when long, locked while written) is removed by the
-// next save into its folder once it is two minutes old. Errors are in kPOSIXErrorDomain.
+// replaces, without set-id and sticky bits, and is always readable and writable by its owner (0644
+// when there was none). A file dropped before its commit leaves nothing behind; the temporary of a
+// process that died while writing (".<name>.partial-XXXXXX", the name shortened when long, locked
+// while written) is removed by the next save into its folder once it is two minutes old. Errors are
+// in kPOSIXErrorDomain.
 class AtomicFile {
 public:
     // Fails when no file can be made beside the target.

@@ -142,10 +142,12 @@ struct Limits {
     std::size_t maxExpandedBytes = 64 * 1024 * 1024;
 };
 
-// Binary ("bplist00") or XML, chosen from the content. Errors are in kCocoaErrorDomain, code 3840,
-// and say what is wrong: malformed numbers, strings holding NUL or other characters no XML
-// document can carry, integers beyond the signed 64-bit range, values of kinds we do not keep,
-// documents beyond the limits.
+// Binary ("bplist00") or XML, chosen from the content. Errors are in kCocoaErrorDomain, code
+// kPropertyListReadCorruptError, and say what is wrong: malformed numbers, strings holding NUL or
+// other characters no XML document can carry, integers beyond the signed 64-bit range, values of
+// kinds we do not keep, documents beyond the limits. A file that cannot be read fails as
+// readFileContents does.
+inline constexpr long kPropertyListReadCorruptError = 3840;
 Result<Value> parse(std::span<const std::uint8_t> bytes, const Limits& limits = {});
 Result<Value> parse(std::string_view text, const Limits& limits = {});
 Result<Value> readFile(const std::filesystem::path& path, const Limits& limits = {});

@@ -146,23 +146,27 @@ bool staysInside(const fs::path& path) {
 // Where a file the record names really is, links resolved: a symbolic link on the way (a "lib"
 // folder that is a link, say) must not lead the host to read a file from elsewhere.
 struct RealPlace {
-    fs::path real;       // empty when the file or the bundle is not there
-    bool inside = false; // within the bundle's real folder
+    fs::path real;         // empty when the file or the bundle is not there, or cannot be followed
+    bool inside = false;   // within the bundle's real folder
+    std::error_code error; // why it cannot be followed (a loop of links); none when it is not there
 };
 
 RealPlace realPlace(const fs::path& bundle, const fs::path& path) {
     std::error_code ec;
     const fs::path realBundle = fs::canonical(bundle, ec);
     const fs::path real = ec ? fs::path() : fs::canonical(path, ec);
-    if (ec) return {};
+    if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory) return {};
+    if (ec) return {{}, false, ec};
     const auto [outside, inside] =
         std::mismatch(realBundle.begin(), realBundle.end(), real.begin(), real.end());
-    return {real, outside == realBundle.end() && inside != real.end()};
+    return {real, outside == realBundle.end() && inside != real.end(), {}};
 }
 
 // The library's real path, when it lies inside the bundle's real folder.
 Result<fs::path> realLibraryInside(const fs::path& bundle, const fs::path& library) {
     const RealPlace place = realPlace(bundle, library);
+    if (place.error)
+        return recordError("the library " + library.string() + " cannot be read: " + place.error.message());
     if (place.real.empty())
         return recordError("the record names a library that is not there: " + library.string());
     if (!place.inside)
@@ -178,6 +182,7 @@ Result<void> holdsItsSegments(const fs::path& library) {
         return recordError("the library " + library.string() + " " + why);
     };
     std::ifstream in(library, std::ios::binary);
+    if (!in.is_open()) return broken(std::string("cannot be read: ") + std::strerror(errno));
     Elf64_Ehdr header{};
     if (!in.read(reinterpret_cast<char*>(&header), sizeof header) ||
         std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0)
@@ -241,6 +246,10 @@ void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr
     const RealPlace place = realPlace(bundle, path);
     const fs::path& real = place.real;
     std::error_code ec;
+    if (place.error) {
+        problem = "its icon " + path.string() + " cannot be read: " + place.error.message();
+        return;
+    }
     if (real.empty() || !fs::is_regular_file(real, ec)) {
         problem = "its icon " + path.string() + " is not there";
         return;
@@ -249,17 +258,15 @@ void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr
         problem = "its icon " + path.string() + " lies outside the bundle, in " + real.string();
         return;
     }
-    const auto size = fs::file_size(real, ec);
-    if (ec || size > kIconMaxBytes) {
-        problem = "its icon " + path.string() + " is larger than " + std::to_string(kIconMaxBytes) + " bytes";
+    const auto read = readFileContents(real, kIconMaxBytes);
+    if (!read) {
+        problem = "its icon " + path.string() +
+                  (read.error().code == kFileTooLargeError
+                       ? " is larger than " + std::to_string(kIconMaxBytes) + " bytes"
+                       : " cannot be read: " + read.error().description);
         return;
     }
-    std::vector<std::uint8_t> bytes(size);
-    std::ifstream in(real, std::ios::binary);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size))) {
-        problem = "its icon " + path.string() + " cannot be read";
-        return;
-    }
+    const std::vector<std::uint8_t>& bytes = read.value();
     const auto declared = UIImage::declaredPNGSize(bytes);
     if (!declared) {
         problem = "its icon " + path.string() + " is not a PNG image";
@@ -514,13 +521,18 @@ bool sameFile(const fs::path& library, std::uintmax_t size, fs::file_time_type t
 Result<AVAudioUnitComponent> AVAudioUnitComponent::fromBundle(const fs::path& folder) {
     const fs::path recordPath = folder / kRecordName;
     std::error_code ec;
-    if (!fs::is_regular_file(recordPath, ec))
+    // One that cannot be looked at (a link to itself) is read, and says why it fails.
+    if (const auto status = fs::status(recordPath, ec);
+        status.type() == fs::file_type::not_found || (!ec && !fs::is_regular_file(status)))
         return Error{kCocoaErrorDomain, 260,
                      std::string("it has no registration record (") + kRecordName + ")"};
     auto parsed = plist::readFile(recordPath, {kRecordMaxBytes, 8, kRecordMaxExpandedBytes});
     if (!parsed)
         return recordError(std::string(kRecordName) +
-                           " is not a property list: " + parsed.error().description);
+                           (parsed.error().code == plist::kPropertyListReadCorruptError
+                                ? " is not a property list: "
+                                : " cannot be read: ") +
+                           parsed.error().description);
     const plist::Dictionary* dictionary = parsed->asDictionary();
     if (!dictionary) return recordError(std::string(kRecordName) + " does not hold a dictionary");
     const Record record(*dictionary);

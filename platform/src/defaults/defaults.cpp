@@ -30,12 +30,13 @@ struct FileId {
     ino_t ino = 0;
     off_t size = -1;
     std::int64_t mtimeNs = 0;
+    int error = 0; // why a file that may be there cannot be looked at (a loop of links, a closed folder)
     friend bool operator==(const FileId&, const FileId&) = default;
 };
 
 FileId identify(const fs::path& file) {
     struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) return {};
+    if (::stat(file.c_str(), &st) != 0) return {.error = errno == ENOENT ? 0 : errno};
     return {st.st_dev, st.st_ino, st.st_size,
             std::int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
@@ -102,7 +103,7 @@ struct UserDefaults::Domain {
         if (file.empty()) return;
         const FileId id = identify(file);
         if (id == loadedId) return;
-        if (id.size < 0) { // removed
+        if (id.size < 0 && id.error == 0) { // removed
             values.clear();
             loadedId = id;
             fileUnreadable = false;

@@ -285,9 +285,10 @@ private:
 Result<std::shared_ptr<const AVAudioFile::Samples>> decodeAudioFile(const fs::path& path) {
     std::error_code ec;
     const auto status = fs::status(path, ec);
-    if (!fs::exists(status))
+    if (status.type() == fs::file_type::not_found)
         return Error{kCocoaErrorDomain, kFileReadNoSuchFileError,
                      "The file '" + path.string() + "' does not exist."};
+    if (ec) return undecodable(path, ec.message()); // a loop of links, a folder closed to us
     if (fs::is_directory(status)) return undecodable(path, "it is a folder");
     // A pipe or a device may never end, or keep the reading thread waiting for good.
     if (!fs::is_regular_file(status)) return undecodable(path, "it is not a regular file");

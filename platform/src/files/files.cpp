@@ -328,9 +328,10 @@ Result<void> AtomicFile::commit() {
     if (fd_ < 0) return posixError("Cannot write " + temporary_, EBADF);
     // Whatever took the target's place since it was created, a folder or a device stays.
     if (auto still = replaceableFile(target_); !still.ok()) return still.error();
-    // The replaced file's permissions, never its set-id or sticky bits.
+    // The replaced file's permissions, never its set-id or sticky bits; and what is saved can always
+    // be read back and saved again by its owner.
     struct stat existing {};
-    const mode_t mode = ::stat(target_.c_str(), &existing) == 0 ? (existing.st_mode & 0777) : 0644;
+    const mode_t mode = ::stat(target_.c_str(), &existing) == 0 ? (existing.st_mode & 0777) | 0600 : 0644;
     if (::fchmod(fd_, mode) != 0) return posixError("Cannot set the mode of " + temporary_, errno);
     if (::fsync(fd_) != 0) return posixError("Cannot sync " + temporary_, errno);
     const int closed = ::close(fd_);
