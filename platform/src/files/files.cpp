@@ -139,12 +139,13 @@ Bundle Bundle::forBinary(const fs::path& binary) {
 }
 
 const Bundle& Bundle::main() {
-    static const Bundle bundle = [] {
+    // Never destroyed: threads that find the bundle's folders may still run while the process exits.
+    static const auto* bundle = new Bundle([] {
         std::error_code ec;
         const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
         return forBinary(ec ? fs::current_path() / "unknown" : exe);
-    }();
-    return bundle;
+    }());
+    return *bundle;
 }
 
 std::optional<Bundle> Bundle::containing(const void* address) {
