@@ -22,9 +22,10 @@ std::mutex& resourceOverrideMutex() {
     static std::mutex m;
     return m;
 }
+// Never destroyed: a unit may still be made on the registry's thread while the process exits.
 std::optional<std::optional<fs::path>>& resourceOverride() {
-    static std::optional<std::optional<fs::path>> directory;
-    return directory;
+    static auto* directory = new std::optional<std::optional<fs::path>>;
+    return *directory;
 }
 
 // A line built on the stack, for the render thread (no allocation).

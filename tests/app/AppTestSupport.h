@@ -197,13 +197,27 @@ struct Launched {
     }
 };
 
+// Where a shell finds a program named without a folder: in the first folder of the PATH in
+// `environment` that holds it.
+inline fs::path onPath(const fs::path& program, const std::vector<std::string>& environment) {
+    if (program.has_parent_path()) return program;
+    const auto path = std::find_if(environment.begin(), environment.end(),
+                                   [](const auto& entry) { return entry.starts_with("PATH="); });
+    std::istringstream folders(path == environment.end() ? "" : path->substr(5));
+    for (std::string folder; std::getline(folders, folder, ':');)
+        if (::access((fs::path(folder) / program).c_str(), X_OK) == 0) return fs::path(folder) / program;
+    return program;
+}
+
 // Starts the application program with these variables set (an empty value unsets one) and its
-// standard output and error in `log`. A file-size limit is set as `ulimit -f` sets it, SIGXFSZ left
-// to the program (which makes its writes beyond that size fail as on a full disk). The child only
-// makes async-signal-safe calls before it runs the program.
+// standard output and error in `log`, by the name `startedAs` (argv[0]; its path unless given). A program
+// named without a folder is looked up in PATH, as a shell does. A file-size limit is set as `ulimit
+// -f` sets it, SIGXFSZ left to the program (which makes its writes beyond that size fail as on a
+// full disk). The child only makes async-signal-safe calls before it runs the program.
 inline Launched launchApp(const fs::path& program,
                           const std::vector<std::pair<std::string, std::string>>& variables,
-                          const fs::path& log, rlim_t fileSizeLimit = RLIM_INFINITY) {
+                          const fs::path& log, rlim_t fileSizeLimit = RLIM_INFINITY,
+                          std::string startedAs = {}) {
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -213,7 +227,9 @@ inline Launched launchApp(const fs::path& program,
     }
     for (const auto& [name, value] : variables)
         if (!value.empty()) environment.push_back(name + "=" + value);
-    std::vector<char*> envp, argv{const_cast<char*>(program.c_str()), nullptr};
+    const fs::path file = onPath(program, environment);
+    if (startedAs.empty()) startedAs = program;
+    std::vector<char*> envp, argv{startedAs.data(), nullptr};
     for (auto& e : environment) envp.push_back(e.data());
     envp.push_back(nullptr);
     int pipe[2];
@@ -228,7 +244,7 @@ inline Launched launchApp(const fs::path& program,
         const rlimit limit{fileSizeLimit, fileSizeLimit};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         ::signal(SIGXFSZ, SIG_DFL);
-        ::execve(program.c_str(), argv.data(), envp.data());
+        ::execve(file.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     ::close(pipe[1]);

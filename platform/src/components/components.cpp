@@ -286,16 +286,18 @@ void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr
 // ---- first loads in a process of their own ---------------------------------------------------
 
 // The helper beside the platform library: <bundle>/lib/libplat.so -> <bundle>/libexec/plat-probe.
+// Never destroyed, as the environment below: the registry's thread may still start test processes
+// while the process exits.
 const fs::path& probeHelper() {
-    static const fs::path helper = [] {
+    static const auto* helper = new fs::path([] {
         Dl_info info{};
         if (!dladdr(reinterpret_cast<void*>(&probeHelper), &info) || !info.dli_fname) return fs::path();
         std::error_code ec;
         const fs::path library = fs::canonical(info.dli_fname, ec);
         if (ec) return fs::path();
         return library.parent_path().parent_path() / "libexec" / "plat-probe";
-    }();
-    return helper;
+    }());
+    return *helper;
 }
 
 // The environment of a test process: ours, with any sanitizer told to leave crashes to the
@@ -446,9 +448,9 @@ std::string outcome(int verdictPipe, int status) {
 // Runs the probes, at most `atOnce` at a time, and waits for them, at most `seconds` in all: one
 // still running then is killed, one not started by then is not tested and fails.
 void runProbes(std::vector<Probe>& probes, double seconds, unsigned atOnce = 1) {
-    static const std::vector<std::string> environment = probeEnvironment();
+    static const auto* environment = new std::vector<std::string>(probeEnvironment());
     std::vector<char*> envp;
-    for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
+    for (const auto& e : *environment) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
     const std::string host = std::to_string(getpid());
 
@@ -619,8 +621,10 @@ std::string AVAudioUnitComponent::typeName() const {
 // ---- the registry --------------------------------------------------------------------------
 
 AVAudioUnitComponentManager& AVAudioUnitComponentManager::sharedAudioUnitComponentManager() {
-    static AVAudioUnitComponentManager manager(defaultSearchFolders());
-    return manager;
+    // Never destroyed: a queue's thread may still be scanning, or instantiating through it, while the
+    // process exits.
+    static auto* manager = new AVAudioUnitComponentManager(defaultSearchFolders());
+    return *manager;
 }
 
 std::vector<fs::path> AVAudioUnitComponentManager::defaultSearchFolders() {

@@ -39,16 +39,17 @@ Error tooLarge(const fs::path& path) {
 
 // What the stream probe may decode: audio only. An image or video stream passed off as a clip would
 // otherwise be decoded to learn its format, and a few bytes of image may ask for gigabytes.
+// Never destroyed: a clip may still be opening on another thread while the process exits.
 const char* audioDecoders() {
-    static const std::string names = [] {
+    static const auto* names = new std::string([] {
         std::string list;
         void* at = nullptr;
         while (const AVCodec* codec = av_codec_iterate(&at))
             if (codec->type == AVMEDIA_TYPE_AUDIO && av_codec_is_decoder(codec))
                 list.append(list.empty() ? "" : ",").append(codec->name);
         return list;
-    }();
-    return names.c_str();
+    }());
+    return names->c_str();
 }
 
 class Decoder {

@@ -28,8 +28,9 @@ bool RateConverter::convertible(double from, double to) {
 
 const std::vector<float>& RateConverter::table() const {
     // sinc(u) under a Kaiser window (beta 9: side lobes near -90 dB), for u from 0 to the last zero
-    // crossing, with one point past it for the interpolation.
-    static const std::vector<float> values = [] {
+    // crossing, with one point past it for the interpolation. Never destroyed: a graph may be
+    // connected or rendered on another thread while the process exits.
+    static const auto* values = new std::vector<float>([] {
         constexpr double beta = 9.0;
         const int points = kZeroCrossings * kTableResolution;
         std::vector<float> t(std::size_t(points) + 2, 0.0f);
@@ -41,8 +42,8 @@ const std::vector<float>& RateConverter::table() const {
             t[std::size_t(i)] = float(sinc * window);
         }
         return t;
-    }();
-    return values;
+    }());
+    return *values;
 }
 
 RateConverter::RateConverter(std::uint32_t channels)

@@ -12,6 +12,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <fstream>
+#include <link.h>
 #include <mutex>
 #include <pwd.h>
 #include <random>
@@ -33,6 +34,13 @@ std::string homeFolder() {
     if (const char* home = std::getenv("HOME"); home && *home) return home;
     if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
     return {};
+}
+
+// The file of the running program, whatever name it was started by; empty when it cannot be told.
+fs::path runningProgram() {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : exe;
 }
 
 // XDG_DOCUMENTS_DIR="$HOME/Documents" in user-dirs.dirs.
@@ -139,26 +147,25 @@ Bundle Bundle::forBinary(const fs::path& binary) {
 }
 
 const Bundle& Bundle::main() {
-    static const Bundle bundle = [] {
-        std::error_code ec;
-        const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-        return forBinary(ec ? fs::current_path() / "unknown" : exe);
-    }();
-    return bundle;
+    // Never destroyed: threads that find the bundle's folders may still run while the process exits.
+    static const auto* bundle = new Bundle([] {
+        const fs::path exe = runningProgram();
+        return forBinary(exe.empty() ? fs::current_path() / "unknown" : exe);
+    }());
+    return *bundle;
 }
 
 std::optional<Bundle> Bundle::containing(const void* address) {
     Dl_info info{};
-    if (dladdr(address, &info) == 0) return std::nullopt;
-    fs::path module = info.dli_fname ? info.dli_fname : "";
-    if (module.empty() || !module.is_absolute()) {
-        // The main executable may be reported by the name it was started with.
-        std::error_code ec;
-        const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-        if (!ec && (module.empty() || exe.filename() == module.filename())) module = exe;
-    }
-    if (module.empty()) return std::nullopt;
-    return forBinary(module);
+    link_map* module = nullptr;
+    if (dladdr1(address, &info, reinterpret_cast<void**>(&module), RTLD_DL_LINKMAP) == 0 || !module)
+        return std::nullopt;
+    // The loader knows a library by its file, but the main program by no name at all: dladdr then
+    // gives the name it was started by (argv[0]), which may be a link's or anything its starter chose.
+    if (module->l_name && module->l_name[0] != '\0') return forBinary(module->l_name);
+    const fs::path exe = runningProgram();
+    if (exe.empty()) return std::nullopt;
+    return forBinary(exe);
 }
 
 std::optional<URL> Bundle::resourceURL() const {
