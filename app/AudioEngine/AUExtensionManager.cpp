@@ -48,8 +48,8 @@ void AUExtensionManager::selectfoundComponent(const std::optional<plat::AVAudioU
 }
 
 void AUExtensionManager::log(const plat::AudioComponentDescription& description) {
-    print("\nProcess Name: " + std::string(program_invocation_short_name) +
-          " PID: " + std::to_string(::getpid()) + "\n");
+    print("\nProcess Name: " + shown(program_invocation_short_name) + " PID: " + std::to_string(::getpid()) +
+          "\n");
     char flags[16];
     std::snprintf(flags, sizeof flags, "0x%08x", description.componentFlags);
     print("AUExtension (\ntype: " + stringValue(description.componentType) +
