@@ -3,15 +3,18 @@
 // its clips dry (into a WAV file on a disk that fills up). A recording survives the signals that end
 // the program and a kill; one that cannot start, or a screenshot cut short, fails the run.
 #include "AppTestSupport.h"
+#include "TestClips.h"
 #include "WavFrames.h"
 
 #include "plat/files.h"
 #include "plat/plist.h"
 
+#include <glib.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -69,6 +72,27 @@ fs::path bundleWithoutThePlugIn(const fs::path& bundle) {
     for (const char* part : {"lib", "Resources", "Info.plist"})
         fs::create_symlink(built / part, bundle / part);
     return bundle / "bin/YUX_Sorvane";
+}
+
+// Where `text` first holds what would reach a terminal raw: a control byte but the line break and the
+// tab (which our own lines indent with), DEL, a C1 control written in UTF-8, or a byte that is no
+// UTF-8; npos where it holds none.
+std::size_t rawByte(std::string_view text) {
+    const char* end = nullptr;
+    if (!g_utf8_validate(text.data(), gssize(text.size()), &end)) return std::size_t(end - text.data());
+    for (const char* c = text.data(); c < text.data() + text.size(); c = g_utf8_next_char(c))
+        if (const gunichar u = g_utf8_get_char(c);
+            (u < 0x20 && u != '\n' && u != '\t') || (u >= 0x7f && u <= 0x9f))
+            return std::size_t(c - text.data());
+    return std::string_view::npos;
+}
+
+// The line of `text` that holds the byte at `at`.
+std::string_view lineAround(std::string_view text, std::size_t at) {
+    if (at >= text.size()) return {};
+    const auto begin = text.rfind('\n', at), end = text.find('\n', at);
+    const auto from = begin == std::string_view::npos ? 0 : begin + 1;
+    return text.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from);
 }
 
 constexpr long kRate = 48000;
@@ -525,4 +549,154 @@ TEST(Application, ALinkToAFileNotMadeYetIsWrittenThrough) {
     EXPECT_NE(output.find(notStarted), std::string::npos) << output;
     EXPECT_NE(output.find("UIApplication: the window could not be written: "), std::string::npos) << output;
     EXPECT_TRUE(fs::is_symlink(take) && fs::is_symlink(shot) && !fs::exists(scratch.path() / "made"));
+}
+
+// Names and settings reach the terminal escaped on every road a few runs take: the program's own
+// name, each SORVANE_ setting, the folders of the bundle, its clips, the plug-ins, the take, the
+// screenshot, home, settings and documents, and the texts of plug-in records (skipped as malformed,
+// as a duplicate, as a library that fails its test load or cannot be made, or listed without their
+// damaged icon). Each holds ESC with a colour, CSI as one character, BEL, CR, DEL, a line break
+// before a text of its own and a byte that is no UTF-8 (a record holds what XML can of them). Nothing
+// the program writes to standard output or error holds a control byte raw but the line break and the
+// tab, nor text that is not UTF-8, and no line of it begins with that text. The help site and its
+// opener are read only once Help is pressed, which no headless run is: set all the same, so that a
+// use at start-up is scanned too.
+TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
+    const std::string marker = "INJECTED LINE";
+    const std::string hostile = "\x1b[31m\xc2\x9b\x07\r\x7f\n" + marker + "\xff",
+                      inRecord = "\xc2\x9b\r\x7f\n" + marker;
+    ScratchFolder scratch;
+    const fs::path root = scratch.path() / ("names" + hostile), plugIns = root / ("PlugIns" + hostile),
+                   refused = root / ("Refused" + hostile), takes = root / ("takes" + hostile),
+                   home = root / ("home" + hostile), config = root / ("config" + hostile);
+    // Bundles whose clips are one short pass, looped many times a second, or one that cannot be opened.
+    const auto withClip = [](const fs::path& program, const std::function<void(const fs::path&)>& write) {
+        const fs::path resources = program.parent_path().parent_path() / "Resources";
+        fs::remove(resources);
+        fs::create_directory(resources);
+        write(resources / "clip.m4a");
+        for (int n = 1; n <= AUEnginePlayer::kClipCount; ++n)
+            fs::create_symlink("clip.m4a", resources / (std::to_string(n) + ".m4a"));
+        return program;
+    };
+    const fs::path program =
+        withClip(bundleWithoutThePlugIn(root / "YUX_Sorvane.app"),
+                 [](const fs::path& clip) { writeClip(clip, plat::AudioFileType::m4a, 2, 1024); })
+            .parent_path() /
+        ("YUX_Sorvane" + hostile);
+    fs::create_symlink("YUX_Sorvane", program);
+    const fs::path broken = withClip(bundleWithoutThePlugIn(root / "Broken.app"),
+                                     [](const fs::path& clip) { writeText(clip, "no clip"); });
+    for (const auto& folder : {takes, home, plugIns}) fs::create_directories(folder);
+    writeText(config / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Documents\"\n");
+
+    // The effect as built, its icon damaged and named by its record's text; a duplicate of its codes;
+    // a record that is no property list, one whose version is its text, one whose library ends its test
+    // load; and, alone, one for the effect's codes that cannot be made.
+    const fs::path effect = plugIns / ("a" + hostile + ".appex");
+    fs::copy(fs::path(SORVANE_APP_DIR) / "PlugIns/YUX_Sorvane_Extension.appex", effect,
+             fs::copy_options::recursive);
+    auto record = plat::plist::readFile(effect / "Info.plist");
+    ASSERT_TRUE(record.ok() && record->asDictionary());
+    auto changed = *record->asDictionary();
+    changed.set("icon", "Resources/icon" + inRecord + ".png");
+    writeText(effect / ("Resources/icon" + inRecord + ".png"), "no picture");
+    ASSERT_TRUE(plat::plist::writeFile(effect / "Info.plist", changed).ok());
+    const auto fixture = [&](const fs::path& appex, const fs::path& library, const char* entry,
+                             const char* subtype, const std::string& version) {
+        fs::create_directories(appex / "lib");
+        fs::copy_file(library, appex / "lib/fixture.so");
+        ASSERT_TRUE(plat::plist::writeFile(
+                        appex / "Info.plist",
+                        plat::plist::Dictionary{{"type", "aumf"},
+                                                {"subtype", subtype},
+                                                {"manufacturer", "KWOB"},
+                                                {"name", "KWOB: " + inRecord},
+                                                {"version", version},
+                                                {"library", "lib/fixture.so"},
+                                                {"entry", entry},
+                                                {"abiVersion", long(plat::kAudioComponentPlugInABIVersion)},
+                                                {"flags", 0L}})
+                        .ok());
+    };
+    fixture(plugIns / ("b" + hostile + ".appex"), FIXTURE_LIBRARY, "FixtureEntry", "yuSV", "1.0");
+    writeText(plugIns / ("c" + hostile + ".appex/Info.plist"), "no record");
+    fixture(plugIns / ("d" + hostile + ".appex"), FIXTURE_LIBRARY, "FixtureEntry", "yuVR", "1.0" + inRecord);
+    fixture(plugIns / ("e" + hostile + ".appex"), FIXTURE_EXITING_LIBRARY, "FixtureEntry", "yuEX", "1.0");
+    fixture(refused / ("r" + hostile + ".appex"), FIXTURE_LIBRARY, "FixtureEntryOtherABI", "yuSV", "1.0");
+
+    // A take whose name is too long to take ".partial" as it is.
+    const std::string take =
+        "wav:" + (takes / (std::string(250 - 4 - hostile.size(), 't') + hostile + ".wav")).string();
+    const std::string shot = (root / ("shot" + hostile + ".png")).string();
+    const struct {
+        const char* road;
+        fs::path program;
+        std::vector<std::pair<std::string, std::string>> variables;
+        std::vector<std::string> until; // printed before the program is ended
+        std::vector<std::string> roads; // printed by the time it ends
+        rlim_t fileSizeLimit = RLIM_INFINITY;
+    } runs[] = {
+        {"the effect plays into a take that meets a full disk, as does the screenshot",
+         program,
+         {{"SORVANE_PLUGIN_PATH", plugIns},
+          {"SORVANE_AUDIO_OUTPUT", take},
+          {"XDG_DOCUMENTS_DIR", root / ("Documents" + hostile)}},
+         {"The audio output stopped: ", "' looped: "},
+         {"Process Name: YUX_Sorvane", "already registered by", "is not a property list", "must be major",
+          "before the library was open", "it is listed without an icon", "Audio Unit's resources path is: ",
+          "SORVANE_RUN_SECONDS is not a number", "the window could not be written"},
+         16 * 1024},
+        {"an effect that cannot be made, an output that cannot be opened, a refused session",
+         program,
+         {{"SORVANE_PLUGIN_PATH", refused},
+          {"SORVANE_AUDIO_OUTPUT", "alsa:" + hostile},
+          {"SORVANE_AUDIO_SESSION_FAIL", "active," + hostile}},
+         {"Could not start audio engine. error: "},
+         {"cannot instantiate", "Could not set audio session active", "the window was written to",
+          "The app's documents path is: "}},
+        {"clips that cannot be opened, and a display that cannot be",
+         broken,
+         {{"SORVANE_HEADLESS", ""}, {"DISPLAY", ":" + hostile}},
+         {"Could not create AVAudioFile instance"},
+         {"Running without a window."}},
+        {"a take and a screenshot that name one file",
+         program,
+         {{"SORVANE_AUDIO_OUTPUT", "wav:" + shot}},
+         {"name one file"},
+         {}},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.road);
+        const fs::path log = scratch.path() / ("log-" + std::to_string(&run - runs));
+        std::map<std::string, std::string> variables = {
+            {"SORVANE_HEADLESS", "1"},
+            {"SORVANE_AUTOPLAY", "1"},
+            {"SORVANE_RUN_SECONDS", hostile},
+            {"SORVANE_SCREENSHOT", shot},
+            {"SORVANE_PLUGIN_PATH", ""},
+            {"SORVANE_AUDIO_OUTPUT", "null"},
+            {"SORVANE_AUDIO_SESSION_FAIL", ""},
+            {"SORVANE_HELP_ROOT", (root / ("help" + hostile)).string() + "/"},
+            {"SORVANE_URL_OPENER", root / ("opener" + hostile)},
+            {"HOME", home},
+            {"XDG_CONFIG_HOME", config},
+            {"XDG_DOCUMENTS_DIR", ""},
+            {"DISPLAY", ""},
+            {"WAYLAND_DISPLAY", ""}};
+        for (const auto& [name, value] : run.variables) variables[name] = value;
+        auto app = launchApp(run.program, {variables.begin(), variables.end()}, log, run.fileSizeLimit);
+        ASSERT_GT(app.pid, 0);
+        const auto shows = [&](const std::string& road) {
+            return readAll(log).find(road) != std::string::npos;
+        };
+        endedOnceDone(app, [&] { return std::all_of(run.until.begin(), run.until.end(), shows); });
+        const std::string output = readAll(log);
+        for (const auto& roads : {run.until, run.roads})
+            for (const auto& road : roads)
+                EXPECT_TRUE(shows(road)) << road << "\n" << plat::shownText(output, output.size());
+        const auto raw = rawByte(output);
+        EXPECT_EQ(raw, std::string::npos) << "raw in: " << plat::shownText(lineAround(output, raw));
+        EXPECT_EQ(("\n" + output).find("\n" + marker), std::string::npos) << "a line of its own";
+    }
 }

@@ -164,7 +164,7 @@ int UIApplication::run(const std::string& delegateClassName) {
         if (end && *end == '\0' && std::isfinite(s) && s > 0)
             deadline = Timer::scheduled(s, false, [this](Timer&) { terminate(); });
         else
-            say(std::string(kRunSecondsVariable) + " is not a number of seconds (" + *seconds +
+            say(std::string(kRunSecondsVariable) + " is not a number of seconds (" + shownText(*seconds) +
                 "); the application runs until it is closed");
     }
     RunLoop::main().run();
