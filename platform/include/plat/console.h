@@ -37,7 +37,9 @@ bool isRealtimeThread();
 // longer than `limit` bytes is cut there (at a character boundary) and "..." follows.
 inline constexpr std::size_t kShownTextBytes = 512;
 std::string shownText(std::string_view text, std::size_t limit = kShownTextBytes);
-// At most `limit` bytes of `text`: cut before the character that would straddle the limit.
+// At most `limit` bytes of `text`: cut before the character that would straddle the limit. Bytes
+// that begin no character (continuation bytes with no lead) are cut as bytes, so a text of them is
+// not cut to nothing.
 std::string_view cutAtCharacter(std::string_view text, std::size_t limit);
 
 class Console {

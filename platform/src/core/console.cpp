@@ -171,11 +171,33 @@ struct Console::Impl {
     }
 };
 
+namespace {
+
+bool isContinuation(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+// The bytes of the sequence a lead byte begins, by its pattern alone; 1 for any other byte.
+std::size_t sequenceLength(char byte) {
+    const auto lead = static_cast<unsigned char>(byte);
+    return lead >= 0xF8 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+}
+
+// Where the character holding byte `at` begins: earlier than `at` only when a lead byte there
+// begins a sequence that reaches it. A continuation byte with no such lead is a character of its own.
+std::size_t characterStart(std::string_view text, std::size_t at) {
+    if (at >= text.size() || !isContinuation(text[at])) return at;
+    for (std::size_t start = at; start > 0 && at - start < 3;) {
+        if (!isContinuation(text[--start])) return sequenceLength(text[start]) > at - start ? start : at;
+    }
+    return at;
+}
+
+} // namespace
+
 std::string_view cutAtCharacter(std::string_view text, std::size_t limit) {
     if (text.size() <= limit) return text;
-    std::size_t end = limit; // not inside a UTF-8 sequence
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    return text.substr(0, end);
+    return text.substr(0, characterStart(text, limit));
 }
 
 std::string shownText(std::string_view text, std::size_t limit) {
