@@ -200,12 +200,32 @@ std::string_view cutAtCharacter(std::string_view text, std::size_t limit) {
     return text.substr(0, characterStart(text, limit));
 }
 
-std::string shownText(std::string_view text, std::size_t limit) {
+std::string cutInMiddle(std::string_view text, std::size_t limit) {
+    constexpr std::string_view kMark = "...";
+    if (text.size() <= limit) return std::string(text);
+    if (limit - limit / 2 < kMark.size()) return std::string(cutAtCharacter(text, limit)); // no room
+    // The end is kept the larger: a path's last 256 bytes hold any file name ("/" and 255 bytes).
+    const std::size_t tailBytes = limit / 2;
+    std::string cut(cutAtCharacter(text, limit - kMark.size() - tailBytes));
+    std::size_t from = text.size() - tailBytes;
+    if (const std::size_t start = characterStart(text, from); start < from) {
+        const std::size_t end = start + sequenceLength(text[start]);
+        while (from < end && from < text.size() && isContinuation(text[from])) ++from;
+    }
+    cut.append(kMark).append(text.substr(from));
+    return cut;
+}
+
+std::string shownMessage(std::string_view text) {
+    return shownText(text, kShownMessageBytes);
+}
+
+std::string shownText(std::string_view whole, std::size_t limit) {
     constexpr char hex[] = "0123456789abcdef";
+    const std::string cut = cutInMiddle(whole, limit);
+    const std::string_view text = cut;
     std::string out;
-    const bool cut = text.size() > limit;
-    text = cutAtCharacter(text, limit);
-    out.reserve(text.size() + 3);
+    out.reserve(text.size());
     const auto escape = [&](unsigned char byte) {
         out += "\\x";
         out += hex[byte >> 4];
@@ -249,7 +269,6 @@ std::string shownText(std::string_view text, std::size_t limit) {
             i += length - 1;
         }
     }
-    if (cut) out += "...";
     return out;
 }
 
