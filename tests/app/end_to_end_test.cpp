@@ -370,6 +370,7 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
     const std::string take = "wav:" + (scratch.path() / "old.wav").string(),
                       takeLink = "wav:" + (scratch.path() / "take-link.wav").string();
     const fs::path oldSpelledOtherwise = fs::relative(folder / "../old.wav");
+    const std::string odd = "wav:" + (scratch.path() / "q\"b\\s\x01/").string();
     const fs::path deep = scratch.path() / std::string(200, 'm') / std::string(230, 'n') / "take.wav";
     const struct {
         const char* target;
@@ -382,6 +383,8 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
         {"a missing folder", "wav:" + (scratch.path() / "missing/take.wav").string(), started,
          "/missing/take.wav"},
         {"no file", "wav:", started, "SORVANE_AUDIO_OUTPUT is 'wav:'"},
+        {"a folder named with a quote, a backslash and a control byte, escaped once", odd, started,
+         "SORVANE_AUDIO_OUTPUT is '" + plat::shownText(odd) + "'; it takes"},
         {"a missing folder with a long name, the line cut short", "wav:" + deep.string(), started,
          "'" + deep.string() + "' cannot be written: No such file or directory.\n"},
         {"a 256-byte name, failing only once the take ends", tooLong, started,
