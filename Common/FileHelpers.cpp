@@ -23,7 +23,8 @@ bool ensureDirectoryExists(const plat::URL& url) {
     const auto created = fm.createDirectory(path, true);
     if (created.ok()) return true;
     debugprint("ensureDirectoryExists() : ERROR: Creating required directory '" +
-               plat::shownText(path.string()) + "' failed: " + plat::shownText(created.error().description));
+               plat::shownText(path.string()) +
+               "' failed: " + plat::shownMessage(created.error().description));
     return false;
 }
 
@@ -48,7 +49,7 @@ void getPaths() {
 namespace {
 std::string describe(const plat::Error& e) {
     return "Error Domain=" + e.domain + " Code=" + std::to_string(e.code) + " \"" +
-           plat::shownText(e.description) + "\"";
+           plat::shownMessage(e.description) + "\"";
 }
 } // namespace
 

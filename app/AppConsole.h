@@ -11,7 +11,13 @@ inline void print(std::string_view line) {
     plat::Console::shared().writeLine(line);
 }
 
-// A path, a setting or an error's text as a line shows it: escaped and, when very long, shortened.
+// A path or a setting as a line shows it: escaped and, when very long, shortened in its middle.
 inline std::string shown(std::string_view text) {
     return plat::shownText(text);
+}
+
+// An error's text as a line shows it: escaped, and whole, as the names in it were shortened where
+// they entered it.
+inline std::string shownMessage(std::string_view text) {
+    return plat::shownMessage(text);
 }

@@ -35,7 +35,7 @@ void printLine(const std::string& line) {
 constexpr std::size_t kReportedLines = 5;
 void printReport(const std::vector<std::string>& lines, const char* what) {
     const std::size_t shown = std::min(lines.size(), kReportedLines);
-    for (std::size_t i = 0; i < shown; ++i) printLine("PresetPatch::ERROR: " + plat::shownText(lines[i]));
+    for (std::size_t i = 0; i < shown; ++i) printLine("PresetPatch::ERROR: " + plat::shownMessage(lines[i]));
     if (lines.size() > shown)
         printLine("PresetPatch::ERROR: ... and " + std::to_string(lines.size() - shown) + " more " + what +
                   ".");
@@ -65,7 +65,7 @@ const char* typeName(plist::Type type) {
 
 // A document's key, as its messages quote it.
 std::string quoted(const std::string& where, const std::string& key) {
-    return (where.empty() ? std::string() : where + " / ") + "\u201c" + key + "\u201d";
+    return (where.empty() ? std::string() : where + " / ") + "\u201c" + plat::cutInMiddle(key) + "\u201d";
 }
 
 // A four-character code: the type is held unsigned, the manufacturer and subtype signed, so a code
@@ -313,7 +313,7 @@ plat::Result<void> PresetPatch::fromData(std::span<const std::uint8_t> bytes) {
     auto parsed = plist::parse(bytes, limits);
     if (!parsed.ok()) {
         printLine("AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: " +
-                  plat::shownText(parsed.error().description) +
+                  plat::shownMessage(parsed.error().description) +
                   ", Format: " + std::to_string(binary ? kBinaryFormat : kXMLFormat));
         return corrupt("The preset document is not a property list: " + parsed.error().description);
     }
@@ -339,7 +339,7 @@ plat::Result<void> PresetPatch::saveToFile(const std::filesystem::path& path) co
     auto written = plat::writeFileAtomically(path, xml);
     if (!written.ok()) {
         printLine("PresetPatch::FEHLER: Die Daten konnten nicht gespeichert werden. (" +
-                  plat::shownText(written.error().description) + ")");
+                  plat::shownMessage(written.error().description) + ")");
         return written.error();
     }
     return {};
@@ -350,7 +350,7 @@ plat::Result<void> PresetPatch::loadFromFile(const std::filesystem::path& path) 
     const auto refused = [&](long code, const std::string& what) {
         printLine("AUPresetFile::ERROR: The path " + plat::shownText(path.string()) + " " + what);
         return plat::Error{plat::kCocoaErrorDomain, code,
-                           "AUPresetFile::ERROR: The path " + path.string() + " " + what};
+                           "AUPresetFile::ERROR: The path " + plat::cutInMiddle(path.string()) + " " + what};
     };
     const auto unreadable = [&](int error) {
         return refused(kFileReadUnknown, std::string("could not be read: ") + std::strerror(error) + ".");

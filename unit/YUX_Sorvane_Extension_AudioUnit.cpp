@@ -57,7 +57,7 @@ plat::Error missingPreset(std::string description) {
 // A line that is its error's text too: the host's name in it is escaped only where it is printed.
 plat::Error missingPreset(const std::string& before, const std::string& name, const std::string& after) {
     debugprint(before + plat::shownText(name) + after);
-    return missingPreset(before + name + after);
+    return missingPreset(before + plat::cutInMiddle(name) + after);
 }
 
 } // namespace
@@ -204,7 +204,7 @@ plat::Result<void> YUX_Sorvane_Extension_AudioUnit::allocateRenderResources() {
         if (const auto bus = outputs[i]) bus->setShouldAllocateBuffer(true);
     auto allocated = AUAudioUnit::allocateRenderResources();
     if (!allocated.ok()) {
-        debugprint("AUExtension::ERROR: " + plat::shownText(allocated.error().description));
+        debugprint("AUExtension::ERROR: " + plat::shownMessage(allocated.error().description));
         return allocated;
     }
     setSamplerate();
@@ -350,7 +350,7 @@ YUX_Sorvane_Extension_AudioUnit::setFullState(std::optional<plat::plist::Diction
         auto applied = preset.makeFrom(state);
         if (!applied.ok()) {
             debugprint("AUExtension::ERROR: The state could not be restored: " +
-                       plat::shownText(applied.error().description));
+                       plat::shownMessage(applied.error().description));
             return applied;
         }
     }
@@ -381,7 +381,7 @@ YUX_Sorvane_Extension_AudioUnit::listFactoryPresets(bool logFailure) {
     auto names = plat::FileManager::defaultManager().contentsOfDirectory(folder);
     if (!names.ok()) {
         if (logFailure)
-            safeprint("Creating factory presets failed: " + plat::shownText(names.error().description));
+            safeprint("Creating factory presets failed: " + plat::shownMessage(names.error().description));
         return listed;
     }
     for (const auto& entry : names.value()) {
@@ -454,7 +454,7 @@ YUX_Sorvane_Extension_AudioUnit::setCurrentPreset(std::optional<plat::AUAudioUni
     auto loaded = loader.load(*file);
     if (!loaded.ok()) {
         debugprint("AUExtension::ERROR: The preset '" + shown +
-                   "' could not be loaded: " + plat::shownText(loaded.error().description));
+                   "' could not be loaded: " + plat::shownMessage(loaded.error().description));
         return missingPreset(loaded.error().description);
     }
     currentPreset_ = std::move(preset);
@@ -474,7 +474,7 @@ YUX_Sorvane_Extension_AudioUnit::presetState(const plat::AUAudioUnitPreset& pres
     auto loaded = reader.load(*found);
     if (!loaded.ok()) {
         debugprint("AUExtension::ERROR: The preset file '" + plat::shownText(found->filename().string()) +
-                   "' could not be read: " + plat::shownText(loaded.error().description));
+                   "' could not be read: " + plat::shownMessage(loaded.error().description));
         return missingPreset(loaded.error().description);
     }
     return reader.getDictionary();

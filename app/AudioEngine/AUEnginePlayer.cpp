@@ -58,7 +58,7 @@ std::string sentence(const std::string& text) {
 }
 
 void reportFailure(const plat::Result<void>& result) {
-    if (!result) print("AUEnginePlayer::ERROR: " + shown(result.error().description));
+    if (!result) print("AUEnginePlayer::ERROR: " + shownMessage(result.error().description));
 }
 
 // A graph edit's own line, or what went wrong instead.
@@ -128,7 +128,8 @@ void AUEnginePlayer::install(const plat::URL& url, plat::Result<std::shared_ptr<
     if (!opened) {
         // The clip that plays stays.
         print("AUEnginePlayer::ERROR: Could not create AVAudioFile instance for URL '" +
-              url.absoluteString() + "'. error: " + shown(sentence(opened.error().description)));
+              shown(url.absoluteString()) +
+              "'. error: " + shownMessage(sentence(opened.error().description)));
         return;
     }
     stateChangeQueue->sync([&] { file = std::move(opened).value(); });
@@ -192,7 +193,8 @@ void AUEnginePlayer::setSessionActive(bool active) {
         print("AUEnginePlayer: Audio session was set active.");
     else
         print(std::string("AUEnginePlayer::ERROR: Could not set audio session active ") +
-              (active ? "true" : "false") + ". system error: " + shown(sentence(done.error().description)));
+              (active ? "true" : "false") +
+              ". system error: " + shownMessage(sentence(done.error().description)));
 }
 
 void AUEnginePlayer::start() {
@@ -244,7 +246,7 @@ void AUEnginePlayer::startPlayingInternal() {
     } else {
         isPlaying = false;
         print("AUEnginePlayer::ERROR: Could not start audio engine. error: " +
-              shown(sentence(started.error().description)));
+              shownMessage(sentence(started.error().description)));
         // Nothing stays scheduled for the next start, and the session is given back.
         player->stop();
         setSessionActive(false);

@@ -142,7 +142,7 @@ void AUExtensionManager::setCurrentPreset(const std::optional<Preset>& preset) {
     if (!audioUnit) return;
     const auto applied =
         audioUnit->setCurrentPreset(preset ? std::optional(preset->audioUnitPreset) : std::nullopt);
-    if (!applied) print("AUExtensionManager::ERROR: " + shown(applied.error().description));
+    if (!applied) print("AUExtensionManager::ERROR: " + shownMessage(applied.error().description));
 }
 
 void AUExtensionManager::cleanup() {

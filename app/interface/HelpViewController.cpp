@@ -22,7 +22,7 @@ std::filesystem::path shippedHelp() {
 std::optional<plat::URL> HelpViewController::helpSiteRoot() {
     auto root = plat::siteRoot(kHelpRootVariable, "yux-help", shippedHelp());
     if (!root) {
-        print("HelpViewController: " + shown(root.error().description));
+        print("HelpViewController: " + shownMessage(root.error().description));
         return std::nullopt;
     }
     return root.value();
@@ -79,7 +79,7 @@ void HelpViewController::loadView() {
         ownedWebView_ = std::move(made).value();
         webView = ownedWebView_.get();
     } else {
-        print("HelpViewController: " + shown(made.error().description));
+        print("HelpViewController: " + shownMessage(made.error().description));
     }
     setView(root);
 }

@@ -56,7 +56,7 @@ bool render(const std::filesystem::path& folder, const std::string& name, bool w
         if (image.writePNG(path, &error)) {
             std::printf("%s\n", path.c_str());
         } else {
-            std::fprintf(stderr, "panel_snapshots: %s\n", plat::shownText(error).c_str());
+            std::fprintf(stderr, "panel_snapshots: %s\n", plat::shownMessage(error).c_str());
             ok = false;
         }
     }

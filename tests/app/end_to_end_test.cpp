@@ -200,13 +200,14 @@ TEST(Application, EndedAtOnceItReadsNoFreedMemory) {
 }
 
 // Also: a recording that meets a full disk leaves the file it was to replace as it was, keeps what
-// it has under the name its line gives (its folder's name escaped), and fails the run; so does a
-// screenshot that cannot be written (a pipe is not replaced by a file).
+// it has under the name its line gives (its folder's long name escaped, the line whole), and fails
+// the run; so does a screenshot that cannot be written (a pipe is not replaced by a file).
 TEST(Application, WithoutThePlugInItPlaysItsClipsDry) {
     ScratchFolder bundle;
-    const fs::path program = bundleWithoutThePlugIn(bundle.path()), takes = bundle.path() / "takes\x1b[31m",
+    const fs::path program = bundleWithoutThePlugIn(bundle.path()),
+                   takes = bundle.path() / std::string(200, 'd') / (std::string(220, 'e') + "takes\x1b[31m"),
                    sound = takes / "sound.wav";
-    fs::create_directory(takes);
+    fs::create_directories(takes);
     writeText(sound, "the previous take");
     const fs::path pipe = bundle.path() / "shot.png";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
@@ -233,6 +234,10 @@ TEST(Application, WithoutThePlugInItPlaysItsClipsDry) {
     EXPECT_EQ(started.output.find('\x1b'), std::string::npos) << started.output;
     EXPECT_NE(started.output.find("the file itself is unchanged.\n"), std::string::npos)
         << "the line has no line break of its own";
+    EXPECT_NE(started.output.find("File too large. What was written is kept in '" +
+                                  plat::shownText(partial.string()) + "';"),
+              std::string::npos)
+        << "the reason and the kept take's name, however long its folder's name";
     const auto kept = plat::AVAudioFile::forReading(plat::URL::fileURL(partial));
     ASSERT_TRUE(kept.ok());
     EXPECT_GT(kept.value()->length(), 4800);
@@ -459,6 +464,8 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
     const std::string take = "wav:" + (scratch.path() / "old.wav").string(),
                       takeLink = "wav:" + (scratch.path() / "take-link.wav").string();
     const fs::path oldSpelledOtherwise = fs::relative(folder / "../old.wav");
+    const std::string odd = "wav:" + (scratch.path() / "q\"b\\s\x01/").string();
+    const fs::path deep = scratch.path() / std::string(200, 'm') / std::string(230, 'n') / "take.wav";
     const struct {
         const char* target;
         std::string output, line, says;
@@ -470,6 +477,10 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
         {"a missing folder", "wav:" + (scratch.path() / "missing/take.wav").string(), started,
          "/missing/take.wav"},
         {"no file", "wav:", started, "SORVANE_AUDIO_OUTPUT is 'wav:'"},
+        {"a folder named with a quote, a backslash and a control byte, escaped once", odd, started,
+         "SORVANE_AUDIO_OUTPUT is '" + plat::shownText(odd) + "'; it takes"},
+        {"a missing folder with a long name, the line cut short", "wav:" + deep.string(), started,
+         "'" + deep.string() + "' cannot be written: No such file or directory.\n"},
         {"a 256-byte name, failing only once the take ends", tooLong, started,
          "SORVANE_AUDIO_OUTPUT is '" + tooLong + "'; no file takes a name longer than 255 bytes."},
         {"the screenshot at the take's path, spelled otherwise", take, clash(take, oldSpelledOtherwise), "",

@@ -239,6 +239,8 @@ TEST(AudioFile, ATakeWithANameNearTheLimitIsWrittenUnderAShortenedVisibleName) {
         {"a name cut inside a character", accents + "x.wav", cutAccents + ".partial.wav"},
         {"no room left for the number of a name taken", std::string(250, 't') + ".wav",
          cut + ".partial-3.wav"},
+        {"a name of bytes that begin no character cut to nothing (written hidden)",
+         std::string(248, '\x80') + ".wav", std::string(239, '\x80') + ".partial.wav"},
     };
     ConsoleCapture console;
     plat::AVAudioFileSettings settings;
@@ -254,7 +256,8 @@ TEST(AudioFile, ATakeWithANameNearTheLimitIsWrittenUnderAShortenedVisibleName) {
         struct stat st {};
         EXPECT_TRUE(::stat(partial.c_str(), &st) == 0 && (st.st_mode & 0777) == 0644) << c.fault;
         EXPECT_EQ(wavFrames(partial), 1000) << c.fault;
-        EXPECT_NE(console.text().find("is written as '" + partial.string() + "'"), std::string::npos)
+        EXPECT_NE(console.text().find("is written as '" + plat::shownText(partial.string()) + "'"),
+                  std::string::npos)
             << c.fault << "\n"
             << console.text();
     }

@@ -162,12 +162,16 @@ TEST(EngineOutput, AnOutputThatCannotBeOpenedFailsStartCleanly) {
     const fs::path pipe = scratch.path() / "pipe.wav", folder = scratch.path() / "folder.wav";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     fs::create_directory(folder);
+    // Past 512 bytes, a path keeps its file name: its middle gives way.
+    const std::string deep = "/nonexistent-folder/" + std::string(200, 'a') + "/" + std::string(200, 'b') +
+                             "/" + std::string(200, 'c') + "/out.wav";
     struct Case {
         std::string setting;
         std::string named; // what the error says
     } cases[] = {
         {"alsa:sorvane_no_such_device", "sorvane_no_such_device"},
         {"wav:/nonexistent-folder/out.wav", "'/nonexistent-folder/out.wav' cannot be written: No such file"},
+        {"wav:" + deep, "..." + deep.substr(deep.size() - 256) + "' cannot be written: No such file"},
         {"wav:" + (scratch.path() / "new/").string(), "SORVANE_AUDIO_OUTPUT"}, // wrote a file "new"
         {"wav:" + pipe.string(), pipe.string() + "' cannot be written: it is not a regular file."},
         {"wav:" + folder.string(), folder.string() + "' cannot be written: it is a folder."},

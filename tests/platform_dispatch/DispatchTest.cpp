@@ -300,6 +300,11 @@ TEST(ShownText, EveryControlOfEitherSetAndEveryLoneHighByteIsEscapedAndNothingEl
 }
 
 TEST(ShownText, BytesThatAreNotUTF8AreEscapedAndItsEdgesPassWhole) {
+    const auto times = [](std::string_view text, std::size_t n) {
+        std::string out;
+        while (n-- > 0) out += text;
+        return out;
+    };
     const struct {
         const char* fault;
         std::string text, shown;
@@ -344,6 +349,10 @@ TEST(ShownText, BytesThatAreNotUTF8AreEscapedAndItsEdgesPassWhole) {
         {"the first four-byte form is escaped", "\xf0\x90\x80\x80", "\xf0\x90\x80\x80"},
         {"U+10FFFF is escaped", "\xf4\x8f\xbf\xbf", "\xf4\x8f\xbf\xbf"},
         {"an escape code and a forged line pass", "a\x1b[2Jb\nFORGED", "a\\x1b[2Jb\\x0aFORGED"},
+        {"a long text cut at its end (a path losing its file name), or its cut unmarked",
+         times("a", 300) + times("b", 300), times("a", 253) + "..." + times("b", 256)},
+        {"a long text cut inside a two-byte character, at either side of the cut", times("\u00e9", 300) + "z",
+         times("\u00e9", 126) + "..." + times("\u00e9", 127) + "z"},
     };
     for (const auto& row : rows) EXPECT_EQ(plat::shownText(row.text), row.shown) << row.fault;
     // A sequence cut by the end of the text, though the bytes after it would complete it.

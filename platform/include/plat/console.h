@@ -31,13 +31,24 @@ private:
 
 bool isRealtimeThread();
 
-// Text from outside the program (a path, an environment setting, a record's contents) made safe
-// for a one-line message: control bytes (C0, DEL, and C1 written in UTF-8), bytes that are not
-// UTF-8, '"' and '\\' are shown as \xNN escapes, so nothing reaches the terminal as a command or a line break; text
-// longer than `limit` bytes is cut there (at a character boundary) and "..." follows.
+// Text from outside the program (a path, an environment setting, a record's contents, a library's
+// message) as it enters an error's text or a line: past `limit` bytes its middle gives way to "...",
+// at characters, so a path keeps where it starts and its file name, and a message its reason. It
+// stays raw: the line that prints it escapes it. Cut once, where it enters, each such text leaves
+// room for the others, so a line is never cut at its end.
 inline constexpr std::size_t kShownTextBytes = 512;
+std::string cutInMiddle(std::string_view text, std::size_t limit = kShownTextBytes);
+// One such text made safe for a one-line message: cut as above, then control bytes (C0, DEL, and
+// C1 written in UTF-8), bytes that are not UTF-8, '"' and '\\' are shown as \xNN escapes, so
+// nothing reaches the terminal as a command or a line break.
 std::string shownText(std::string_view text, std::size_t limit = kShownTextBytes);
-// At most `limit` bytes of `text`: cut before the character that would straddle the limit.
+// An error's text, or another made of such texts already cut, escaped for a line as above. Only
+// past kShownMessageBytes, far more than its parts may take, is its middle cut, as a last resort.
+inline constexpr std::size_t kShownMessageBytes = 16 * kShownTextBytes;
+std::string shownMessage(std::string_view text);
+// At most `limit` bytes of `text`: cut before the character that would straddle the limit. Bytes
+// that begin no character (continuation bytes with no lead) are cut as bytes, so a text of them is
+// not cut to nothing.
 std::string_view cutAtCharacter(std::string_view text, std::size_t limit);
 
 class Console {

@@ -1,6 +1,7 @@
 #include "plat/audiounit.h"
 
 #include "plat/aufactory.h"
+#include "plat/console.h"
 #include "plat/dispatch.h"
 
 #include <algorithm>
@@ -128,7 +129,7 @@ Result<void> AUAudioUnit::setCurrentPreset(std::optional<AUAudioUnitPreset> pres
 
 Result<plist::Dictionary> AUAudioUnit::presetState(const AUAudioUnitPreset& preset) {
     return Error{kOSStatusErrorDomain, kAudioUnitErr_MissingPreset,
-                 "The audio unit has no preset named '" + preset.name + "'."};
+                 "The audio unit has no preset named '" + cutInMiddle(preset.name) + "'."};
 }
 
 } // namespace plat

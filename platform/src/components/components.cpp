@@ -166,12 +166,13 @@ RealPlace realPlace(const fs::path& bundle, const fs::path& path) {
 Result<fs::path> realLibraryInside(const fs::path& bundle, const fs::path& library) {
     const RealPlace place = realPlace(bundle, library);
     if (place.error)
-        return recordError("the library " + library.string() + " cannot be read: " + place.error.message());
+        return recordError("the library " + cutInMiddle(library.string()) +
+                           " cannot be read: " + place.error.message());
     if (place.real.empty())
-        return recordError("the record names a library that is not there: " + library.string());
+        return recordError("the record names a library that is not there: " + cutInMiddle(library.string()));
     if (!place.inside)
-        return recordError("the library " + library.string() + " lies outside the bundle, in " +
-                           place.real.string());
+        return recordError("the library " + cutInMiddle(library.string()) + " lies outside the bundle, in " +
+                           cutInMiddle(place.real.string()));
     return place.real;
 }
 
@@ -179,7 +180,7 @@ Result<fs::path> realLibraryInside(const fs::path& bundle, const fs::path& libra
 // cut short) faults in the host when touched. Such a file is refused before it is opened.
 Result<void> holdsItsSegments(const fs::path& library) {
     const auto broken = [&](const std::string& why) {
-        return recordError("the library " + library.string() + " " + why);
+        return recordError("the library " + cutInMiddle(library.string()) + " " + why);
     };
     std::ifstream in(library, std::ios::binary);
     if (!in.is_open()) return broken(std::string("cannot be read: ") + std::strerror(errno));
@@ -243,24 +244,25 @@ void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr
         return;
     }
     const fs::path path = bundle / *name;
+    const std::string named = cutInMiddle(path.string());
     const RealPlace place = realPlace(bundle, path);
     const fs::path& real = place.real;
     std::error_code ec;
     if (place.error) {
-        problem = "its icon " + path.string() + " cannot be read: " + place.error.message();
+        problem = "its icon " + named + " cannot be read: " + place.error.message();
         return;
     }
     if (real.empty() || !fs::is_regular_file(real, ec)) {
-        problem = "its icon " + path.string() + " is not there";
+        problem = "its icon " + named + " is not there";
         return;
     }
     if (!place.inside) {
-        problem = "its icon " + path.string() + " lies outside the bundle, in " + real.string();
+        problem = "its icon " + named + " lies outside the bundle, in " + cutInMiddle(real.string());
         return;
     }
     const auto read = readFileContents(real, kIconMaxBytes);
     if (!read) {
-        problem = "its icon " + path.string() +
+        problem = "its icon " + named +
                   (read.error().code == kFileTooLargeError
                        ? " is larger than " + std::to_string(kIconMaxBytes) + " bytes"
                        : " cannot be read: " + read.error().description);
@@ -269,18 +271,18 @@ void readIcon(const fs::path& bundle, const plist::Value& entry, std::shared_ptr
     const std::vector<std::uint8_t>& bytes = read.value();
     const auto declared = UIImage::declaredPNGSize(bytes);
     if (!declared) {
-        problem = "its icon " + path.string() + " is not a PNG image";
+        problem = "its icon " + named + " is not a PNG image";
         return;
     }
     if (const auto [width, height] = *declared; width > kIconMaxSide || height > kIconMaxSide) {
-        problem = "its icon " + path.string() + " is " + std::to_string(width) + " x " +
-                  std::to_string(height) + " pixels, larger than " + std::to_string(kIconMaxSide) + " x " +
+        problem = "its icon " + named + " is " + std::to_string(width) + " x " + std::to_string(height) +
+                  " pixels, larger than " + std::to_string(kIconMaxSide) + " x " +
                   std::to_string(kIconMaxSide);
         return;
     }
     std::string why;
     icon = UIImage::fromData(bytes, &why);
-    if (!icon) problem = "its icon " + path.string() + " cannot be decoded: " + why;
+    if (!icon) problem = "its icon " + named + " cannot be decoded: " + why;
 }
 
 // ---- first loads in a process of their own ---------------------------------------------------
@@ -400,8 +402,8 @@ void startProbe(Probe& probe, const std::vector<char*>& envp, const std::string&
     const fs::path& helper = probeHelper();
     const auto fail = [&](int error) {
         probe.done = true;
-        probe.failure = "could not be loaded in a test process first: the helper " + helper.string() +
-                        " cannot be started (" + std::strerror(error) + ")";
+        probe.failure = "could not be loaded in a test process first: the helper " +
+                        cutInMiddle(helper.string()) + " cannot be started (" + std::strerror(error) + ")";
     };
     int pipe[2];
     if (pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0) return fail(errno);
@@ -577,7 +579,8 @@ Result<AVAudioUnitComponent> AVAudioUnitComponent::fromBundle(const fs::path& fo
     if (!real) return real.error();
     c.library_ = std::move(real).value();
     if (!fs::is_regular_file(c.library_, ec))
-        return recordError("the record names a library that is not there: " + c.library_.string());
+        return recordError("the record names a library that is not there: " +
+                           cutInMiddle(c.library_.string()));
     if (auto whole = holdsItsSegments(c.library_); !whole) return whole.error();
 
     auto entry = record.string("entry");
@@ -690,7 +693,7 @@ AVAudioUnitComponentManager::AVAudioUnitComponentManager(const std::vector<fs::p
         const fs::path& bundle = component.bundlePath();
         if (!failures[i].empty()) {
             console.writeLine(std::string(kLinePrefix) + "skipped " + shownPath(bundle) + ": its library " +
-                              shownPath(component.libraryPath()) + " " + shownText(failures[i]));
+                              shownPath(component.libraryPath()) + " " + shownMessage(failures[i]));
             continue;
         }
         const auto& wanted = component.audioComponentDescription();
@@ -706,7 +709,7 @@ AVAudioUnitComponentManager::AVAudioUnitComponentManager(const std::vector<fs::p
         }
         if (!component.iconProblem().empty())
             console.writeLine(std::string(kLinePrefix) + shownPath(bundle) + ": " +
-                              shownText(component.iconProblem()) + "; it is listed without an icon");
+                              shownMessage(component.iconProblem()) + "; it is listed without an icon");
         components_.push_back(std::move(component));
     }
 }
@@ -719,7 +722,7 @@ std::vector<AVAudioUnitComponent> AVAudioUnitComponentManager::scan(const fs::pa
     const auto names = FileManager::defaultManager().contentsOfDirectory(folder);
     if (!names) {
         console.writeLine(std::string(kLinePrefix) +
-                          "cannot read a plug-in folder: " + shownText(names.error().description));
+                          "cannot read a plug-in folder: " + shownMessage(names.error().description));
         return found;
     }
     for (const auto& name : *names) {
@@ -729,7 +732,7 @@ std::vector<AVAudioUnitComponent> AVAudioUnitComponentManager::scan(const fs::pa
         auto component = AVAudioUnitComponent::fromBundle(bundle);
         if (!component) {
             console.writeLine(std::string(kLinePrefix) + "skipped " + shownPath(bundle) + ": " +
-                              shownText(component.error().description));
+                              shownMessage(component.error().description));
             continue;
         }
         found.push_back(std::move(component).value());
@@ -752,7 +755,7 @@ void AVAudioUnitComponentManager::instantiate(const AVAudioUnitComponent& compon
         if (!unit)
             Console::shared().writeLine(std::string(kLinePrefix) + "cannot instantiate " +
                                         shownPath(component.bundlePath()) + ": " +
-                                        shownText(unit.error().description));
+                                        shownMessage(unit.error().description));
         if (completion) completion(std::move(unit));
     });
 }
@@ -764,18 +767,18 @@ void AVAudioUnitComponentManager::instantiate(const AudioComponentDescription& p
     queue_->async([pattern, completion = std::move(completion)] {
         Error none = loadError("no installed audio-unit component matches " + codes(pattern));
         Console::shared().writeLine(std::string(kLinePrefix) +
-                                    "cannot instantiate: " + shownText(none.description));
+                                    "cannot instantiate: " + shownMessage(none.description));
         if (completion) completion(std::move(none));
     });
 }
 
 Result<std::shared_ptr<AUAudioUnit>> AVAudioUnitComponentManager::load(const AVAudioUnitComponent& component,
                                                                        const ComponentLoadChecks& checks) {
-    const std::string library = component.libraryPath().string();
+    const std::string library = component.libraryPath().string(), named = cutInMiddle(library);
     const std::string& symbol = component.entrySymbol();
     // The file may have changed since the scan.
     if (auto real = realLibraryInside(component.bundlePath(), library); !real || real.value() != library)
-        return loadError(real ? "the library " + library + " is now a link" : real.error().description);
+        return loadError(real ? "the library " + named + " is now a link" : real.error().description);
     if (auto whole = holdsItsSegments(library); !whole) return loadError(whole.error().description);
     // A library replaced since its first load in a test process is loaded there again first.
     if (checks.probeLibraries && component.probed_ && !loadedInThisProcess(library) &&
@@ -783,41 +786,41 @@ Result<std::shared_ptr<AUAudioUnit>> AVAudioUnitComponentManager::load(const AVA
         std::vector<Probe> probe{Probe{library, symbol}};
         runProbes(probe, checks.probeSeconds);
         if (!probe[0].failure.empty())
-            return loadError("the library " + library + " changed since the scan; " + probe[0].failure);
+            return loadError("the library " + named + " changed since the scan; " + probe[0].failure);
     }
     void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = dlerror();
-        return loadError("cannot load " + library + ": " + (why ? why : "unknown reason"));
+        return loadError("cannot load " + named + ": " + (why ? cutInMiddle(why) : "unknown reason"));
     }
     const auto entry = reinterpret_cast<AudioComponentPlugInEntry>(dlsym(handle, symbol.c_str()));
     if (!entry) {
         dlclose(handle); // none of its code has run but its initialisers
-        return loadError(library + " has no entry symbol " + shown(symbol));
+        return loadError(named + " has no entry symbol " + shown(symbol));
     }
     try {
         const AudioComponentPlugInInterface* plugIn = entry();
         if (!plugIn)
-            return loadError("the entry symbol " + shown(symbol) + " of " + library + " returned nothing");
+            return loadError("the entry symbol " + shown(symbol) + " of " + named + " returned nothing");
         if (plugIn->abiVersion != kAudioComponentPlugInABIVersion)
-            return loadError(library + " was built for plug-in ABI version " +
+            return loadError(named + " was built for plug-in ABI version " +
                              std::to_string(plugIn->abiVersion) + "; this host loads version " +
                              std::to_string(kAudioComponentPlugInABIVersion));
         std::shared_ptr<AUAudioUnitFactory> factory =
             plugIn->createFactory ? plugIn->createFactory() : nullptr;
-        if (!factory) return loadError(library + " made no audio-unit factory");
+        if (!factory) return loadError(named + " made no audio-unit factory");
         auto made = factory->createAudioUnit(component.audioComponentDescription());
         if (!made) return made.error();
         std::shared_ptr<AUAudioUnit> unit = std::move(made).value();
-        if (!unit) return loadError("the audio-unit factory of " + library + " made no audio unit");
+        if (!unit) return loadError("the audio-unit factory of " + named + " made no audio unit");
         unit->factory_ = factory;
         AUAudioUnit* raw = unit.get();
         return std::shared_ptr<AUAudioUnit>(
             std::make_shared<Instance>(Instance{std::move(unit), std::move(factory)}), raw);
     } catch (const std::exception& e) {
-        return loadError("the plug-in " + library + " failed: " + e.what());
+        return loadError("the plug-in " + named + " failed: " + cutInMiddle(e.what()));
     } catch (...) {
-        return loadError("the plug-in " + library + " failed");
+        return loadError("the plug-in " + named + " failed");
     }
 }
 

@@ -171,19 +171,61 @@ struct Console::Impl {
     }
 };
 
-std::string_view cutAtCharacter(std::string_view text, std::size_t limit) {
-    if (text.size() <= limit) return text;
-    std::size_t end = limit; // not inside a UTF-8 sequence
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    return text.substr(0, end);
+namespace {
+
+bool isContinuation(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
 }
 
-std::string shownText(std::string_view text, std::size_t limit) {
+// The bytes of the sequence a lead byte begins, by its pattern alone; 1 for any other byte.
+std::size_t sequenceLength(char byte) {
+    const auto lead = static_cast<unsigned char>(byte);
+    return lead >= 0xF8 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+}
+
+// Where the character holding byte `at` begins: earlier than `at` only when a lead byte there
+// begins a sequence that reaches it. A continuation byte with no such lead is a character of its own.
+std::size_t characterStart(std::string_view text, std::size_t at) {
+    if (at >= text.size() || !isContinuation(text[at])) return at;
+    for (std::size_t start = at; start > 0 && at - start < 3;) {
+        if (!isContinuation(text[--start])) return sequenceLength(text[start]) > at - start ? start : at;
+    }
+    return at;
+}
+
+} // namespace
+
+std::string_view cutAtCharacter(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    return text.substr(0, characterStart(text, limit));
+}
+
+std::string cutInMiddle(std::string_view text, std::size_t limit) {
+    constexpr std::string_view kMark = "...";
+    if (text.size() <= limit) return std::string(text);
+    if (limit - limit / 2 < kMark.size()) return std::string(cutAtCharacter(text, limit)); // no room
+    // The end is kept the larger: a path's last 256 bytes hold any file name ("/" and 255 bytes).
+    const std::size_t tailBytes = limit / 2;
+    std::string cut(cutAtCharacter(text, limit - kMark.size() - tailBytes));
+    std::size_t from = text.size() - tailBytes;
+    if (const std::size_t start = characterStart(text, from); start < from) {
+        const std::size_t end = start + sequenceLength(text[start]);
+        while (from < end && from < text.size() && isContinuation(text[from])) ++from;
+    }
+    cut.append(kMark).append(text.substr(from));
+    return cut;
+}
+
+std::string shownMessage(std::string_view text) {
+    return shownText(text, kShownMessageBytes);
+}
+
+std::string shownText(std::string_view whole, std::size_t limit) {
     constexpr char hex[] = "0123456789abcdef";
+    const std::string cut = cutInMiddle(whole, limit);
+    const std::string_view text = cut;
     std::string out;
-    const bool cut = text.size() > limit;
-    text = cutAtCharacter(text, limit);
-    out.reserve(text.size() + 3);
+    out.reserve(text.size());
     const auto escape = [&](unsigned char byte) {
         out += "\\x";
         out += hex[byte >> 4];
@@ -227,7 +269,6 @@ std::string shownText(std::string_view text, std::size_t limit) {
             i += length - 1;
         }
     }
-    if (cut) out += "...";
     return out;
 }
 

@@ -119,7 +119,7 @@ struct UserDefaults::Domain {
                 reportedBadId = id;
                 report("UserDefaults: ignoring unreadable settings file " + shownText(file.string()) + ": " +
                        (parsed.ok() ? std::string("the top level is not a dictionary")
-                                    : shownText(parsed.error().description)));
+                                    : shownMessage(parsed.error().description)));
             }
             return;
         }
@@ -176,8 +176,8 @@ struct UserDefaults::Domain {
         auto xml = plist::detail::writeXML(plist::Value(changed));
         const auto readBack = xml.ok() ? plist::parse(xml.value()) : Result<plist::Value>(xml.error());
         if (!readBack.ok()) {
-            report(failed + shownText(readBack.error().description) + " The change to \"" + shownText(key) +
-                   "\" is not kept.");
+            report(failed + shownMessage(readBack.error().description) + " The change to \"" +
+                   shownText(key) + "\" is not kept.");
             return false;
         }
         // What cannot be replaced at all (a folder, a pipe) the write below refuses by itself.
@@ -193,7 +193,7 @@ struct UserDefaults::Domain {
                    shownText(copy->string()));
         }
         if (auto written = writeFileAtomically(file, xml.value()); !written.ok()) {
-            report(failed + shownText(written.error().description));
+            report(failed + shownMessage(written.error().description));
             return true;
         }
         loadedId = identify(file);

@@ -14,6 +14,8 @@
 #include "LibavSupport.h"
 #include "RateConverter.h"
 
+#include "plat/console.h"
+
 #include <algorithm>
 #include <optional>
 #include <system_error>
@@ -28,13 +30,14 @@ constexpr std::int64_t kBound = AVAudioFile::kMaximumDecodedBytes;
 
 Error undecodable(const fs::path& path, const std::string& why) {
     return Error{kCocoaErrorDomain, kFileReadCorruptFileError,
-                 "The file '" + path.string() + "' cannot be decoded: " + why + "."};
+                 "The file '" + cutInMiddle(path.string()) + "' cannot be decoded: " + why + "."};
 }
 
 Error tooLarge(const fs::path& path) {
     return Error{kCocoaErrorDomain, kFileReadTooLargeError,
-                 "The file '" + path.string() + "' is too long: decoded, it would take more than " +
-                     std::to_string(kBound >> 20) + " MiB."};
+                 "The file '" + cutInMiddle(path.string()) +
+                     "' is too long: decoded, it would take more than " + std::to_string(kBound >> 20) +
+                     " MiB."};
 }
 
 // What the stream probe may decode: audio only. An image or video stream passed off as a clip would
@@ -288,7 +291,7 @@ Result<std::shared_ptr<const AVAudioFile::Samples>> decodeAudioFile(const fs::pa
     const auto status = fs::status(path, ec);
     if (status.type() == fs::file_type::not_found)
         return Error{kCocoaErrorDomain, kFileReadNoSuchFileError,
-                     "The file '" + path.string() + "' does not exist."};
+                     "The file '" + cutInMiddle(path.string()) + "' does not exist."};
     if (ec) return undecodable(path, ec.message()); // a loop of links, a folder closed to us
     if (fs::is_directory(status)) return undecodable(path, "it is a folder");
     // A pipe or a device may never end, or keep the reading thread waiting for good.

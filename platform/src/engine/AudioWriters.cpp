@@ -31,7 +31,7 @@ Error cannotWrite(const fs::path& path, std::string why) {
     // Library texts may end in a full stop of their own.
     while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
     return Error{kCocoaErrorDomain, kFileWriteUnknownError,
-                 "The file '" + path.string() + "' cannot be written: " + why + "."};
+                 "The file '" + cutInMiddle(path.string()) + "' cannot be written: " + why + "."};
 }
 
 // `path`'s file name with `mark` before its extension, its stem `shorter` bytes shorter than would
@@ -163,10 +163,10 @@ private:
             staged_.keep();
         }
         Error error = cannotWrite(path_, why);
-        error.description +=
-            there   ? " What was written is kept in '" + kept.string() + "';"
-            : moved ? " What was written was in '" + kept.string() + "', which is no longer there;"
-                    : " What was written is dropped;";
+        error.description += there   ? " What was written is kept in '" + cutInMiddle(kept.string()) + "';"
+                             : moved ? " What was written was in '" + cutInMiddle(kept.string()) +
+                                           "', which is no longer there;"
+                                     : " What was written is dropped;";
         error.description += " the file itself is unchanged.";
         failure_ = error;
         return error;

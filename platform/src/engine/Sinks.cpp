@@ -27,7 +27,7 @@ constexpr AUAudioFrameCount kPeriod = 512;
 
 // Called off the render road (after a cycle was rendered), so the whole line goes out at once.
 void reportFailure(const std::string& why) {
-    Console::shared().print("AVAudioEngine::ERROR: The audio output stopped: " + shownText(why) + "\n");
+    Console::shared().print("AVAudioEngine::ERROR: The audio output stopped: " + shownMessage(why) + "\n");
 }
 
 // Whether a recording of this process could not be written whole; the program's exit status says so.
@@ -236,7 +236,7 @@ private:
         }
         if (auto closed = file_->close(); !closed.ok()) {
             recordingFailed = true;
-            Console::shared().writeLine("AVAudioEngine::ERROR: " + shownText(closed.error().description));
+            Console::shared().writeLine("AVAudioEngine::ERROR: " + shownMessage(closed.error().description));
         }
         file_.reset();
     }
@@ -261,7 +261,8 @@ public:
 private:
     Error deviceError(const std::string& what, int rc) const {
         return Error{kPOSIXErrorDomain, -rc,
-                     "The audio device '" + device_ + "' " + what + ": " + snd_strerror(rc) + "."};
+                     "The audio device '" + cutInMiddle(device_) + "' " + what + ": " + snd_strerror(rc) +
+                         "."};
     }
 
     Result<void> open() override {
@@ -435,7 +436,7 @@ Result<AudioOutputConfiguration> AudioOutputConfiguration::parse(std::string_vie
     const bool recording = kind == "wav";
     return Error{recording ? kCocoaErrorDomain : kOSStatusErrorDomain,
                  recording ? kFileWriteUnknownError : kAudioUnitErr_InvalidPropertyValue,
-                 std::string(kEnvironmentVariable) + " is '" + std::string(text) + "'; " + why + "."};
+                 std::string(kEnvironmentVariable) + " is '" + cutInMiddle(text) + "'; " + why + "."};
 }
 
 Result<AudioOutputConfiguration> AudioOutputConfiguration::fromEnvironment() {

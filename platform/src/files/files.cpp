@@ -1,4 +1,5 @@
 #include "plat/files.h"
+#include "plat/console.h"
 
 #include <algorithm>
 #include <atomic>
@@ -27,7 +28,7 @@ namespace fs = std::filesystem;
 namespace {
 
 Error fileError(const std::error_code& ec, const fs::path& path, long code = 512) {
-    return Error{kCocoaErrorDomain, code, "\u201c" + path.string() + "\u201d: " + ec.message()};
+    return Error{kCocoaErrorDomain, code, "\u201c" + cutInMiddle(path.string()) + "\u201d: " + ec.message()};
 }
 
 std::string homeFolder() {
@@ -263,20 +264,20 @@ Result<fs::path> replaceableFile(const fs::path& path) {
         // where that cannot be (a missing folder, a loop of links) the save fails.
         fs::path named = path;
         for (int hops = 0; fs::is_symlink(fs::symlink_status(named, ec)); ++hops) {
-            if (hops == 40) return posixError("Cannot follow " + path.string(), ELOOP);
+            if (hops == 40) return posixError("Cannot follow " + cutInMiddle(path.string()), ELOOP);
             const fs::path next = fs::read_symlink(named, ec);
-            if (ec) return posixError("Cannot follow " + path.string(), ec.value());
+            if (ec) return posixError("Cannot follow " + cutInMiddle(path.string()), ec.value());
             named = next.is_absolute() ? next : named.parent_path() / next;
         }
         return named;
     }
     if (!fs::is_regular_file(status))
         return Error{kPOSIXErrorDomain, fs::is_directory(status) ? EISDIR : EINVAL,
-                     "Cannot replace " + path.string() +
+                     "Cannot replace " + cutInMiddle(path.string()) +
                          (fs::is_directory(status) ? ": it is a folder" : ": it is not a regular file")};
     if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
     auto target = fs::canonical(path, ec);
-    if (ec) return posixError("Cannot follow " + path.string(), ec.value());
+    if (ec) return posixError("Cannot follow " + cutInMiddle(path.string()), ec.value());
     return target;
 }
 
@@ -300,7 +301,8 @@ Result<AtomicFile> AtomicFile::create(const fs::path& path) {
     name.resize(std::min(name.size(), kNameMax - 1 - kTemporaryMark.size() - kTemporaryRandom));
     std::string temporary = (folder / ("." + name + std::string(kTemporaryMark) + "XXXXXX")).string();
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return posixError("Cannot create a temporary file beside " + path.string(), errno);
+    if (fd < 0)
+        return posixError("Cannot create a temporary file beside " + cutInMiddle(path.string()), errno);
     ::flock(fd, LOCK_EX);
     removeStaleTemporaries(folder);
     return AtomicFile(std::move(target.value()), std::move(temporary), fd);
@@ -318,13 +320,13 @@ AtomicFile::~AtomicFile() {
 }
 
 Result<void> AtomicFile::write(std::span<const std::uint8_t> bytes) {
-    if (fd_ < 0) return posixError("Cannot write " + temporary_, EBADF);
+    if (fd_ < 0) return posixError("Cannot write " + cutInMiddle(temporary_), EBADF);
     const std::uint8_t* p = bytes.data();
     std::size_t n = bytes.size();
     while (n > 0) {
         const ssize_t w = ::write(fd_, p, n);
         if (w < 0 && errno == EINTR) continue;
-        if (w < 0) return posixError("Cannot write " + temporary_, errno);
+        if (w < 0) return posixError("Cannot write " + cutInMiddle(temporary_), errno);
         p += w;
         n -= std::size_t(w);
     }
@@ -332,27 +334,28 @@ Result<void> AtomicFile::write(std::span<const std::uint8_t> bytes) {
 }
 
 Result<void> AtomicFile::commit() {
-    if (fd_ < 0) return posixError("Cannot write " + temporary_, EBADF);
+    if (fd_ < 0) return posixError("Cannot write " + cutInMiddle(temporary_), EBADF);
     // Whatever took the target's place since it was created, a folder or a device stays.
     if (auto still = replaceableFile(target_); !still.ok()) return still.error();
     // The replaced file's permissions, never its set-id or sticky bits; and what is saved can always
     // be read back and saved again by its owner.
     struct stat existing {};
     const mode_t mode = ::stat(target_.c_str(), &existing) == 0 ? (existing.st_mode & 0777) | 0600 : 0644;
-    if (::fchmod(fd_, mode) != 0) return posixError("Cannot set the mode of " + temporary_, errno);
-    if (::fsync(fd_) != 0) return posixError("Cannot sync " + temporary_, errno);
+    if (::fchmod(fd_, mode) != 0)
+        return posixError("Cannot set the mode of " + cutInMiddle(temporary_), errno);
+    if (::fsync(fd_) != 0) return posixError("Cannot sync " + cutInMiddle(temporary_), errno);
     const int closed = ::close(fd_);
     fd_ = -1;
-    if (closed != 0) return posixError("Cannot close " + temporary_, errno);
+    if (closed != 0) return posixError("Cannot close " + cutInMiddle(temporary_), errno);
     if (::rename(temporary_.c_str(), target_.c_str()) != 0)
-        return posixError("Cannot replace " + target_.string(), errno);
+        return posixError("Cannot replace " + cutInMiddle(target_.string()), errno);
     temporary_.clear();
     syncFolderOf(target_);
     return {};
 }
 
 Result<void> AtomicFile::moveTemporaryTo(const fs::path& visible) {
-    if (fd_ < 0) return posixError("Cannot move " + temporary_, EBADF);
+    if (fd_ < 0) return posixError("Cannot move " + cutInMiddle(temporary_), EBADF);
     for (int n = 1; n < 1000; ++n) {
         const fs::path name =
             n == 1 ? visible
@@ -363,9 +366,12 @@ Result<void> AtomicFile::moveTemporaryTo(const fs::path& visible) {
             syncFolderOf(name);
             return {};
         }
-        if (errno != EEXIST) return posixError("Cannot move " + temporary_ + " to " + name.string(), errno);
+        if (errno != EEXIST)
+            return posixError("Cannot move " + cutInMiddle(temporary_) + " to " + cutInMiddle(name.string()),
+                              errno);
     }
-    return posixError("Cannot move " + temporary_ + " to " + visible.string(), EEXIST);
+    return posixError("Cannot move " + cutInMiddle(temporary_) + " to " + cutInMiddle(visible.string()),
+                      EEXIST);
 }
 
 void AtomicFile::keep() {
@@ -388,7 +394,8 @@ Result<void> writeFileAtomically(const fs::path& path, std::string_view text) {
 
 Result<std::vector<std::uint8_t>> readFileContents(const fs::path& path, std::size_t maxBytes) {
     const auto failure = [&](long code, const std::string& what) {
-        return Error{kCocoaErrorDomain, code, "The file \u201c" + path.string() + "\u201d " + what};
+        return Error{kCocoaErrorDomain, code,
+                     "The file \u201c" + cutInMiddle(path.string()) + "\u201d " + what};
     };
     const auto systemFailure = [&](long code, const char* what) {
         const int error = errno;

@@ -1,3 +1,4 @@
+#include "plat/console.h"
 #include "plat/image.h"
 
 #include "plat/files.h"
@@ -69,11 +70,11 @@ Pixel ImageSurface::pixel(int x, int y) const {
 bool ImageSurface::writePNG(const std::string& path, std::string* error) const {
     if (const cairo_status_t status = cairo_surface_status(surface_); status != CAIRO_STATUS_SUCCESS)
         return fail(error, "cannot make a " + std::to_string(width_) + " x " + std::to_string(height_) +
-                               " image for " + path + ": " + cairo_status_to_string(status));
+                               " image for " + cutInMiddle(path) + ": " + cairo_status_to_string(status));
     cairo_surface_flush(surface_);
     std::vector<unsigned char> bytes;
     if (cairo_surface_write_to_png_stream(surface_, appendBytes, &bytes) != CAIRO_STATUS_SUCCESS)
-        return fail(error, "cannot encode PNG for " + path);
+        return fail(error, "cannot encode PNG for " + cutInMiddle(path));
 
     if (auto written = writeFileAtomically(path, std::span<const std::uint8_t>(bytes)); !written.ok())
         return fail(error, written.error().description);

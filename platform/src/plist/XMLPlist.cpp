@@ -8,6 +8,7 @@
 
 #include "PlistFormats.h"
 
+#include "plat/console.h"
 #include "plat/core.h"
 
 #include <libxml/parser.h>
@@ -210,8 +211,8 @@ private:
         std::string message = error->message ? error->message : "malformed XML";
         while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
         // libxml2 may quote what it could not read and breaks some messages over two lines: the
-        // message is kept as it came, as any document text is.
-        reader.xmlError_ = "line " + std::to_string(error->line) + ": " + message;
+        // message is kept as it came, as any document text is, but for its length.
+        reader.xmlError_ = "line " + std::to_string(error->line) + ": " + cutInMiddle(message);
     }
 
     std::string_view name() const {

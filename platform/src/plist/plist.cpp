@@ -197,8 +197,8 @@ Result<Value> readFile(const std::filesystem::path& path, const Limits& limits) 
     auto bytes = readFileContents(path, limits.maxBytes);
     if (!bytes) {
         if (bytes.error().code == kFileTooLargeError)
-            return detail::parseError("The file \u201c" + path.string() + "\u201d is larger than " +
-                                      std::to_string(limits.maxBytes) + " bytes.");
+            return detail::parseError("The file \u201c" + cutInMiddle(path.string()) +
+                                      "\u201d is larger than " + std::to_string(limits.maxBytes) + " bytes.");
         return bytes.error();
     }
     return parse(std::span<const std::uint8_t>(bytes.value()), limits);

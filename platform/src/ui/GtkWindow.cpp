@@ -261,7 +261,7 @@ public:
         if (!encoded) {
             const std::string why = gerror ? gerror->message : "unknown error";
             if (gerror) g_error_free(gerror);
-            return fail(error, "Cannot write " + path + ": " + why);
+            return fail(error, "Cannot write " + cutInMiddle(path) + ": " + cutInMiddle(why));
         }
         const auto written = writeFileAtomically(
             path, std::span<const std::uint8_t>(reinterpret_cast<std::uint8_t*>(png), size));

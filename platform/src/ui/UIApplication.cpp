@@ -110,7 +110,7 @@ void UIApplication::terminate() {
         if (target.ok() && window_->writeScreenshot(target->string(), &error)) {
             say("the window was written to " + shownText(*path));
         } else {
-            say("the window could not be written: " + shownText(error));
+            say("the window could not be written: " + shownMessage(error));
             status_ = 1;
         }
     }
@@ -140,7 +140,7 @@ int UIApplication::run(const std::string& delegateClassName) {
     } else if (auto made = UIWindow::makeOnScreen(kWindowSize, title)) {
         window_ = made.value();
     } else {
-        say(shownText(made.error().description) + " Running without a window.");
+        say(shownMessage(made.error().description) + " Running without a window.");
         window_ = UIWindow::makeHeadless(kWindowSize);
     }
     window_->onClose = [this] { terminate(); };

@@ -93,7 +93,8 @@ Result<URL> serveFolder(std::string_view scheme, const fs::path& folder) {
                      "\u201c" + std::string(scheme) + "\u201d cannot name a scheme of served pages."};
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
-        return Error{kCocoaErrorDomain, 4, "There is no folder of pages at " + folder.string() + "."};
+        return Error{kCocoaErrorDomain, 4,
+                     "There is no folder of pages at " + cutInMiddle(folder.string()) + "."};
     auto& folders = servedFolders();
     const auto [entry, added] = folders.insert_or_assign(std::string(scheme), fs::absolute(folder, ec));
     if (added)
@@ -138,8 +139,8 @@ Result<URL> siteRoot(const char* variable, std::string_view scheme, const fs::pa
         why = "is neither a URL nor a folder's path";
     }
     if (std::exchange(reported, std::string(text)) != text)
-        Console::shared().writeLine("WKWebView: " + std::string(variable) + " " + why + " (" + shownText(text) +
-                                    "); the shipped pages are used");
+        Console::shared().writeLine("WKWebView: " + std::string(variable) + " " + why + " (" +
+                                    shownText(text) + "); the shipped pages are used");
     return serveFolder(scheme, shippedFolder);
 }
 

@@ -16,7 +16,9 @@ struct Opening {
     std::function<void(bool)> completion;
 
     void finish(bool ok, const std::string& reason) {
-        if (!ok) Console::shared().writeLine("UIApplication: could not open " + url + ": " + shownText(reason));
+        if (!ok)
+            Console::shared().writeLine("UIApplication: could not open " + shownText(url) + ": " +
+                                        shownText(reason));
         if (completion) completion(ok);
     }
 };

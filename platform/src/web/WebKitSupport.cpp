@@ -1,5 +1,6 @@
 #include "WebKitSupport.h"
 
+#include "plat/console.h"
 #include "plat/web.h"
 
 #include <webkit2/webkit2.h>
@@ -28,7 +29,7 @@ std::optional<URL> readURL(const char* uri) {
 
 Error error(const GError* e) {
     if (!e) return {kURLErrorDomain, kUnknown, "The load failed."};
-    const std::string text = e->message ? e->message : "";
+    const std::string text = cutInMiddle(e->message ? e->message : "");
     if (e->domain == WEBKIT_POLICY_ERROR) return {kWKErrorDomain, e->code, text};
     long code = kUnknown;
     if (e->domain == WEBKIT_NETWORK_ERROR) {
