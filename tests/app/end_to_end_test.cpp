@@ -343,8 +343,9 @@ TEST(Application, AKilledRecordingLeavesAReadableTakeThatNoCleanupRemoves) {
 }
 
 // A recording that cannot start says so and fails the run, as one that fails midway does; what
-// stood at the target stays. A recording and a screenshot that would replace one file are refused
-// before either is made, however the two are spelled.
+// stood at the target stays. So does one left no visible name to be written as. A recording and a
+// screenshot that would replace one file are refused before either is made, however the two are
+// spelled.
 TEST(Application, ARecordingThatCannotStartFailsTheRun) {
     ScratchFolder scratch;
     const fs::path folder = scratch.path() / "folder", pipe = scratch.path() / "pipe",
@@ -364,7 +365,10 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
     const std::string tooLong = "wav:" + (scratch.path() / (std::string(252, 't') + ".wav")).string();
     const std::string take = "wav:" + (scratch.path() / "old.wav").string(),
                       takeLink = "wav:" + (scratch.path() / "take-link.wav").string();
-    const fs::path oldSpelledOtherwise = fs::relative(folder / "../old.wav");
+    const fs::path oldSpelledOtherwise = fs::relative(folder / "../old.wav"),
+                   crowded = scratch.path() / "crowded";
+    for (int n = 1; n <= 999; ++n)
+        writeText(crowded / (n == 1 ? "take.partial.wav" : "take.partial-" + std::to_string(n) + ".wav"), "");
     const struct {
         const char* target;
         std::string output, line, says;
@@ -384,6 +388,8 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
          scratch.path() / "old-link.png"},
         {"two links to one file not made yet", takeLink, clash(takeLink, scratch.path() / "shot-link.png"),
          "", scratch.path() / "shot-link.png"},
+        {"every visible name for the take taken, written hidden", "wav:" + (crowded / "take.wav").string(),
+         started, "' and its numbered names are all taken."},
     };
     for (const auto& c : cases) {
         auto app = launch(program, c.output, c.shot, log, RLIM_INFINITY, "");
@@ -401,11 +407,13 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
             << output;
     }
     EXPECT_TRUE(fs::is_directory(folder) && fs::is_empty(folder) && fs::is_fifo(pipe));
+    EXPECT_EQ(std::distance(fs::directory_iterator(crowded), fs::directory_iterator()), 999)
+        << "a take, or a hidden copy of it, beside the partials";
     EXPECT_TRUE(readAll(old) == "the previous take") << "the old file replaced";
     std::set<std::string> left;
     for (const auto& entry : fs::directory_iterator(scratch.path())) left.insert(entry.path().filename());
     EXPECT_EQ(left, (std::set<std::string>{"folder", "pipe", "old.wav", "old-link.png", "take-link.wav",
-                                           "shot-link.png", "log"}))
+                                           "shot-link.png", "log", "crowded"}))
         << "a take, a partial take or a screenshot made";
 }
 
