@@ -10,7 +10,6 @@
 #include "AppDelegate.h"
 
 #include "plat/engine.h"
-#include "plat/files.h"
 #include "plat/uiapplication.h"
 
 #include <glib-unix.h>
@@ -28,16 +27,14 @@ gboolean endOnSignal(gpointer signo) {
     return G_SOURCE_CONTINUE;
 }
 
-// A take and the window's picture saved to one file would replace each other: the run is refused
-// before either is made.
+// A take (any of the run's, or the file it is written as until it is finished) and the window's
+// picture saved to one file would replace each other: the run is refused before either is made.
 bool recordingAndScreenshotClash() {
     using Output = plat::AudioOutputConfiguration;
     const char* output = std::getenv(Output::kEnvironmentVariable);
     const char* shot = std::getenv(plat::UIApplication::kScreenshotVariable);
     const auto configuration = Output::fromEnvironment();
-    if (!shot || !*shot || !configuration.ok() || configuration->kind != Output::Kind::wav ||
-        !plat::sameReplaceableFile(configuration->file, shot))
-        return false;
+    if (!shot || !*shot || !configuration.ok() || !configuration->wouldWrite(shot)) return false;
     print("ERROR: " + std::string(Output::kEnvironmentVariable) + " ('" + shown(output) + "') and " +
           plat::UIApplication::kScreenshotVariable + " ('" + shown(shot) +
           "') name one file; nothing is recorded and no screenshot is written.");

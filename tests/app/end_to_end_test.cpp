@@ -442,8 +442,9 @@ TEST(Application, AKilledRecordingLeavesAReadableTakeThatNoCleanupRemoves) {
 }
 
 // A recording that cannot start says so and fails the run, as one that fails midway does; what
-// stood at the target stays. A recording and a screenshot that would replace one file are refused
-// before either is made, however the two are spelled.
+// stood at the target stays. So does one left no visible name to be written as. A recording and a
+// screenshot that would replace one file (any take of the run, or the partial any is written as)
+// are refused before either is made, however the two are spelled.
 TEST(Application, ARecordingThatCannotStartFailsTheRun) {
     ScratchFolder scratch;
     const fs::path folder = scratch.path() / "folder", pipe = scratch.path() / "pipe",
@@ -463,7 +464,10 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
     const std::string tooLong = "wav:" + (scratch.path() / (std::string(252, 't') + ".wav")).string();
     const std::string take = "wav:" + (scratch.path() / "old.wav").string(),
                       takeLink = "wav:" + (scratch.path() / "take-link.wav").string();
-    const fs::path oldSpelledOtherwise = fs::relative(folder / "../old.wav");
+    const fs::path oldSpelledOtherwise = "folder/../old.wav", crowded = scratch.path() / "crowded";
+    for (int n = 1; n <= 999; ++n)
+        writeText(crowded / (n == 1 ? "take.partial.wav" : "take.partial-" + std::to_string(n) + ".wav"), "");
+    const std::string longTake = "wav:" + (scratch.path() / (std::string(251, 't') + ".wav")).string();
     const std::string odd = "wav:" + (scratch.path() / "q\"b\\s\x01/").string();
     const fs::path deep = scratch.path() / std::string(200, 'm') / std::string(230, 'n') / "take.wav";
     const struct {
@@ -489,7 +493,24 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
          scratch.path() / "old-link.png"},
         {"two links to one file not made yet", takeLink, clash(takeLink, scratch.path() / "shot-link.png"),
          "", scratch.path() / "shot-link.png"},
+        {"two bare names", "wav:out.wav", clash("wav:out.wav", "out.wav"), "", "out.wav"},
+        {"the screenshot at the take's partial", take, clash(take, "old.partial.wav"), "", "old.partial.wav"},
+        {"the screenshot at a later partial", take, clash(take, "old.partial-7.wav"), "",
+         "old.partial-7.wav"},
+        {"the screenshot at a numbered take", take, clash(take, "old-2.wav"), "", "old-2.wav"},
+        {"the screenshot at a numbered take's partial", take, clash(take, "old-3.partial-2.wav"), "",
+         "old-3.partial-2.wav"},
+        {"the screenshot at a shortened numbered take", longTake,
+         clash(longTake, std::string(249, 't') + "-2.wav"), "", std::string(249, 't') + "-2.wav"},
+        {"the screenshot at a shortened partial", longTake,
+         clash(longTake, std::string(239, 't') + ".partial-5.wav"), "",
+         std::string(239, 't') + ".partial-5.wav"},
+        {"every visible name for the take taken, written hidden", "wav:" + (crowded / "take.wav").string(),
+         started, "' and its numbered names are all taken."},
     };
+    // Bare names lead to the scratch folder.
+    const fs::path previous = fs::current_path();
+    fs::current_path(scratch.path());
     for (const auto& c : cases) {
         auto app = launch(program, c.output, c.shot, log, RLIM_INFINITY, "");
         // A clash ends the program by itself; an output that cannot start leaves it running.
@@ -505,12 +526,15 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
             << c.target << "\n"
             << output;
     }
+    fs::current_path(previous);
     EXPECT_TRUE(fs::is_directory(folder) && fs::is_empty(folder) && fs::is_fifo(pipe));
+    EXPECT_EQ(std::distance(fs::directory_iterator(crowded), fs::directory_iterator()), 999)
+        << "a take, or a hidden copy of it, beside the partials";
     EXPECT_TRUE(readAll(old) == "the previous take") << "the old file replaced";
     std::set<std::string> left;
     for (const auto& entry : fs::directory_iterator(scratch.path())) left.insert(entry.path().filename());
     EXPECT_EQ(left, (std::set<std::string>{"folder", "pipe", "old.wav", "old-link.png", "take-link.wav",
-                                           "shot-link.png", "log"}))
+                                           "shot-link.png", "log", "crowded"}))
         << "a take, a partial take or a screenshot made";
 }
 

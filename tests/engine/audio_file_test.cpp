@@ -273,13 +273,15 @@ TEST(AudioFile, ATakeWithANameNearTheLimitIsWrittenUnderAShortenedVisibleName) {
 
 // A write that fails (here past a file-size limit, as on a full disk) keeps what was written as a
 // WAV file whose header covers all of it, and the error says where only while the file is there; so
-// does a take that cannot be put in place (its folder made read-only).
+// does a take that cannot be put in place (its folder made read-only, or another file made under its
+// name, which stays as it is).
 TEST(AudioFile, ATakeThatFailsSaysWhereItIsKeptOnlyWhileItIsThere) {
     const struct {
         const char* fault;
         std::function<void(const fs::path& folder, const fs::path& partial)> meanwhile;
         bool kept;
-        bool putInPlace = false; // fails as it is put in place, not as it is written
+        bool putInPlace = false;   // fails as it is put in place, not as it is written
+        bool olderPartial = false; // an earlier take's partial has the first name
     } cases[] = {
         {"the header left short of what was written", [](const fs::path&, const fs::path&) {}, true},
         {"kept in a file that was removed",
@@ -292,12 +294,21 @@ TEST(AudioFile, ATakeThatFailsSaysWhereItIsKeptOnlyWhileItIsThere) {
              fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
          },
          true, true},
+        {"another file made under the partial's name put in place",
+         [](const fs::path&, const fs::path& partial) {
+             fs::remove(partial);
+             writeText(partial, "another file");
+         },
+         false, true},
+        {"the take told by its partial's first name, not by the file made",
+         [](const fs::path&, const fs::path&) {}, true, false, true},
     };
     for (const auto& c : cases) {
         ScratchFolder scratch;
         const fs::path folder = scratch.path() / "takes", target = folder / "take.wav",
-                       partial = folder / "take.partial.wav";
+                       partial = folder / (c.olderPartial ? "take.partial-2.wav" : "take.partial.wav");
         fs::create_directory(folder);
+        if (c.olderPartial) writeText(folder / "take.partial.wav", "an earlier take, cut off");
         plat::AVAudioFileSettings settings;
         auto file = plat::AVAudioFile::forWriting(plat::URL::fileURL(target), settings).value();
         auto buffer = plat::AVAudioPCMBuffer::make(file->processingFormat(), 4000);
@@ -324,6 +335,8 @@ TEST(AudioFile, ATakeThatFailsSaysWhereItIsKeptOnlyWhileItIsThere) {
         if (c.kept) {
             EXPECT_GT(wavFrames(partial), 4000) << c.fault;
             EXPECT_EQ(wavFrames(partial), framesHeld(partial)) << c.fault;
+        } else if (fs::exists(partial)) {
+            EXPECT_EQ(contents(partial), "another file") << c.fault;
         }
         EXPECT_FALSE(fs::exists(target)) << c.fault;
     }

@@ -238,6 +238,8 @@ TEST(EngineOutput, AWavFileIsWrittenInRealTimeAndEachTakeKeepsItsOwn) {
                             "': its name is too long to take its number."),
               1u)
         << console.text();
+    EXPECT_EQ(console.count("its name is too long to take its number."), 1u)
+        << "said of a take not shortened";
 }
 
 TEST(AudioSession, ARefusedChangeChangesNothing) {

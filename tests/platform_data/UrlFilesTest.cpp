@@ -163,6 +163,25 @@ TEST(AtomicFile, SavesReplaceOnlyRegularFiles) {
     EXPECT_EQ(readText(dir.path() / "made.plist"), "new") << "the file a link names was not made";
 }
 
+// A save puts in place only the file it wrote: another made under its temporary's name meanwhile
+// is neither put in place nor removed.
+TEST(AtomicFile, ACommitPutsInPlaceOnlyTheFileItWrote) {
+    ScratchFolder dir;
+    const fs::path target = dir.path() / "state.plist";
+    writeText(target, "old");
+    fs::path temporary;
+    {
+        auto file = plat::AtomicFile::create(target);
+        ASSERT_TRUE(file.ok());
+        temporary = file->temporaryPath();
+        fs::remove(temporary);
+        writeText(temporary, "another file");
+        EXPECT_FALSE(file->commit().ok());
+    }
+    EXPECT_EQ(readText(target), "old");
+    EXPECT_EQ(readText(temporary), "another file");
+}
+
 // A write that fails midway (here the file-size limit, as on a full disk: the first write is cut
 // short, the next refused) fails the save, and the file it was to replace keeps its content: a
 // preset, a setting, a screenshot, raw bytes. The saves run in a child process that has the limit.

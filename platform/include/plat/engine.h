@@ -60,6 +60,9 @@ struct AudioOutputConfiguration {
     static Result<AudioOutputConfiguration> parse(std::string_view text);
     // The environment variable's choice; ALSA's default device when it is unset or empty.
     static Result<AudioOutputConfiguration> fromEnvironment();
+    // Whether this output would ever make or replace `file`, however spelled: for wav:, any take of
+    // the run (the numbered ones too) or the visible file any is written as until it is finished.
+    bool wouldWrite(const std::filesystem::path& file) const;
 };
 
 class AVAudioNode {

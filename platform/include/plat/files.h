@@ -72,7 +72,8 @@ Result<std::filesystem::path> replaceableFile(const std::filesystem::path& path)
 bool sameReplaceableFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // A file replaced whole: bytes go to a temporary file beside the target, which `commit` syncs and
-// renames over it, then syncs the folder, so readers see the old content or the new, never a mix.
+// renames over it, then syncs the folder, so readers see the old content or the new, never a mix;
+// a commit puts in place only the file written, never another made under its temporary's name.
 // The target is what replaceableFile names. The new file keeps the permission bits of the one it
 // replaces, without set-id and sticky bits, and is always readable and writable by its owner (0644
 // when there was none). A file dropped before its commit leaves nothing behind; the temporary of a
@@ -89,9 +90,9 @@ public:
 
     Result<void> write(std::span<const std::uint8_t> bytes);
     Result<void> commit();
-    // Gives the file being written a visible name in the same folder, for writers whose content
-    // is worth keeping if the process dies before the commit (a recording). The name never
-    // replaces a file: when it is taken, "-2", "-3", ... go before its extension. The folder
+    // Gives the file, before anything is written to it, a visible name in the same folder, for
+    // writers whose content is worth keeping if the process dies before the commit (a recording).
+    // The name never replaces a file nor follows a link: taken, it fails with EEXIST. The folder
     // cleanup of stale temporaries never matches such a name.
     Result<void> moveTemporaryTo(const std::filesystem::path& visible);
     // Leaves the file being written where it is, closed, and gives up the commit.

@@ -24,6 +24,11 @@ Result<std::shared_ptr<const AVAudioFile::Samples>> decodeAudioFile(const std::f
 // beside it, numbered ("take-2.wav"). A numbered name past the limit loses the end of its stem, at a
 // character (`shortened` says so), and is never the first take's.
 std::filesystem::path takePath(const std::filesystem::path& first, unsigned take, bool& shortened);
+// The visible file a WAV take for `target` is written as until it is finished, the first
+// ("take.partial.wav") or, when that is taken, a numbered one ("take.partial-2.wav") up to
+// kPartialNumbers. A name past the limit loses the end of its stem, at a character.
+inline constexpr unsigned kPartialNumbers = 999;
+std::filesystem::path partialPath(const std::filesystem::path& target, unsigned number);
 Result<std::unique_ptr<AVAudioFile::Writer>> makeAudioFileWriter(const std::filesystem::path& path,
                                                                  const AVAudioFileSettings& settings);
 

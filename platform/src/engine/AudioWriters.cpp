@@ -48,31 +48,29 @@ std::string markedName(const fs::path& path, std::string_view mark, std::size_t 
     return std::string(cutAtCharacter(stem, room)) + std::string(mark) + extension;
 }
 
-// Where a file that could not be finished keeps what was written: "take.wav" -> "take.partial.wav".
-// A name with no room for the mark (and a number, should the name be taken) loses the end of its
-// stem, at a character: a take always has a visible name, never one the cleanup of stale
-// temporaries removes.
-fs::path partialPath(const fs::path& path) {
-    constexpr std::size_t kNumberRoom = 4; // "-999"
-    return path.parent_path() / markedName(path, ".partial", kNumberRoom);
-}
-
 // A WAV take is written under a visible name beside its target ("take.partial.wav") and put in
 // place on finish. Its header's sizes are rewritten after the first block and then about once a
 // second of sound, and the file synced, so a process killed outright (or a machine that loses
 // power) leaves a file that WAV readers open, holding all but the last second or so; its name
-// keeps it from the cleanup of stale temporaries.
+// keeps it from the cleanup of stale temporaries. Where no such name is left the take is refused,
+// never written under a hidden one that the cleanup removes.
 class WavWriter final : public AVAudioFile::Writer {
 public:
     static Result<std::unique_ptr<AVAudioFile::Writer>> make(const fs::path& path, AtomicFile staged,
                                                              const AVAudioFileSettings& settings) {
-        // Where the visible name cannot be had, the take is written hidden, as any other save.
-        const fs::path partial = partialPath(path);
-        const bool visible = staged.moveTemporaryTo(partial).ok();
-        if (visible) ::fchmod(staged.descriptor(), 0644);
-        if (visible && partial.filename() != path.stem().string() + ".partial" + path.extension().string())
+        const fs::path first = partialPath(path, 1);
+        fs::path partial = first;
+        Result<void> moved;
+        for (unsigned number = 2; !(moved = staged.moveTemporaryTo(partial)).ok(); ++number) {
+            if (moved.error().code != EEXIST) return cannotWrite(path, moved.error().description);
+            if (number > kPartialNumbers)
+                return cannotWrite(path, "'" + first.native() + "' and its numbered names are all taken");
+            partial = partialPath(path, number);
+        }
+        ::fchmod(staged.descriptor(), 0644);
+        if (first.filename() != path.stem().string() + ".partial" + path.extension().string())
             Console::shared().writeLine("AVAudioFile: The take for '" + shownText(path.string()) +
-                                        "' is written as '" + shownText(staged.temporaryPath()) +
+                                        "' is written as '" + shownText(partial.string()) +
                                         "' until it is finished: its name is too long to take '.partial'.");
         SF_INFO info{};
         info.samplerate = int(settings.sampleRate);
@@ -92,12 +90,12 @@ public:
         // Samples beyond full scale are clipped rather than wrapped in 16-bit files.
         sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
         return std::unique_ptr<AVAudioFile::Writer>(new WavWriter(
-            path, std::move(staged), file, settings.channelCount, settings.sampleRate, visible, made));
+            path, std::move(staged), file, settings.channelCount, settings.sampleRate, partial, made));
     }
 
     ~WavWriter() override {
         if (file_) sf_close(file_);
-        if (visible_) staged_.keep(); // a take is never deleted
+        staged_.keep(); // a take is never deleted
     }
 
     Result<void> write(const float* const* channels, AUAudioFrameCount frames) override {
@@ -136,9 +134,9 @@ public:
 
 private:
     WavWriter(fs::path path, AtomicFile staged, SNDFILE* file, std::uint32_t channels, double sampleRate,
-              bool visible, const struct stat& made)
+              fs::path partial, const struct stat& made)
         : path_(std::move(path)), staged_(std::move(staged)), file_(file), channelCount_(channels),
-          framesPerHeader_(std::uint64_t(sampleRate)), visible_(visible), device_(made.st_dev),
+          framesPerHeader_(std::uint64_t(sampleRate)), partial_(std::move(partial)), device_(made.st_dev),
           inode_(made.st_ino) {}
 
     // A failed write (a full disk) leaves the target as it was and keeps what was written beside it,
@@ -147,26 +145,17 @@ private:
         if (failure_) return *failure_;
         if (file_) sf_close(file_); // fixes the header up for the frames that made it
         file_ = nullptr;
-        if (!visible_ && !staged_.temporaryPath().empty()) { // written hidden: give it the visible name now
-            ::fchmod(staged_.descriptor(), 0644);            // as a new file put in place
-            visible_ = staged_.moveTemporaryTo(partialPath(path_)).ok();
-        }
-        const bool moved = visible_ && !staged_.temporaryPath().empty();
-        const fs::path kept = staged_.temporaryPath();
-        bool there = false; // not removed, nor its folder renamed, while it was written
-        if (moved) {
-            ::fsync(staged_.descriptor());
-            // By the file made, not the descriptor: a take that could not be put in place has
-            // closed it already.
-            struct stat named {};
-            there = ::stat(kept.c_str(), &named) == 0 && named.st_dev == device_ && named.st_ino == inode_;
-            staged_.keep();
-        }
+        if (staged_.descriptor() >= 0) ::fsync(staged_.descriptor());
+        staged_.keep();
+        // By the file made, not the descriptor: a take that could not be put in place has closed
+        // it already, and its name may lead to another file by now.
+        struct stat named {};
+        const bool there =
+            ::stat(partial_.c_str(), &named) == 0 && named.st_dev == device_ && named.st_ino == inode_;
         Error error = cannotWrite(path_, why);
-        error.description += there   ? " What was written is kept in '" + cutInMiddle(kept.string()) + "';"
-                             : moved ? " What was written was in '" + cutInMiddle(kept.string()) +
-                                           "', which is no longer there;"
-                                     : " What was written is dropped;";
+        error.description += there ? " What was written is kept in '" + cutInMiddle(partial_.string()) + "';"
+                                   : " What was written was in '" + cutInMiddle(partial_.string()) +
+                                         "', which is no longer there;";
         error.description += " the file itself is unchanged.";
         failure_ = error;
         return error;
@@ -179,7 +168,7 @@ private:
     std::uint64_t framesPerHeader_;
     std::uint64_t framesSinceHeader_ = 0;
     bool headerDue_ = true; // after the first block
-    bool visible_;
+    fs::path partial_;
     dev_t device_;
     ino_t inode_;
     std::vector<float> interleaved_;
@@ -318,6 +307,16 @@ private:
 };
 
 } // namespace
+
+// "take.wav" -> "take.partial.wav", "take.partial-2.wav", ... A name with no room for the mark and
+// a number loses the end of its stem, at a character.
+fs::path partialPath(const fs::path& target, unsigned number) {
+    constexpr std::size_t kNumberRoom = 4; // "-999"
+    const fs::path first = target.parent_path() / markedName(target, ".partial", kNumberRoom);
+    if (number <= 1) return first;
+    return first.parent_path() /
+           (first.stem().string() + "-" + std::to_string(number) + first.extension().string());
+}
 
 fs::path takePath(const fs::path& first, unsigned take, bool& shortened) {
     shortened = false;

@@ -4,10 +4,13 @@
 #include "EngineCore.h"
 
 #include "plat/console.h"
+#include "plat/files.h"
+#include "plat/url.h"
 
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -16,6 +19,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 namespace plat::engine_detail {
 
@@ -437,6 +441,33 @@ Result<AudioOutputConfiguration> AudioOutputConfiguration::parse(std::string_vie
     return Error{recording ? kCocoaErrorDomain : kOSStatusErrorDomain,
                  recording ? kFileWriteUnknownError : kAudioUnitErr_InvalidPropertyValue,
                  std::string(kEnvironmentVariable) + " is '" + cutInMiddle(text) + "'; " + why + "."};
+}
+
+bool AudioOutputConfiguration::wouldWrite(const std::filesystem::path& candidate) const {
+    if (kind != Kind::wav) return false;
+    const auto named = replaceableFile(candidate);
+    if (!named.ok()) return false;
+    // A take's or a partial's number is one the name carries after a '-' ("take-2.partial-3.wav");
+    // each is tried by making the names it gives, as the takes are named.
+    std::vector<unsigned> numbers{1};
+    for (const std::string& name : {candidate.filename().string(), named->filename().string()})
+        for (auto dash = name.find('-'); dash != std::string::npos; dash = name.find('-', dash + 1))
+            if (unsigned n = 0;
+                std::from_chars(name.data() + dash + 1, name.data() + name.size(), n).ec == std::errc())
+                numbers.push_back(n);
+    for (const unsigned take : numbers) {
+        bool shortened = false;
+        // As the sink opens it.
+        const auto target =
+            replaceableFile(URL::fileURL(engine_detail::takePath(file, take, shortened)).filePath());
+        if (!target.ok()) continue;
+        if (sameReplaceableFile(*target, candidate)) return true;
+        for (const unsigned partial : numbers)
+            if (partial <= engine_detail::kPartialNumbers &&
+                sameReplaceableFile(engine_detail::partialPath(*target, partial), candidate))
+                return true;
+    }
+    return false;
 }
 
 Result<AudioOutputConfiguration> AudioOutputConfiguration::fromEnvironment() {

@@ -20,6 +20,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace plat {
 
@@ -344,9 +345,21 @@ Result<void> AtomicFile::commit() {
     if (::fchmod(fd_, mode) != 0)
         return posixError("Cannot set the mode of " + cutInMiddle(temporary_), errno);
     if (::fsync(fd_) != 0) return posixError("Cannot sync " + cutInMiddle(temporary_), errno);
+    struct stat written {};
+    ::fstat(fd_, &written);
     const int closed = ::close(fd_);
     fd_ = -1;
     if (closed != 0) return posixError("Cannot close " + cutInMiddle(temporary_), errno);
+    // Only the file written is put in place: its name may have been removed meanwhile and another
+    // file made under it, which is neither put in place nor ours to remove.
+    struct stat named {};
+    if (::lstat(temporary_.c_str(), &named) != 0 || named.st_dev != written.st_dev ||
+        named.st_ino != written.st_ino) {
+        const std::string gone = std::exchange(temporary_, {});
+        return Error{kPOSIXErrorDomain, ENOENT,
+                     "Cannot replace " + cutInMiddle(target_.string()) + ": the file written is no longer " +
+                         cutInMiddle(gone)};
+    }
     if (::rename(temporary_.c_str(), target_.c_str()) != 0)
         return posixError("Cannot replace " + cutInMiddle(target_.string()), errno);
     temporary_.clear();
@@ -356,22 +369,19 @@ Result<void> AtomicFile::commit() {
 
 Result<void> AtomicFile::moveTemporaryTo(const fs::path& visible) {
     if (fd_ < 0) return posixError("Cannot move " + cutInMiddle(temporary_), EBADF);
-    for (int n = 1; n < 1000; ++n) {
-        const fs::path name =
-            n == 1 ? visible
-                   : visible.parent_path() /
-                         (visible.stem().string() + "-" + std::to_string(n) + visible.extension().string());
-        if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
-            temporary_ = name.string();
-            syncFolderOf(name);
-            return {};
-        }
-        if (errno != EEXIST)
-            return posixError("Cannot move " + cutInMiddle(temporary_) + " to " + cutInMiddle(name.string()),
-                              errno);
-    }
-    return posixError("Cannot move " + cutInMiddle(temporary_) + " to " + cutInMiddle(visible.string()),
-                      EEXIST);
+    if (struct stat written{}; ::fstat(fd_, &written) != 0 || written.st_size != 0)
+        return posixError("Cannot move " + cutInMiddle(temporary_) + " once it is written", EINVAL);
+    // Made anew while still empty rather than renamed: some network and FUSE file systems refuse
+    // a rename that never replaces, none an exclusive create. It never follows a link there.
+    const int fd = ::open(visible.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return posixError("Cannot make " + cutInMiddle(visible.string()), errno);
+    ::flock(fd, LOCK_EX);
+    ::close(fd_);
+    ::unlink(temporary_.c_str());
+    fd_ = fd;
+    temporary_ = visible.string();
+    syncFolderOf(visible);
+    return {};
 }
 
 void AtomicFile::keep() {
