@@ -3,6 +3,7 @@
 #include "EngineTestSupport.h"
 
 #include "plat/audiosession.h"
+#include "plat/files.h"
 
 #include <sys/stat.h>
 
@@ -175,6 +176,8 @@ TEST(EngineOutput, AnOutputThatCannotBeOpenedFailsStartCleanly) {
         {"wav:" + (scratch.path() / "new/").string(), "SORVANE_AUDIO_OUTPUT"}, // wrote a file "new"
         {"wav:" + pipe.string(), pipe.string() + "' cannot be written: it is not a regular file."},
         {"wav:" + folder.string(), folder.string() + "' cannot be written: it is a folder."},
+        {"wav:" + (scratch.path() / ".take.partial-abc123").string(),
+         "cannot be written: " + std::string(plat::kTemporaryNameRefusal) + "."},
         {"speakers", "SORVANE_AUDIO_OUTPUT"},
     };
     for (const auto& c : cases) {

@@ -149,6 +149,10 @@ TEST(AtomicFile, SavesReplaceOnlyRegularFiles) {
         {"a link into a missing folder replaced by a file", "nowhere.plist", 0, "missing/a.plist",
          std::nullopt},
         {"a loop of links replaced by a file", "loop.plist", 0, "loop.plist", std::nullopt},
+        // A save left under such a name is removed by the next save into its folder.
+        {"a file named as an unfinished save made", ".kept.partial-abc123", 0, nullptr, std::nullopt},
+        {"a link to a name of an unfinished save written through", "kept.plist", 0, ".kept.partial-xyz789",
+         std::nullopt},
     };
     for (const auto& c : cases) {
         const fs::path file = dir.path() / c.name;

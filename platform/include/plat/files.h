@@ -64,8 +64,11 @@ std::string globallyUniqueString();
 
 // The file that a save to `path` replaces: `path` itself, or the regular file that a link there
 // names (the link stays; a file it names that is not there yet is made). Refused when a folder (EISDIR), a
-// device, a pipe or the like (EINVAL) is there: a save never turns one into a file. Errors are in
-// kPOSIXErrorDomain.
+// device, a pipe or the like (EINVAL) is there: a save never turns one into a file; and when the file
+// would bear a name the cleanup of stale temporaries removes (EPERM, kTemporaryNameRefusal). Errors
+// are in kPOSIXErrorDomain.
+inline constexpr const char* kTemporaryNameRefusal =
+    "it is named as an unfinished save, which a later save into its folder removes";
 Result<std::filesystem::path> replaceableFile(const std::filesystem::path& path);
 // Whether saves to `a` and to `b` would replace one file: what replaceableFile names for each is
 // one name in one folder, however either is spelled. False when either save is refused.
@@ -92,8 +95,8 @@ public:
     Result<void> commit();
     // Gives the file, before anything is written to it, a visible name in the same folder, for
     // writers whose content is worth keeping if the process dies before the commit (a recording).
-    // The name never replaces a file nor follows a link: taken, it fails with EEXIST. The folder
-    // cleanup of stale temporaries never matches such a name.
+    // The name never replaces a file nor follows a link: taken, it fails with EEXIST; one the folder
+    // cleanup of stale temporaries would match is refused (EPERM).
     Result<void> moveTemporaryTo(const std::filesystem::path& visible);
     // Leaves the file being written where it is, closed, and gives up the commit.
     void keep();

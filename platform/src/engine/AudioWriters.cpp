@@ -64,7 +64,8 @@ public:
         for (unsigned number = 2; !(moved = staged.moveTemporaryTo(partial)).ok(); ++number) {
             if (moved.error().code != EEXIST) return cannotWrite(path, moved.error().description);
             if (number > kPartialNumbers)
-                return cannotWrite(path, "'" + first.native() + "' and its numbered names are all taken");
+                return cannotWrite(path, std::string(1, '\'').append(cutInMiddle(first.native())) +
+                                             "' and its numbered names are all taken");
             partial = partialPath(path, number);
         }
         ::fchmod(staged.descriptor(), 0644);
@@ -341,9 +342,11 @@ Result<std::unique_ptr<AVAudioFile::Writer>> makeAudioFileWriter(const fs::path&
     auto staged = AtomicFile::create(path);
     if (!staged.ok()) {
         const int code = int(staged.error().code);
-        return cannotWrite(path, code == EISDIR   ? "it is a folder"
-                                 : code == EINVAL ? "it is not a regular file"
-                                                  : std::strerror(code));
+        const char* why = code == EISDIR   ? "it is a folder"
+                          : code == EINVAL ? "it is not a regular file"
+                                           : std::strerror(code);
+        if (staged.error().description.ends_with(kTemporaryNameRefusal)) why = kTemporaryNameRefusal;
+        return cannotWrite(path, why);
     }
     const fs::path target = staged->target();
     if (settings.fileType == AudioFileType::m4a)

@@ -257,6 +257,17 @@ void syncFolderOf(const fs::path& path) {
 
 } // namespace
 
+namespace {
+
+// A save never leaves a file under a name the cleanup of stale temporaries removes.
+Result<fs::path> unlessTemporaryName(fs::path target) {
+    if (!isTemporaryName(target.filename().string())) return target;
+    return Error{kPOSIXErrorDomain, EPERM,
+                 "Cannot save " + cutInMiddle(target.string()) + ": " + kTemporaryNameRefusal};
+}
+
+} // namespace
+
 Result<fs::path> replaceableFile(const fs::path& path) {
     std::error_code ec;
     const auto status = fs::status(path, ec);
@@ -270,16 +281,16 @@ Result<fs::path> replaceableFile(const fs::path& path) {
             if (ec) return posixError("Cannot follow " + cutInMiddle(path.string()), ec.value());
             named = next.is_absolute() ? next : named.parent_path() / next;
         }
-        return named;
+        return unlessTemporaryName(named);
     }
     if (!fs::is_regular_file(status))
         return Error{kPOSIXErrorDomain, fs::is_directory(status) ? EISDIR : EINVAL,
                      "Cannot replace " + cutInMiddle(path.string()) +
                          (fs::is_directory(status) ? ": it is a folder" : ": it is not a regular file")};
-    if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) return unlessTemporaryName(path);
     auto target = fs::canonical(path, ec);
     if (ec) return posixError("Cannot follow " + cutInMiddle(path.string()), ec.value());
-    return target;
+    return unlessTemporaryName(target);
 }
 
 bool sameReplaceableFile(const fs::path& a, const fs::path& b) {
@@ -373,6 +384,9 @@ Result<void> AtomicFile::moveTemporaryTo(const fs::path& visible) {
         return posixError("Cannot move " + cutInMiddle(temporary_) + " once it is written", EINVAL);
     // Made anew while still empty rather than renamed: some network and FUSE file systems refuse
     // a rename that never replaces, none an exclusive create. It never follows a link there.
+    if (isTemporaryName(visible.filename().string()))
+        return Error{kPOSIXErrorDomain, EPERM,
+                     "Cannot make " + cutInMiddle(visible.string()) + ": " + kTemporaryNameRefusal};
     const int fd = ::open(visible.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return posixError("Cannot make " + cutInMiddle(visible.string()), errno);
     ::flock(fd, LOCK_EX);
