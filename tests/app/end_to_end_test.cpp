@@ -455,6 +455,7 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
     fs::create_symlink("old.wav", scratch.path() / "old-link.png");
     fs::create_symlink("new.wav", scratch.path() / "take-link.wav");
     fs::create_symlink("folder/../new.wav", scratch.path() / "shot-link.png");
+    fs::create_symlink("numbered-shot.png", scratch.path() / "old-4.wav");
     const fs::path program = fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", log = scratch.path() / "log";
     const auto clash = [](const std::string& output, const fs::path& shot) {
         return "ERROR: SORVANE_AUDIO_OUTPUT ('" + output + "') and SORVANE_SCREENSHOT ('" + shot.string() +
@@ -498,6 +499,8 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
         {"the screenshot at a later partial", take, clash(take, "old.partial-7.wav"), "",
          "old.partial-7.wav"},
         {"the screenshot at a numbered take", take, clash(take, "old-2.wav"), "", "old-2.wav"},
+        {"the screenshot where a numbered take's link leads", take, clash(take, "numbered-shot.png"), "",
+         "numbered-shot.png"},
         {"the screenshot at a numbered take's partial", take, clash(take, "old-3.partial-2.wav"), "",
          "old-3.partial-2.wav"},
         {"the screenshot at a shortened numbered take", longTake,
@@ -534,7 +537,7 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
     std::set<std::string> left;
     for (const auto& entry : fs::directory_iterator(scratch.path())) left.insert(entry.path().filename());
     EXPECT_EQ(left, (std::set<std::string>{"folder", "pipe", "old.wav", "old-link.png", "take-link.wav",
-                                           "shot-link.png", "log", "crowded"}))
+                                           "shot-link.png", "old-4.wav", "log", "crowded"}))
         << "a take, a partial take or a screenshot made";
 }
 

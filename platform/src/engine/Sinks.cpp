@@ -450,11 +450,19 @@ bool AudioOutputConfiguration::wouldWrite(const std::filesystem::path& candidate
     // A take's or a partial's number is one the name carries after a '-' ("take-2.partial-3.wav");
     // each is tried by making the names it gives, as the takes are named.
     std::vector<unsigned> numbers{1};
-    for (const std::string& name : {candidate.filename().string(), named->filename().string()})
+    const auto numbersIn = [&](const std::string& name) {
         for (auto dash = name.find('-'); dash != std::string::npos; dash = name.find('-', dash + 1))
             if (unsigned n = 0;
                 std::from_chars(name.data() + dash + 1, name.data() + name.size(), n).ec == std::errc())
                 numbers.push_back(n);
+    };
+    numbersIn(candidate.filename().string());
+    numbersIn(named->filename().string());
+    // A numbered take's name may be a link already, which that take writes through.
+    std::error_code ec;
+    const auto folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_symlink(ec)) numbersIn(it->path().filename().string());
     for (const unsigned take : numbers) {
         bool shortened = false;
         // As the sink opens it.
