@@ -449,12 +449,12 @@ bool AudioOutputConfiguration::wouldWrite(const std::filesystem::path& candidate
     if (!named.ok()) return false;
     // A take's or a partial's number is one the name carries after a '-' ("take-2.partial-3.wav");
     // each is tried by making the names it gives, as the takes are named.
-    std::vector<unsigned> numbers{1};
+    std::set<unsigned> numbers{1};
     const auto numbersIn = [&](const std::string& name) {
         for (auto dash = name.find('-'); dash != std::string::npos; dash = name.find('-', dash + 1))
             if (unsigned n = 0;
                 std::from_chars(name.data() + dash + 1, name.data() + name.size(), n).ec == std::errc())
-                numbers.push_back(n);
+                numbers.insert(n);
     };
     numbersIn(candidate.filename().string());
     numbersIn(named->filename().string());

@@ -207,8 +207,11 @@ std::string globallyUniqueString() {
 
 namespace {
 
-Error posixError(const std::string& what, int err) {
-    return Error{kPOSIXErrorDomain, err, what + ": " + std::strerror(err)};
+// "<what> <file><after>: <the system's reason>", the file's name cut as every name in an error is.
+Error posixError(std::string_view what, const fs::path& file, int err, std::string_view after = {}) {
+    return Error{kPOSIXErrorDomain, err,
+                 std::string(what) + " " + cutInMiddle(file.string()) + std::string(after) + ": " +
+                     std::strerror(err)};
 }
 
 // Temporaries are ".<target>.partial-XXXXXX", locked by the writer for as long as it writes.
@@ -255,15 +258,15 @@ void syncFolderOf(const fs::path& path) {
     }
 }
 
-} // namespace
-
-namespace {
-
 // A save never leaves a file under a name the cleanup of stale temporaries removes.
+Error temporaryNameRefused(std::string_view what, const fs::path& file) {
+    return Error{kPOSIXErrorDomain, EPERM,
+                 std::string(what) + " " + cutInMiddle(file.string()) + ": " + kTemporaryNameRefusal};
+}
+
 Result<fs::path> unlessTemporaryName(fs::path target) {
     if (!isTemporaryName(target.filename().string())) return target;
-    return Error{kPOSIXErrorDomain, EPERM,
-                 "Cannot save " + cutInMiddle(target.string()) + ": " + kTemporaryNameRefusal};
+    return temporaryNameRefused("Cannot save", target);
 }
 
 } // namespace
@@ -276,9 +279,9 @@ Result<fs::path> replaceableFile(const fs::path& path) {
         // where that cannot be (a missing folder, a loop of links) the save fails.
         fs::path named = path;
         for (int hops = 0; fs::is_symlink(fs::symlink_status(named, ec)); ++hops) {
-            if (hops == 40) return posixError("Cannot follow " + cutInMiddle(path.string()), ELOOP);
+            if (hops == 40) return posixError("Cannot follow", path, ELOOP);
             const fs::path next = fs::read_symlink(named, ec);
-            if (ec) return posixError("Cannot follow " + cutInMiddle(path.string()), ec.value());
+            if (ec) return posixError("Cannot follow", path, ec.value());
             named = next.is_absolute() ? next : named.parent_path() / next;
         }
         return unlessTemporaryName(named);
@@ -289,7 +292,7 @@ Result<fs::path> replaceableFile(const fs::path& path) {
                          (fs::is_directory(status) ? ": it is a folder" : ": it is not a regular file")};
     if (!fs::is_symlink(fs::symlink_status(path, ec))) return unlessTemporaryName(path);
     auto target = fs::canonical(path, ec);
-    if (ec) return posixError("Cannot follow " + cutInMiddle(path.string()), ec.value());
+    if (ec) return posixError("Cannot follow", path, ec.value());
     return unlessTemporaryName(target);
 }
 
@@ -313,8 +316,7 @@ Result<AtomicFile> AtomicFile::create(const fs::path& path) {
     name.resize(std::min(name.size(), kNameMax - 1 - kTemporaryMark.size() - kTemporaryRandom));
     std::string temporary = (folder / ("." + name + std::string(kTemporaryMark) + "XXXXXX")).string();
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return posixError("Cannot create a temporary file beside " + cutInMiddle(path.string()), errno);
+    if (fd < 0) return posixError("Cannot create a temporary file beside", path, errno);
     ::flock(fd, LOCK_EX);
     removeStaleTemporaries(folder);
     return AtomicFile(std::move(target.value()), std::move(temporary), fd);
@@ -332,13 +334,13 @@ AtomicFile::~AtomicFile() {
 }
 
 Result<void> AtomicFile::write(std::span<const std::uint8_t> bytes) {
-    if (fd_ < 0) return posixError("Cannot write " + cutInMiddle(temporary_), EBADF);
+    if (fd_ < 0) return posixError("Cannot write", temporary_, EBADF);
     const std::uint8_t* p = bytes.data();
     std::size_t n = bytes.size();
     while (n > 0) {
         const ssize_t w = ::write(fd_, p, n);
         if (w < 0 && errno == EINTR) continue;
-        if (w < 0) return posixError("Cannot write " + cutInMiddle(temporary_), errno);
+        if (w < 0) return posixError("Cannot write", temporary_, errno);
         p += w;
         n -= std::size_t(w);
     }
@@ -346,21 +348,20 @@ Result<void> AtomicFile::write(std::span<const std::uint8_t> bytes) {
 }
 
 Result<void> AtomicFile::commit() {
-    if (fd_ < 0) return posixError("Cannot write " + cutInMiddle(temporary_), EBADF);
+    if (fd_ < 0) return posixError("Cannot write", temporary_, EBADF);
     // Whatever took the target's place since it was created, a folder or a device stays.
     if (auto still = replaceableFile(target_); !still.ok()) return still.error();
     // The replaced file's permissions, never its set-id or sticky bits; and what is saved can always
     // be read back and saved again by its owner.
     struct stat existing {};
     const mode_t mode = ::stat(target_.c_str(), &existing) == 0 ? (existing.st_mode & 0777) | 0600 : 0644;
-    if (::fchmod(fd_, mode) != 0)
-        return posixError("Cannot set the mode of " + cutInMiddle(temporary_), errno);
-    if (::fsync(fd_) != 0) return posixError("Cannot sync " + cutInMiddle(temporary_), errno);
+    if (::fchmod(fd_, mode) != 0) return posixError("Cannot set the mode of", temporary_, errno);
+    if (::fsync(fd_) != 0) return posixError("Cannot sync", temporary_, errno);
     struct stat written {};
     ::fstat(fd_, &written);
     const int closed = ::close(fd_);
     fd_ = -1;
-    if (closed != 0) return posixError("Cannot close " + cutInMiddle(temporary_), errno);
+    if (closed != 0) return posixError("Cannot close", temporary_, errno);
     // Only the file written is put in place: its name may have been removed meanwhile and another
     // file made under it, which is neither put in place nor ours to remove.
     struct stat named {};
@@ -372,23 +373,21 @@ Result<void> AtomicFile::commit() {
                          cutInMiddle(gone)};
     }
     if (::rename(temporary_.c_str(), target_.c_str()) != 0)
-        return posixError("Cannot replace " + cutInMiddle(target_.string()), errno);
+        return posixError("Cannot replace", target_, errno);
     temporary_.clear();
     syncFolderOf(target_);
     return {};
 }
 
 Result<void> AtomicFile::moveTemporaryTo(const fs::path& visible) {
-    if (fd_ < 0) return posixError("Cannot move " + cutInMiddle(temporary_), EBADF);
+    if (fd_ < 0) return posixError("Cannot move", temporary_, EBADF);
     if (struct stat written{}; ::fstat(fd_, &written) != 0 || written.st_size != 0)
-        return posixError("Cannot move " + cutInMiddle(temporary_) + " once it is written", EINVAL);
+        return posixError("Cannot move", temporary_, EINVAL, " once it is written");
+    if (isTemporaryName(visible.filename().string())) return temporaryNameRefused("Cannot make", visible);
     // Made anew while still empty rather than renamed: some network and FUSE file systems refuse
     // a rename that never replaces, none an exclusive create. It never follows a link there.
-    if (isTemporaryName(visible.filename().string()))
-        return Error{kPOSIXErrorDomain, EPERM,
-                     "Cannot make " + cutInMiddle(visible.string()) + ": " + kTemporaryNameRefusal};
     const int fd = ::open(visible.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return posixError("Cannot make " + cutInMiddle(visible.string()), errno);
+    if (fd < 0) return posixError("Cannot make", visible, errno);
     ::flock(fd, LOCK_EX);
     ::close(fd_);
     ::unlink(temporary_.c_str());
