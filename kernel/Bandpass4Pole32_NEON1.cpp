@@ -1,7 +1,6 @@
 #include "Bandpass4Pole32_NEON1.h"
 
 #include <cmath>
-#include <xmmintrin.h>
 
 Bandpass4Pole32_NEON1::Bandpass4Pole32_NEON1() {
     init();
@@ -93,15 +92,11 @@ void Bandpass4Pole32_NEON1::setGain(float v) {
 }
 
 void Bandpass4Pole32_NEON1::reset() {
+    restart();
     const VEC32 zero = f2v(0.0f);
-    low1 = band1 = high1 = zero;
-    low2 = band2 = high2 = zero;
-    low3 = band3 = high3 = zero;
-    low4 = band4 = high4 = zero;
-    out = w = w2 = q = att = zero;
+    w = w2 = q = att = zero;
     setFrequency(frequency);
     setGain(0.5f);
-    value = zero;
     spare = VEC8(0.0f);
 }
 
@@ -133,27 +128,11 @@ void Bandpass4Pole32_NEON1::processSampleBP(const float* sample) {
     value = out;
 }
 
-// One NaN, infinite or huge input sample leaves the recursion's state NaN or infinite, and
-// from then on every output of the lane, for good. Such lanes start again from rest, the rest
-// of the bank untouched. The limit lies far above anything audio drives the state to (a
-// full-scale sine on a band's centre at full resonance stays within 1e4 after 20 s) and far
-// enough below the float range that a lane within it cannot overflow in the band's output, the
-// compander or the band sum. Finite states within it are never touched, so audio renders
-// exactly as it would without the check.
-void Bandpass4Pole32_NEON1::restoreOverflowedLanes() {
-    constexpr float kLimit = 1e18f;
-    VEC32* const state[] = {&low1, &band1, &low2, &band2, &low3, &band3, &low4, &band4};
-    const int used = 2 * (stages > 3.0f ? 4 : stages > 2.0f ? 3 : stages > 1.0f ? 2 : 1);
-    const __m128 limit = _mm_set1_ps(kLimit);
-    const __m128 sign = _mm_set1_ps(-0.0f);
-    for (int o = 0; o < 32; o += 4) {
-        // NaN compares false: a NaN lane is out of range too.
-        __m128 inRange = _mm_cmple_ps(_mm_andnot_ps(sign, _mm_load_ps(state[0]->array() + o)), limit);
-        for (int s = 1; s < used; ++s)
-            inRange = _mm_and_ps(
-                inRange, _mm_cmple_ps(_mm_andnot_ps(sign, _mm_load_ps(state[s]->array() + o)), limit));
-        if (_mm_movemask_ps(inRange) == 0xF) continue;
-        for (int s = 0; s < used; ++s)
-            _mm_store_ps(state[s]->array() + o, _mm_and_ps(inRange, _mm_load_ps(state[s]->array() + o)));
-    }
+void Bandpass4Pole32_NEON1::restart() {
+    const VEC32 zero = f2v(0.0f);
+    low1 = band1 = high1 = zero;
+    low2 = band2 = high2 = zero;
+    low3 = band3 = high3 = zero;
+    low4 = band4 = high4 = zero;
+    out = value = zero;
 }

@@ -22,8 +22,8 @@ public:
     void reset();
     // Filters one sample into the 32 lanes of `value`.
     void processSampleBP(const float* sample);
-    // Returns lanes whose filter state has run out of range to rest (see the definition).
-    void restoreOverflowedLanes();
+    // Returns every lane's recursion to rest; the settings stay.
+    void restart();
 
     VEC32 value = 0.0f;
     VEC8 spare = 0.0f;

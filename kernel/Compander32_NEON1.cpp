@@ -51,6 +51,14 @@ void Compander32_NEON1::reset() {
     value = f2v(0.0f);
 }
 
+void Compander32_NEON1::resume(const Running& r) {
+    follower.peak = r.peak;
+    follower.hold = r.hold;
+    outFollower.peak = r.outPeak;
+    outFollower.hold = r.outHold;
+    factor = r.factor;
+}
+
 void Compander32_NEON1::processSample(VEC32* band) {
     const VEC32 y = *band;
     value = y * pre;

@@ -23,6 +23,15 @@ public:
     VEC32 getPeakOut() const { return outFollower.getPeak(); }
     VEC32 getFactor() const { return factor; }
 
+    // What rendering moves: both followers and the gain factor.
+    struct Running {
+        VEC32 peak, hold, outPeak, outHold, factor;
+    };
+    Running running() const {
+        return {follower.peak, follower.hold, outFollower.peak, outFollower.hold, factor};
+    }
+    void resume(const Running& r);
+
     VEC32 value = 0.0f;
     Follower32_NEON1 follower;
     Follower32_NEON1 outFollower;

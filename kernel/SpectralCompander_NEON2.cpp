@@ -1,5 +1,7 @@
 #include "SpectralCompander_NEON2.h"
 
+#include <cmath>
+
 namespace {
 bool allOnes(const VEC32& v) {
     const __m128 one = _mm_set1_ps(1.0f);
@@ -67,8 +69,38 @@ void SpectralCompander_NEON2::processSamples(float* left, float* right, int fram
     }
 }
 
+bool SpectralCompander_NEON2::withinBound(const float* samples, int count) {
+    const __m128 bound = _mm_set1_ps(kInputBound);
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    __m128 within = _mm_cmpeq_ps(bound, bound);
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
+        within = _mm_and_ps(within, _mm_cmple_ps(_mm_andnot_ps(sign, _mm_loadu_ps(samples + i)), bound));
+    bool all = _mm_movemask_ps(within) == 0xF;
+    for (; i < count; ++i) all &= std::fabs(samples[i]) <= kInputBound;
+    return all;
+}
+
+// A sample beyond the bound sets the filters ringing loud for seconds, one not a number leaves
+// them NaN for good, and either drives the followers far up. So what such a sample did ends
+// with the call: the channel's filters start again from rest, where the signal soon rings them
+// back to, and its followers and factors resume where they stood. Audio within the bound never
+// takes this road, and renders exactly as it would without the check.
 void SpectralCompander_NEON2::processBuffers(float* left, float* right, int frameCount) {
     if (frameCount <= 0) return;
+    const bool spoilt[2] = {!withinBound(left, frameCount), !withinBound(right, frameCount)};
+    Compander32_NEON1::Running kept[2];
+    for (int c = 0; c < 2; ++c)
+        if (spoilt[c]) kept[c] = compander[c].running();
+    render(left, right, frameCount);
+    for (int c = 0; c < 2; ++c) {
+        if (!spoilt[c]) continue;
+        bandpass[c].restart();
+        compander[c].resume(kept[c]);
+    }
+}
+
+void SpectralCompander_NEON2::render(float* left, float* right, int frameCount) {
     if (bandpass[0].stages > 1.0f || bandpass[1].stages > 1.0f) {
         processSamples(left, right, frameCount);
         return;

@@ -21,12 +21,13 @@ public:
     void setMultiplier(VEC32 m);
     void setSamplerate(float rate);
     void reset();
-    // Filters and compands both channels in place.
+    // Filters and compands both channels in place. A channel whose input holds a sample beyond
+    // kInputBound, or not a number, leaves the call with its filters at rest and its followers
+    // and factors as they were before it.
     void processBuffers(float* left, float* right, int frameCount);
-    // Returns filter lanes spoilt by a bad sample to rest (see the bank's).
-    void restoreOverflowedLanes() {
-        for (auto& b : bandpass) b.restoreOverflowedLanes();
-    }
+    static constexpr float kInputBound = 1000.0f; // +60 dBFS, far above anything audio reaches
+    // Whether every sample lies within the bound (NaN does not).
+    static bool withinBound(const float* samples, int count);
     VEC32 getBandpassPeaks() const;
     VEC32 getFactor() const;
     const float* getFrequencies() const { return bandpass[0].frequency.array(); }
@@ -37,6 +38,7 @@ public:
     Compander32_NEON1 compander[2];
 
 private:
+    void render(float* left, float* right, int frameCount);
     // The sample-by-sample road through the band objects, for banks with more than one stage.
     void processSamples(float* left, float* right, int frameCount);
     CompanderCoreFn core_;

@@ -204,9 +204,6 @@ void YUX_Sorvane_Extension_DSPKernel::renderCycle(const plat::AudioTimeStamp* ti
     if (resetRequested.load(std::memory_order_acquire)) reset();
     applyPending();
     processWithEvents(timestamp, frameCount, events, midiOutBlock);
-    // A bad sample spoils no more than the cycle it arrives in. The followers need no such
-    // care: NaN moves neither, and each rises by at most one finite step per sample.
-    spectralCompander.restoreOverflowedLanes();
     publishMeters();
 }
 

@@ -110,9 +110,11 @@ TEST_P(BitExact, OneBandValueHandsOverTheWholeStoredVector) {
     EXPECT_EQ(compare(noise(48000, 0.5f, 7), {}, GetParam(), some), 0u);
 }
 
-// Loud, but far from overflowing: rendered as it always was, not restored to rest.
-TEST_P(BitExact, NoiseAHundredAndTwentyDecibelsOverFullScale) {
-    EXPECT_EQ(compare(noise(48000, 1e6f, 6), {}, GetParam(), unitDefaults(0.7f)), 0u);
+// Loud, up to the input bound, at full resonance: rendered as it always was, never restarted.
+TEST_P(BitExact, NoiseUpToTheInputBoundAtFullResonance) {
+    auto loud = unitDefaults(0.7f);
+    for (int i = 0; i < 32; ++i) loud.push_back({0, plat::AUParameterAddress(2000 + i), 1.0f});
+    EXPECT_EQ(compare(noise(48000, SpectralCompander_NEON2::kInputBound, 6), {}, GetParam(), loud), 0u);
 }
 
 TEST_P(BitExact, ImpulsesAndOddCycleLengths) {
