@@ -19,6 +19,7 @@
 #include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <utility>
 
@@ -214,8 +215,13 @@ Error posixError(std::string_view what, const fs::path& file, int err, std::stri
                      std::strerror(err)};
 }
 
-// Temporaries are ".<target>.partial-XXXXXX", locked by the writer for as long as it writes.
-constexpr std::string_view kTemporaryMark = ".partial-";
+// Temporaries are ".<target>.unfinished-save-XXXXXX", locked by the writer for as long as it writes
+// and marked by an extended attribute that only a save sets and its commit takes off again: a name
+// can always be a user's own, so the cleanup removes nothing that lacks the mark. Where a file
+// system keeps no such attributes (ramfs, FAT) a temporary goes unmarked and a dead writer's stays.
+// So do those older builds left as ".<target>.partial-XXXXXX", which no mark tells from a user's.
+constexpr std::string_view kTemporaryMark = ".unfinished-save-";
+constexpr const char* kTemporaryAttribute = "user.unfinished-save";
 constexpr std::size_t kTemporaryRandom = 6; // mkstemp's XXXXXX
 constexpr auto kStaleAfter = std::chrono::minutes(2);
 constexpr std::size_t kNameMax = NAME_MAX;
@@ -230,9 +236,9 @@ bool isTemporaryName(std::string_view name) {
 }
 
 // A save killed mid-write leaves its temporary behind; the next save into the folder removes such
-// leftovers. Only names of our pattern, only this user's regular files, only those no writer holds
-// locked (the lock dies with its process) and untouched for a while (a writer locks its file just
-// after making it).
+// leftovers. Only names of our pattern that carry our mark, only this user's regular files, only
+// those no writer holds locked (the lock dies with its process) and untouched for a while (a writer
+// locks its file just after making it).
 void removeStaleTemporaries(const fs::path& folder) {
     std::error_code ec;
     const auto now = std::chrono::system_clock::now();
@@ -242,6 +248,7 @@ void removeStaleTemporaries(const fs::path& folder) {
         if (fd < 0) continue;
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            ::fgetxattr(fd, kTemporaryAttribute, nullptr, 0) >= 0 &&
             now - std::chrono::system_clock::from_time_t(st.st_mtime) > kStaleAfter &&
             ::flock(fd, LOCK_EX | LOCK_NB) == 0)
             ::unlink(it->path().c_str());
@@ -318,6 +325,7 @@ Result<AtomicFile> AtomicFile::create(const fs::path& path) {
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return posixError("Cannot create a temporary file beside", path, errno);
     ::flock(fd, LOCK_EX);
+    ::fsetxattr(fd, kTemporaryAttribute, "", 0, 0);
     removeStaleTemporaries(folder);
     return AtomicFile(std::move(target.value()), std::move(temporary), fd);
 }
@@ -356,6 +364,7 @@ Result<void> AtomicFile::commit() {
     struct stat existing {};
     const mode_t mode = ::stat(target_.c_str(), &existing) == 0 ? (existing.st_mode & 0777) | 0600 : 0644;
     if (::fchmod(fd_, mode) != 0) return posixError("Cannot set the mode of", temporary_, errno);
+    ::fremovexattr(fd_, kTemporaryAttribute); // what is saved is no unfinished save
     if (::fsync(fd_) != 0) return posixError("Cannot sync", temporary_, errno);
     struct stat written {};
     ::fstat(fd_, &written);
