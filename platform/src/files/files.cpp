@@ -436,7 +436,14 @@ Result<std::vector<std::uint8_t>> readFileContents(const fs::path& path, std::si
     // Opened without waiting, and only a regular file is read: a pipe or a device named where a
     // document belongs would otherwise keep the reader waiting, or reading, for good.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return systemFailure(260, "couldn\u2019t be opened");
+    if (fd < 0) {
+        // What no one opens (a socket) is told by what it is, not by the open's error.
+        const int error = errno;
+        if (struct stat st{}; ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+            return failure(256, "is not a regular file.");
+        errno = error;
+        return systemFailure(260, "couldn\u2019t be opened");
+    }
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
@@ -445,15 +452,22 @@ Result<std::vector<std::uint8_t>> readFileContents(const fs::path& path, std::si
     if (::fstat(fd, &st) != 0) return systemFailure(256, "couldn\u2019t be read");
     if (!S_ISREG(st.st_mode)) return failure(256, "is not a regular file.");
     if (std::uint64_t(st.st_size) > maxBytes) return failure(kFileTooLargeError, "is too large.");
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+    // The size told is only where reading starts: files the kernel makes tell none, and only a read
+    // past it says whether more is there, or why nothing can be read.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size) + 1);
     std::size_t done = 0;
-    while (done < bytes.size()) {
+    for (;;) {
         const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return systemFailure(256, "couldn\u2019t be read");
-        if (n == 0) return failure(256, "couldn\u2019t be read."); // cut short meanwhile
+        if (n == 0) break;
         done += std::size_t(n);
+        if (done > maxBytes) return failure(kFileTooLargeError, "is too large.");
+        if (done == bytes.size()) bytes.resize(std::min(maxBytes, 2 * done) + 1);
     }
+    if (done < std::uint64_t(st.st_size))
+        return failure(256, "couldn\u2019t be read."); // cut short meanwhile
+    bytes.resize(done);
     return bytes;
 }
 
