@@ -233,6 +233,7 @@ TEST(AudioFile, ATakeWithANameNearTheLimitIsWrittenUnderAShortenedVisibleName) {
     const struct {
         const char* fault;
         std::string name, partial;
+        unsigned takenUpTo = 0; // the numbered partials of `cut` made first
     } cases[] = {
         {"a 248-byte name written hidden", std::string(244, 't') + ".wav", cut + ".partial.wav"},
         {"a 255-byte name written hidden", std::string(251, 't') + ".wav", cut + ".partial-2.wav"},
@@ -241,11 +242,17 @@ TEST(AudioFile, ATakeWithANameNearTheLimitIsWrittenUnderAShortenedVisibleName) {
          cut + ".partial-3.wav"},
         {"a name of bytes that begin no character cut to nothing (written hidden)",
          std::string(248, '\x80') + ".wav", std::string(239, '\x80') + ".partial.wav"},
+        {"the last number refused though free", std::string(249, 't') + ".wav", cut + ".partial-999.wav",
+         998},
     };
     ConsoleCapture console;
     plat::AVAudioFileSettings settings;
     std::vector<std::shared_ptr<plat::AVAudioFile>> takes;
     for (const auto& c : cases) {
+        for (unsigned n = 2; n <= c.takenUpTo; ++n)
+            if (const auto taken = scratch.path() / (cut + ".partial-" + std::to_string(n) + ".wav");
+                !fs::exists(taken))
+                writeText(taken, "");
         auto file = plat::AVAudioFile::forWriting(plat::URL::fileURL(scratch.path() / c.name), settings);
         ASSERT_TRUE(file.ok()) << c.fault;
         auto buffer = plat::AVAudioPCMBuffer::make(file.value()->processingFormat(), 1000);

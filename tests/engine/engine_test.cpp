@@ -176,7 +176,7 @@ TEST(EngineOutput, AnOutputThatCannotBeOpenedFailsStartCleanly) {
         {"wav:" + (scratch.path() / "new/").string(), "SORVANE_AUDIO_OUTPUT"}, // wrote a file "new"
         {"wav:" + pipe.string(), pipe.string() + "' cannot be written: it is not a regular file."},
         {"wav:" + folder.string(), folder.string() + "' cannot be written: it is a folder."},
-        {"wav:" + (scratch.path() / ".take.partial-abc123").string(),
+        {"wav:" + (scratch.path() / ".take.unfinished-save-abc123").string(),
          "cannot be written: " + std::string(plat::kTemporaryNameRefusal) + "."},
         {"speakers", "SORVANE_AUDIO_OUTPUT"},
     };

@@ -97,15 +97,19 @@ TEST_F(Defaults, AnUnreadableFileIsReportedEscapedOnceWithItsReason) {
         std::size_t paths;   // the line's and the error's
         const char* line;
         const char* linkTo = nullptr; // a link to this instead ("" for itself)
+        const char* onSave = nullptr; // what a save then says
     } cases[] = {
-        {"no reason why it cannot be opened, or its path raw", nullptr, 2,
-         ".plist\u201d couldn\u2019t be opened: No such device or address.\n"},
+        {"a socket told by the reason it cannot be opened, or its path raw", nullptr, 2,
+         ".plist\u201d is not a regular file.\n"},
         {"the reader's message escaped twice", "<plist><string>caf\xE9</string></plist>", 1,
          ": line 1: Input is not proper UTF-8, indicate encoding !\\x0aBytes: 0xE9"},
         {"a link to itself taken for no file, silently", nullptr, 2,
          ".plist\u201d couldn\u2019t be opened: Too many levels of symbolic links.\n", ""},
         {"no reason why a file that opens cannot be read", nullptr, 2,
          ".plist\u201d couldn\u2019t be read: Invalid argument.\n", "/sys/class/net/lo/speed"},
+        {"a file whose size tells none of its content read as empty, or its copy not named", nullptr, 2,
+         ".plist\u201d couldn\u2019t be read: Input/output error.\n", "/proc/self/mem",
+         "could be kept: \u201c/proc/"},
     };
     for (std::size_t k = 0; k < std::size(cases); ++k) {
         SCOPED_TRACE(cases[k].fault);
@@ -123,6 +127,10 @@ TEST_F(Defaults, AnUnreadableFileIsReportedEscapedOnceWithItsReason) {
         EXPECT_EQ(console.count(plat::shownText(file.string())), cases[k].paths) << text;
         EXPECT_NE(text.find(cases[k].line), std::string::npos) << text;
         EXPECT_EQ(text.find_first_of("\x1b\n"), text.size() - 1) << text;
+        if (!cases[k].onSave) continue;
+        ConsoleCapture saving;
+        plat::UserDefaults::suite(name)->set("x", 1);
+        EXPECT_NE(saving.text().find(cases[k].onSave), std::string::npos) << saving.text();
     }
     ::setenv("XDG_CONFIG_HOME", root.c_str(), 1);
 }

@@ -85,27 +85,37 @@ TEST(FileManager, CreatesListsAndRemovesFolders) {
 
 // Every writer replaces its file whole and keeps its mode. A save killed mid-write leaves its
 // temporary; the next save into the folder removes it, and nothing else: not what a live writer
-// holds, nor anything young, nor other programs' files.
+// holds, nor anything young, nor a file of another name, nor a user's file of any name.
 TEST(AtomicFile, SavesKeepTheModeAndRemoveOnlyTemporariesLeftByDeadWriters) {
     ScratchFolder dir;
-    const auto temporaryOf = [&](const std::string& target) {
-        return fs::path(plat::AtomicFile::create(dir.path() / target)->temporaryPath()).filename().string();
+    // What a writer that died mid-save leaves, under another name when one is given.
+    const auto leftBy = [&](const std::string& target, const std::string& renamed = {}) {
+        auto file = plat::AtomicFile::create(dir.path() / target);
+        const fs::path left = file->temporaryPath();
+        file->keep();
+        if (renamed.empty()) return left.filename().string();
+        fs::rename(left, dir.path() / renamed);
+        return renamed;
     };
-    const std::string killed = temporaryOf("state.plist"); // made, then dropped unlocked below
     auto live = plat::AtomicFile::create(dir.path() / "other.plist");
     const struct {
         const char* fault;
         std::string name;
         bool old, removed;
     } cases[] = {
-        {"a dead writer's temporary kept", killed, true, true},
-        {"a shortened temporary of a long name kept", temporaryOf(std::string(250, 'n')), true, true},
+        {"a dead writer's temporary kept", leftBy("state.plist"), true, true},
+        {"a shortened temporary of a long name kept", leftBy(std::string(250, 'n')), true, true},
         {"a live writer's temporary removed", fs::path(live->temporaryPath()).filename().string(), true,
          false},
-        {"a young temporary removed", ".fresh.plist.partial-abc123", false, false},
-        {"another program's dot file removed", ".state.plist.backup", true, false},
-        {"a name without the leading dot removed", "state.plist.partial-abc123", true, false},
-        {"a name with a longer random part removed", ".state.plist.partial-abc1234", true, false},
+        {"a young temporary removed", leftBy("fresh.plist"), false, false},
+        {"a marked file under another program's name removed", leftBy("a.plist", ".state.plist.backup"), true,
+         false},
+        {"a name without the leading dot removed", leftBy("b.plist", "state.plist.unfinished-save-abc123"),
+         true, false},
+        {"a name with a longer random part removed",
+         leftBy("c.plist", ".state.plist.unfinished-save-abc1234"), true, false},
+        {"a user's file of an older build's pattern removed", ".thesis.partial-draft1", true, false},
+        {"a user's file named as a temporary removed", ".notes.txt.unfinished-save-backup", true, false},
     };
     for (const auto& c : cases) {
         const fs::path file = dir.path() / c.name;
@@ -150,9 +160,9 @@ TEST(AtomicFile, SavesReplaceOnlyRegularFiles) {
          std::nullopt},
         {"a loop of links replaced by a file", "loop.plist", 0, "loop.plist", std::nullopt},
         // A save left under such a name is removed by the next save into its folder.
-        {"a file named as an unfinished save made", ".kept.partial-abc123", 0, nullptr, std::nullopt},
-        {"a link to a name of an unfinished save written through", "kept.plist", 0, ".kept.partial-xyz789",
-         std::nullopt},
+        {"a file named as an unfinished save made", ".kept.unfinished-save-abc123", 0, nullptr, std::nullopt},
+        {"a link to a name of an unfinished save written through", "kept.plist", 0,
+         ".kept.unfinished-save-xyz789", std::nullopt},
     };
     for (const auto& c : cases) {
         const fs::path file = dir.path() / c.name;

@@ -80,9 +80,9 @@ bool sameReplaceableFile(const std::filesystem::path& a, const std::filesystem::
 // The target is what replaceableFile names. The new file keeps the permission bits of the one it
 // replaces, without set-id and sticky bits, and is always readable and writable by its owner (0644
 // when there was none). A file dropped before its commit leaves nothing behind; the temporary of a
-// process that died while writing (".<name>.partial-XXXXXX", the name shortened when long, locked
-// while written) is removed by the next save into its folder once it is two minutes old. Errors are
-// in kPOSIXErrorDomain.
+// process that died while writing (".<name>.unfinished-save-XXXXXX", the name shortened when long,
+// locked while written, marked by an extended attribute) is removed by the next save into its folder
+// once it is two minutes old; nothing without the mark is. Errors are in kPOSIXErrorDomain.
 class AtomicFile {
 public:
     // Fails when no file can be made beside the target.

@@ -80,7 +80,8 @@ std::optional<fs::path> keepUnreadable(const fs::path& target, std::string& why)
         std::error_code ec;
         if (fs::copy_file(target, copy, fs::copy_options::none, ec)) return copy;
         if (ec == std::errc::file_exists) continue;
-        why = ec.message();
+        // Named, as it goes beside the file a link names, which may be far from the settings.
+        why = "\u201c" + cutInMiddle(copy) + "\u201d: " + ec.message();
         return std::nullopt;
     }
     why = "all of its " + std::to_string(kNames) + " names for copies are taken";
@@ -186,7 +187,7 @@ struct UserDefaults::Domain {
             const auto copy = keepUnreadable(target.value(), why);
             if (!copy) {
                 report(failed + "the unreadable file " + shownText(file.string()) +
-                       " is not replaced, as no copy of it could be kept: " + shownText(why));
+                       " is not replaced, as no copy of it could be kept: " + shownMessage(why));
                 return true;
             }
             report("UserDefaults: the unreadable settings file " + shownText(file.string()) + " is kept as " +

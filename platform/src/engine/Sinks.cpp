@@ -458,7 +458,9 @@ bool AudioOutputConfiguration::wouldWrite(const std::filesystem::path& candidate
     };
     numbersIn(candidate.filename().string());
     numbersIn(named->filename().string());
-    // A numbered take's name may be a link already, which that take writes through.
+    // A partial is made anew, never through a link there, so only the screenshot's own names can
+    // carry its number; a numbered take's name may be a link already, which that take writes through.
+    const std::set<unsigned> partials = numbers;
     std::error_code ec;
     const auto folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
@@ -470,7 +472,7 @@ bool AudioOutputConfiguration::wouldWrite(const std::filesystem::path& candidate
             replaceableFile(URL::fileURL(engine_detail::takePath(file, take, shortened)).filePath());
         if (!target.ok()) continue;
         if (sameReplaceableFile(*target, candidate)) return true;
-        for (const unsigned partial : numbers)
+        for (const unsigned partial : partials)
             if (partial <= engine_detail::kPartialNumbers &&
                 sameReplaceableFile(engine_detail::partialPath(*target, partial), candidate))
                 return true;

@@ -19,6 +19,7 @@
 #include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <utility>
 
@@ -214,8 +215,13 @@ Error posixError(std::string_view what, const fs::path& file, int err, std::stri
                      std::strerror(err)};
 }
 
-// Temporaries are ".<target>.partial-XXXXXX", locked by the writer for as long as it writes.
-constexpr std::string_view kTemporaryMark = ".partial-";
+// Temporaries are ".<target>.unfinished-save-XXXXXX", locked by the writer for as long as it writes
+// and marked by an extended attribute that only a save sets and its commit takes off again: a name
+// can always be a user's own, so the cleanup removes nothing that lacks the mark. Where a file
+// system keeps no such attributes (ramfs, FAT) a temporary goes unmarked and a dead writer's stays.
+// So do those older builds left as ".<target>.partial-XXXXXX", which no mark tells from a user's.
+constexpr std::string_view kTemporaryMark = ".unfinished-save-";
+constexpr const char* kTemporaryAttribute = "user.unfinished-save";
 constexpr std::size_t kTemporaryRandom = 6; // mkstemp's XXXXXX
 constexpr auto kStaleAfter = std::chrono::minutes(2);
 constexpr std::size_t kNameMax = NAME_MAX;
@@ -230,9 +236,9 @@ bool isTemporaryName(std::string_view name) {
 }
 
 // A save killed mid-write leaves its temporary behind; the next save into the folder removes such
-// leftovers. Only names of our pattern, only this user's regular files, only those no writer holds
-// locked (the lock dies with its process) and untouched for a while (a writer locks its file just
-// after making it).
+// leftovers. Only names of our pattern that carry our mark, only this user's regular files, only
+// those no writer holds locked (the lock dies with its process) and untouched for a while (a writer
+// locks its file just after making it).
 void removeStaleTemporaries(const fs::path& folder) {
     std::error_code ec;
     const auto now = std::chrono::system_clock::now();
@@ -242,6 +248,7 @@ void removeStaleTemporaries(const fs::path& folder) {
         if (fd < 0) continue;
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            ::fgetxattr(fd, kTemporaryAttribute, nullptr, 0) >= 0 &&
             now - std::chrono::system_clock::from_time_t(st.st_mtime) > kStaleAfter &&
             ::flock(fd, LOCK_EX | LOCK_NB) == 0)
             ::unlink(it->path().c_str());
@@ -318,6 +325,7 @@ Result<AtomicFile> AtomicFile::create(const fs::path& path) {
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return posixError("Cannot create a temporary file beside", path, errno);
     ::flock(fd, LOCK_EX);
+    ::fsetxattr(fd, kTemporaryAttribute, "", 0, 0);
     removeStaleTemporaries(folder);
     return AtomicFile(std::move(target.value()), std::move(temporary), fd);
 }
@@ -356,6 +364,7 @@ Result<void> AtomicFile::commit() {
     struct stat existing {};
     const mode_t mode = ::stat(target_.c_str(), &existing) == 0 ? (existing.st_mode & 0777) | 0600 : 0644;
     if (::fchmod(fd_, mode) != 0) return posixError("Cannot set the mode of", temporary_, errno);
+    ::fremovexattr(fd_, kTemporaryAttribute); // what is saved is no unfinished save
     if (::fsync(fd_) != 0) return posixError("Cannot sync", temporary_, errno);
     struct stat written {};
     ::fstat(fd_, &written);
@@ -427,7 +436,14 @@ Result<std::vector<std::uint8_t>> readFileContents(const fs::path& path, std::si
     // Opened without waiting, and only a regular file is read: a pipe or a device named where a
     // document belongs would otherwise keep the reader waiting, or reading, for good.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return systemFailure(260, "couldn\u2019t be opened");
+    if (fd < 0) {
+        // What no one opens (a socket) is told by what it is, not by the open's error.
+        const int error = errno;
+        if (struct stat st{}; ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+            return failure(256, "is not a regular file.");
+        errno = error;
+        return systemFailure(260, "couldn\u2019t be opened");
+    }
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
@@ -436,15 +452,22 @@ Result<std::vector<std::uint8_t>> readFileContents(const fs::path& path, std::si
     if (::fstat(fd, &st) != 0) return systemFailure(256, "couldn\u2019t be read");
     if (!S_ISREG(st.st_mode)) return failure(256, "is not a regular file.");
     if (std::uint64_t(st.st_size) > maxBytes) return failure(kFileTooLargeError, "is too large.");
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+    // The size told is only where reading starts: files the kernel makes tell none, and only a read
+    // past it says whether more is there, or why nothing can be read.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size) + 1);
     std::size_t done = 0;
-    while (done < bytes.size()) {
+    for (;;) {
         const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return systemFailure(256, "couldn\u2019t be read");
-        if (n == 0) return failure(256, "couldn\u2019t be read."); // cut short meanwhile
+        if (n == 0) break;
         done += std::size_t(n);
+        if (done > maxBytes) return failure(kFileTooLargeError, "is too large.");
+        if (done == bytes.size()) bytes.resize(std::min(maxBytes, 2 * done) + 1);
     }
+    if (done < std::uint64_t(st.st_size))
+        return failure(256, "couldn\u2019t be read."); // cut short meanwhile
+    bytes.resize(done);
     return bytes;
 }
 
