@@ -13,9 +13,9 @@
 #include <string>
 #include <thread>
 
-// Generous, for busy machines: far beyond what any child of the tests takes, far under a test's
-// own time-out.
-inline constexpr double kChildDeadlineSeconds = 120;
+// Generous, for busy machines: far beyond what a child of the tests takes (a few seconds), and
+// under a test program's own time-out.
+inline constexpr double kChildDeadlineSeconds = 60;
 
 // The wait status of the child `pid` once it has ended. If it has not ended within `seconds`, the
 // test fails naming `what`, the child is killed (with its process group when it leads one) and -1
