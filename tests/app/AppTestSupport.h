@@ -207,7 +207,7 @@ struct Launched {
     std::shared_ptr<LogState> logState = std::make_shared<LogState>();
     Launched() = default;
     Launched(Launched&& other) noexcept
-        : pid(std::exchange(other.pid, -1)), log(std::move(other.log)), logState(other.logState) {}
+        : pid(std::exchange(other.pid, -1)), log(std::move(other.log)), logState(std::move(other.logState)) {}
     ~Launched() {
         if (pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
         finishLog(5);
@@ -215,6 +215,7 @@ struct Launched {
     // Whether the program's output closed within `seconds` (the log is then complete); the thread
     // that wrote the log has ended either way.
     bool finishLog(double seconds) {
+        if (!log.joinable()) return true; // finished before, or moved away
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (!logState->closed && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -306,8 +307,8 @@ inline bool eventually(const std::function<bool()>& done, double seconds = 60) {
 // The wait status of the program once it has ended, its log complete; -1, the program killed and
 // the test failed, when it does not end.
 inline int ended(Launched& app, double seconds = 60) {
-    const int status = waitForChild(app.pid, "the application program (pid " + std::to_string(app.pid) + ")",
-                                    seconds);
+    const int status =
+        waitForChild(app.pid, "the application program (pid " + std::to_string(app.pid) + ")", seconds);
     app.pid = -1;
     EXPECT_TRUE(app.finishLog(30))
         << "the application program's output stayed open 30 s after it ended: a process it started holds it";

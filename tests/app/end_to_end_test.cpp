@@ -366,7 +366,7 @@ TEST(Application, TheFinderAndThePlayerPrintTheirLinesInOrder) {
         EXPECT_TRUE(eventually([&] {
             const auto lines = watchedLines(readAll(log), watched);
             return std::find(lines.begin(), lines.end(), wanted.back()) != lines.end();
-        })) << "waited 60 s for the line '" << wanted.back() << "'";
+        })) << "waited 60 s for its last line";
         // Each line is on its way to the log as soon as it is printed: how the program ends is not
         // this test's business.
         ::kill(app.pid, SIGKILL);
@@ -427,7 +427,8 @@ TEST(Application, AKilledRecordingLeavesAReadableTakeThatNoCleanupRemoves) {
         const bool recording = eventually([&] { return wavFrames(partial) >= 2 * kRate; });
         ::kill(app.pid, SIGKILL);
         const int status = ended(app);
-        ASSERT_TRUE(recording) << c.fault << ": no two seconds of sound recorded within 60 s\n" << readAll(log);
+        ASSERT_TRUE(recording) << c.fault << ": no two seconds of sound recorded within 60 s\n"
+                               << readAll(log);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
         EXPECT_FALSE(fs::exists(take));
         const long frames = wavFrames(partial);
@@ -522,12 +523,11 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
     for (const auto& c : cases) {
         auto app = launch(program, c.output, c.shot, log, RLIM_INFINITY, "");
         // A clash ends the program by itself; an output that cannot start leaves it running.
-        const int status =
-            !c.shot.empty()
-                ? ended(app)
-                : endedOnceDone(
-                      app, [&] { return readAll(log).find(c.line) != std::string::npos; },
-                      "the line '" + c.line + "'");
+        const int status = !c.shot.empty()
+                               ? ended(app)
+                               : endedOnceDone(
+                                     app, [&] { return readAll(log).find(c.line) != std::string::npos; },
+                                     "the line '" + c.line + "'");
         const std::string output = readAll(log);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.target << ": " << status << "\n"
                                                                    << output;
@@ -574,12 +574,10 @@ TEST(Application, ALinkToAFileNotMadeYetIsWrittenThrough) {
     fs::create_directory(scratch.path() / "made");
     auto app = launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "wav:" + take.string(), shot, log,
                       RLIM_INFINITY, "");
+    const fs::path partial = scratch.path() / "made/take.partial.wav";
     const int status = endedOnceDone(
-        app,
-        [&] {
-            return sizeOf(scratch.path() / "made/take.partial.wav") > kRate / 4 * kFrameBytes; // a quarter second
-        },
-        "a quarter second of sound in made/take.partial.wav");
+        app, [&] { return sizeOf(partial) > kRate / 4 * kFrameBytes; },
+        "a quarter second of sound in " + partial.string());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status << "\n" << readAll(log);
     EXPECT_TRUE(fs::is_symlink(take) && fs::is_symlink(shot)) << "a link replaced by a file";
     EXPECT_GT(wavFrames(scratch.path() / "made/take.wav"), 0) << "the take is not where its link points";
@@ -742,7 +740,8 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
         };
         std::string awaited = "the lines";
         for (const auto& line : run.until) awaited += " '" + line + "'";
-        endedOnceDone(app, [&] { return std::all_of(run.until.begin(), run.until.end(), shows); }, awaited);
+        endedOnceDone(
+            app, [&] { return std::all_of(run.until.begin(), run.until.end(), shows); }, awaited);
         const std::string output = readAll(log);
         for (const auto& roads : {run.until, run.roads})
             for (const auto& road : roads)

@@ -94,7 +94,8 @@ inline void PrintTo(const Value& value, std::ostream* os) {
     case Type::Array: {
         *os << "array [";
         const char* separator = "";
-        for (const Value& element : *value.asArray()) *os << separator, PrintTo(element, os), separator = ", ";
+        for (const Value& element : *value.asArray())
+            *os << separator, PrintTo(element, os), separator = ", ";
         *os << ']';
         break;
     }
