@@ -3,6 +3,7 @@
 // records what the engine player tells it, and an engine player rendered offline.
 
 #include "AUEnginePlayer.h"
+#include "ChildProcess.h"
 #include "ConsoleCapture.h"
 #include "ScratchFolder.h"
 
@@ -12,11 +13,13 @@
 #include <cairo.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -41,14 +44,21 @@ inline bool spin(const std::function<bool()>& done, double seconds = 30) {
     return plat::RunLoop::main().runUntil(done, std::chrono::milliseconds(long(seconds * 1000)));
 }
 
-// An instance of the effect, through the plug-in's registration record only.
+// An instance of the effect, through the plug-in's registration record only; none, and the test
+// failed, when the registry does not deliver one within a generous wait.
 inline std::shared_ptr<plat::AVAudioUnit> makeEffect() {
     static plat::AVAudioUnitComponentManager registry({fs::path(SORVANE_APP_DIR) / "PlugIns"});
-    std::promise<plat::Result<std::shared_ptr<plat::AUAudioUnit>>> made;
+    // Shared with the callback, which may still come after the wait has given up.
+    auto made = std::make_shared<std::promise<plat::Result<std::shared_ptr<plat::AUAudioUnit>>>>();
+    auto delivered = made->get_future();
     registry.instantiate(plat::AudioComponentDescription{plat::fourCC("aumf"), plat::fourCC("yuSV"),
                                                          plat::fourCC("KWOB"), 2, 0},
-                         [&](auto unit) { made.set_value(std::move(unit)); });
-    auto unit = made.get_future().get();
+                         [made](auto unit) { made->set_value(std::move(unit)); });
+    if (delivered.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        ADD_FAILURE() << "the registry delivered no instance of the effect within 60 s";
+        return nullptr;
+    }
+    auto unit = delivered.get();
     EXPECT_TRUE(unit.ok());
     return unit.ok() ? std::make_shared<plat::AVAudioUnit>(unit.value()) : nullptr;
 }
@@ -186,14 +196,33 @@ inline std::string readAll(const fs::path& path) {
 
 // A running application program. Its standard output and error reach the log file through a pipe
 // that a thread of the test drains, so a file-size limit on the program never cuts its log short.
+// A process the program started may hold the pipe open after the program has ended: the thread is
+// then told to stop rather than waited for without end.
 struct Launched {
+    struct LogState {
+        std::atomic<bool> closed{false}, stop{false};
+    };
     pid_t pid = -1;
     std::thread log;
+    std::shared_ptr<LogState> logState = std::make_shared<LogState>();
     Launched() = default;
-    Launched(Launched&& other) noexcept : pid(std::exchange(other.pid, -1)), log(std::move(other.log)) {}
+    Launched(Launched&& other) noexcept
+        : pid(std::exchange(other.pid, -1)), log(std::move(other.log)), logState(std::move(other.logState)) {}
     ~Launched() {
         if (pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
+        finishLog(5);
+    }
+    // Whether the program's output closed within `seconds` (the log is then complete); the thread
+    // that wrote the log has ended either way.
+    bool finishLog(double seconds) {
+        if (!log.joinable()) return true; // finished before, or moved away
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (!logState->closed && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const bool closed = logState->closed;
+        logState->stop = true;
         if (log.joinable()) log.join();
+        return closed;
     }
 };
 
@@ -248,15 +277,19 @@ inline Launched launchApp(const fs::path& program,
         ::_exit(127);
     }
     ::close(pipe[1]);
-    launched.log = std::thread([from = pipe[0], log] {
+    launched.log = std::thread([from = pipe[0], log, state = launched.logState] {
         std::ofstream out(log, std::ios::binary);
         char buffer[4096];
-        for (ssize_t n; (n = ::read(from, buffer, sizeof buffer)) != 0;)
+        for (pollfd ready{from, POLLIN, 0}; !state->stop;) {
+            if (::poll(&ready, 1, 50) <= 0) continue;
+            const ssize_t n = ::read(from, buffer, sizeof buffer);
             if (n > 0)
                 out.write(buffer, n), out.flush();
-            else if (errno != EINTR)
+            else if (n == 0 || errno != EINTR)
                 break;
+        }
         ::close(from);
+        state->closed = true;
     });
     return launched;
 }
@@ -271,17 +304,14 @@ inline bool eventually(const std::function<bool()>& done, double seconds = 60) {
     return true;
 }
 
-// The wait status of the program once it has ended, its log complete; -1 (and the program killed)
-// when it does not end.
+// The wait status of the program once it has ended, its log complete; -1, the program killed and
+// the test failed, when it does not end.
 inline int ended(Launched& app, double seconds = 60) {
-    int status = -1;
-    if (!eventually([&] { return ::waitpid(app.pid, &status, WNOHANG) == app.pid; }, seconds)) {
-        ::kill(app.pid, SIGKILL);
-        ::waitpid(app.pid, nullptr, 0);
-        status = -1;
-    }
+    const int status =
+        waitForChild(app.pid, "the application program (pid " + std::to_string(app.pid) + ")", seconds);
     app.pid = -1;
-    if (app.log.joinable()) app.log.join();
+    EXPECT_TRUE(app.finishLog(30))
+        << "the application program's output stayed open 30 s after it ended: a process it started holds it";
     return status;
 }
 

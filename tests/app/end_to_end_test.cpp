@@ -44,9 +44,10 @@ Launched launch(const fs::path& program, const std::string& output, const fs::pa
 }
 
 // Ends a program launched with no run time as SIGTERM does, once `done` holds (or a generous wait
-// has run out): a run time of its own would end it on a busy machine before it got that far.
-int endedOnceDone(Launched& app, const std::function<bool()>& done) {
-    eventually(done);
+// has run out, which fails the test naming what it waited for: `awaited`): a run time of its own
+// would end it on a busy machine before it got that far.
+int endedOnceDone(Launched& app, const std::function<bool()>& done, const std::string& awaited) {
+    EXPECT_TRUE(eventually(done)) << "waited 60 s for " << awaited << "; the program was sent SIGTERM";
     ::kill(app.pid, SIGTERM);
     return ended(app);
 }
@@ -58,8 +59,9 @@ Run run(const fs::path& program, const std::string& output, const fs::path& shot
     const fs::path log = program.parent_path().parent_path() / "log";
     Run result;
     auto app = launch(program, output, shot, log, fileSizeLimit, "");
-    result.status =
-        endedOnceDone(app, [&] { return readAll(log).find(line) != std::string::npos && (!done || done()); });
+    result.status = endedOnceDone(
+        app, [&] { return readAll(log).find(line) != std::string::npos && (!done || done()); },
+        "the line '" + line + "'" + (done ? " and what the test waits for with it" : ""));
     result.output = readAll(log);
     return result;
 }
@@ -111,9 +113,8 @@ float peakOf(const fs::path& take) {
 
 TEST(Application, InstalledItFindsTheEffectByItsRecordAndPlaysThroughIt) {
     ScratchFolder prefix;
-    ASSERT_EQ(std::system((std::string(CMAKE_COMMAND) + " --install " + std::getenv("SORVANE_BINARY_DIR") +
-                           " --prefix " + prefix.path().string() + " > /dev/null")
-                              .c_str()),
+    ASSERT_EQ(runCommand(std::string(CMAKE_COMMAND) + " --install " + std::getenv("SORVANE_BINARY_DIR") +
+                         " --prefix " + prefix.path().string() + " > /dev/null"),
               0);
     const fs::path app = prefix.path() / "YUX_Sorvane.app", sound = prefix.path() / "sound.wav";
     const fs::path partial = prefix.path() / "sound.partial.wav";
@@ -161,10 +162,13 @@ TEST(Application, StartedByAnotherNameItFindsItsClipsAndPlays) {
             launch(c.program, "wav:" + take.string(), "", log, RLIM_INFINITY, "",
                    {{"PATH", (scratch.path() / "bin").string() + ":" + (path ? path : "")}}, c.startedAs);
         // A second of sound: some clips open with a quarter second of near silence.
-        const int status = endedOnceDone(app, [&] {
-            return sizeOf(partial) > kRate * kFrameBytes ||
-                   readAll(log).find("was not found") != std::string::npos;
-        });
+        const int status = endedOnceDone(
+            app,
+            [&] {
+                return sizeOf(partial) > kRate * kFrameBytes ||
+                       readAll(log).find("was not found") != std::string::npos;
+            },
+            "a second of sound in " + partial.string());
         const std::string output = readAll(log);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << c.fault << ": " << status;
         EXPECT_EQ(output.find("was not found"), std::string::npos) << c.fault << "\n" << output;
@@ -359,10 +363,10 @@ TEST(Application, TheFinderAndThePlayerPrintTheirLinesInOrder) {
         ASSERT_GT(app.pid, 0);
         std::vector<std::string> wanted = row.lines;
         std::replace(wanted.begin(), wanted.end(), process, process + std::to_string(app.pid));
-        eventually([&] {
+        EXPECT_TRUE(eventually([&] {
             const auto lines = watchedLines(readAll(log), watched);
             return std::find(lines.begin(), lines.end(), wanted.back()) != lines.end();
-        });
+        })) << "waited 60 s for its last line";
         // Each line is on its way to the log as soon as it is printed: how the program ends is not
         // this test's business.
         ::kill(app.pid, SIGKILL);
@@ -386,7 +390,7 @@ TEST(Application, ASignalEndsTheRunWithTheTakeInPlaceAndTheScreenshotWritten) {
         const auto writtenBefore = sizeOf(partial);
         ::kill(app.pid, signo);
         const int status = ended(app);
-        ASSERT_TRUE(recording) << readAll(log);
+        ASSERT_TRUE(recording) << "no quarter second of sound recorded within 60 s\n" << readAll(log);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signo)
             << "signal " << signo << ", status " << status << "\n"
             << readAll(log);
@@ -423,7 +427,8 @@ TEST(Application, AKilledRecordingLeavesAReadableTakeThatNoCleanupRemoves) {
         const bool recording = eventually([&] { return wavFrames(partial) >= 2 * kRate; });
         ::kill(app.pid, SIGKILL);
         const int status = ended(app);
-        ASSERT_TRUE(recording) << c.fault << "\n" << readAll(log);
+        ASSERT_TRUE(recording) << c.fault << ": no two seconds of sound recorded within 60 s\n"
+                               << readAll(log);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
         EXPECT_FALSE(fs::exists(take));
         const long frames = wavFrames(partial);
@@ -518,9 +523,11 @@ TEST(Application, ARecordingThatCannotStartFailsTheRun) {
     for (const auto& c : cases) {
         auto app = launch(program, c.output, c.shot, log, RLIM_INFINITY, "");
         // A clash ends the program by itself; an output that cannot start leaves it running.
-        const int status = !c.shot.empty() ? ended(app) : endedOnceDone(app, [&] {
-            return readAll(log).find(c.line) != std::string::npos;
-        });
+        const int status = !c.shot.empty()
+                               ? ended(app)
+                               : endedOnceDone(
+                                     app, [&] { return readAll(log).find(c.line) != std::string::npos; },
+                                     "the line '" + c.line + "'");
         const std::string output = readAll(log);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.target << ": " << status << "\n"
                                                                    << output;
@@ -567,9 +574,10 @@ TEST(Application, ALinkToAFileNotMadeYetIsWrittenThrough) {
     fs::create_directory(scratch.path() / "made");
     auto app = launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "wav:" + take.string(), shot, log,
                       RLIM_INFINITY, "");
-    const int status = endedOnceDone(app, [&] {
-        return sizeOf(scratch.path() / "made/take.partial.wav") > kRate / 4 * kFrameBytes; // a quarter second
-    });
+    const fs::path partial = scratch.path() / "made/take.partial.wav";
+    const int status = endedOnceDone(
+        app, [&] { return sizeOf(partial) > kRate / 4 * kFrameBytes; },
+        "a quarter second of sound in " + partial.string());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status << "\n" << readAll(log);
     EXPECT_TRUE(fs::is_symlink(take) && fs::is_symlink(shot)) << "a link replaced by a file";
     EXPECT_GT(wavFrames(scratch.path() / "made/take.wav"), 0) << "the take is not where its link points";
@@ -580,8 +588,9 @@ TEST(Application, ALinkToAFileNotMadeYetIsWrittenThrough) {
     const std::string notStarted = "AUEnginePlayer::ERROR: Could not start audio engine. error: ";
     auto refused = launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "wav:" + take.string(), shot, log,
                           RLIM_INFINITY, "");
-    const int refusedStatus =
-        endedOnceDone(refused, [&] { return readAll(log).find(notStarted) != std::string::npos; });
+    const int refusedStatus = endedOnceDone(
+        refused, [&] { return readAll(log).find(notStarted) != std::string::npos; },
+        "the line '" + notStarted + "'");
     const std::string output = readAll(log);
     EXPECT_TRUE(WIFEXITED(refusedStatus) && WEXITSTATUS(refusedStatus) == 1) << refusedStatus << "\n"
                                                                              << output;
@@ -729,7 +738,10 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
         const auto shows = [&](const std::string& road) {
             return readAll(log).find(road) != std::string::npos;
         };
-        endedOnceDone(app, [&] { return std::all_of(run.until.begin(), run.until.end(), shows); });
+        std::string awaited = "the lines";
+        for (const auto& line : run.until) awaited += " '" + line + "'";
+        endedOnceDone(
+            app, [&] { return std::all_of(run.until.begin(), run.until.end(), shows); }, awaited);
         const std::string output = readAll(log);
         for (const auto& roads : {run.until, run.roads})
             for (const auto& road : roads)

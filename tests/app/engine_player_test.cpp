@@ -130,7 +130,9 @@ struct HeldOpens : std::enable_shared_from_this<HeldOpens> {
         return [self = shared_from_this()](const plat::URL& url) {
             const int clip = std::stoi(url.filePath().stem().string());
             std::unique_lock<std::mutex> lock(self->mutex);
-            self->released.wait(lock, [&] { return !self->held.contains(clip); });
+            if (!self->released.wait_for(lock, std::chrono::seconds(60),
+                                         [&] { return !self->held.contains(clip); }))
+                ADD_FAILURE() << "clip " << clip << " was held 60 s and never let go";
             auto file = plat::AVAudioFile::forReading(url);
             if (file) self->opened[clip] = file.value();
             return file;

@@ -1,5 +1,6 @@
 // Typed settings in the application's store and the group's, seen from this process and others.
 #include "PersistentAppData.h"
+#include "ChildProcess.h"
 #include "ConsoleCapture.h"
 
 #include <gtest/gtest.h>
@@ -22,10 +23,7 @@ void inOtherProcesses(const std::vector<std::function<void()>>& works) {
     std::vector<pid_t> children;
     for (const auto& work : works)
         if (children.push_back(::fork()), children.back() == 0) work(), std::_Exit(0); // in the child
-    for (pid_t pid : children) {
-        int status = -1;
-        EXPECT_TRUE(::waitpid(pid, &status, 0) == pid && status == 0);
-    }
+    for (pid_t pid : children) EXPECT_EQ(waitForChild(pid, "a process sharing the settings"), 0);
 }
 
 } // namespace

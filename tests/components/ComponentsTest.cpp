@@ -69,13 +69,19 @@ struct Delivered {
     std::thread::id thread;
 };
 
+// What the registry delivers; an error, and the test failed, when it delivers nothing within a
+// generous wait.
 template <class Start>
 Delivered awaitDelivery(Start start) {
-    std::promise<Delivered> delivered;
-    start([&](plat::Result<std::shared_ptr<plat::AUAudioUnit>> unit) {
-        delivered.set_value({std::move(unit), std::this_thread::get_id()});
+    // Shared with the callback, which may still come after the wait has given up.
+    auto delivered = std::make_shared<std::promise<Delivered>>();
+    auto delivery = delivered->get_future();
+    start([delivered](plat::Result<std::shared_ptr<plat::AUAudioUnit>> unit) {
+        delivered->set_value({std::move(unit), std::this_thread::get_id()});
     });
-    return delivered.get_future().get();
+    if (delivery.wait_for(std::chrono::seconds(60)) == std::future_status::ready) return delivery.get();
+    ADD_FAILURE() << "the registry delivered no audio unit within 60 s";
+    return {plat::Error{"test", 0, "nothing delivered"}, {}};
 }
 
 TEST(ComponentDescription, MatchesWithWildcardsAndUnderTheMask) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 using namespace plat;
 
@@ -59,4 +60,12 @@ TEST(Geometry, TransformsTurnClockwiseApplyInOrderAndInvert) {
                                     {turned.maxX(), 10 * c},
                                     {turned.maxY(), 10 * sn + 20 * c}})
         EXPECT_NEAR(got, want, 1e-9);
+}
+
+// A failing comparison shows the numbers, inside containers too.
+TEST(Geometry, AFailingComparisonShowsTheNumbers) {
+    EXPECT_EQ(::testing::PrintToString(std::vector<CGRect>{{0.5, -2, 1e20, 3}}), "{ {0.5, -2, 1e+20, 3} }");
+    EXPECT_EQ(::testing::PrintToString(CGPoint(1, 2)), "{1, 2}");
+    EXPECT_EQ(::testing::PrintToString(CGSize(3, 4)), "{3, 4}");
+    EXPECT_EQ(::testing::PrintToString(CGAffineTransform::translation(5, 6)), "[1, 0, 0, 1, 5, 6]");
 }

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "ConsoleCapture.h"
 #include "plat/image.h"
 #include "plat/text.h"
@@ -59,7 +60,7 @@ TEST(Text, AMissingConfigurationIsReportedThroughTheConsole) {
         "TEXT_TEST_WITHOUT_CONFIGURATION=1 LD_LIBRARY_PATH='" + folder.string() + "' '" +
         std::filesystem::read_symlink("/proc/self/exe").string() +
         "' --gtest_filter=Text.AMissingConfigurationIsReportedThroughTheConsole >/dev/null";
-    EXPECT_EQ(std::system(child.c_str()), 0);
+    EXPECT_EQ(runCommand(child), 0);
     std::filesystem::remove_all(folder);
 }
 

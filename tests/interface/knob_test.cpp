@@ -21,9 +21,15 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN(),
 
 } // namespace
 
-TEST(Knobs, PointersTurnFrom130LeftThroughTopTo130RightAndAnyValueStillDrawsACentredKnob) {
+// The number under a knob is the one its pointer shows: the comp./exp. knob reads -100 to 100 with 0
+// at its centre, the small knobs 0 to 100.
+TEST(Knobs, PointersTurnFrom130LeftThroughTopTo130RightOverTheirNumberAndAnyValueStillDrawsACentredKnob) {
+    const struct {
+        double value, degrees;
+        const char *bipolarText, *text;
+    } rows[] = {{0.0, -130.0, "-100", "0"}, {0.5, 0.0, "0", "50"}, {1.0, 130.0, "100", "100"}};
     for (bool uni : {false, true})
-        for (const auto& [value, degrees] : {std::pair{0.0, -130.0}, {0.5, 0.0}, {1.0, 130.0}}) {
+        for (const auto& [value, degrees, bipolarText, text] : rows) {
             SCOPED_TRACE(::testing::Message() << uni << " at " << value);
             SorvaneViewBase panel;
             plat::ImageSurface image(440, 440); // four times the knob's canvas
@@ -32,6 +38,17 @@ TEST(Knobs, PointersTurnFrom130LeftThroughTopTo130RightAndAnyValueStillDrawsACen
                 uni ? panel.drawSymbolKnobUni(r, ResizingBehavior::aspectFit, "ATTACK", false, value, true)
                     : panel.drawSymbolKnobBiDi(r, ResizingBehavior::aspectFit, value, "knob", false);
             });
+            // Below the knob's disc and scale only its number is drawn: the same pixels as that text
+            // drawn alone in the number's box.
+            plat::ImageSurface number(440, 440);
+            number.context().scaleBy(4, 4);
+            panel::drawCentredText(number.context(), uni ? text : bipolarText,
+                                   uni ? plat::CGRect{6, 99, 98, 10} : plat::CGRect{5, 100, 99, 10},
+                                   plat::UIFont::withName("HelveticaNeue", 8.5), panel.colorContrast);
+            int differing = 0;
+            for (int y = 4 * 98; y < 440; ++y)
+                for (int x = 0; x < 440; ++x) differing += !(image.pixel(x, y) == number.pixel(x, y));
+            EXPECT_EQ(differing, 0) << "pixels unlike the number " << (uni ? text : bipolarText);
             // The pointer dot (18.7 from the pivot at (55, 60)), the pointer triangle, and not opposite,
             // in the pointer's frame turned clockwise.
             const double c = std::cos(rad(degrees)), s = std::sin(rad(degrees));

@@ -1,5 +1,7 @@
 // The snapshot program run as a user runs it: every picture is written at its size, and no two
 // pictures are the same (each page, knob position and layer draws something of its own).
+#include "ChildProcess.h"
+
 #include <cairo.h>
 #include <gtest/gtest.h>
 
@@ -20,7 +22,7 @@ TEST(PanelSnapshots, WritesEveryPictureAtItsSizeAndNoTwoAlike) {
     const fs::path folder = fs::temp_directory_path() / ("panel-snapshots-" + std::to_string(::getpid()));
     std::string run = "'"; // built by appending: GCC 12 misreads concatenations of a short literal
     run.append(program).append("' '").append(folder.string()).append("' >/dev/null");
-    ASSERT_EQ(std::system(run.c_str()), 0);
+    ASSERT_EQ(runCommand(run), 0);
     std::map<std::size_t, std::string> seen; // pictures by a hash of their pixels
     for (const char* name : {"main_0", "main_0.5", "main_1", "levels", "resonance", "compansion", "labels",
                              "underlay", "frame", "composite"})

@@ -1,4 +1,5 @@
 #include "plat/defaults.h"
+#include "ChildProcess.h"
 #include "CommaLocale.h"
 #include "ConsoleCapture.h"
 #include "PlistDocuments.h"
@@ -303,8 +304,8 @@ TEST_F(Defaults, WhatIsSavedOverAFileItsOwnerCannotReadReadsBackInTheNextProcess
                 std::_Exit(2);
             std::_Exit(step() ? 0 : 1);
         }
-        int status = -1;
-        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const int status = waitForChild(pid, "a process of its own for one step");
+        return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
     const fs::path file = fileOf(domain);
     const auto suite = [&] { return plat::UserDefaults::suite(domain); };

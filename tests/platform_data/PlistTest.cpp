@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <optional>
 #include <variant>
 
 namespace fs = std::filesystem;
@@ -68,6 +69,26 @@ TEST(Plist, XMLAndBinaryReadBackWhatWasWritten) {
     ASSERT_TRUE(back.ok()) << back.error().description;
     EXPECT_EQ(*back, edges);
     EXPECT_TRUE(std::signbit(*back->asArray()->at(6).asReal()));
+}
+
+// A failing comparison shows each value as its type and content, nested, inside containers too.
+TEST(Plist, AFailingComparisonShowsEachValuesTypeAndContent) {
+    using ::testing::PrintToString;
+    const struct {
+        const char* fault;
+        std::string printed, wanted;
+    } rows[] = {
+        {"a boolean shown as the integer it equals", PrintToString(Value(true)), "boolean true"},
+        {"an integer shown as a real", PrintToString(Value(7)), "integer 7"},
+        {"a real rounded", PrintToString(Value(0.1 + 0.2)), "real 0.30000000000000004"},
+        {"a string unquoted or unescaped", PrintToString(Value("a\"\nü")), R"(string "a\x22\x0aü")"},
+        {"data without its bytes", PrintToString(Value(Data{0, 1, 255})), "data of 3 bytes <00 01 ff>"},
+        {"a date without its seconds", PrintToString(Value(Date{1.5})), "date 1.5 s after 1970"},
+        {"nesting flattened", PrintToString(Value(Dictionary{{"k", Array{1, Dictionary{}}}})),
+         R"(dictionary {"k": array [integer 1, dictionary {}]})"},
+        {"raw bytes inside an optional", PrintToString(std::optional<Value>(2.5)), "(real 2.5)"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.printed, row.wanted) << row.fault;
 }
 
 // Every document is read in full or refused with what is wrong with it, within what the limits

@@ -5,6 +5,7 @@
 #include "plat/plist.h"
 #include "plat/url.h"
 
+#include "ChildProcess.h"
 #include "FixedAnswer.h"
 #include "ScratchFolder.h"
 
@@ -246,8 +247,7 @@ TEST(AtomicFile, AWriteThatFailsMidwayFailsTheSaveAndKeepsTheOldFile) {
             if (saves[i].save()) succeeded |= 1 << i;
         std::_Exit(succeeded);
     }
-    int status = -1;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    const int status = waitForChild(pid, "the process saving under a file-size limit");
     ::setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
     if (restore.empty()) ::unsetenv("XDG_CONFIG_HOME");
     ASSERT_TRUE(WIFEXITED(status)) << status;

@@ -3,6 +3,8 @@
 // Germany does (GTK adopts the user's locale). When the system has none generated, one is built
 // into a scratch folder. Everything is restored on destruction.
 
+#include "ChildProcess.h"
+
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -23,7 +25,7 @@ public:
         folder_ = folder;
         const std::string build =
             "localedef -i de_DE -f UTF-8 '" + folder + "/" + kName + "' >/dev/null 2>&1";
-        if (std::system(build.c_str()) != 0) return;
+        if (runCommand(build) != 0) return;
         if (const char* path = std::getenv("LOCPATH")) savedPath_ = path;
         ::setenv("LOCPATH", folder.c_str(), 1);
         active_ = std::setlocale(LC_ALL, kName) != nullptr;

@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -34,6 +35,11 @@ public:
                 if (::poll(&p, 1, 50) <= 0) continue;
                 const int client = ::accept(fd_, nullptr, nullptr);
                 if (client < 0) continue;
+                // A client that stops sending or reading midway would hold the server, and with it
+                // the test's end, for good.
+                const timeval patience{10, 0};
+                ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+                ::setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
                 std::string request;
                 char buffer[1024];
                 for (ssize_t got; request.find("\r\n\r\n") == std::string::npos &&

@@ -3,6 +3,8 @@
 
 #include "plat/dispatch.h"
 
+#include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -12,7 +14,8 @@
 
 extern char** environ;
 
-// Runs xdotool with `args`; true when it succeeded.
+// Runs xdotool with `args`; true when it succeeded. One still running after a generous wait fails the
+// test and is killed.
 inline bool xdotool(const std::vector<std::string>& args) {
     std::vector<char*> argv{const_cast<char*>("xdotool")};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -20,7 +23,12 @@ inline bool xdotool(const std::vector<std::string>& args) {
     pid_t pid = 0;
     if (posix_spawnp(&pid, "xdotool", nullptr, nullptr, argv.data(), environ) != 0) return false;
     int status = 0;
-    plat::RunLoop::main().runUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; },
-                                   std::chrono::seconds(20));
+    if (!plat::RunLoop::main().runUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; },
+                                        std::chrono::seconds(20))) {
+        ADD_FAILURE() << "xdotool " << args.front() << " did not end within 20 s, and was killed";
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        return false;
+    }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

@@ -1,5 +1,7 @@
 // The demonstration clips as the application will find them: 80 stereo 48 kHz clips that
 // loop on whole encoder frames at one loudness, all different, and made again byte for byte.
+#include "ChildProcess.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -70,7 +72,7 @@ std::string bytes(const fs::path& folder, int number) {
 TEST(DemoClips, GeneratorWritesTheSameBytesEveryRun) {
     const fs::path again = fs::temp_directory_path() / ("democlips-" + std::to_string(::getpid()));
     fs::remove_all(again);
-    ASSERT_EQ(std::system((std::string(DEMOCLIPS_GENERATOR) + " '" + again.string() + "'").c_str()), 0);
+    ASSERT_EQ(runCommand(std::string(DEMOCLIPS_GENERATOR) + " '" + again.string() + "'", 150), 0);
     EXPECT_EQ(std::distance(fs::directory_iterator(again), {}), kClips);
     for (int n = 1; n <= kClips; ++n)
         EXPECT_TRUE(bytes(again, n) == bytes(DEMOCLIPS_FOLDER, n)) << "clip " << n;

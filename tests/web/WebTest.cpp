@@ -3,6 +3,7 @@
 
 #include "plat/web.h"
 
+#include "ChildProcess.h"
 #include "ConsoleCapture.h"
 #include "ScratchFolder.h"
 
@@ -217,8 +218,7 @@ TEST_F(WebView, NewWindowRequestIsAskedAndNotFollowed) {
         "<a target=\"_blank\" href=\"DYNAMICS/\" style=\"display:block;height:400px\">new</a>", *root);
     ASSERT_TRUE(spinUntil([&] { return recorder->finished; }));
     const auto xid = gdk_x11_window_get_xid(gtk_widget_get_window(window));
-    ASSERT_EQ(std::system(("xdotool mousemove --window " + std::to_string(xid) + " 50 50 click 1").c_str()),
-              0);
+    ASSERT_EQ(runCommand("xdotool mousemove --window " + std::to_string(xid) + " 50 50 click 1"), 0);
     ASSERT_TRUE(spinUntil([&] { return !recorder->newWindows.empty(); }));
     EXPECT_EQ(recorder->newWindows.front().requestURL, root->appendingPathComponent("DYNAMICS", true));
     EXPECT_EQ(recorder->newWindows.front().navigationType, WKNavigationType::linkActivated);
