@@ -28,11 +28,11 @@ struct Run {
 // Starts the program headless, playing into `output`, with a screenshot to `shot` unless it is
 // empty, and its standard output in `log`; it quits after `seconds` unless that is empty (then only a
 // signal ends it). A file-size limit makes its writes beyond that size fail as on a full disk. It
-// gets `more` variables, and is started by the name `startedAs` when one is given.
+// gets `more` variables, and is started by the name `startedAs` when one is given, with `arguments`.
 Launched launch(const fs::path& program, const std::string& output, const fs::path& shot, const fs::path& log,
                 rlim_t fileSizeLimit = RLIM_INFINITY, const std::string& seconds = "",
                 std::vector<std::pair<std::string, std::string>> more = {},
-                const std::string& startedAs = {}) {
+                const std::string& startedAs = {}, const std::vector<std::string>& arguments = {}) {
     more.insert(more.begin(), {{"SORVANE_HEADLESS", "1"},
                                {"SORVANE_AUDIO_OUTPUT", output},
                                {"SORVANE_RUN_SECONDS", seconds},
@@ -40,7 +40,7 @@ Launched launch(const fs::path& program, const std::string& output, const fs::pa
                                {"SORVANE_SCREENSHOT", shot},
                                {"SORVANE_PLUGIN_PATH", ""},
                                {"DISPLAY", ""}});
-    return launchApp(program, more, log, fileSizeLimit, startedAs);
+    return launchApp(program, more, log, fileSizeLimit, startedAs, arguments);
 }
 
 // Ends a program launched with no run time as SIGTERM does, once `done` holds (or a generous wait
@@ -137,38 +137,57 @@ TEST(Application, InstalledItFindsTheEffectByItsRecordAndPlaysThroughIt) {
     EXPECT_GT(peakOf(sound), 0.01f);
 }
 
-// Started through a link of another name found on PATH, or by any name at all (argv[0]), the program
-// finds its bundle from its own file and plays; the name it was started by shows escaped.
+// Started through a link of another name found on PATH, by any name at all (argv[0]), or through the
+// dynamic loader, the program finds its bundle from its own file and plays; the name it was started by
+// shows escaped. Outside any bundle it says where it looked and fails the run, recording nothing.
 TEST(Application, StartedByAnotherNameItFindsItsClipsAndPlays) {
     ScratchFolder scratch;
     fs::create_directory(scratch.path() / "bin");
-    fs::create_symlink(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", scratch.path() / "bin/sorvane");
+    const fs::path built = fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", alone = scratch.path() / "alone/sorvane";
+    fs::create_symlink(built, scratch.path() / "bin/sorvane");
+    fs::create_directory(alone.parent_path());
+    fs::copy_file(built, alone);
     const char* path = std::getenv("PATH");
     const struct {
         const char* fault;
         fs::path program;
         std::string startedAs;
+        std::vector<std::string> arguments = {};
+        std::string noBundle = {}; // the line of a start that finds none
     } cases[] = {
         {"the bundle looked for beside the link's name, found on PATH", "sorvane", ""},
-        {"the bundle looked for where argv[0] says, or that name printed raw",
-         fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "/nowhere/\x1b[31mYUX_Sorvane"},
+        {"the bundle looked for where argv[0] says, or that name printed raw", built,
+         "/nowhere/\x1b[31mYUX_Sorvane"},
+        {"the loader's file taken for the program's", "/lib64/ld-linux-x86-64.so.2", "",
+         {fs::relative(built).string()}},
+        {"no bundle taken for an empty one, the run ending well", alone, "", {},
+         "UIApplication: no application bundle was found for the program " + fs::canonical(alone).string() +
+             ": " + (fs::canonical(alone.parent_path()) / "Info.plist").string() + " cannot be read\n"},
     };
     for (const auto& c : cases) {
         const fs::path take = scratch.path() / (std::to_string(&c - cases) + ".wav"),
                        partial = take.parent_path() / (take.stem().string() + ".partial.wav"),
                        log = scratch.path() / "log";
-        auto app =
-            launch(c.program, "wav:" + take.string(), "", log, RLIM_INFINITY, "",
-                   {{"PATH", (scratch.path() / "bin").string() + ":" + (path ? path : "")}}, c.startedAs);
+        auto app = launch(c.program, "wav:" + take.string(), "", log, RLIM_INFINITY, "",
+                          {{"PATH", (scratch.path() / "bin").string() + ":" + (path ? path : "")},
+                           {"LD_LIBRARY_PATH", (fs::path(SORVANE_APP_DIR) / "lib").string()}},
+                          c.startedAs, c.arguments);
         // A second of sound: some clips open with a quarter second of near silence.
         const int status = endedOnceDone(app, [&] {
-            return sizeOf(partial) > kRate * kFrameBytes ||
-                   readAll(log).find("was not found") != std::string::npos;
+            const std::string output = readAll(log);
+            return sizeOf(partial) > kRate * kFrameBytes || output.find("was not found") != std::string::npos ||
+                   (!c.noBundle.empty() && output.find(c.noBundle) != std::string::npos);
         });
         const std::string output = readAll(log);
+        EXPECT_EQ(output.find('\x1b'), std::string::npos) << c.fault << "\n" << output;
+        if (!c.noBundle.empty()) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.fault << ": " << status;
+            EXPECT_NE(output.find(c.noBundle), std::string::npos) << c.fault << "\n" << output;
+            EXPECT_FALSE(fs::exists(take) || fs::exists(partial)) << c.fault;
+            continue;
+        }
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << c.fault << ": " << status;
         EXPECT_EQ(output.find("was not found"), std::string::npos) << c.fault << "\n" << output;
-        EXPECT_EQ(output.find('\x1b'), std::string::npos) << c.fault << "\n" << output;
         EXPECT_GT(peakOf(take), 0.01f) << c.fault;
     }
 }
