@@ -143,7 +143,8 @@ TEST(Application, InstalledItFindsTheEffectByItsRecordAndPlaysThroughIt) {
 TEST(Application, StartedByAnotherNameItFindsItsClipsAndPlays) {
     ScratchFolder scratch;
     fs::create_directory(scratch.path() / "bin");
-    const fs::path built = fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", alone = scratch.path() / "alone/sorvane";
+    const fs::path built = fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane",
+                   alone = scratch.path() / "alone\x1b[31m/sorvane";
     fs::create_symlink(built, scratch.path() / "bin/sorvane");
     fs::create_directory(alone.parent_path());
     fs::copy_file(built, alone);
@@ -161,8 +162,9 @@ TEST(Application, StartedByAnotherNameItFindsItsClipsAndPlays) {
         {"the loader's file taken for the program's", "/lib64/ld-linux-x86-64.so.2", "",
          {fs::relative(built).string()}},
         {"no bundle taken for an empty one, the run ending well", alone, "", {},
-         "UIApplication: no application bundle was found for the program " + fs::canonical(alone).string() +
-             ": " + (fs::canonical(alone.parent_path()) / "Info.plist").string() + " cannot be read\n"},
+         "UIApplication: no application bundle was found for the program " +
+             plat::shownText(fs::canonical(alone).string()) + ": " +
+             plat::shownText((fs::canonical(alone.parent_path()) / "Info.plist").string()) + " cannot be read\n"},
     };
     for (const auto& c : cases) {
         const fs::path take = scratch.path() / (std::to_string(&c - cases) + ".wav"),
@@ -619,7 +621,9 @@ TEST(Application, ALinkToAFileNotMadeYetIsWrittenThrough) {
 // name, each SORVANE_ setting, the folders of the bundle, its clips, the plug-ins, the take, the
 // screenshot, home, settings and documents, and the texts of plug-in records (skipped as malformed,
 // as a duplicate, as a library that fails its test load or cannot be made, or listed without their
-// damaged icon). Each holds ESC with a colour, CSI as one character, BEL, CR, DEL, a line break
+// damaged icon), a take that cannot be put in place; and, printed by a program of their own as no run
+// reaches them, the settings' files, groups and keys, the file helpers' folders and addresses and the
+// help site's root. Each holds ESC with a colour, CSI as one character, BEL, CR, DEL, a line break
 // before a text of its own and a byte that is no UTF-8 (a record holds what XML can of them). Nothing
 // the program writes to standard output or error holds a control byte raw but the line break and the
 // tab, nor text that is not UTF-8, and no line of it begins with that text. The help site and its
@@ -700,6 +704,8 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
         std::vector<std::string> until; // printed before the program is ended
         std::vector<std::string> roads; // printed by the time it ends
         rlim_t fileSizeLimit = RLIM_INFINITY;
+        std::function<void()> meanwhile = {}; // once `until` is printed
+        std::vector<std::string> arguments = {};
     } runs[] = {
         {"the effect plays into a take that meets a full disk, as does the screenshot",
          program,
@@ -729,6 +735,23 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
          {{"SORVANE_AUDIO_OUTPUT", "wav:" + shot}},
          {"name one file"},
          {}},
+        {"a take that cannot be put in place, its partial removed",
+         program,
+         {{"SORVANE_AUDIO_OUTPUT", "wav:" + (takes / ("closed" + hostile + ".wav")).string()}},
+         {"Audio engine starting."},
+         {"which is no longer there"},
+         RLIM_INFINITY,
+         [&] { fs::remove(takes / ("closed" + hostile + ".partial.wav")); }},
+        {"the lines no run of the application reaches: settings, the file helpers, the help site's root",
+         PRINTED_TEXTS_PROGRAM,
+         {},
+         {"ignoring unreadable settings file", "is not a valid store name", "PersistentAppData::dumpout()",
+          "ensureDirectoryExists() : ERROR", "documents path is: ", "Error Domain=",
+          "SORVANE_HELP_ROOT is neither"},
+         {},
+         RLIM_INFINITY,
+         {},
+         {(root / "printed").string(), hostile, inRecord}},
     };
     for (const auto& run : runs) {
         SCOPED_TRACE(run.road);
@@ -749,12 +772,15 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
             {"DISPLAY", ""},
             {"WAYLAND_DISPLAY", ""}};
         for (const auto& [name, value] : run.variables) variables[name] = value;
-        auto app = launchApp(run.program, {variables.begin(), variables.end()}, log, run.fileSizeLimit);
+        auto app = launchApp(run.program, {variables.begin(), variables.end()}, log, run.fileSizeLimit, "",
+                             run.arguments);
         ASSERT_GT(app.pid, 0);
         const auto shows = [&](const std::string& road) {
             return readAll(log).find(road) != std::string::npos;
         };
-        endedOnceDone(app, [&] { return std::all_of(run.until.begin(), run.until.end(), shows); });
+        eventually([&] { return std::all_of(run.until.begin(), run.until.end(), shows); });
+        if (run.meanwhile) run.meanwhile();
+        endedOnceDone(app, [] { return true; });
         const std::string output = readAll(log);
         for (const auto& roads : {run.until, run.roads})
             for (const auto& road : roads)
