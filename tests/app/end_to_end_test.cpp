@@ -31,8 +31,8 @@ struct Run {
 // gets `more` variables, and is started by the name `startedAs` when one is given, with `arguments`.
 Launched launch(const fs::path& program, const std::string& output, const fs::path& shot, const fs::path& log,
                 rlim_t fileSizeLimit = RLIM_INFINITY, const std::string& seconds = "",
-                std::vector<std::pair<std::string, std::string>> more = {},
-                const std::string& startedAs = {}, const std::vector<std::string>& arguments = {}) {
+                std::vector<std::pair<std::string, std::string>> more = {}, const std::string& startedAs = {},
+                const std::vector<std::string>& arguments = {}) {
     more.insert(more.begin(), {{"SORVANE_HEADLESS", "1"},
                                {"SORVANE_AUDIO_OUTPUT", output},
                                {"SORVANE_RUN_SECONDS", seconds},
@@ -159,12 +159,18 @@ TEST(Application, StartedByAnotherNameItFindsItsClipsAndPlays) {
         {"the bundle looked for beside the link's name, found on PATH", "sorvane", ""},
         {"the bundle looked for where argv[0] says, or that name printed raw", built,
          "/nowhere/\x1b[31mYUX_Sorvane"},
-        {"the loader's file taken for the program's", "/lib64/ld-linux-x86-64.so.2", "",
+        {"the loader's file taken for the program's",
+         "/lib64/ld-linux-x86-64.so.2",
+         "",
          {fs::relative(built).string()}},
-        {"no bundle taken for an empty one, the run ending well", alone, "", {},
+        {"no bundle taken for an empty one, the run ending well",
+         alone,
+         "",
+         {},
          "UIApplication: no application bundle was found for the program " +
              plat::shownText(fs::canonical(alone).string()) + ": " +
-             plat::shownText((fs::canonical(alone.parent_path()) / "Info.plist").string()) + " cannot be read\n"},
+             plat::shownText((fs::canonical(alone.parent_path()) / "Info.plist").string()) +
+             " cannot be read\n"},
     };
     for (const auto& c : cases) {
         const fs::path take = scratch.path() / (std::to_string(&c - cases) + ".wav"),
@@ -177,7 +183,8 @@ TEST(Application, StartedByAnotherNameItFindsItsClipsAndPlays) {
         // A second of sound: some clips open with a quarter second of near silence.
         const int status = endedOnceDone(app, [&] {
             const std::string output = readAll(log);
-            return sizeOf(partial) > kRate * kFrameBytes || output.find("was not found") != std::string::npos ||
+            return sizeOf(partial) > kRate * kFrameBytes ||
+                   output.find("was not found") != std::string::npos ||
                    (!c.noBundle.empty() && output.find(c.noBundle) != std::string::npos);
         });
         const std::string output = readAll(log);
@@ -746,8 +753,8 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
          PRINTED_TEXTS_PROGRAM,
          {},
          {"ignoring unreadable settings file", "is not a valid store name", "PersistentAppData::dumpout()",
-          "ensureDirectoryExists() : ERROR", "documents path is: ", "Error Domain=",
-          "SORVANE_HELP_ROOT is neither"},
+          "ensureDirectoryExists() : ERROR",
+          "documents path is: ", "Error Domain=", "SORVANE_HELP_ROOT is neither"},
          {},
          RLIM_INFINITY,
          {},

@@ -1,9 +1,10 @@
 // Uses, once the process is ending, every static that a background thread may still use then: the
 // main bundle, the shared registry, the test loader's helper and environment (a new scan reads both,
 // though it starts no test process for the effect made in main), the decoder list, the rate
-// converter's table and the unit's resource setting. Its handler is registered before any of them is made, so it runs after any of
-// them that is destroyed at exit: under AddressSanitizer such a use is a certain report, and in any
-// build each must still give what it gave in main. Exits 1, saying which, when one does not.
+// converter's table and the unit's resource setting. Its handler is registered before any of them is
+// made, so it runs after any of them that is destroyed at exit: under AddressSanitizer such a use is
+// a certain report, and in any build each must still give what it gave in main. Exits 1, saying
+// which, when one does not.
 #include "YUX_Sorvane_Extension_AudioUnit.h"
 
 #include "../../platform/src/engine/RateConverter.h"
@@ -24,8 +25,8 @@ namespace fs = std::filesystem;
 using plat::engine_detail::RateConverter;
 
 const fs::path kApp = SORVANE_APP_DIR;
-const plat::AudioComponentDescription kEffect{plat::fourCC("aumf"), plat::fourCC("yuSV"), plat::fourCC("KWOB"),
-                                              0, 0};
+const plat::AudioComponentDescription kEffect{plat::fourCC("aumf"), plat::fourCC("yuSV"),
+                                              plat::fourCC("KWOB"), 0, 0};
 
 struct Ramp final : RateConverter::Source {
     float next = 0;

@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
                           plat::URL::fileURL(root / ("missing" + hostile)).absoluteString());
     (void)plat::siteRoot("SORVANE_HELP_ROOT", "yux-help", root / "no pages");
     const bool done = plat::RunLoop::main().runUntil(
-        [&] { return shown("Error Domain=") && plat::RunLoop::main().drain() == 0; }, std::chrono::seconds(60));
+        [&] { return shown("Error Domain=") && plat::RunLoop::main().drain() == 0; },
+        std::chrono::seconds(60));
     plat::Console::shared().flush();
     std::fflush(stdout);
     return done ? 0 : 1;
