@@ -1,12 +1,13 @@
 // Prints, through the code that prints them, the lines holding an outside text that no run of the
-// application reaches: the settings store's and the settings classes' lines, the file helpers' lines
-// and the help site's refused root. Each text holds the hostile text given, or the one given for what
-// a property list can hold. The application's tests scan what it writes with what the application
-// writes.
+// application reaches: the settings store's and the settings classes' lines, the file helpers' lines,
+// the help site's refused root and the unit's refusal of a preset named by its host. Each text holds the
+// hostile text given, or the one given for what a property list can hold. The application's tests scan what
+// it writes with what the application writes.
 //
 //     printed_texts <folder of its own> <hostile text> <hostile text a property list holds>
 #include "FileHelpers.h"
 #include "PersistentAppData.h"
+#include "YUX_Sorvane_Extension_AudioUnit.h"
 
 #include "plat/console.h"
 #include "plat/dispatch.h"
@@ -58,6 +59,9 @@ int main(int argc, char** argv) {
     getImageFromURLString(std::make_shared<plat::UIImageView>(),
                           plat::URL::fileURL(root / ("missing" + hostile)).absoluteString());
     (void)plat::siteRoot("SORVANE_HELP_ROOT", "yux-help", root / "no pages");
+    using Unit = YUX_Sorvane_Extension_AudioUnit;
+    if (const auto unit = Unit::make(Unit::componentDescriptionOfEffect(), 0); unit.ok())
+        (void)unit.value()->setCurrentPreset(plat::AUAudioUnitPreset{-1, hostile});
     const bool done = plat::RunLoop::main().runUntil(
         [&] { return shown("Error Domain=") && plat::RunLoop::main().drain() == 0; },
         std::chrono::seconds(60));
