@@ -1,6 +1,7 @@
 // Prints, through the code that prints them, the lines holding an outside text that no run of the
 // application reaches: the settings store's and the settings classes' lines, the file helpers' lines,
-// the help site's refused root and the unit's refusal of a preset named by its host. Each text holds the
+// the help site's refused root, the URL opener's failure and the unit's refusal of a preset named by
+// its host. Each text holds the
 // hostile text given, or the one given for what a property list can hold. The application's tests scan what
 // it writes with what the application writes.
 //
@@ -13,6 +14,8 @@
 #include "plat/dispatch.h"
 #include "plat/ui.h"
 #include "plat/web.h"
+
+#include <glib.h>
 
 #include <chrono>
 #include <cstdio>
@@ -35,6 +38,7 @@ int main(int argc, char** argv) {
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     ::setenv("XDG_DOCUMENTS_DIR", (root / ("Documents" + hostile)).c_str(), 1);
     ::setenv("SORVANE_HELP_ROOT", hostile.c_str(), 1);
+    ::setenv("SORVANE_URL_OPENER", (root / ("opener" + hostile)).c_str(), 1);
 
     std::mutex mutex;
     std::string printed;
@@ -59,11 +63,16 @@ int main(int argc, char** argv) {
     getImageFromURLString(std::make_shared<plat::UIImageView>(),
                           plat::URL::fileURL(root / ("missing" + hostile)).absoluteString());
     (void)plat::siteRoot("SORVANE_HELP_ROOT", "yux-help", root / "no pages");
+    plat::openURLInBrowser(*plat::URL::string("https://example.org/"));
     using Unit = YUX_Sorvane_Extension_AudioUnit;
     if (const auto unit = Unit::make(Unit::componentDescriptionOfEffect(), 0); unit.ok())
         (void)unit.value()->setCurrentPreset(plat::AUAudioUnitPreset{-1, hostile});
     const bool done = plat::RunLoop::main().runUntil(
-        [&] { return shown("Error Domain=") && plat::RunLoop::main().drain() == 0; },
+        [&] {
+            while (g_main_context_iteration(nullptr, FALSE)) {
+            }
+            return shown("Error Domain=") && shown("could not open") && plat::RunLoop::main().drain() == 0;
+        },
         std::chrono::seconds(60));
     plat::Console::shared().flush();
     std::fflush(stdout);
