@@ -630,12 +630,12 @@ TEST(Application, ALinkToAFileNotMadeYetIsWrittenThrough) {
 // as a duplicate, as a library that fails its test load or cannot be made, or listed without their
 // damaged icon), a take that cannot be put in place; and, printed by a program of their own as no run
 // reaches them, the settings' files, groups and keys, the file helpers' folders and addresses, the
-// help site's root, the URL opener and a preset's name. Each holds ESC with a colour, CSI as one
-// character, BEL, CR, DEL, a line break before a text of its own and a byte that is no UTF-8 (a record
-// holds what XML can of them). Nothing the program writes to standard output or error holds a control
-// byte raw but the line break and the tab, nor text that is not UTF-8, and no line of it begins with
-// that text. The help site and its opener are read only once Help is pressed, which no headless run
-// is: set all the same, so that a use at start-up is scanned too.
+// help site's root, the URL opener and a preset's file and name. Each holds ESC with a colour, CSI as
+// one character, BEL, CR, DEL, a line break before a text of its own and a byte that is no UTF-8 (a
+// record holds what XML can of them). Nothing the program writes to standard output or error holds a
+// control byte raw but the line break and the tab, nor text that is not UTF-8, and no line of it
+// begins with that text. The help site and its opener are read only once Help is pressed, which no
+// headless run is: set all the same, so that a use at start-up is scanned too.
 TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
     const std::string marker = "INJECTED LINE";
     const std::string hostile = "\x1b[31m\xc2\x9b\x07\r\x7f\n" + marker + "\xff",
@@ -754,7 +754,8 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
          {},
          {"ignoring unreadable settings file", "is not a valid store name", "PersistentAppData::dumpout()",
           "ensureDirectoryExists() : ERROR", "documents path is: ", "Error Domain=",
-          "SORVANE_HELP_ROOT is neither", "AUExtension::ERROR: The preset file '", "could not open "},
+          "SORVANE_HELP_ROOT is neither", "AUExtension::ERROR: The preset file '", "could not open ",
+          "AUPresetFile::ERROR: The path ", "Die Daten konnten nicht gespeichert werden. ("},
          {},
          RLIM_INFINITY,
          {},

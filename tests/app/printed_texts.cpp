@@ -1,13 +1,14 @@
 // Prints, through the code that prints them, the lines holding an outside text that no run of the
 // application reaches: the settings store's and the settings classes' lines, the file helpers' lines,
-// the help site's refused root, the URL opener's failure and the unit's refusal of a preset named by
-// its host. Each text holds the
+// the help site's refused root, the URL opener's failure, and the preset documents' and the unit's
+// lines for a preset named by its host. Each text holds the
 // hostile text given, or the one given for what a property list can hold. The application's tests scan what
 // it writes with what the application writes.
 //
 //     printed_texts <folder of its own> <hostile text> <hostile text a property list holds>
 #include "FileHelpers.h"
 #include "PersistentAppData.h"
+#include "PresetPatch.h"
 #include "YUX_Sorvane_Extension_AudioUnit.h"
 
 #include "plat/console.h"
@@ -64,6 +65,9 @@ int main(int argc, char** argv) {
                           plat::URL::fileURL(root / ("missing" + hostile)).absoluteString());
     (void)plat::siteRoot("SORVANE_HELP_ROOT", "yux-help", root / "no pages");
     plat::openURLInBrowser(*plat::URL::string("https://example.org/"));
+    PresetPatch patch;
+    (void)patch.loadFromFile(root / ("preset" + hostile + ".plist"));
+    (void)patch.saveToFile(root / ("no folder" + hostile) / "preset.plist");
     using Unit = YUX_Sorvane_Extension_AudioUnit;
     if (const auto unit = Unit::make(Unit::componentDescriptionOfEffect(), 0); unit.ok())
         (void)unit.value()->setCurrentPreset(plat::AUAudioUnitPreset{-1, hostile});
