@@ -106,7 +106,7 @@ void PersistentAppData::dumpout() const {
     auto section = [&](const char* title, const plat::UserDefaults& s) {
         console.writeLine(title);
         for (const auto& [key, value] : s.dictionaryRepresentation())
-            console.writeLine(key + " = " + value.description() + " \n");
+            console.writeLine(plat::shownText(key) + " = " + plat::shownText(value.description()) + " \n");
     };
     section("PersistentAppData::dumpout() : UserDefaults.standard : ", *plat::UserDefaults::standard());
     section("PersistentAppData::dumpout() : UserDefaults.shared : ", *UserDefaultsExtension::shared(group));

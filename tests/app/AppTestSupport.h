@@ -239,14 +239,15 @@ inline fs::path onPath(const fs::path& program, const std::vector<std::string>& 
 }
 
 // Starts the application program with these variables set (an empty value unsets one) and its
-// standard output and error in `log`, by the name `startedAs` (argv[0]; its path unless given). A program
+// standard output and error in `log`, by the name `startedAs` (argv[0]; its path unless given) with
+// `arguments` after it. A program
 // named without a folder is looked up in PATH, as a shell does. A file-size limit is set as `ulimit
 // -f` sets it, SIGXFSZ left to the program (which makes its writes beyond that size fail as on a
 // full disk). The child only makes async-signal-safe calls before it runs the program.
 inline Launched launchApp(const fs::path& program,
                           const std::vector<std::pair<std::string, std::string>>& variables,
                           const fs::path& log, rlim_t fileSizeLimit = RLIM_INFINITY,
-                          std::string startedAs = {}) {
+                          std::string startedAs = {}, std::vector<std::string> arguments = {}) {
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -258,7 +259,9 @@ inline Launched launchApp(const fs::path& program,
         if (!value.empty()) environment.push_back(name + "=" + value);
     const fs::path file = onPath(program, environment);
     if (startedAs.empty()) startedAs = program;
-    std::vector<char*> envp, argv{startedAs.data(), nullptr};
+    std::vector<char*> envp, argv{startedAs.data()};
+    for (auto& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
     for (auto& e : environment) envp.push_back(e.data());
     envp.push_back(nullptr);
     int pipe[2];

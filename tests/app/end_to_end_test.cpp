@@ -28,11 +28,11 @@ struct Run {
 // Starts the program headless, playing into `output`, with a screenshot to `shot` unless it is
 // empty, and its standard output in `log`; it quits after `seconds` unless that is empty (then only a
 // signal ends it). A file-size limit makes its writes beyond that size fail as on a full disk. It
-// gets `more` variables, and is started by the name `startedAs` when one is given.
+// gets `more` variables, and is started by the name `startedAs` when one is given, with `arguments`.
 Launched launch(const fs::path& program, const std::string& output, const fs::path& shot, const fs::path& log,
                 rlim_t fileSizeLimit = RLIM_INFINITY, const std::string& seconds = "",
-                std::vector<std::pair<std::string, std::string>> more = {},
-                const std::string& startedAs = {}) {
+                std::vector<std::pair<std::string, std::string>> more = {}, const std::string& startedAs = {},
+                const std::vector<std::string>& arguments = {}) {
     more.insert(more.begin(), {{"SORVANE_HEADLESS", "1"},
                                {"SORVANE_AUDIO_OUTPUT", output},
                                {"SORVANE_RUN_SECONDS", seconds},
@@ -40,7 +40,7 @@ Launched launch(const fs::path& program, const std::string& output, const fs::pa
                                {"SORVANE_SCREENSHOT", shot},
                                {"SORVANE_PLUGIN_PATH", ""},
                                {"DISPLAY", ""}});
-    return launchApp(program, more, log, fileSizeLimit, startedAs);
+    return launchApp(program, more, log, fileSizeLimit, startedAs, arguments);
 }
 
 // Ends a program launched with no run time as SIGTERM does, once `done` holds (or a generous wait
@@ -138,41 +138,69 @@ TEST(Application, InstalledItFindsTheEffectByItsRecordAndPlaysThroughIt) {
     EXPECT_GT(peakOf(sound), 0.01f);
 }
 
-// Started through a link of another name found on PATH, or by any name at all (argv[0]), the program
-// finds its bundle from its own file and plays; the name it was started by shows escaped.
+// Started through a link of another name found on PATH, by any name at all (argv[0]), or through the
+// dynamic loader, the program finds its bundle from its own file and plays; the name it was started by
+// shows escaped. Outside any bundle it says where it looked and fails the run, recording nothing.
 TEST(Application, StartedByAnotherNameItFindsItsClipsAndPlays) {
     ScratchFolder scratch;
     fs::create_directory(scratch.path() / "bin");
-    fs::create_symlink(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", scratch.path() / "bin/sorvane");
+    const fs::path built = fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane",
+                   alone = scratch.path() / "alone\x1b[31m/sorvane";
+    fs::create_symlink(built, scratch.path() / "bin/sorvane");
+    fs::create_directory(alone.parent_path());
+    fs::copy_file(built, alone);
     const char* path = std::getenv("PATH");
     const struct {
         const char* fault;
         fs::path program;
         std::string startedAs;
+        std::vector<std::string> arguments = {};
+        std::string noBundle = {}; // the line of a start that finds none
     } cases[] = {
         {"the bundle looked for beside the link's name, found on PATH", "sorvane", ""},
-        {"the bundle looked for where argv[0] says, or that name printed raw",
-         fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "/nowhere/\x1b[31mYUX_Sorvane"},
+        {"the bundle looked for where argv[0] says, or that name printed raw", built,
+         "/nowhere/\x1b[31mYUX_Sorvane"},
+        {"the loader's file taken for the program's",
+         "/lib64/ld-linux-x86-64.so.2",
+         "",
+         {fs::relative(built).string()}},
+        {"no bundle taken for an empty one, the run ending well",
+         alone,
+         "",
+         {},
+         "UIApplication: no application bundle was found for the program " +
+             plat::shownText(fs::canonical(alone).string()) + ": " +
+             plat::shownText((fs::canonical(alone.parent_path()) / "Info.plist").string()) +
+             " cannot be read\n"},
     };
     for (const auto& c : cases) {
         const fs::path take = scratch.path() / (std::to_string(&c - cases) + ".wav"),
                        partial = take.parent_path() / (take.stem().string() + ".partial.wav"),
                        log = scratch.path() / "log";
-        auto app =
-            launch(c.program, "wav:" + take.string(), "", log, RLIM_INFINITY, "",
-                   {{"PATH", (scratch.path() / "bin").string() + ":" + (path ? path : "")}}, c.startedAs);
+        auto app = launch(c.program, "wav:" + take.string(), "", log, RLIM_INFINITY, "",
+                          {{"PATH", (scratch.path() / "bin").string() + ":" + (path ? path : "")},
+                           {"LD_LIBRARY_PATH", (fs::path(SORVANE_APP_DIR) / "lib").string()}},
+                          c.startedAs, c.arguments);
         // A second of sound: some clips open with a quarter second of near silence.
         const int status = endedOnceDone(
             app,
             [&] {
+                const std::string output = readAll(log);
                 return sizeOf(partial) > kRate * kFrameBytes ||
-                       readAll(log).find("was not found") != std::string::npos;
+                       output.find("was not found") != std::string::npos ||
+                       (!c.noBundle.empty() && output.find(c.noBundle) != std::string::npos);
             },
             "a second of sound in " + partial.string());
         const std::string output = readAll(log);
+        EXPECT_EQ(output.find('\x1b'), std::string::npos) << c.fault << "\n" << output;
+        if (!c.noBundle.empty()) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.fault << ": " << status;
+            EXPECT_NE(output.find(c.noBundle), std::string::npos) << c.fault << "\n" << output;
+            EXPECT_FALSE(fs::exists(take) || fs::exists(partial)) << c.fault;
+            continue;
+        }
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << c.fault << ": " << status;
         EXPECT_EQ(output.find("was not found"), std::string::npos) << c.fault << "\n" << output;
-        EXPECT_EQ(output.find('\x1b'), std::string::npos) << c.fault << "\n" << output;
         EXPECT_GT(peakOf(take), 0.01f) << c.fault;
     }
 }
@@ -180,9 +208,15 @@ TEST(Application, StartedByAnotherNameItFindsItsClipsAndPlays) {
 // Ended in its first milliseconds, while the registry's thread still scans and starts test loads,
 // the program tears down nothing that thread uses (the helper's path, the test loads' environment,
 // the registry, the bundle): it reads no freed memory, and finds the effect or simply ends. Forty
-// runs, a few at a time.
+// runs, a few at a time. Whatever the timing, a program that uses each such static once the process
+// is ending, after any destroyed at exit is gone, finds each as it was.
 TEST(Application, EndedAtOnceItReadsNoFreedMemory) {
     ScratchFolder scratch;
+    auto statics = launchApp(EXIT_ORDER_PROGRAM, {}, scratch.path() / "statics");
+    const int staticsStatus = ended(statics);
+    const std::string used = readAll(scratch.path() / "statics");
+    EXPECT_TRUE(WIFEXITED(staticsStatus) && WEXITSTATUS(staticsStatus) == 0) << staticsStatus << "\n" << used;
+    EXPECT_EQ(used.find("AddressSanitizer"), std::string::npos) << used;
     constexpr int kRuns = 40, kAtOnce = 4;
     const auto log = [&](int run) { return scratch.path() / ("log-" + std::to_string(run)); };
     for (int first = 0; first < kRuns; first += kAtOnce) {
@@ -603,12 +637,14 @@ TEST(Application, ALinkToAFileNotMadeYetIsWrittenThrough) {
 // name, each SORVANE_ setting, the folders of the bundle, its clips, the plug-ins, the take, the
 // screenshot, home, settings and documents, and the texts of plug-in records (skipped as malformed,
 // as a duplicate, as a library that fails its test load or cannot be made, or listed without their
-// damaged icon). Each holds ESC with a colour, CSI as one character, BEL, CR, DEL, a line break
-// before a text of its own and a byte that is no UTF-8 (a record holds what XML can of them). Nothing
-// the program writes to standard output or error holds a control byte raw but the line break and the
-// tab, nor text that is not UTF-8, and no line of it begins with that text. The help site and its
-// opener are read only once Help is pressed, which no headless run is: set all the same, so that a
-// use at start-up is scanned too.
+// damaged icon), a take that cannot be put in place; and, printed by a program of their own as no run
+// reaches them, the settings' files, groups and keys, the file helpers' folders and addresses, the
+// help site's root, the URL opener and a preset's file and name. Each holds ESC with a colour, CSI as
+// one character, BEL, CR, DEL, a line break before a text of its own and a byte that is no UTF-8 (a
+// record holds what XML can of them). Nothing the program writes to standard output or error holds a
+// control byte raw but the line break and the tab, nor text that is not UTF-8, and no line of it
+// begins with that text. The help site and its opener are read only once Help is pressed, which no
+// headless run is: set all the same, so that a use at start-up is scanned too.
 TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
     const std::string marker = "INJECTED LINE";
     const std::string hostile = "\x1b[31m\xc2\x9b\x07\r\x7f\n" + marker + "\xff",
@@ -684,6 +720,8 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
         std::vector<std::string> until; // printed before the program is ended
         std::vector<std::string> roads; // printed by the time it ends
         rlim_t fileSizeLimit = RLIM_INFINITY;
+        std::function<void()> meanwhile = {}; // once `until` is printed
+        std::vector<std::string> arguments = {};
     } runs[] = {
         {"the effect plays into a take that meets a full disk, as does the screenshot",
          program,
@@ -713,6 +751,24 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
          {{"SORVANE_AUDIO_OUTPUT", "wav:" + shot}},
          {"name one file"},
          {}},
+        {"a take that cannot be put in place, its partial removed",
+         program,
+         {{"SORVANE_AUDIO_OUTPUT", "wav:" + (takes / ("closed" + hostile + ".wav")).string()}},
+         {"Audio engine starting."},
+         {"which is no longer there"},
+         RLIM_INFINITY,
+         [&] { fs::remove(takes / ("closed" + hostile + ".partial.wav")); }},
+        {"the lines no run of the application reaches: settings, file helpers, help root, opener, preset",
+         PRINTED_TEXTS_PROGRAM,
+         {},
+         {"ignoring unreadable settings file", "is not a valid store name", "PersistentAppData::dumpout()",
+          "ensureDirectoryExists() : ERROR", "documents path is: ", "Error Domain=",
+          "SORVANE_HELP_ROOT is neither", "AUExtension::ERROR: The preset file '", "could not open ",
+          "AUPresetFile::ERROR: The path ", "Die Daten konnten nicht gespeichert werden. ("},
+         {},
+         RLIM_INFINITY,
+         {},
+         {(root / "printed").string(), hostile, inRecord}},
     };
     for (const auto& run : runs) {
         SCOPED_TRACE(run.road);
@@ -733,15 +789,18 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
             {"DISPLAY", ""},
             {"WAYLAND_DISPLAY", ""}};
         for (const auto& [name, value] : run.variables) variables[name] = value;
-        auto app = launchApp(run.program, {variables.begin(), variables.end()}, log, run.fileSizeLimit);
+        auto app = launchApp(run.program, {variables.begin(), variables.end()}, log, run.fileSizeLimit, "",
+                             run.arguments);
         ASSERT_GT(app.pid, 0);
         const auto shows = [&](const std::string& road) {
             return readAll(log).find(road) != std::string::npos;
         };
         std::string awaited = "the lines";
         for (const auto& line : run.until) awaited += " '" + line + "'";
-        endedOnceDone(
-            app, [&] { return std::all_of(run.until.begin(), run.until.end(), shows); }, awaited);
+        EXPECT_TRUE(eventually([&] { return std::all_of(run.until.begin(), run.until.end(), shows); }))
+            << "waited 60 s for " << awaited;
+        if (run.meanwhile) run.meanwhile();
+        endedOnceDone(app, [] { return true; }, awaited);
         const std::string output = readAll(log);
         for (const auto& roads : {run.until, run.roads})
             for (const auto& road : roads)

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <pwd.h>
 #include <random>
+#include <sys/auxv.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -40,10 +41,19 @@ std::string homeFolder() {
 }
 
 // The file of the running program, whatever name it was started by; empty when it cannot be told.
-fs::path runningProgram() {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : exe;
+// Started through the loader (ld.so <program>), the process's file is the loader's, which the kernel
+// then started without an interpreter (AT_BASE 0); the loader gives the program's path as it was given
+// in AT_EXECFN, relative to the folder current then. Taken once, so never read against another
+// folder; never destroyed, as what is found from it.
+const fs::path& runningProgram() {
+    static const auto* program = new fs::path([] {
+        std::error_code ec;
+        const auto* given = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+        if (getauxval(AT_BASE) == 0 && given && *given) return fs::absolute(given, ec);
+        const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+        return ec ? fs::path() : exe;
+    }());
+    return *program;
 }
 
 // XDG_DOCUMENTS_DIR="$HOME/Documents" in user-dirs.dirs.
@@ -152,7 +162,7 @@ Bundle Bundle::forBinary(const fs::path& binary) {
 const Bundle& Bundle::main() {
     // Never destroyed: threads that find the bundle's folders may still run while the process exits.
     static const auto* bundle = new Bundle([] {
-        const fs::path exe = runningProgram();
+        const fs::path& exe = runningProgram();
         return forBinary(exe.empty() ? fs::current_path() / "unknown" : exe);
     }());
     return *bundle;
@@ -166,7 +176,7 @@ std::optional<Bundle> Bundle::containing(const void* address) {
     // The loader knows a library by its file, but the main program by no name at all: dladdr then
     // gives the name it was started by (argv[0]), which may be a link's or anything its starter chose.
     if (module->l_name && module->l_name[0] != '\0') return forBinary(module->l_name);
-    const fs::path exe = runningProgram();
+    const fs::path& exe = runningProgram();
     if (exe.empty()) return std::nullopt;
     return forBinary(exe);
 }

@@ -118,6 +118,12 @@ void UIApplication::terminate() {
 }
 
 int UIApplication::run(const std::string& delegateClassName) {
+    // Its storyboard, name and clips are all found through its bundle: without one it cannot start.
+    if (const Bundle& bundle = Bundle::main(); bundle.infoDictionary().empty()) {
+        say("no application bundle was found for the program " + shownText(bundle.executableURL().path()) +
+            ": " + shownText((bundle.bundleURL().filePath() / "Info.plist").string()) + " cannot be read");
+        return 1;
+    }
     {
         std::lock_guard<std::mutex> lock(registryMutex());
         const auto& classes = registry<application_detail::DelegateFactory>();
