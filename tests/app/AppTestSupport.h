@@ -12,6 +12,7 @@
 
 #include <cairo.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -243,11 +244,14 @@ inline fs::path onPath(const fs::path& program, const std::vector<std::string>& 
 // `arguments` after it. A program
 // named without a folder is looked up in PATH, as a shell does. A file-size limit is set as `ulimit
 // -f` sets it, SIGXFSZ left to the program (which makes its writes beyond that size fail as on a
-// full disk). The child only makes async-signal-safe calls before it runs the program.
+// full disk). A limit of processes (and threads) is set for a user of its own that the program runs
+// as, so that it counts the program's alone; only root can give it one. The child only makes
+// async-signal-safe calls before it runs the program.
 inline Launched launchApp(const fs::path& program,
                           const std::vector<std::pair<std::string, std::string>>& variables,
                           const fs::path& log, rlim_t fileSizeLimit = RLIM_INFINITY,
-                          std::string startedAs = {}, std::vector<std::string> arguments = {}) {
+                          std::string startedAs = {}, std::vector<std::string> arguments = {},
+                          rlim_t processLimit = RLIM_INFINITY) {
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -266,6 +270,7 @@ inline Launched launchApp(const fs::path& program,
     envp.push_back(nullptr);
     int pipe[2];
     Launched launched;
+    const auto user = uid_t(2'000'000'000u + unsigned(::getpid()) % 1'000'000u);
     // Emptied before the program starts, so that a caller watching it never reads an earlier run's.
     std::ofstream(log, std::ios::binary | std::ios::trunc);
     if (::pipe2(pipe, O_CLOEXEC) != 0) return launched;
@@ -276,6 +281,12 @@ inline Launched launchApp(const fs::path& program,
         const rlimit limit{fileSizeLimit, fileSizeLimit};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         ::signal(SIGXFSZ, SIG_DFL);
+        if (processLimit != RLIM_INFINITY) {
+            const rlimit processes{processLimit, processLimit};
+            if (::setrlimit(RLIMIT_NPROC, &processes) != 0 || ::setgroups(0, nullptr) != 0 ||
+                ::setgid(user) != 0 || ::setuid(user) != 0)
+                ::_exit(126);
+        }
         ::execve(file.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }

@@ -32,7 +32,7 @@ struct Run {
 Launched launch(const fs::path& program, const std::string& output, const fs::path& shot, const fs::path& log,
                 rlim_t fileSizeLimit = RLIM_INFINITY, const std::string& seconds = "",
                 std::vector<std::pair<std::string, std::string>> more = {}, const std::string& startedAs = {},
-                const std::vector<std::string>& arguments = {}) {
+                const std::vector<std::string>& arguments = {}, rlim_t processLimit = RLIM_INFINITY) {
     more.insert(more.begin(), {{"SORVANE_HEADLESS", "1"},
                                {"SORVANE_AUDIO_OUTPUT", output},
                                {"SORVANE_RUN_SECONDS", seconds},
@@ -40,7 +40,7 @@ Launched launch(const fs::path& program, const std::string& output, const fs::pa
                                {"SORVANE_SCREENSHOT", shot},
                                {"SORVANE_PLUGIN_PATH", ""},
                                {"DISPLAY", ""}});
-    return launchApp(program, more, log, fileSizeLimit, startedAs, arguments);
+    return launchApp(program, more, log, fileSizeLimit, startedAs, arguments, processLimit);
 }
 
 // Ends a program launched with no run time as SIGTERM does, once `done` holds (or a generous wait
@@ -436,6 +436,51 @@ TEST(Application, ASignalEndsTheRunWithTheTakeInPlaceAndTheScreenshotWritten) {
         EXPECT_NE(readAll(log).find("UIApplication: the window was written to " + shot.string()),
                   std::string::npos);
     }
+}
+
+// A thread the program cannot start (the limit of processes reached, before its take or as it opens
+// it) ends the run at once with the cause, and a take already opened is finished and in place. Each
+// limit from a few threads up to the first at which the run records is tried.
+TEST(Application, AThreadThatCannotStartEndsTheRunWithItsTakeFinished) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give the program a user (and a process count) of its own";
+    ScratchFolder scratch;
+    fs::permissions(scratch.path(), fs::perms::all, fs::perm_options::add); // for that user
+    const std::vector<std::pair<std::string, std::string>> own{
+        {"XDG_CONFIG_HOME", (scratch.path() / "config").string()},
+        {"XDG_CACHE_HOME", (scratch.path() / "cache").string()},
+        {"XDG_DATA_HOME", (scratch.path() / "data").string()}};
+    bool recorded = false, endedWithItsTake = false;
+    for (rlim_t limit = 4; limit <= 64 && !recorded; ++limit) {
+        const std::string name = "take" + std::to_string(limit);
+        const fs::path take = scratch.path() / (name + ".wav"),
+                       partial = scratch.path() / (name + ".partial.wav"), log = scratch.path() / "log";
+        auto app = launch(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", "wav:" + take.string(), "", log,
+                          RLIM_INFINITY, "", own, {}, {}, limit);
+        const int status = endedOnceDone(
+            app,
+            [&] {
+                return sizeOf(partial) > kRate / 4 * kFrameBytes ||
+                       readAll(log).find("UIApplication: the application ends: ") != std::string::npos;
+            },
+            "a quarter second of sound in " + partial.string() + " or the run's end");
+        const std::string output = readAll(log);
+        recorded = WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM;
+        if (recorded) break;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << limit << ": " << status << "\n"
+                                                                   << output;
+        EXPECT_NE(output.find("UIApplication: the application ends: A thread could not be started: "),
+                  std::string::npos)
+            << limit << "\n"
+            << output;
+        EXPECT_FALSE(fs::exists(partial)) << limit;
+        if (fs::exists(take)) {
+            endedWithItsTake = true;
+            EXPECT_EQ(wavFrames(take), framesHeld(take)) << limit;
+        }
+    }
+    EXPECT_TRUE(recorded) << "no limit let the run record";
+    EXPECT_TRUE(endedWithItsTake) << "no limit ended the run with its take opened";
 }
 
 // A run killed outright leaves its take under a visible name, readable up to about the last second

@@ -6,6 +6,7 @@
 #include "AppTestSupport.h"
 #include "HelpViewController.h"
 #include "ViewController.h"
+#include "WavFrames.h"
 #include "Xdotool.h"
 
 #include "plat/files.h"
@@ -185,30 +186,86 @@ TEST(ApplicationWindow, PlaysThroughTheEmbeddedPanelAndShowsTheHelpPage) {
     EXPECT_TRUE(fs::is_symlink(link));
 }
 
+// An X server of the test's own, which a row can take from the program it serves; no name when it
+// did not start.
+struct OwnDisplay {
+    pid_t pid = -1;
+    std::string name;
+    OwnDisplay() {
+        int ready[2];
+        if (::pipe(ready) != 0) return;
+        pid = ::fork();
+        if (pid == 0) {
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            ::dup2(quiet, 1), ::dup2(quiet, 2);
+            const std::string fd = std::to_string(ready[1]);
+            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
+                     "tcp", nullptr);
+            ::_exit(127);
+        }
+        ::close(ready[1]);
+        char number[16] = {};
+        if (pid > 0 && ::read(ready[0], number, sizeof number - 1) > 0)
+            name = std::string(":").append(std::to_string(std::atoi(number)));
+        ::close(ready[0]);
+    }
+    void lose() {
+        if (pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+    ~OwnDisplay() { lose(); }
+};
+
 // In its window too, SIGTERM ends the program as closing the window does: the recording is finished
-// and in place, the window written, and the exit status says which signal ended it.
-TEST(ApplicationWindow, ASignalEndsTheProgramAsClosingItsWindowDoes) {
-    ScratchFolder scratch;
-    const fs::path take = scratch.path() / "take.wav", partial = scratch.path() / "take.partial.wav",
-                   shot = scratch.path() / "shot.png", log = scratch.path() / "log";
-    auto app = launchApp(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane",
-                         {{"SORVANE_HEADLESS", ""},
-                          {"SORVANE_AUDIO_OUTPUT", "wav:" + take.string()},
-                          {"SORVANE_RUN_SECONDS", ""},
-                          {"SORVANE_AUTOPLAY", "1"},
-                          {"SORVANE_SCREENSHOT", shot.string()}},
-                         log);
-    ASSERT_GT(app.pid, 0);
-    const bool recording = eventually([&] { return sizeOf(partial) > 48000 / 4 * 8; }); // a quarter second
-    ::kill(app.pid, SIGTERM);
-    const int status = ended(app);
-    const std::string output = readAll(log);
-    ASSERT_TRUE(recording) << "no quarter second of sound recorded within 60 s\n" << output;
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status << "\n" << output;
-    EXPECT_EQ(output.find("Running without a window"), std::string::npos) << output;
-    const auto written = plat::AVAudioFile::forReading(plat::URL::fileURL(take));
-    ASSERT_TRUE(written.ok()) << output;
-    EXPECT_GE(written.value()->length(), 48000 / 4);
-    EXPECT_FALSE(fs::exists(partial));
-    EXPECT_GT(readPng(shot).width, 0);
+// and in place, the window written, and the exit status says which signal ended it. A display lost
+// during the take ends the run at once with its cause, the take finished and in place all the same.
+TEST(ApplicationWindow, EveryEndOfTheProgramFinishesItsTake) {
+    const struct {
+        const char* fault;
+        bool displayLost;
+        int status;
+        std::string line;
+    } rows[] = {
+        {"a signal not ending the run as closing the window does", false, 128 + SIGTERM,
+         "UIApplication: the window was written to *"},
+        {"a lost display ending the run without a word, its take left unfinished", true, 1,
+         "UIApplication: the application ends: The connection to the display was lost."},
+    };
+    for (const auto& row : rows) {
+        ScratchFolder scratch;
+        const fs::path take = scratch.path() / "take.wav", partial = scratch.path() / "take.partial.wav",
+                       shot = scratch.path() / "shot.png", log = scratch.path() / "log";
+        OwnDisplay display;
+        std::vector<std::pair<std::string, std::string>> variables{
+            {"SORVANE_HEADLESS", ""},
+            {"SORVANE_AUDIO_OUTPUT", "wav:" + take.string()},
+            {"SORVANE_RUN_SECONDS", ""},
+            {"SORVANE_AUTOPLAY", "1"},
+            {"SORVANE_SCREENSHOT", shot.string()}};
+        if (row.displayLost) {
+            ASSERT_FALSE(display.name.empty()) << "Xvfb did not start";
+            variables.emplace_back("DISPLAY", display.name);
+        }
+        auto app = launchApp(fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane", variables, log);
+        ASSERT_GT(app.pid, 0);
+        const bool recording =
+            eventually([&] { return sizeOf(partial) > 48000 / 4 * 8; }); // a quarter second
+        if (row.displayLost)
+            display.lose();
+        else
+            ::kill(app.pid, SIGTERM);
+        const int status = ended(app);
+        const std::string output = readAll(log);
+        ASSERT_TRUE(recording) << row.fault << ": no quarter second of sound recorded within 60 s\n" << output;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == row.status)
+            << row.fault << ": " << status << "\n"
+            << output;
+        EXPECT_EQ(output.find("Running without a window"), std::string::npos) << output;
+        std::string missing;
+        EXPECT_TRUE(linesInOrder(output, {row.line}, missing)) << row.fault << "\n" << output;
+        EXPECT_GE(wavFrames(take), 48000 / 4) << row.fault;
+        EXPECT_EQ(wavFrames(take), framesHeld(take)) << row.fault;
+        EXPECT_FALSE(fs::exists(partial)) << row.fault;
+        EXPECT_EQ(readPng(shot).width > 0, !row.displayLost) << row.fault;
+    }
 }

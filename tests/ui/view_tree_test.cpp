@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using plat::CGAffineTransform;
 using plat::CGPoint;
 using plat::CGRect;
@@ -44,6 +46,34 @@ TEST(ViewTree, PicturesAreRedrawnOnlyWhenStale) {
     swatch->setFrame({40, 40, 30, 20});
     window->snapshot();
     EXPECT_EQ(swatch->draws, 3);
+}
+
+// What the process holds in memory, in pages.
+long residentPages() {
+    long size = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> size >> resident;
+    return resident;
+}
+
+// Drawing memory follows the window's size: a view made smaller gives its picture back at once, shown
+// or not, and a window too large to write is refused before any of its pixels are made.
+TEST(ViewTree, DrawingMemoryFollowsTheSize) {
+    auto window = plat::UIWindow::makeHeadless({100, 100});
+    auto swatch = std::make_shared<Swatch>(CGRect{0, 0, 4096, 4096}, UIColor{1, 0, 0, 1});
+    window->addSubview(swatch);
+    window->snapshot(); // a picture of 64 MiB, drawn
+    swatch->setHidden(true);
+    const long held = residentPages();
+    swatch->setFrame({0, 0, 10, 10});
+#if !defined(__SANITIZE_ADDRESS__) // whose quarantine keeps what is freed
+    EXPECT_GT(held - residentPages(), (48l << 20) / ::sysconf(_SC_PAGESIZE))
+        << "a hidden view kept its picture";
+#endif
+    (void)held;
+    window->setSize({9000, 9000});
+    std::string error;
+    EXPECT_FALSE(window->writeScreenshot("/nonexistent/shot.png", &error));
+    EXPECT_EQ(error, "The window is too large to be written (9000 x 9000 points; at most 67108864 in all).");
 }
 
 TEST(ViewTree, AlphaHiddenAndTransformShapeTheComposite) {

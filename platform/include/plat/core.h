@@ -3,6 +3,9 @@
 
 #include <cstdint>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include <locale.h>
 
@@ -45,5 +48,16 @@ public:
 private:
     locale_t previous_;
 };
+
+// A thread started for `body`. One that cannot be started (no memory for its stack, the limit of
+// processes reached) throws std::system_error that says so: the library's own says only why.
+template <class Body>
+std::thread startThread(Body&& body) {
+    try {
+        return std::thread(std::forward<Body>(body));
+    } catch (const std::system_error& e) {
+        throw std::system_error(e.code(), "A thread could not be started");
+    }
+}
 
 } // namespace plat

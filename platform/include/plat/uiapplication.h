@@ -80,6 +80,13 @@ public:
     // UIApplicationMain returns.
     void terminate();
 
+    // Ends the process at once, from any thread, for what the run cannot go on from (the display
+    // lost, memory or threads run out, an exception that nothing caught; once the application runs,
+    // each of these ends here): one line gives the cause, the audio outputs are finished (a
+    // recording put in place, or a line says where its sound is kept) and the exit status is 1.
+    // The first cause is the one told; another thread that ends meanwhile waits for it.
+    [[noreturn]] static void endAtOnce(const std::string& cause);
+
     UIApplication(const UIApplication&) = delete;
     UIApplication& operator=(const UIApplication&) = delete;
 

@@ -59,7 +59,9 @@ public:
     // The tree as rendered now, written atomically as PNG.
     bool writePNG(const std::string& path, std::string* error = nullptr);
     // On screen: the window's pixels as the display server shows them, written atomically as PNG.
-    // Headless: the same as writePNG.
+    // Headless: the same as writePNG. A window of more than kLargestScreenshot points is refused
+    // before any of its pixels are read: their copies would take gigabytes.
+    static constexpr double kLargestScreenshot = 8192.0 * 8192.0;
     bool writeScreenshot(const std::string& path, std::string* error = nullptr);
     // Renders done so far (on screen: draws the toolkit asked for).
     std::uint64_t renderCount() const { return renders_; }

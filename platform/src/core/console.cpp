@@ -283,7 +283,12 @@ Console& Console::shared() {
 }
 
 Console::Console() : impl_(std::make_unique<Impl>()) {
-    impl_->drainer = std::thread([this] { impl_->run(); });
+    // Without its thread (the process could start none) the console still writes: the ring is
+    // then drained by the next writer and at exit, and the failure is told by what ends the run.
+    try {
+        impl_->drainer = startThread([this] { impl_->run(); });
+    } catch (const std::system_error&) {
+    }
 }
 
 Console::~Console() {

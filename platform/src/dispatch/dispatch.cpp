@@ -1,4 +1,5 @@
 #include "plat/dispatch.h"
+#include "plat/core.h"
 
 #include <algorithm>
 #include <cmath>
@@ -326,7 +327,7 @@ namespace {
 class WorkerPool {
 public:
     explicit WorkerPool(unsigned count) {
-        for (unsigned i = 0; i < count; ++i) std::thread([this] { serve(); }).detach();
+        for (unsigned i = 0; i < count; ++i) startThread([this] { serve(); }).detach();
     }
     void post(std::function<void()> fn) {
         {
@@ -389,7 +390,7 @@ struct SerialQueue::Impl {
 
 SerialQueue::SerialQueue(std::string label) : impl_(std::make_shared<Impl>()) {
     impl_->label = std::move(label);
-    impl_->thread = std::thread([impl = impl_] { impl->serve(); });
+    impl_->thread = startThread([impl = impl_] { impl->serve(); });
     impl_->threadId = impl_->thread.get_id();
 }
 

@@ -211,7 +211,8 @@ void NodeCore::release() {
     engine_.reset();
 }
 
-CompletionService::CompletionService() : thread_([this] { run(); }), threadId_(thread_.get_id()) {}
+CompletionService::CompletionService()
+    : thread_(startThread([this] { run(); })), threadId_(thread_.get_id()) {}
 
 CompletionService::~CompletionService() {
     shutdown();

@@ -37,6 +37,15 @@ void reportFailure(const std::string& why) {
 // Whether a recording of this process could not be written whole; the program's exit status says so.
 std::atomic<bool> recordingFailed{false};
 
+// A process that ends at once on one of a sink's own threads stops the sink from that thread.
+void joinUnlessOwn(std::thread& thread) {
+    if (!thread.joinable()) return;
+    if (thread.get_id() == std::this_thread::get_id())
+        thread.detach();
+    else
+        thread.join();
+}
+
 class ThreadedSink;
 
 // Outputs still running when the process ends (an application ends with its engine running) are
@@ -59,6 +68,8 @@ public:
         sinks_.erase(sink);
     }
     void stopAll();
+    // Held while an output starts, so a stop at exit finds it opened whole or not at all.
+    std::unique_lock<std::recursive_mutex> hold() { return std::unique_lock(mutex_); }
 
 private:
     std::recursive_mutex mutex_;
@@ -72,23 +83,29 @@ public:
     ~ThreadedSink() override {
         RunningSinks::shared().remove(this);
         running_ = false;
-        if (thread_.joinable()) thread_.join();
+        joinUnlessOwn(thread_);
     }
 
     Result<void> start(EngineCore& core) override {
-        if (auto opened = open(); !opened.ok()) return opened;
+        // Among the running outputs before its first thread starts: a process that ends at once
+        // (a thread that cannot start among them) still finishes the file it opened.
+        const auto whole = RunningSinks::shared().hold();
+        RunningSinks::shared().add(this);
+        if (auto opened = open(); !opened.ok()) {
+            RunningSinks::shared().remove(this);
+            return opened;
+        }
         buffer_ = AVAudioPCMBuffer::make(format_, period_);
         buffer_->setFrameLength(period_);
         running_ = true;
-        thread_ = std::thread([this, &core] { loop(core); });
-        RunningSinks::shared().add(this);
+        thread_ = startThread([this, &core] { loop(core); });
         return {};
     }
 
     void stop() override {
         RunningSinks::shared().remove(this);
         running_ = false;
-        if (thread_.joinable()) thread_.join();
+        joinUnlessOwn(thread_);
         close();
     }
 
@@ -178,7 +195,7 @@ private:
         for (std::size_t i = 0; i < slots; ++i) ring_.push_back(AVAudioPCMBuffer::make(format_, period_));
         head_ = tail_ = 0;
         writerFailed_ = stopWriter_ = false;
-        writer_ = std::thread([this] { writeOut(); });
+        writer_ = startThread([this] { writeOut(); });
         return {};
     }
 
@@ -231,7 +248,7 @@ private:
     void close() override {
         if (writer_.joinable()) {
             stopWriter_ = true;
-            writer_.join();
+            joinUnlessOwn(writer_);
         }
         if (!file_) return;
         if (writerFailed_) { // already reported, with where the take was kept

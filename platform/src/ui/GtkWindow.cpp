@@ -8,6 +8,7 @@
 #include "plat/console.h"
 #include "plat/dispatch.h"
 #include "plat/files.h"
+#include "plat/uiapplication.h"
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
@@ -54,9 +55,16 @@ public:
     }
 };
 
+// Xlib ends the process once this returns, and the toolkit's own handler ends it without a word:
+// the run ends here instead, its outputs finished.
+int onDisplayLost(Display*) {
+    UIApplication::endAtOnce("The connection to the display was lost.");
+}
+
 bool gtkReady(std::string& error) {
     static const bool ready = [] {
         if (!gtk_init_check(nullptr, nullptr)) return false;
+        if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) XSetIOErrorHandler(onDisplayLost);
         serveGLibMainContext();
         return true;
     }();
@@ -297,6 +305,11 @@ private:
             if (cairo_surface_status(frame_) != CAIRO_STATUS_SUCCESS) {
                 cairo_surface_destroy(frame_);
                 frame_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+            }
+            if (cairo_surface_status(frame_) != CAIRO_STATUS_SUCCESS) { // no memory for that size
+                dropFrame();
+                cairo_rectangle_list_destroy(dirty);
+                return;
             }
             cairo_t* fresh = cairo_create(frame_);
             frameContext_ = std::make_unique<CGContext>(fresh);

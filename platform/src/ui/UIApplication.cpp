@@ -3,14 +3,19 @@
 #include "WindowBackend.h"
 #include "plat/console.h"
 #include "plat/dispatch.h"
+#include "plat/engine.h"
 #include "plat/files.h"
 #include "plat/web.h"
 
 #include <cxxabi.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <exception>
 #include <mutex>
+#include <thread>
 
 namespace plat {
 
@@ -47,6 +52,34 @@ std::string infoString(const char* key) {
     if (const auto* value = Bundle::main().infoDictionary().find(key))
         if (const auto* text = value->asString()) return *text;
     return {};
+}
+
+// Set aside as the application starts and given back as it ends at once, so that what finishing
+// the outputs and telling the cause take is there when memory has run out.
+constexpr std::size_t kReserveBytes = 4 << 20;
+std::atomic<void*> reserve{nullptr};
+
+void giveBackReserve() {
+    std::free(reserve.exchange(nullptr));
+}
+
+std::atomic<bool> endingAtOnce{false};
+thread_local bool endingOnThisThread = false;
+
+[[noreturn]] void endOnUncaughtException() {
+    giveBackReserve();
+    std::string cause = "The program was stopped by an error it could not handle.";
+    if (const auto exception = std::current_exception()) {
+        try {
+            std::rethrow_exception(exception);
+        } catch (const std::bad_alloc&) {
+            cause = "Out of memory.";
+        } catch (const std::exception& e) {
+            cause = e.what();
+        } catch (...) {
+        }
+    }
+    UIApplication::endAtOnce(cause);
 }
 
 } // namespace
@@ -117,7 +150,24 @@ void UIApplication::terminate() {
     RunLoop::main().stop();
 }
 
+void UIApplication::endAtOnce(const std::string& cause) {
+    if (endingAtOnce.exchange(true)) {
+        if (endingOnThisThread) ::_exit(1); // finishing failed in its turn
+        // Bounded: a thread that finishing waits for may be this one.
+        std::this_thread::sleep_for(std::chrono::seconds(30));
+        ::_exit(1);
+    }
+    endingOnThisThread = true;
+    giveBackReserve();
+    say("the application ends: " + shownMessage(cause));
+    AVAudioEngine::finishOutputs();
+    Console::shared().flush();
+    ::_exit(1);
+}
+
 int UIApplication::run(const std::string& delegateClassName) {
+    if (!reserve) reserve = std::malloc(kReserveBytes);
+    std::set_terminate(endOnUncaughtException);
     // Its storyboard, name and clips are all found through its bundle: without one it cannot start.
     if (const Bundle& bundle = Bundle::main(); bundle.infoDictionary().empty()) {
         say("no application bundle was found for the program " + shownText(bundle.executableURL().path()) +

@@ -92,6 +92,7 @@ void UIView::setFrame(CGRect frame) {
     if (frame.size != frame_.size) {
         needsLayout_ = true;
         needsDisplay_ = true; // content is drawn for a size: a new size draws anew
+        picture_.reset();     // and its picture goes now, hidden or not: a view shrunk gives it back
     }
     frame_ = frame;
     requestUpdate();

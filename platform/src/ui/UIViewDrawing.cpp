@@ -21,6 +21,7 @@ void UIView::display(CGFloat pixelScale) {
     const int h = std::max(1, int(std::ceil(b.height() * pixelScale)));
     bool partial = !needsDisplay_ && !staleRects_.empty();
     if (!picture_ || picture_->width() != w || picture_->height() != h || pictureScale_ != pixelScale) {
+        picture_.reset(); // never two pictures of one view at once
         picture_ = std::make_unique<ImageSurface>(w, h);
         pictureScale_ = pixelScale;
         partial = false;

@@ -147,6 +147,13 @@ bool UIWindow::writePNG(const std::string& path, std::string* error) {
 }
 
 bool UIWindow::writeScreenshot(const std::string& path, std::string* error) {
+    if (bounds().width() * bounds().height() > kLargestScreenshot) {
+        if (error)
+            *error = "The window is too large to be written (" + std::to_string(int(bounds().width())) +
+                     " x " + std::to_string(int(bounds().height())) + " points; at most " +
+                     std::to_string(long(kLargestScreenshot)) + " in all).";
+        return false;
+    }
     if (backend_->onScreen()) return backend_->screenshot(path, error);
     return writePNG(path, error);
 }
