@@ -16,8 +16,28 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace {
+
+// The libraries the program is linked with start before main. Under a tight address-space limit
+// (ulimit -v) one of them can find no room for the memory it reserves and stop the process with an
+// illegal instruction, which would end it without a word. Until main runs, such a stop says why.
+void startStopped(int) {
+    static constexpr char line[] = "YUX_Sorvane: the program could not start: a library it is linked with "
+                                   "stopped while it was loaded (is the address space limited, ulimit -v?)\n";
+    [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, line, sizeof line - 1);
+    ::_exit(1);
+}
+
+void watchTheStart(int, char**, char**) {
+    struct sigaction action {};
+    action.sa_handler = startStopped;
+    ::sigaction(SIGILL, &action, nullptr);
+}
+
+// Run before any library's own start-up code.
+[[gnu::used, gnu::section(".preinit_array")]] void (*const watchStart)(int, char**, char**) = watchTheStart;
 
 int endingSignal = 0;
 
@@ -44,6 +64,7 @@ bool recordingAndScreenshotClash() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    std::signal(SIGILL, SIG_DFL);
     if (recordingAndScreenshotClash()) return 1;
     std::signal(SIGXFSZ, SIG_IGN);
     for (int signo : {SIGINT, SIGTERM, SIGHUP}) g_unix_signal_add(signo, endOnSignal, GINT_TO_POINTER(signo));

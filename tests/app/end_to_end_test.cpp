@@ -438,6 +438,26 @@ TEST(Application, ASignalEndsTheRunWithTheTakeInPlaceAndTheScreenshotWritten) {
     }
 }
 
+// An address space too small for the libraries the program is linked with: they stop it before main,
+// which must not end it without a word.
+TEST(Application, AnAddressSpaceTooSmallToStartInSaysSo) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer cannot run in a limited address space";
+#endif
+    ScratchFolder scratch;
+    const fs::path log = scratch.path() / "log";
+    auto app =
+        launchApp("prlimit",
+                  {{"SORVANE_HEADLESS", "1"}, {"SORVANE_AUDIO_OUTPUT", "null"}, {"SORVANE_RUN_SECONDS", "1"}},
+                  log, RLIM_INFINITY, "",
+                  {"--as=" + std::to_string(400 << 20), "--",
+                   (fs::path(SORVANE_APP_DIR) / "bin/YUX_Sorvane").string()});
+    const int status = ended(app);
+    const std::string output = readAll(log);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << "\n" << output;
+    EXPECT_NE(output.find("YUX_Sorvane: the program could not start: "), std::string::npos) << output;
+}
+
 // A thread the program cannot start (the limit of processes reached, before its take or as it opens
 // it) ends the run at once with the cause, and a take already opened is finished and in place. Each
 // limit from a few threads up to the first at which the run records is tried.
@@ -845,7 +865,8 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
         EXPECT_TRUE(eventually([&] { return std::all_of(run.until.begin(), run.until.end(), shows); }))
             << "waited 60 s for " << awaited;
         if (run.meanwhile) run.meanwhile();
-        endedOnceDone(app, [] { return true; }, awaited);
+        endedOnceDone(
+            app, [] { return true; }, awaited);
         const std::string output = readAll(log);
         for (const auto& roads : {run.until, run.roads})
             for (const auto& road : roads)
