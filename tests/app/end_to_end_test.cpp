@@ -639,9 +639,10 @@ TEST(Application, ALinkToAFileNotMadeYetIsWrittenThrough) {
 // as a duplicate, as a library that fails its test load or cannot be made, or listed without their
 // damaged icon), a take that cannot be put in place; and, printed by a program of their own as no run
 // reaches them, the settings' files, groups and keys, the file helpers' folders and addresses, the
-// help site's root, the URL opener and a preset's file and name. Each holds ESC with a colour, CSI as
-// one character, BEL, CR, DEL, a line break before a text of its own and a byte that is no UTF-8 (a
-// record holds what XML can of them). Nothing the program writes to standard output or error holds a
+// help site's root, the URL opener, a preset's file and name, a preset document's bad entries, the
+// help screen's site without pages, and the screens' picked documents and alerts. Each holds ESC with a
+// colour, CSI as one character, BEL, CR, DEL, a line break before a text of its own and a byte that is no
+// UTF-8 (a record holds what XML can of them). Nothing the program writes to standard output or error holds a
 // control byte raw but the line break and the tab, nor text that is not UTF-8, and no line of it
 // begins with that text. The help site and its opener are read only once Help is pressed, which no
 // headless run is: set all the same, so that a use at start-up is scanned too.
@@ -671,6 +672,9 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
     fs::create_symlink("YUX_Sorvane", program);
     const fs::path broken = withClip(bundleWithoutThePlugIn(root / "Broken.app"),
                                      [](const fs::path& clip) { writeText(clip, "no clip"); });
+    // Run from the bundle whose help pages are missing, the help screen's site has none to fall back on.
+    const fs::path printedTexts = broken.parent_path() / "printed_texts";
+    fs::copy_file(PRINTED_TEXTS_PROGRAM, printedTexts);
     for (const auto& folder : {takes, home, plugIns}) fs::create_directories(folder);
     writeText(config / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Documents\"\n");
 
@@ -758,13 +762,17 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
          {"which is no longer there"},
          RLIM_INFINITY,
          [&] { fs::remove(takes / ("closed" + hostile + ".partial.wav")); }},
-        {"the lines no run of the application reaches: settings, file helpers, help root, opener, preset",
-         PRINTED_TEXTS_PROGRAM,
+        {"the lines no run of the application reaches: settings, file helpers, help root, opener, preset, "
+         "dialogs",
+         printedTexts,
          {},
          {"ignoring unreadable settings file", "is not a valid store name", "PersistentAppData::dumpout()",
           "ensureDirectoryExists() : ERROR", "documents path is: ", "Error Domain=",
           "SORVANE_HELP_ROOT is neither", "AUExtension::ERROR: The preset file '", "could not open ",
-          "AUPresetFile::ERROR: The path ", "Die Daten konnten nicht gespeichert werden. ("},
+          "AUPresetFile::ERROR: The path ", "Die Daten konnten nicht gespeichert werden. (",
+          "is an integer, not a dictionary.", "The state could not be restored: ", "the entry is skipped.",
+          "HelpViewController: There is no folder of pages at ",
+          "documentPicker (didPickDocumentAt): ", "documentPicker (didPickDocumentsAt): ", "Alert: "},
          {},
          RLIM_INFINITY,
          {},
@@ -800,7 +808,8 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
         EXPECT_TRUE(eventually([&] { return std::all_of(run.until.begin(), run.until.end(), shows); }))
             << "waited 60 s for " << awaited;
         if (run.meanwhile) run.meanwhile();
-        endedOnceDone(app, [] { return true; }, awaited);
+        endedOnceDone(
+            app, [] { return true; }, awaited);
         const std::string output = readAll(log);
         for (const auto& roads : {run.until, run.roads})
             for (const auto& road : roads)
