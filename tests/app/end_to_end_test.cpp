@@ -613,17 +613,17 @@ TEST(Application, ALinkToAFileNotMadeYetIsWrittenThrough) {
 
 // Names and settings reach the terminal escaped on every road a few runs take: the program's own
 // name, each SORVANE_ setting, the folders of the bundle, its clips, the plug-ins, the take, the
-// screenshot, home, settings and documents, and the texts of plug-in records (skipped as malformed,
-// as a duplicate, as a library that fails its test load or cannot be made, or listed without their
-// damaged icon), a take that cannot be put in place; and, printed by a program of their own as no run
-// reaches them, the settings' files, groups and keys, the file helpers' folders and addresses, the
-// help site's root, the URL opener, a preset's file and name, a preset document's bad entries, the
-// help screen's site without pages, and the screens' picked documents and alerts. Each holds ESC with a
-// colour, CSI as one character, BEL, CR, DEL, a line break before a text of its own and a byte that is no
-// UTF-8 (a record holds what XML can of them). Nothing the program writes to standard output or error holds a
-// control byte raw but the line break and the tab, nor text that is not UTF-8, and no line of it
-// begins with that text. The help site and its opener are read only once Help is pressed, which no
-// headless run is: set all the same, so that a use at start-up is scanned too.
+// screenshot, home, settings, documents and a plug-in folder that is not there, and the texts of plug-in
+// records (skipped as malformed, as a duplicate, as a library that fails its test load or cannot be made, or
+// listed without their damaged icon), a take that cannot be put in place; and, printed by a program of their
+// own as no run reaches them, the settings' files, groups and keys, the file helpers' folders and addresses,
+// the help site's root, the URL opener, a preset's file and name, a preset document's bad entries, the help
+// screen's site without pages, and the screens' picked documents and alerts. Each holds ESC with a colour,
+// CSI as one character, BEL, CR, DEL, a line break before a text of its own and a byte that is no UTF-8 (a
+// record holds what XML can of them). Nothing the program writes to standard output or error holds a control
+// byte raw but the line break and the tab, nor text that is not UTF-8, and no line of it begins with that
+// text. The help site and its opener are read only once Help is pressed, which no headless run is: set all
+// the same, so that a use at start-up is scanned too.
 TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
     const std::string marker = "INJECTED LINE";
     const std::string hostile = "\x1b[31m\xc2\x9b\x07\r\x7f\n" + marker + "\xff",
@@ -707,12 +707,13 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
     } runs[] = {
         {"the effect plays into a take that meets a full disk, as does the screenshot",
          program,
-         {{"SORVANE_PLUGIN_PATH", plugIns},
+         {{"SORVANE_PLUGIN_PATH", plugIns.string() + ":" + (root / ("no plug-ins" + hostile)).string()},
           {"SORVANE_AUDIO_OUTPUT", take},
           {"XDG_DOCUMENTS_DIR", root / ("Documents" + hostile)}},
          {"The audio output stopped: ", "' looped: "},
-         {"Process Name: YUX_Sorvane", "already registered by", "is not a property list", "must be major",
-          "before the library was open", "it is listed without an icon", "Audio Unit's resources path is: ",
+         {"Process Name: YUX_Sorvane", "cannot read a plug-in folder", "already registered by",
+          "is not a property list", "must be major", "before the library was open",
+          "it is listed without an icon", "Audio Unit's resources path is: ",
           "SORVANE_RUN_SECONDS is not a number", "the window could not be written"},
          16 * 1024},
         {"an effect that cannot be made, an output that cannot be opened, a refused session",
