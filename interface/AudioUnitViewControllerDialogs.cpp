@@ -9,6 +9,11 @@ void say(const std::string& line) {
     plat::Console::shared().writeLine(line);
 }
 
+// An alert's texts may carry a caller's names; the dialog shows them as they are, the line escaped.
+void sayAlert(const std::string& caption, const std::string& message) {
+    say("Alert: " + plat::shownText(caption) + " : " + plat::shownMessage(message));
+}
+
 // A name typed into an alert must name a file in its folder, not a path out of it.
 bool isPlainFileName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
@@ -140,7 +145,7 @@ void AudioUnitViewController::confirmFileName(const std::string& forWhat, const 
 
 void AudioUnitViewController::alert(const std::string& caption, const std::string& message,
                                     std::function<void()> completion) {
-    say("Alert: " + caption + " : " + message);
+    sayAlert(caption, message);
     auto alert = std::make_shared<plat::UIAlertController>(caption, message);
     alert->addAction(
         std::make_shared<plat::UIAlertAction>("OK", plat::UIAlertAction::Style::defaultStyle,
@@ -150,7 +155,7 @@ void AudioUnitViewController::alert(const std::string& caption, const std::strin
 
 void AudioUnitViewController::alertQuestion(const std::string& caption, const std::string& question,
                                             std::function<void()> completion) {
-    say("Alert: " + caption + " : " + question);
+    sayAlert(caption, question);
     auto alert = std::make_shared<plat::UIAlertController>(caption, question);
     alert->addAction(
         std::make_shared<plat::UIAlertAction>("Yes", plat::UIAlertAction::Style::defaultStyle,

@@ -227,7 +227,7 @@ void ViewController::documentPickerWasCancelled(plat::UIDocumentPickerViewContro
 }
 
 void ViewController::alertMessage(const std::string& title, const std::string& message) {
-    print(title + ": " + message);
+    print(shown(title) + ": " + shownMessage(message)); // the dialog shows them unescaped
     auto alert =
         std::make_shared<plat::UIAlertController>(title, message, plat::UIAlertController::Style::alert);
     alert->addAction(

@@ -54,7 +54,7 @@ bool render(const std::filesystem::path& folder, const std::string& name, bool w
         const std::string path = (folder / (name + "_" + s.suffix + ".png")).string();
         std::string error;
         if (image.writePNG(path, &error)) {
-            std::printf("%s\n", path.c_str());
+            std::printf("%s\n", plat::shownText(path).c_str());
         } else {
             std::fprintf(stderr, "panel_snapshots: %s\n", plat::shownMessage(error).c_str());
             ok = false;
@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec) {
-        std::fprintf(stderr, "panel_snapshots: cannot create %s: %s\n", folder.c_str(), ec.message().c_str());
+        std::fprintf(stderr, "panel_snapshots: cannot create %s: %s\n",
+                     plat::shownText(folder.string()).c_str(), plat::shownMessage(ec.message()).c_str());
         return 1;
     }
 

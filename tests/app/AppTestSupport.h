@@ -5,6 +5,7 @@
 #include "AUEnginePlayer.h"
 #include "ChildProcess.h"
 #include "ConsoleCapture.h"
+#include "RawText.h"
 #include "ScratchFolder.h"
 
 #include "plat/components.h"

@@ -9,7 +9,6 @@
 #include "plat/files.h"
 #include "plat/plist.h"
 
-#include <glib.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -74,27 +73,6 @@ fs::path bundleWithoutThePlugIn(const fs::path& bundle) {
     for (const char* part : {"lib", "Resources", "Info.plist"})
         fs::create_symlink(built / part, bundle / part);
     return bundle / "bin/YUX_Sorvane";
-}
-
-// Where `text` first holds what would reach a terminal raw: a control byte but the line break and the
-// tab (which our own lines indent with), DEL, a C1 control written in UTF-8, or a byte that is no
-// UTF-8; npos where it holds none.
-std::size_t rawByte(std::string_view text) {
-    const char* end = nullptr;
-    if (!g_utf8_validate(text.data(), gssize(text.size()), &end)) return std::size_t(end - text.data());
-    for (const char* c = text.data(); c < text.data() + text.size(); c = g_utf8_next_char(c))
-        if (const gunichar u = g_utf8_get_char(c);
-            (u < 0x20 && u != '\n' && u != '\t') || (u >= 0x7f && u <= 0x9f))
-            return std::size_t(c - text.data());
-    return std::string_view::npos;
-}
-
-// The line of `text` that holds the byte at `at`.
-std::string_view lineAround(std::string_view text, std::size_t at) {
-    if (at >= text.size()) return {};
-    const auto begin = text.rfind('\n', at), end = text.find('\n', at);
-    const auto from = begin == std::string_view::npos ? 0 : begin + 1;
-    return text.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from);
 }
 
 constexpr long kRate = 48000;
@@ -700,16 +678,17 @@ TEST(Application, ALinkToAFileNotMadeYetIsWrittenThrough) {
 
 // Names and settings reach the terminal escaped on every road a few runs take: the program's own
 // name, each SORVANE_ setting, the folders of the bundle, its clips, the plug-ins, the take, the
-// screenshot, home, settings and documents, and the texts of plug-in records (skipped as malformed,
-// as a duplicate, as a library that fails its test load or cannot be made, or listed without their
-// damaged icon), a take that cannot be put in place; and, printed by a program of their own as no run
-// reaches them, the settings' files, groups and keys, the file helpers' folders and addresses, the
-// help site's root, the URL opener and a preset's file and name. Each holds ESC with a colour, CSI as
-// one character, BEL, CR, DEL, a line break before a text of its own and a byte that is no UTF-8 (a
-// record holds what XML can of them). Nothing the program writes to standard output or error holds a
-// control byte raw but the line break and the tab, nor text that is not UTF-8, and no line of it
-// begins with that text. The help site and its opener are read only once Help is pressed, which no
-// headless run is: set all the same, so that a use at start-up is scanned too.
+// screenshot, home, settings, documents and a plug-in folder that is not there, and the texts of plug-in
+// records (skipped as malformed, as a duplicate, as a library that fails its test load or cannot be made, or
+// listed without their damaged icon), a take that cannot be put in place; and, printed by a program of their
+// own as no run reaches them, the settings' files, groups and keys, the file helpers' folders and addresses,
+// the help site's root, the URL opener, a preset's file and name, a preset document's bad entries, the help
+// screen's site without pages, and the screens' picked documents and alerts. Each holds ESC with a colour,
+// CSI as one character, BEL, CR, DEL, a line break before a text of its own and a byte that is no UTF-8 (a
+// record holds what XML can of them). Nothing the program writes to standard output or error holds a control
+// byte raw but the line break and the tab, nor text that is not UTF-8, and no line of it begins with that
+// text. The help site and its opener are read only once Help is pressed, which no headless run is: set all
+// the same, so that a use at start-up is scanned too.
 TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
     const std::string marker = "INJECTED LINE";
     const std::string hostile = "\x1b[31m\xc2\x9b\x07\r\x7f\n" + marker + "\xff",
@@ -736,6 +715,9 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
     fs::create_symlink("YUX_Sorvane", program);
     const fs::path broken = withClip(bundleWithoutThePlugIn(root / "Broken.app"),
                                      [](const fs::path& clip) { writeText(clip, "no clip"); });
+    // Run from the bundle whose help pages are missing, the help screen's site has none to fall back on.
+    const fs::path printedTexts = broken.parent_path() / "printed_texts";
+    fs::copy_file(PRINTED_TEXTS_PROGRAM, printedTexts);
     for (const auto& folder : {takes, home, plugIns}) fs::create_directories(folder);
     writeText(config / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Documents\"\n");
 
@@ -790,12 +772,13 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
     } runs[] = {
         {"the effect plays into a take that meets a full disk, as does the screenshot",
          program,
-         {{"SORVANE_PLUGIN_PATH", plugIns},
+         {{"SORVANE_PLUGIN_PATH", plugIns.string() + ":" + (root / ("no plug-ins" + hostile)).string()},
           {"SORVANE_AUDIO_OUTPUT", take},
           {"XDG_DOCUMENTS_DIR", root / ("Documents" + hostile)}},
          {"The audio output stopped: ", "' looped: "},
-         {"Process Name: YUX_Sorvane", "already registered by", "is not a property list", "must be major",
-          "before the library was open", "it is listed without an icon", "Audio Unit's resources path is: ",
+         {"Process Name: YUX_Sorvane", "cannot read a plug-in folder", "already registered by",
+          "is not a property list", "must be major", "before the library was open",
+          "it is listed without an icon", "Audio Unit's resources path is: ",
           "SORVANE_RUN_SECONDS is not a number", "the window could not be written"},
          16 * 1024},
         {"an effect that cannot be made, an output that cannot be opened, a refused session",
@@ -823,13 +806,17 @@ TEST(Application, NoNameOrSettingItPrintsReachesTheTerminalRaw) {
          {"which is no longer there"},
          RLIM_INFINITY,
          [&] { fs::remove(takes / ("closed" + hostile + ".partial.wav")); }},
-        {"the lines no run of the application reaches: settings, file helpers, help root, opener, preset",
-         PRINTED_TEXTS_PROGRAM,
+        {"the lines no run of the application reaches: settings, file helpers, help root, opener, preset, "
+         "dialogs",
+         printedTexts,
          {},
          {"ignoring unreadable settings file", "is not a valid store name", "PersistentAppData::dumpout()",
           "ensureDirectoryExists() : ERROR", "documents path is: ", "Error Domain=",
           "SORVANE_HELP_ROOT is neither", "AUExtension::ERROR: The preset file '", "could not open ",
-          "AUPresetFile::ERROR: The path ", "Die Daten konnten nicht gespeichert werden. ("},
+          "AUPresetFile::ERROR: The path ", "Die Daten konnten nicht gespeichert werden. (",
+          "is an integer, not a dictionary.", "The state could not be restored: ", "the entry is skipped.",
+          "HelpViewController: There is no folder of pages at ",
+          "documentPicker (didPickDocumentAt): ", "documentPicker (didPickDocumentsAt): ", "Alert: "},
          {},
          RLIM_INFINITY,
          {},

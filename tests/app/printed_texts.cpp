@@ -1,14 +1,19 @@
 // Prints, through the code that prints them, the lines holding an outside text that no run of the
 // application reaches: the settings store's and the settings classes' lines, the file helpers' lines,
-// the help site's refused root, the URL opener's failure, and the preset documents' and the unit's
-// lines for a preset named by its host. Each text holds the
+// the help site's refused root, the URL opener's failure, the preset documents' and the unit's
+// lines for a preset named by its host, a document's bad entries and a state it cannot restore, the
+// help screen's site without pages (run from a bundle that ships none), and the lines of the
+// screens' document pickers and alerts. Each text holds the
 // hostile text given, or the one given for what a property list can hold. The application's tests scan what
 // it writes with what the application writes.
 //
 //     printed_texts <folder of its own> <hostile text> <hostile text a property list holds>
+#include "AudioUnitViewController.h"
 #include "FileHelpers.h"
+#include "HelpViewController.h"
 #include "PersistentAppData.h"
 #include "PresetPatch.h"
+#include "ViewController.h"
 #include "YUX_Sorvane_Extension_AudioUnit.h"
 
 #include "plat/console.h"
@@ -69,8 +74,28 @@ int main(int argc, char** argv) {
     (void)patch.loadFromFile(root / ("preset" + hostile + ".plist"));
     (void)patch.saveToFile(root / ("no folder" + hostile) / "preset.plist");
     using Unit = YUX_Sorvane_Extension_AudioUnit;
-    if (const auto unit = Unit::make(Unit::componentDescriptionOfEffect(), 0); unit.ok())
+    using plat::plist::Dictionary;
+    if (const auto unit = Unit::make(Unit::componentDescriptionOfEffect(), 0); unit.ok()) {
         (void)unit.value()->setCurrentPreset(plat::AUAudioUnitPreset{-1, hostile});
+        (void)unit.value()->setFullState(Dictionary{{"group" + hostile, 1L}});
+    }
+    (void)patch.fromDictionary(
+        Dictionary{{"group", Dictionary{{"param" + hostile, Dictionary{{"address", 1L}}}}}});
+    (void)HelpViewController::helpSiteRoot();
+    // Each screen with a bare view of its own, so that neither loads (nor finds an effect for) its own.
+    const auto screen = std::make_shared<ViewController>();
+    const auto panel = std::make_shared<AudioUnitViewController>();
+    screen->setView(std::make_shared<plat::UIView>());
+    panel->setView(std::make_shared<plat::UIView>());
+    plat::UIDocumentPickerViewController picker({"public.data"},
+                                                plat::UIDocumentPickerViewController::Mode::open);
+    const auto picked = plat::URL::fileURL(root / ("picked" + hostile));
+    screen->documentPicker(picker, picked);
+    screen->documentPicker(picker, std::vector{picked});
+    panel->documentPicker(picker, picked);
+    screen->alertMessage(hostile, hostile);
+    panel->alert(hostile, hostile);
+    panel->alertQuestion(hostile, hostile);
     const bool done = plat::RunLoop::main().runUntil(
         [&] {
             while (g_main_context_iteration(nullptr, FALSE)) {

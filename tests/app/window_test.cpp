@@ -119,6 +119,18 @@ void drive(plat::UIWindow& window) {
             plat::WKDecisionHandler<Policy>([&](auto p) { answers.push_back(p); }, "response"));
         EXPECT_EQ(answers, std::vector{shown ? Policy::allow : Policy::cancel}) << url;
     }
+    // An address whose path holds what a name may (as the end-to-end scan's) is printed as nothing
+    // that drives the terminal, on each of the help screen's lines.
+    const auto named = plat::URL::fileURL("/help\x1b[31m\xc2\x9b\x07\r\x7f\nINJECTED LINE\xff.html");
+    help->decidePolicyForNavigationAction(
+        *help->webView, {named},
+        plat::WKDecisionHandler<plat::WKNavigationActionPolicy>([](auto) {}, "action"));
+    help->decidePolicyForNavigationResponse(*help->webView, {named, "text/html", true},
+                                            plat::WKDecisionHandler<Policy>([](auto) {}, "response"));
+    help->createWebView(*help->webView, {named});
+    const std::string printed = console.text();
+    EXPECT_EQ(rawByte(printed), std::string::npos)
+        << "raw in: " << plat::shownText(lineAround(printed, rawByte(printed)));
     EXPECT_EQ(console.count("WKWebView:"), 0u);
     std::string url; // the browser was given the site's first page
     EXPECT_TRUE(
