@@ -1,4 +1,5 @@
 // Queues, run loops, timers on a stepped clock, and the console's whole lines.
+#include "ChildProcess.h"
 #include "ConsoleCapture.h"
 #include "SteppedClockTest.h"
 
@@ -217,6 +218,30 @@ void writeToStandardError(std::string_view text) {
 }
 
 } // namespace
+
+// A process forked while another thread of its parent writes a line can write lines of its own:
+// it does not start with the writers' lock held by a thread it does not have.
+TEST(Console, AProcessForkedWhileAnotherThreadWritesCanWrite) {
+    plat::Console::shared().setSink([](std::string_view) {});
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        while (!stop) plat::Console::shared().writeLine("from the parent");
+    });
+    bool wrote = true;
+    for (int i = 0; i < 50 && wrote; ++i) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            plat::Console::shared().writeLine("from the child");
+            std::_Exit(0);
+        }
+        const int status = waitForChild(pid, "a process forked while a thread wrote, writing a line", 20);
+        wrote = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    stop = true;
+    writer.join();
+    plat::Console::shared().setSink({});
+    EXPECT_TRUE(wrote);
+}
 
 // The console is written to while the process exits (by a thread still searching, when a signal
 // ended the application), and what the render thread posted just before is written out. Each row

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <pthread.h>
 #include <string>
 #include <thread>
 
@@ -277,7 +278,13 @@ Console& Console::shared() {
     // is written out at exit.
     static auto* console = [] {
         std::atexit([] { shared().flush(); });
-        return new Console;
+        auto* made = new Console;
+        // A process forked while another thread writes (the drainer does, every few milliseconds)
+        // would start with the writers' lock held by a thread it does not have, and its first line
+        // would wait for good: a fork waits for the lock, and both processes leave it free.
+        static std::mutex* const writing = &made->impl_->writeMutex;
+        ::pthread_atfork([] { writing->lock(); }, [] { writing->unlock(); }, [] { writing->unlock(); });
+        return made;
     }();
     return *console;
 }
