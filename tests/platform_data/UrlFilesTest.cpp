@@ -98,6 +98,12 @@ TEST(AtomicFile, SavesKeepTheModeAndRemoveOnlyTemporariesLeftByDeadWriters) {
         fs::rename(left, dir.path() / renamed);
         return renamed;
     };
+    // A save that finished, moved to a temporary's name: no mark of an unfinished save is left on it.
+    const auto savedAs = [&](const std::string& target, const std::string& renamed) {
+        EXPECT_TRUE(plat::writeFileAtomically(dir.path() / target, "saved").ok());
+        fs::rename(dir.path() / target, dir.path() / renamed);
+        return renamed;
+    };
     auto live = plat::AtomicFile::create(dir.path() / "other.plist");
     const struct {
         const char* fault;
@@ -117,6 +123,8 @@ TEST(AtomicFile, SavesKeepTheModeAndRemoveOnlyTemporariesLeftByDeadWriters) {
          leftBy("c.plist", ".state.plist.unfinished-save-abc1234"), true, false},
         {"a user's file of an older build's pattern removed", ".thesis.partial-draft1", true, false},
         {"a user's file named as a temporary removed", ".notes.txt.unfinished-save-backup", true, false},
+        {"a finished save left marked as unfinished", savedAs("d.plist", ".d.plist.unfinished-save-abc123"),
+         true, false},
     };
     for (const auto& c : cases) {
         const fs::path file = dir.path() / c.name;

@@ -374,7 +374,6 @@ Result<void> AtomicFile::commit() {
     struct stat existing {};
     const mode_t mode = ::stat(target_.c_str(), &existing) == 0 ? (existing.st_mode & 0777) | 0600 : 0644;
     if (::fchmod(fd_, mode) != 0) return posixError("Cannot set the mode of", temporary_, errno);
-    ::fremovexattr(fd_, kTemporaryAttribute); // what is saved is no unfinished save
     if (::fsync(fd_) != 0) return posixError("Cannot sync", temporary_, errno);
     struct stat written {};
     ::fstat(fd_, &written);
@@ -393,6 +392,9 @@ Result<void> AtomicFile::commit() {
     }
     if (::rename(temporary_.c_str(), target_.c_str()) != 0)
         return posixError("Cannot replace", target_, errno);
+    // What is saved is no unfinished save. Taken off only once the file has its own name, which the
+    // clean-up never matches: a save ended before that leaves a temporary the clean-up still knows.
+    ::removexattr(target_.c_str(), kTemporaryAttribute);
     temporary_.clear();
     syncFolderOf(target_);
     return {};
