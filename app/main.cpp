@@ -20,12 +20,14 @@
 
 namespace {
 
-// The libraries the program is linked with start before main. Under a tight address-space limit
-// (ulimit -v) one of them can find no room for the memory it reserves and stop the process with an
-// illegal instruction, which would end it without a word. Until main runs, such a stop says why.
+// The libraries the program is linked with start before main. Under a tight limit of address space
+// (ulimit -v) or processes (ulimit -u) one of them can find no room for the memory it reserves, or
+// no thread it starts, and stop the process with an illegal instruction, which would end it without
+// a word. Until main runs, such a stop says why.
 void startStopped(int) {
     static constexpr char line[] = "YUX_Sorvane: the program could not start: a library it is linked with "
-                                   "stopped while it was loaded (is the address space limited, ulimit -v?)\n";
+                                   "stopped while it was loaded (is the address space or the number of "
+                                   "processes limited? ulimit -v, ulimit -u)\n";
     [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, line, sizeof line - 1);
     ::_exit(1);
 }

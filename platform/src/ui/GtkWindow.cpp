@@ -63,8 +63,11 @@ int onDisplayLost(Display*) {
 
 bool gtkReady(std::string& error) {
     static const bool ready = [] {
+        // Before the toolkit opens the display, so that a display lost while it does ends the run as
+        // well, and again after it, as the toolkit puts its own in place.
+        XSetIOErrorHandler(onDisplayLost);
         if (!gtk_init_check(nullptr, nullptr)) return false;
-        if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) XSetIOErrorHandler(onDisplayLost);
+        XSetIOErrorHandler(onDisplayLost);
         serveGLibMainContext();
         return true;
     }();

@@ -8,11 +8,13 @@
 #include "plat/web.h"
 
 #include <cxxabi.h>
+#include <glib.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -80,6 +82,22 @@ thread_local bool endingOnThisThread = false;
         }
     }
     UIApplication::endAtOnce(cause);
+}
+
+// GLib ends the process on an error of its own (a thread of its it could not start, say) once its
+// log writer has told it, without a word of ours and with the take unfinished: the run ends here
+// instead. Everything else GLib logs goes out as it always did.
+GLogWriterOutput writeGLibLog(GLogLevelFlags level, const GLogField* fields, gsize count, gpointer data) {
+    if (level & G_LOG_LEVEL_ERROR) {
+        std::string message = "GLib stopped the program.";
+        for (gsize i = 0; i < count; ++i)
+            if (std::strcmp(fields[i].key, "MESSAGE") == 0 && fields[i].value)
+                message = fields[i].length < 0 ? std::string(static_cast<const char*>(fields[i].value))
+                                               : std::string(static_cast<const char*>(fields[i].value),
+                                                             std::size_t(fields[i].length));
+        UIApplication::endAtOnce(message);
+    }
+    return g_log_writer_default(level, fields, count, data);
 }
 
 } // namespace
@@ -168,6 +186,8 @@ void UIApplication::endAtOnce(const std::string& cause) {
 int UIApplication::run(const std::string& delegateClassName) {
     if (!reserve) reserve = std::malloc(kReserveBytes);
     std::set_terminate(endOnUncaughtException);
+    static const bool glibLogsHere = (g_log_set_writer_func(writeGLibLog, nullptr, nullptr), true);
+    (void)glibLogsHere;
     // Its storyboard, name and clips are all found through its bundle: without one it cannot start.
     if (const Bundle& bundle = Bundle::main(); bundle.infoDictionary().empty()) {
         say("no application bundle was found for the program " + shownText(bundle.executableURL().path()) +
