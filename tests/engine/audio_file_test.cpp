@@ -50,6 +50,14 @@ TEST(AudioFile, WrittenFilesReadBackWithTheirLengthAndSound) {
             }
         EXPECT_LE(error / signal, c.tolerance);
     }
+    // A take closed before its first block: the library's own header for it tells 8 bytes too few.
+    const auto empty = scratch.path() / "empty.wav";
+    ASSERT_TRUE(plat::AVAudioFile::forWriting(plat::URL::fileURL(empty), {plat::AudioFileType::wav, 48000, 2})
+                    .value()
+                    ->close());
+    std::uint32_t riffSize = 0;
+    std::ifstream(empty, std::ios::binary).seekg(4).read(reinterpret_cast<char*>(&riffSize), 4);
+    EXPECT_EQ(riffSize + 8, std::filesystem::file_size(empty)) << "an empty take's header";
 }
 
 TEST(AudioFile, HostileFilesFailWithTheirNameOrReadWhatTheyHold) {

@@ -125,8 +125,7 @@ public:
 
     Result<void> finish() override {
         if (failure_) return *failure_;
-        const int closed = sf_close(file_);
-        file_ = nullptr;
+        const int closed = closeFile();
         if (closed != 0) return keepPartial(sf_error_number(closed));
         auto committed = staged_.commit();
         if (!committed.ok()) return keepPartial(committed.error().description);
@@ -140,12 +139,21 @@ private:
           framesPerHeader_(std::uint64_t(sampleRate)), partial_(std::move(partial)), device_(made.st_dev),
           inode_(made.st_ino) {}
 
+    // Closes the file, its header fixed up for the frames written. For a take closed before its
+    // first block, the library's fix-up tells the file 8 bytes shorter than it is, unless the
+    // header was written whole once before.
+    int closeFile() {
+        if (headerDue_) sf_command(file_, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+        const int closed = sf_close(file_);
+        file_ = nullptr;
+        return closed;
+    }
+
     // A failed write (a full disk) leaves the target as it was and keeps what was written beside it,
     // a complete file of its own; nothing more is written.
     Error keepPartial(const std::string& why) {
         if (failure_) return *failure_;
-        if (file_) sf_close(file_); // fixes the header up for the frames that made it
-        file_ = nullptr;
+        if (file_) closeFile(); // fixes the header up for the frames that made it
         if (staged_.descriptor() >= 0) ::fsync(staged_.descriptor());
         staged_.keep();
         // By the file made, not the descriptor: a take that could not be put in place has closed
