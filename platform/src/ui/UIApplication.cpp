@@ -186,8 +186,9 @@ void UIApplication::endAtOnce(const std::string& cause) {
 int UIApplication::run(const std::string& delegateClassName) {
     if (!reserve) reserve = std::malloc(kReserveBytes);
     std::set_terminate(endOnUncaughtException);
-    static const bool glibLogsHere = (g_log_set_writer_func(writeGLibLog, nullptr, nullptr), true);
-    (void)glibLogsHere;
+    // Once: GLib refuses a second writer.
+    [[maybe_unused]] static const bool glibLogsHere =
+        (g_log_set_writer_func(writeGLibLog, nullptr, nullptr), true);
     // Its storyboard, name and clips are all found through its bundle: without one it cannot start.
     if (const Bundle& bundle = Bundle::main(); bundle.infoDictionary().empty()) {
         say("no application bundle was found for the program " + shownText(bundle.executableURL().path()) +
